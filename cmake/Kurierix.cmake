@@ -1,0 +1,37 @@
+# kurierix_sources(<var> <dir>): the C++ sources and headers of one folder.
+# Each subsystem folder is one library; new files join it without editing the build.
+function(kurierix_sources var dir)
+  file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+  set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
+# kurierix_add_test(<name> SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s])
+# One test executable, registered with CTest and run headless with a fixed locale.
+function(kurierix_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} kurierix_testsupport GTest::gtest GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    KURIERIX_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+    KURIERIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;TZ=UTC;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu --disable-background-networking --disable-component-update;ASAN_OPTIONS=detect_leaks=1")
+endfunction()
+
+# kurierix_add_tests_in(<dir> LIBS ... [LABELS ...]): every test_<name>.cpp in <dir> becomes
+# the test executable <prefix>_<name>.
+function(kurierix_add_tests_in dir prefix)
+  cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS "${dir}/test_*.cpp")
+  foreach(src ${tests})
+    get_filename_component(stem ${src} NAME_WE)
+    string(REGEX REPLACE "^test_" "" stem ${stem})
+    kurierix_add_test(${prefix}_${stem} SOURCES ${src} LIBS ${T_LIBS} LABELS ${T_LABELS} TIMEOUT ${T_TIMEOUT})
+  endforeach()
+endfunction()

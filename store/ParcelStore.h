@@ -1,0 +1,64 @@
+#pragma once
+
+#include "store/SQLiteDatabase.h"
+#include "store/SQLiteException.h"
+#include "store/SQLiteTable.h"
+
+#include <memory>
+#include <string>
+
+// The parcel table `tracks` in `database.db`: opening the store and every statement the
+// program sends to it. Failures are raised as ESQLiteException; the windows show the boxes.
+class ParcelStore
+{
+public:
+    static constexpr const char* kFileName = "database.db";
+
+    enum class OpenResult {
+        Opened,        // an existing file, used unaltered
+        Created,       // a new file with the table `tracks`
+        OpenFailed,    // an existing file could not be opened: the program must end
+        CreateFailed,  // a new file or its table could not be made: start-up goes on
+    };
+
+    ParcelStore() = default;
+
+    // Opens `fileName` (relative to the current directory unless absolute), creating the file
+    // and the table only when the file does not exist. On OpenFailed/CreateFailed,
+    // lastOpenError() holds the layer's message; the store may stay without a connection.
+    OpenResult open(const std::string& fileName = kFileName);
+    const std::string& lastOpenError() const { return m_openError; }
+
+    // Releases the connection; every later operation raises.
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    TSQLiteDatabase& database();
+
+    // "SELECT * FROM tracks": every parcel, in ascending id.
+    std::unique_ptr<TSQLiteTable> listAll();
+    // "SELECT * FROM tracks WHERE id=<id>".
+    std::unique_ptr<TSQLiteTable> parcel(const std::string& id);
+
+    void insert(const std::string& track, const std::string& shop, const std::string& title,
+                const std::string& comment);
+    void edit(const std::string& id, const std::string& track, const std::string& shop,
+              const std::string& title, const std::string& comment);
+    void remove(const std::string& id);
+    void storeCheckResult(const std::string& id, const std::string& status,
+                          const std::string& date, const std::string& history);
+    void storeNoInformation(const std::string& id);
+
+    // The statement texts, for tests and for anyone who reads the database by hand.
+    static std::string createTableSql();
+    static std::string listSql();
+    static std::string parcelSql(const std::string& id);
+    static std::string insertSql();
+    static std::string editSql(const std::string& id);
+    static std::string deleteSql(const std::string& id);
+    static std::string checkResultSql(const std::string& id);
+    static std::string noInformationSql(const std::string& id);
+
+private:
+    std::unique_ptr<TSQLiteDatabase> m_db;
+    std::string m_openError;
+};

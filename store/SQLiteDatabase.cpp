@@ -1,0 +1,126 @@
+#include "SQLiteDatabase.h"
+
+#include "SQLiteException.h"
+
+#include <sqlite3.h>
+
+#include <limits>
+
+void TSQLiteDatabase::Closer::operator()(sqlite3* db) const
+{
+    sqlite3_close(db);
+}
+
+void TSQLiteDatabase::Finalizer::operator()(sqlite3_stmt* statement) const
+{
+    sqlite3_finalize(statement);
+}
+
+TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName)
+{
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(fileName.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                   nullptr);
+    std::unique_ptr<sqlite3, Closer> db(raw);
+    if (rc != SQLITE_OK) {
+        const std::string prefix = "Failed to open database \"" + fileName + "\" : ";
+        if (!db)
+            throw ESQLiteException(prefix + "unknown error");
+        throw ESQLiteException(prefix + sqlite3_errmsg(db.get()));
+    }
+    // The statements write text values between double quotes; they must read as text literals
+    // whatever default this SQLite library was built with.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+    m_db = std::move(db);
+
+    Execute("PRAGMA SYNCHRONOUS=NORMAL;");
+    Execute("PRAGMA temp_store = MEMORY;");
+    // No busy time-out: a database locked by another program fails at once.
+}
+
+TSQLiteDatabase::~TSQLiteDatabase() = default;
+
+void TSQLiteDatabase::raiseStatementError(const char* context, const std::string& sql) const
+{
+    const char* message = m_db ? sqlite3_errmsg(m_db.get()) : nullptr;
+    if (m_db && sqlite3_errcode(m_db.get()) != SQLITE_OK && message)
+        throw ESQLiteException(std::string(context) + " \"" + sql + "\" : " + message);
+    throw ESQLiteException(context);
+}
+
+TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql,
+                                                    const std::vector<std::string>& values)
+{
+    if (!m_db)
+        throw ESQLiteException("Database is not open");
+    sqlite3_stmt* raw = nullptr;
+    // Only the first statement of the text is compiled; the rest is never run.
+    const int rc = sqlite3_prepare_v2(m_db.get(), sql.c_str(), -1, &raw, nullptr);
+    Statement statement(raw);
+    if (rc != SQLITE_OK)
+        raiseStatementError("Error executing SQL", sql);
+    if (!statement)
+        raiseStatementError("Could not prepare SQL statement", sql);
+
+    if (sqlite3_bind_parameter_count(statement.get()) != static_cast<int>(values.size()))
+        throw ESQLiteException("Wrong number of values for SQL statement \"" + sql + "\"");
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string& value = values[i];
+        if (value.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+            throw ESQLiteException("Value too long for SQL statement \"" + sql + "\"");
+        if (sqlite3_bind_text(statement.get(), static_cast<int>(i + 1), value.data(),
+                              static_cast<int>(value.size()), SQLITE_TRANSIENT)
+            != SQLITE_OK)
+            raiseStatementError("Error executing SQL", sql);
+    }
+    return statement;
+}
+
+void TSQLiteDatabase::Execute(const std::string& sql)
+{
+    Execute(sql, {});
+}
+
+void TSQLiteDatabase::Execute(const std::string& sql, const std::vector<std::string>& values)
+{
+    Statement statement = prepare(sql, values);
+    if (sqlite3_step(statement.get()) != SQLITE_DONE)
+        raiseStatementError("Error executing SQL statement", sql);
+}
+
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql)
+{
+    return Query(sql, {});
+}
+
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql,
+                                                     const std::vector<std::string>& values)
+{
+    Statement statement = prepare(sql, values);
+    auto table = std::make_unique<TSQLiteTable>();
+    for (;;) {
+        const int rc = sqlite3_step(statement.get());
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc == SQLITE_BUSY)
+            throw ESQLiteException("Could not prepare SQL statement");
+        if (rc != SQLITE_ROW)
+            raiseStatementError("Could not retrieve data", sql);
+        table->appendRow(statement.get());
+    }
+    table->m_currentRow = 0;
+    return table;
+}
+
+bool TSQLiteDatabase::HasTable(const std::string& tableName)
+{
+    std::string lowered = tableName;
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    // The name is bound, never pasted into the statement, so any name is safe to ask about.
+    const auto result = Query("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?1 ",
+                              {lowered});
+    return result->RowCount() > 0;
+}

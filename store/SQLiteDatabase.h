@@ -1,0 +1,54 @@
+#pragma once
+
+#include "store/SQLiteTable.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One open connection to one SQLite database file. Text goes to SQLite as the program's
+// Windows-1251 bytes and comes back as the same bytes: nothing is converted to UTF-8.
+class TSQLiteDatabase
+{
+public:
+    // Opens `fileName` (created when missing) and applies the two open-time settings.
+    // Raises ESQLiteException when the file cannot be opened or is not a database.
+    explicit TSQLiteDatabase(const std::string& fileName);
+    virtual ~TSQLiteDatabase();
+
+    TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+    TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+
+    // Runs the first statement of `sql`, which must return no rows.
+    void Execute(const std::string& sql);
+    // As Execute, with `values` bound as text to the statement's parameters ?1, ?2, ...
+    // so that a value is always stored as the text given.
+    void Execute(const std::string& sql, const std::vector<std::string>& values);
+
+    // Runs the first statement of `sql` and copies all its rows.
+    std::unique_ptr<TSQLiteTable> Query(const std::string& sql);
+    // As Query, with `values` bound as text to the statement's parameters.
+    std::unique_ptr<TSQLiteTable> Query(const std::string& sql, const std::vector<std::string>& values);
+
+    // Whether the database holds a table of that name, ignoring the case of ASCII letters.
+    bool HasTable(const std::string& tableName);
+
+    sqlite3* handle() const { return m_db.get(); }
+
+private:
+    struct Finalizer {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+    Statement prepare(const std::string& sql, const std::vector<std::string>& values);
+    [[noreturn]] void raiseStatementError(const char* context, const std::string& sql) const;
+
+    struct Closer {
+        void operator()(sqlite3* db) const;
+    };
+    std::unique_ptr<sqlite3, Closer> m_db;
+};

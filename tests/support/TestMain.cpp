@@ -1,0 +1,25 @@
+// One main for every test executable: the Qt application object the code under test needs,
+// headless, then GoogleTest.
+#include <gtest/gtest.h>
+
+#ifdef KURIERIX_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+#include <QtGlobal>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef KURIERIX_TEST_GUI
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
+    TestApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

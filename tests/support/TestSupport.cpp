@@ -1,0 +1,47 @@
+#include "TestSupport.h"
+
+#include "store/Cp1251.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace testsupport {
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        // Block in the event dispatcher until something happens or a short timer fires.
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+std::string cp1251(const char* utf8)
+{
+    return toCp1251(QString::fromUtf8(utf8));
+}
+
+std::string cp1251(const QString& text)
+{
+    return toCp1251(text);
+}
+
+QString fromCp1251(const std::string& bytes)
+{
+    return ::fromCp1251(bytes);
+}
+
+std::string dataPath(const std::string& name)
+{
+    return std::string(KURIERIX_TEST_DATA) + "/" + name;
+}
+
+}  // namespace testsupport

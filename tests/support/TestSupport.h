@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace testsupport {
+
+// Processes events until `condition` holds or `timeout` passes; returns the last value of
+// `condition`. Sleeps in short event waits between polls, never spins.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Windows-1251 bytes of a UTF-8 literal, so tests can write Russian text readably.
+std::string cp1251(const char* utf8);
+std::string cp1251(const QString& text);
+QString fromCp1251(const std::string& bytes);
+
+// The folder with the committed test fixtures.
+std::string dataPath(const std::string& name);
+
+}  // namespace testsupport

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// An error of the page automation: a missing element, a failed load, the browser gone.
+// The message is Windows-1251 text.
+class EPageError : public std::runtime_error
+{
+public:
+    explicit EPageError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The tracking page as the check run drives it: loaded once per run, then per parcel
+// select international tracking, enter the number, start the search and read the answer.
+// All texts are Windows-1251 bytes. Each operation is synchronous to its caller and keeps
+// the event loop running while it waits; each raises EPageError when it cannot be done.
+class TrackingPage
+{
+public:
+    virtual ~TrackingPage() = default;
+
+    // Starts loading `url`; from then on the page shows no dialogs of its own.
+    virtual void loadPage(const std::string& url) = 0;
+    // 0 before any page, 1 while a load is under way, then the document's state (4 complete).
+    virtual int readyState() = 0;
+    // Clicks the radio input "internal-2" (international and EMS items).
+    virtual void selectInternationalTracking() = 0;
+    // Puts `number` into the input "item" exactly as given.
+    virtual void enterNumber(const std::string& number) = 0;
+    // Clicks the last `input` element of the document.
+    virtual void startSearch() = 0;
+    // The text content of the whole page.
+    virtual std::string readPageText() = 0;
+    // The HTML of the whole page as the old browser control wrote it.
+    virtual std::string readPageHtml() = 0;
+};
