@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Cuts a parcel's results out of the tracking page's HTML. Everything here is Windows-1251
+// bytes in and out, keeps no state and never fails: a page without event cells gives empty
+// texts. Line breaks in the results are CR LF.
+
+// The status text: the newest complete row of the event table (untouched cell texts, each
+// followed by a blank, then CR LF) and any cells after it; without a complete row, the
+// tag-stripped cells, each followed by a blank.
+std::string ExtractStatus(const std::string& pageHtml);
+
+// Every event cell, tag-stripped and followed by a blank; a line per event, lines separated
+// by CR LF, no line break at the end.
+std::string ExtractHistory(const std::string& pageHtml);
+
+// The untouched text of the first event cell that looks like a date and time, or empty.
+std::string ExtractFirstEventDate(const std::string& pageHtml);
+
+// `text` without its tags ("<" up to the next ">"). A "<" with no ">" after it is not a
+// tag: it and the rest of the text stay as they are.
+std::string StripTags(const std::string& text);
+
+// True when `cellText` has at least 17 characters, "." at positions 3 and 6 or "-" at
+// positions 5 and 8, and ":" at positions 14 and 17 (counting from 1). Nothing else is looked at.
+bool IsDateTime(const std::string& cellText);
+
+// Bounds of one search for an event cell. A search costs about one step per character of the
+// cell text, so the step limit is the longest cell the scan follows (the tracking page's are
+// below a few hundred characters); a longer one ends the scan and the cells before it stand.
+// The pattern never nests, so a handful of backtracking frames is all it needs.
+constexpr std::uint32_t kExtractionMatchLimit = 1'000'000;
+constexpr std::uint32_t kExtractionDepthLimit = 1'000;
+constexpr std::uint32_t kExtractionHeapLimitKiB = 1'024;
