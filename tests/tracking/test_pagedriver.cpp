@@ -1,0 +1,512 @@
+// The page driver in a real, headless Qt WebEngine against the tracking-site double on
+// 127.0.0.1: the operations in the check run's order, the double's faults, and what the
+// driver does when the page or the browser misbehaves.
+#include "tracking/PageDriver.h"
+
+#include "tools/sitedouble/SiteDouble.h"
+#include "tracking/Extraction.h"
+
+#include "support/TestSupport.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <optional>
+
+using testsupport::cp1251;
+using testsupport::waitUntil;
+
+namespace {
+
+bool contains(const std::string& text, const std::string& what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+// A page of our own, handed over in the address itself.
+std::string dataUrl(const QString& html)
+{
+    return "data:text/html;charset=utf-8," + QUrl::toPercentEncoding(html).toStdString();
+}
+
+// The message of the EPageError that `operation` raises, or nothing when it raises none.
+template <typename Operation> std::optional<std::string> pageError(Operation operation)
+{
+    try {
+        operation();
+    } catch (const EPageError& error) {
+        return std::string(error.what());
+    }
+    return std::nullopt;
+}
+
+const QList<SiteDouble::Event> kTwoEvents = {
+    {QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Получение отправления от отправителя"),
+     QStringLiteral("100614*")},
+    {QStringLiteral("2013-03-17 14:16:00"), QStringLiteral("Отправка отправления из учреждения обмена"),
+     QStringLiteral("BEIJING")},
+};
+
+class PageDriverTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_site.start());
+        m_driver = std::make_unique<PageDriver>(m_dir.filePath(QStringLiteral("browser")));
+    }
+
+    void TearDown() override
+    {
+        // The page goes first, so that its connections to the double are closed.
+        m_driver.reset();
+        m_site.stop();
+    }
+
+    void loadAndWait(const std::string& url)
+    {
+        m_driver->loadPage(url);
+        ASSERT_TRUE(waitUntil([&] { return m_driver->readyState() == 4; })) << url;
+    }
+    void loadSite() { loadAndWait(m_site.url().toStdString()); }
+
+    // One parcel as the check run does it; gives the page text once no loading text is left.
+    std::string search(const std::string& number)
+    {
+        m_driver->selectInternationalTracking();
+        m_driver->enterNumber(number);
+        m_driver->startSearch();
+        std::string text = m_driver->readPageText();
+        EXPECT_TRUE(waitUntil([&] {
+            text = m_driver->readPageText();
+            return !contains(text, cp1251("Загрузка"));
+        }));
+        return text;
+    }
+
+    // Runs a script in the page's own world, as the page's scripts would see things.
+    QVariant pageScript(const QString& source)
+    {
+        auto result = std::make_shared<std::optional<QVariant>>();
+        m_driver->webPage()->runJavaScript(source, [result](const QVariant& value) { *result = value; });
+        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }));
+        return result->value_or(QVariant());
+    }
+
+    QTemporaryDir m_dir;
+    SiteDouble m_site;
+    std::unique_ptr<PageDriver> m_driver;
+};
+
+TEST_F(PageDriverTest, NothingStartsBeforeTheFirstLoadAndOperationsThenRaise)
+{
+    EXPECT_EQ(m_driver->readyState(), 0);
+    EXPECT_EQ(m_driver->webPage(), nullptr);
+    const auto error = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, "no tracking page has been loaded")) << *error;
+    EXPECT_TRUE(pageError([&] { m_driver->loadPage("no address at all"); }));
+    EXPECT_TRUE(pageError([&] { m_driver->loadPage("javascript:alert(1)"); }));
+}
+
+TEST_F(PageDriverTest, WholeSequenceForOneNumberShowsLoadingThenTheEventTable)
+{
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    SiteDouble::AnswerFaults slow;
+    slow.latency = std::chrono::milliseconds(300);
+    m_site.setAnswerFaults(slow);
+
+    m_driver->loadPage(m_site.url().toStdString());
+    EXPECT_EQ(m_driver->readyState(), 1);
+    ASSERT_TRUE(waitUntil([&] { return m_driver->readyState() == 4; }));
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Отслеживание почтовых отправлений")));
+
+    m_driver->selectInternationalTracking();
+    m_driver->enterNumber("RR123456789CN");
+    m_driver->startSearch();
+    // The page put its loading text in place within the click.
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Загрузка...")));
+    std::string text;
+    ASSERT_TRUE(waitUntil([&] {
+        text = m_driver->readPageText();
+        return !contains(text, cp1251("Загрузка"));
+    }));
+    EXPECT_TRUE(contains(text, cp1251("Отправка отправления из учреждения обмена")));
+    EXPECT_FALSE(contains(text, cp1251("ничего не найдено")));
+
+    const auto searches = m_site.searches();
+    ASSERT_EQ(searches.size(), 1);
+    EXPECT_EQ(searches.at(0).number, QStringLiteral("RR123456789CN"));
+    EXPECT_EQ(searches.at(0).kind, QStringLiteral("2"));
+    // The page's timers run at full speed although nothing shows it.
+    EXPECT_EQ(pageScript(QStringLiteral("document.visibilityState")).toString(), QStringLiteral("visible"));
+}
+
+TEST_F(PageDriverTest, TwentyNumbersOneAfterAnotherOnOnceLoadedPage)
+{
+    QStringList numbers;
+    for (int i = 0; i < 20; ++i) {
+        const QString number = QStringLiteral("RR%1BY").arg(100000000 + i);
+        numbers << number;
+        if (i % 3 == 2)
+            m_site.setNotFound(number);
+        else
+            m_site.setAnswer(number, {{QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Приём"),
+                                       QStringLiteral("OFFICE-%1X").arg(i)}});
+    }
+    loadSite();
+    for (int i = 0; i < numbers.size(); ++i) {
+        const std::string text = search(numbers.at(i).toStdString());
+        if (i % 3 == 2) {
+            EXPECT_TRUE(contains(text, cp1251("По вашему запросу ничего не найдено"))) << i;
+        } else {
+            EXPECT_TRUE(contains(text, "OFFICE-" + std::to_string(i) + "X")) << i << ": " << text;
+            EXPECT_TRUE(contains(m_driver->readPageHtml(), "OFFICE-" + std::to_string(i) + "X</TD>")) << i;
+        }
+    }
+    EXPECT_EQ(m_site.pageRequests(), 1);
+    for (const QString& number : numbers)
+        EXPECT_EQ(m_site.searchCount(number), 1) << number.toStdString();
+}
+
+TEST_F(PageDriverTest, TheNumberReachesTheFieldExactlyAndRunsNoScript)
+{
+    loadSite();
+    const std::string numbers[] = {
+        " rr 123 456 789 cn ",
+        R"(RA"1'2\3\\4)",
+        R"(X</script><script>document.title='pwned'</script><img src=x onerror="document.title='pwned'">)",
+        cp1251("жд123456789BY"),
+    };
+    for (const std::string& number : numbers) {
+        m_driver->enterNumber(number);
+        EXPECT_EQ(pageScript(QStringLiteral("document.getElementById('item').value")).toString(),
+                  testsupport::fromCp1251(number));
+        m_driver->startSearch();
+        ASSERT_TRUE(waitUntil([&] { return m_site.searchCount(testsupport::fromCp1251(number)) == 1; })) << number;
+    }
+    // A single-line field drops line breaks, as any browser does; the rest arrives.
+    m_driver->enterNumber("AB\r\nCD\n");
+    EXPECT_EQ(pageScript(QStringLiteral("document.getElementById('item').value")).toString(), QStringLiteral("ABCD"));
+    EXPECT_NE(pageScript(QStringLiteral("document.title")).toString(), QStringLiteral("pwned"));
+}
+
+TEST_F(PageDriverTest, MissingElementsRaiseErrorsThatNameThem)
+{
+    SiteDouble::PageFaults faults;
+    faults.noItemField = true;
+    m_site.setPageFaults(faults);
+    loadSite();
+    m_driver->selectInternationalTracking();
+    auto error = pageError([&] { m_driver->enterNumber("RR123456789CN"); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, R"(enter number: the page has no element with the id "item")");
+
+    loadAndWait(dataUrl(QStringLiteral("<p>Технические работы</p>")));
+    error = pageError([&] { m_driver->selectInternationalTracking(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, R"(id "internal-2")")) << *error;
+    error = pageError([&] { m_driver->startSearch(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, "no input element")) << *error;
+}
+
+TEST_F(PageDriverTest, StartSearchClicksTheLastInputEvenWhenItIsNotTheButton)
+{
+    SiteDouble::PageFaults faults;
+    faults.inputAfterButton = true;
+    m_site.setPageFaults(faults);
+    loadSite();
+    m_driver->selectInternationalTracking();
+    m_driver->enterNumber("RR123456789CN");
+    m_driver->startSearch();
+    EXPECT_TRUE(pageScript(QStringLiteral("document.getElementById('remember').checked")).toBool());
+    EXPECT_TRUE(pageScript(QStringLiteral("document.getElementById('internal-2').checked")).toBool());
+    EXPECT_FALSE(contains(m_driver->readPageText(), cp1251("Загрузка")));
+    EXPECT_EQ(m_site.totalSearches(), 0);
+}
+
+TEST_F(PageDriverTest, ASearchThatNavigatesIsStartedAndLoadsLikeAnyPage)
+{
+    loadAndWait(dataUrl(QStringLiteral("<form action=\"%1\" method=\"get\"><input type=\"text\" name=\"q\">"
+                                       "<input type=\"submit\" value=\"go\"></form>")
+                            .arg(m_site.url())));
+    m_driver->startSearch();
+    ASSERT_TRUE(waitUntil([&] { return m_site.pageRequests() == 1 && m_driver->readyState() == 4; }));
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
+}
+
+TEST_F(PageDriverTest, WithoutLoadingTextTheFirstReadGivesThePageBeforeTheAnswer)
+{
+    SiteDouble::PageFaults faults;
+    faults.noLoadingText = true;
+    m_site.setPageFaults(faults);
+    SiteDouble::AnswerFaults held;
+    held.noAnswer = true;
+    m_site.setAnswerFaults(held);
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    loadSite();
+
+    const std::string before = m_driver->readPageText();
+    m_driver->selectInternationalTracking();
+    m_driver->enterNumber("RR123456789CN");
+    m_driver->startSearch();
+    EXPECT_EQ(m_driver->readPageText(), before);
+
+    ASSERT_TRUE(waitUntil([&] { return m_site.totalSearches() == 1; }));
+    m_site.releaseStalled();
+    ASSERT_TRUE(waitUntil([&] { return contains(m_driver->readPageText(), "BEIJING"); }));
+}
+
+TEST_F(PageDriverTest, AnAnswerThatNeverComesKeepsTheLoadingTextAndADroppedOneShowsTheSitesError)
+{
+    SiteDouble::AnswerFaults never;
+    never.noAnswer = true;
+    m_site.setAnswerFaults(QStringLiteral("RR000000001CN"), never);
+    SiteDouble::AnswerFaults dropped;
+    dropped.closeConnection = true;
+    m_site.setAnswerFaults(QStringLiteral("RR000000002CN"), dropped);
+    loadSite();
+
+    m_driver->selectInternationalTracking();
+    m_driver->enterNumber("RR000000001CN");
+    m_driver->startSearch();
+    EXPECT_FALSE(waitUntil([&] { return !contains(m_driver->readPageText(), cp1251("Загрузка")); },
+                           std::chrono::milliseconds(500)));
+
+    // A new search replaces the one still waiting; its late answer must not overwrite it.
+    const std::string text = search("RR000000002CN");
+    EXPECT_TRUE(contains(text, cp1251("Сервис временно недоступен"))) << text;
+    m_site.releaseStalled();
+    EXPECT_FALSE(waitUntil([&] { return contains(m_driver->readPageText(), cp1251("ничего не найдено")); },
+                           std::chrono::milliseconds(300)));
+}
+
+TEST_F(PageDriverTest, DialogsAndPopupsOfThePageBlockNothing)
+{
+    SiteDouble::PageFaults faults;
+    faults.alertOnLoad = true;
+    m_site.setPageFaults(faults);
+    loadSite();
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
+    EXPECT_FALSE(pageScript(QStringLiteral("confirm('Продолжить?')")).toBool());
+    EXPECT_TRUE(pageScript(QStringLiteral("prompt('Номер?', 'x') === null")).toBool());
+    EXPECT_EQ(pageScript(QStringLiteral("window.open('about:blank') === null")).toBool(), true);
+}
+
+TEST_F(PageDriverTest, ReadyStateStaysBelowFourWhileALoadIsUnderWay)
+{
+    loadSite();
+    // A server that takes the request and never answers: the old document stays in place and
+    // still reports "complete"; the driver must not.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    m_driver->loadPage(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()).toStdString());
+    EXPECT_EQ(m_driver->readyState(), 1);
+    ASSERT_TRUE(waitUntil([&] { return silent.hasPendingConnections(); }));
+    EXPECT_EQ(m_driver->readyState(), 1);
+
+    // A page that arrives in part and never completes.
+    SiteDouble::PageFaults faults;
+    faults.loadNeverCompletes = true;
+    m_site.setPageFaults(faults);
+    m_driver->loadPage(m_site.url().toStdString());
+    ASSERT_TRUE(waitUntil([&] { return m_site.pageRequests() == 2; }));
+    EXPECT_FALSE(waitUntil([&] { return m_driver->readyState() == 4; }, std::chrono::milliseconds(500)));
+    EXPECT_EQ(m_driver->readyState(), 1);
+
+    m_site.releaseStalled();
+    EXPECT_TRUE(waitUntil([&] { return m_driver->readyState() == 4; }));
+}
+
+TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
+{
+    SiteDouble gone;
+    ASSERT_TRUE(gone.start());
+    const std::string goneUrl = gone.url().toStdString();
+    gone.stop();
+
+    const auto loadError = [&](const std::string& url) {
+        m_driver->loadPage(url);
+        std::optional<std::string> error;
+        EXPECT_TRUE(waitUntil([&] {
+            error = pageError([&] { m_driver->readyState(); });
+            return error.has_value();
+        }));
+        return error.value_or("");
+    };
+
+    EXPECT_TRUE(contains(loadError(goneUrl), "ERR_CONNECTION_REFUSED"));
+    const auto refused = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(contains(*refused, "read page text: the tracking page " + goneUrl + " could not be loaded"))
+        << *refused;
+
+    SiteDouble::PageFaults faults;
+    faults.httpStatus = 503;
+    m_site.setPageFaults(faults);
+    EXPECT_TRUE(contains(loadError(m_site.url().toStdString()), "HTTP status 503"));
+    // The server's error page is on screen, but it is no page to search on.
+    EXPECT_TRUE(pageError([&] { m_driver->selectInternationalTracking(); }));
+
+    faults = {};
+    faults.closeConnection = true;
+    m_site.setPageFaults(faults);
+    EXPECT_TRUE(contains(loadError(m_site.url().toStdString()), "could not be loaded"));
+
+    m_site.clearFaults();
+    loadSite();
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
+}
+
+TEST_F(PageDriverTest, AScriptThatNeverAnswersEndsAtTheDeadlineAndItsLateAnswerIsIgnored)
+{
+    loadSite();
+    const std::string expected = m_driver->readPageText();
+    // The page's own script keeps the page busy, so nothing of ours runs meanwhile.
+    m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
+    m_driver->setScriptTimeout(std::chrono::milliseconds(200));
+    const auto error = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, "read page text: the page gave no answer within 200 ms")) << *error;
+
+    m_driver->setScriptTimeout(PageDriver::kDefaultScriptTimeout);
+    EXPECT_EQ(m_driver->readPageText(), expected);
+    EXPECT_EQ(m_driver->readyState(), 4);
+}
+
+TEST_F(PageDriverTest, ANavigationEndsAWaitAtOnce)
+{
+    loadSite();
+    m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
+    QTimer::singleShot(50, m_driver.get(), [&] { m_driver->loadPage(dataUrl(QStringLiteral("<p>другая</p>"))); });
+    const auto error = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, "began loading another document")) << *error;
+    ASSERT_TRUE(waitUntil([&] { return m_driver->readyState() == 4; }));
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("другая")));
+}
+
+TEST_F(PageDriverTest, AGoneRenderProcessRaisesUntilThePageIsLoadedAgain)
+{
+    loadSite();
+    bool terminated = false;
+    QObject::connect(m_driver->webPage(), &QWebEnginePage::renderProcessTerminated, [&] { terminated = true; });
+    const qint64 pid = m_driver->webPage()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(waitUntil([&] { return terminated; }));
+
+    const auto error = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(contains(*error, "render process")) << *error;
+    EXPECT_TRUE(pageError([&] { m_driver->readyState(); }));
+
+    loadSite();
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
+}
+
+TEST_F(PageDriverTest, TheHtmlWriterGivesTheOldControlsFormsForTheEventTable)
+{
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    loadSite();
+    search("RR123456789CN");
+    const std::string html = m_driver->readPageHtml();
+    EXPECT_TRUE(contains(
+        html, cp1251(R"(<TD style="BACKGROUND: none transparent scroll repeat 0% 0%" class=theader>Дата</TD>)")))
+        << html;
+    EXPECT_TRUE(contains(html, R"(<TR><TD style="BACKGROUND: #8be3ff">2013-03-16 12:30:00</TD>)"));
+    EXPECT_TRUE(contains(html, cp1251(R"(<TD style="BACKGROUND: #8be3ff">Получение отправления от отправителя</TD>)")));
+    EXPECT_TRUE(contains(html, R"(<TD style="BACKGROUND: #8be3ff">100614*</TD><!--<td></td>--></TR>)"));
+    EXPECT_TRUE(
+        contains(html, R"(<TR><TD style="BACKGROUND: none transparent scroll repeat 0% 0%">2013-03-17 14:16:00</TD>)"));
+    EXPECT_TRUE(contains(
+        html, R"(<TD style="BACKGROUND: none transparent scroll repeat 0% 0%">BEIJING</TD><!--<td></td>--></TR>)"));
+    EXPECT_TRUE(contains(html, R"(<INPUT type=submit name=btn_seek value=)" + cp1251("Искать>")));
+    EXPECT_TRUE(contains(html, R"(<DIV id=results><TABLE class=events cellspacing=1 cellpadding=3>)"));
+}
+
+TEST_F(PageDriverTest, TheHtmlWriterFollowsTheOldControlsRules)
+{
+    loadAndWait(dataUrl(QStringLiteral(
+        "<html><head><title>Т&amp;t</title><style>p > b { color: red; }</style></head><body>"
+        "<p id=a title=\"Почта\" class=\"x y\" style=\"color:Red;BACKGROUND: #8BE3FF;font-weight : bold ;\">a&lt;b "
+        "&amp; c&gt;d&nbsp;e</p>"
+        "<!-- Comment <td>x</td> -->"
+        "<input type=\"checkbox\" checked name=n value='a \"b\"'><br><img src=\"x.gif\" alt=\"\"><hr>"
+        "<table><tr><td style=\"background: transparent none\">Я€ ✓</td><td style=\"background:url(a;b.png) red\">"
+        "</td></tr></table>"
+        "<script>var s = \"<b>&amp;</b>\";</script></body></html>")));
+    EXPECT_EQ(
+        m_driver->readPageHtml(),
+        cp1251("<HEAD><TITLE>Т&amp;t</TITLE><STYLE>p > b { color: red; }</STYLE></HEAD><BODY>"
+               "<P style=\"COLOR: Red; BACKGROUND: #8be3ff; FONT-WEIGHT: bold\" id=a title=Почта class=\"x y\">"
+               "a&lt;b &amp; c&gt;d&nbsp;e</P>"
+               "<!-- Comment <td>x</td> -->"
+               "<INPUT type=checkbox checked=\"\" name=n value=\"a &quot;b&quot;\"><BR><IMG src=x.gif alt=\"\"><HR>"
+               "<TABLE><TBODY><TR><TD style=\"BACKGROUND: none transparent scroll repeat 0% 0%\">Я€ ?</TD>"
+               "<TD style=\"BACKGROUND: url(a;b.png) red\"></TD></TR></TBODY></TABLE>"
+               "<SCRIPT>var s = \"<b>&amp;</b>\";</SCRIPT></BODY>"));
+}
+
+TEST_F(PageDriverTest, ExtractionOnTheDriversOutputGivesTheExpectedTexts)
+{
+    m_site.setAnswer(QStringLiteral("RA987654321CN"), {kTwoEvents.first()});
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    SiteDouble::AnswerFaults markup;
+    markup.markupInCells = true;
+    m_site.setAnswerFaults(QStringLiteral("RR000000001CN"), markup);
+    m_site.setAnswer(QStringLiteral("RR000000001CN"), kTwoEvents);
+    loadSite();
+
+    const std::string line1 = cp1251("2013-03-16 12:30:00 Получение отправления от отправителя 100614* ");
+    const std::string line2 = cp1251("2013-03-17 14:16:00 Отправка отправления из учреждения обмена BEIJING ");
+
+    search("RA987654321CN");
+    std::string html = m_driver->readPageHtml();
+    EXPECT_EQ(ExtractStatus(html), line1 + "\r\n");
+    EXPECT_EQ(ExtractHistory(html), line1);
+    EXPECT_EQ(ExtractFirstEventDate(html), "2013-03-16 12:30:00");
+
+    search("RR123456789CN");
+    html = m_driver->readPageHtml();
+    EXPECT_EQ(ExtractHistory(html), line1 + "\r\n" + line2);
+    EXPECT_EQ(ExtractFirstEventDate(html), "2013-03-16 12:30:00");
+    EXPECT_TRUE(contains(ExtractStatus(html), "BEIJING"));
+
+    // Markup inside the cells stays in the status, and is stripped from the history.
+    search("RR000000001CN");
+    html = m_driver->readPageHtml();
+    EXPECT_EQ(ExtractHistory(html), line1 + "\r\n" + line2);
+    EXPECT_EQ(ExtractFirstEventDate(html), "2013-03-16 12:30:00");
+    EXPECT_TRUE(contains(ExtractStatus(html), R"(<A href="#" title=BEIJING>BEIJING</A>)")) << ExtractStatus(html);
+}
+
+TEST_F(PageDriverTest, ManyEventsAreReadWhole)
+{
+    SiteDouble::AnswerFaults many;
+    many.manyEvents = 400;
+    m_site.setAnswerFaults(many);
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    loadSite();
+    search("RR123456789CN");
+    const std::string html = m_driver->readPageHtml();
+    std::size_t cells = 0;
+    for (auto at = html.find("<!--<td></td>-->"); at != std::string::npos; at = html.find("<!--<td></td>-->", at + 1))
+        ++cells;
+    EXPECT_EQ(cells, 400u);
+    EXPECT_EQ(ExtractFirstEventDate(html), "2013-03-01 08:00:00");
+    const std::string history = ExtractHistory(html);
+    EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 399);
+}
+
+} // namespace

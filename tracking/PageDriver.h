@@ -1,0 +1,78 @@
+#pragma once
+
+#include "tracking/TrackingPage.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+class QUrl;
+class QVariant;
+class QWebEngineLoadingInfo;
+class QWebEnginePage;
+class QWebEngineProfile;
+class SilentPage;
+
+// The tracking page in a hidden browser page. Every operation is a script run in the page, in
+// a world of its own so that the page's scripts cannot interfere, and awaited on the calling
+// (UI) thread while events are processed, within a deadline.
+//
+// The browser engine starts with the first loadPage, not before: a program that never runs a
+// check never pays for it. Its profile keeps nothing on disk outside `storagePath`.
+class PageDriver : public QObject, public TrackingPage
+{
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kDefaultScriptTimeout{10000};
+
+    explicit PageDriver(QString storagePath, QObject* parent = nullptr);
+    ~PageDriver() override;
+
+    void loadPage(const std::string& url) override;
+    int readyState() override;
+    void selectInternationalTracking() override;
+    void enterNumber(const std::string& number) override;
+    void startSearch() override;
+    std::string readPageText() override;
+    std::string readPageHtml() override;
+
+    // How long one operation waits for the page to answer before it raises.
+    void setScriptTimeout(std::chrono::milliseconds timeout);
+    // The browser page, or nullptr before the first load. For tests and diagnostics.
+    QWebEnginePage* webPage() const;
+
+private:
+    struct ScriptWait;
+    enum class LoadState { None, Loading, Finished, Failed };
+
+    void createPage();
+    void requireUsablePage(const char* operation) const;
+    // Runs `source` and waits for its value. A navigation that starts meanwhile ends the wait:
+    // with `navigated` given, it is set and an empty value returned; otherwise it raises.
+    QVariant runScript(const QString& source, const char* operation, bool* navigated = nullptr);
+    // Runs a script that gives "ok" or the name of what the page lacks.
+    void runElementScript(const QString& source, const char* operation, const char* missing,
+                          bool navigationCompletes = false);
+    void endWaits(const QString& reason, bool navigation);
+
+    void onLoadStarted();
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void onRenderProcessTerminated(int status, int exitCode);
+
+    QString m_storagePath;
+    std::chrono::milliseconds m_scriptTimeout = kDefaultScriptTimeout;
+    // Declared before the page: the page must go before its profile.
+    std::unique_ptr<QWebEngineProfile> m_profile;
+    std::unique_ptr<SilentPage> m_page;
+
+    LoadState m_loadState = LoadState::None;
+    // Set by loadPage while the page was idle: a finish reported before the new load has
+    // started belongs to the previous document and is ignored.
+    bool m_awaitingStart = false;
+    QString m_loadError;
+    QString m_renderProcessGone;
+    std::vector<std::weak_ptr<ScriptWait>> m_waits;
+};
