@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/TrackingPageFactory.h"
+#include "tracking/Endpoints.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+#include <string>
+
+class Prompts;
+
+// The three shop pages of the link-out controls: shop 1 for BitBtn4, BitBtn1 and BitBtn2,
+// shop 2 for Label5, shop 3 for BitBtn6.
+std::array<QUrl, 3> defaultShopPages();
+
+// What the main window is built with. The running program takes the defaults (the postal
+// operator's addresses, database.db in the current directory, the system clock and locale, real
+// message boxes); tests put in a temporary directory, the site double, a fixed clock and a
+// prompts recorder.
+struct MainFormOptions
+{
+    Endpoints endpoints = Endpoints::postalOperator();
+    // The database file; relative paths count from the current directory.
+    std::string databasePath = "database.db";
+    // Where the hidden browser keeps its files.
+    QString browserStorageDir;
+    // "Now" for the days in transit; empty: the system clock.
+    std::function<QDateTime()> now;
+    // The locale by whose conventions dates other than year-month-day are read.
+    QLocale locale = QLocale::system();
+    // nullptr: the window shows real message boxes.
+    Prompts* prompts = nullptr;
+    // Opens a shop page in the desktop's browser; empty: QDesktopServices::openUrl.
+    std::function<void(const QUrl&)> openUrl;
+    std::array<QUrl, 3> shopPages = defaultShopPages();
+    // Makes the hidden tracking page on first use; empty: the page driver.
+    TrackingPageFactory pageFactory;
+};

@@ -1,0 +1,19 @@
+#include "app/Prompts.h"
+
+#include "app/ApplicationTitle.h"
+
+void Prompts::showError(const QString& text)
+{
+    show({QStringLiteral("Ошибка"), text, Icon::Error, {Button::Ok}, Button::Ok, nullptr});
+}
+
+void Prompts::showMessage(const QString& text, Icon icon)
+{
+    show({applicationTitle(), text, icon, {Button::Ok}, Button::Ok, nullptr});
+}
+
+Prompts::Button Prompts::askYesNo(const QString& caption, const QString& text, Icon icon, Button defaultButton,
+                                  QWidget* owner)
+{
+    return show({caption, text, icon, {Button::Yes, Button::No}, defaultButton, owner});
+}

@@ -1,0 +1,697 @@
+#include "app/TMainForm.h"
+
+#include "app/ApplicationTitle.h"
+#include "app/MessageBoxPrompts.h"
+#include "app/PatternProbe.h"
+#include "parcels/DaysInTransit.h"
+#include "parcels/ParcelGrid.h"
+#include "parcels/TFm_Track.h"
+#include "parcels/Tahoma.h"
+#include "store/Cp1251.h"
+#include "store/ParcelStore.h"
+#include "tracking/CheckRun.h"
+#include "tracking/TrackingPage.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+// Resources of a static library are registered by hand; Q_INIT_RESOURCE must stand outside
+// any namespace.
+static void initKurierixResources()
+{
+    Q_INIT_RESOURCE(kurierix);
+}
+
+namespace {
+
+const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kBlue(0x00, 0x00, 0xFF);
+const QColor kNavy(0x00, 0x00, 0x80);
+const QColor kLime(0x00, 0xFF, 0x00);
+
+// The date the hidden day-count button measures from.
+constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+QGroupBox* makeGroup(QWidget* parent, const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QLatin1String(name));
+    // Only the caption is bold; every control inside sets its own regular font.
+    group->setFont(tahoma::font(tahoma::k10pt, true));
+    group->setGeometry(geometry);
+    return group;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& position, const QFont& font)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    label->move(position);
+    label->adjustSize();
+    return label;
+}
+
+QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QRect& geometry, const QFont& font)
+{
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(QLatin1String(name));
+    memo->setFont(font);
+    memo->setGeometry(geometry);
+    memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return memo;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFont(tahoma::font(tahoma::k10pt));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QPushButton* makeImageButton(QWidget* parent, const char* name, const QString& image, const QRect& geometry)
+{
+    QPushButton* button = makeButton(parent, name, QString(), geometry);
+    const QPixmap glyph(image);
+    button->setIcon(QIcon(glyph));
+    button->setIconSize(glyph.size());
+    button->setCursor(Qt::PointingHandCursor);
+    button->setToolTip(QStringLiteral("Зайти на сайт"));
+    return button;
+}
+
+QAction* makeAction(QMenu* menu, const char* name, const QString& caption)
+{
+    auto* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+QAction* makeSeparator(QMenu* menu, const char* name)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+QString savedTrackingPage()
+{
+    QFile file(QStringLiteral(":/pages/saved-tracking-page.html"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// The history text keeps its CR LF line breaks; the view shows one line per event.
+QString historyForView(const std::string& history)
+{
+    QString text = fromCp1251(history);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text + QLatin1Char('\n');
+}
+
+} // namespace
+
+TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_options(std::move(options)), m_ownPrompts(m_options.prompts ? nullptr : std::make_unique<MessageBoxPrompts>()),
+      m_prompts(m_options.prompts ? m_options.prompts : m_ownPrompts.get()), m_errorReport(*m_prompts),
+      m_guard(m_errorReport)
+{
+    initKurierixResources();
+    tahoma::registerFonts();
+    createControls();
+    wireHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Controls
+
+void TMainForm::createControls()
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(applicationTitle()
+                   + QStringLiteral(" (Все покупки из интернет-магазинов под контролем: www.ebay.com)"));
+    setFont(tahoma::font(tahoma::k8pt));
+    setFixedSize(944, 761);
+    move(181, 207);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(0, 0, 945, 761);
+    PageControl1->tabBar()->setFont(tahoma::font(tahoma::k12pt));
+
+    createProgramPage();
+    createShopsPage();
+    createBrowserPage();
+    createPopupMenu();
+    PageControl1->setCurrentWidget(TabSheet1);
+}
+
+void TMainForm::createProgramPage()
+{
+    const QFont pageFont = tahoma::font(tahoma::k10pt);
+
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet1->setFont(pageFont);
+    PageControl1->addTab(TabSheet1, QStringLiteral("Программа"));
+
+    // Created first so that the parcel group covers it, as it always has.
+    Memo1 = makeMemo(TabSheet1, "Memo1", QRect(240, 72, 185, 89), pageFont);
+    Memo1->setPlainText(savedTrackingPage());
+    Memo1->hide();
+
+    GroupBox5 = makeGroup(TabSheet1, "GroupBox5", QStringLiteral("Номера посылок"), QRect(8, 4, 705, 357));
+    Label7 = makeLabel(GroupBox5, "Label7",
+                       QStringLiteral("Для управление посылками, нажмите правую кнопку мыши на таблице!"),
+                       QPoint(8, 21), pageFont);
+    setTextColour(Label7, kGrey);
+    StringGrid2 = new ParcelGrid(GroupBox5);
+    StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
+    StringGrid2->setGeometry(9, 40, 685, 281);
+    Label_Status = makeLabel(GroupBox5, "Label_Status", QStringLiteral("Статус: ok"), QPoint(8, 330), pageFont);
+    setTextColour(Label_Status, Qt::black);
+    Memo2 = makeMemo(GroupBox5, "Memo2", QRect(216, 112, 417, 305), pageFont);
+    Memo2->hide();
+
+    GroupBox4 =
+        makeGroup(TabSheet1, "GroupBox4", QStringLiteral("Расширенная информация о посылке"), QRect(8, 363, 705, 350));
+    Memo_history = makeMemo(GroupBox4, "Memo_history", QRect(8, 24, 681, 313), pageFont);
+    setTextColour(Memo_history, kNavy);
+    SpeedButton1 = new QToolButton(GroupBox4);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setGeometry(488, 8, 55, 22);
+    SpeedButton1->hide();
+
+    GroupBox3 = makeGroup(TabSheet1, "GroupBox3", QStringLiteral("О программе"), QRect(721, 4, 207, 537));
+    Label1 = makeLabel(GroupBox3, "Label1", applicationTitle(), QPoint(17, 21), tahoma::font(tahoma::k11pt, true));
+    setTextColour(Label1, kBlue);
+    Label4 = makeLabel(GroupBox3, "Label4", QStringLiteral("© 2013 Курьерикс, Минск"), QPoint(17, 41), pageFont);
+    Label4->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    QFont linkFont = pageFont;
+    linkFont.setUnderline(true);
+    Label5 = makeLabel(GroupBox3, "Label5", QStringLiteral("Покупки на www.ebay.com"), QPoint(18, 58), linkFont);
+    Label5->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    Label5->setCursor(Qt::PointingHandCursor);
+    Label5->setToolTip(QStringLiteral("Зайти на сайт"));
+    Image1 = new QLabel(GroupBox3);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/parcel.bmp")));
+    Image1->move(17, 81);
+    Image1->adjustSize();
+    Label2 = new QLabel(QStringLiteral("Программа для отслеживания посылок на сайте БелПочты "), GroupBox3);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFont(pageFont);
+    Label2->setWordWrap(true);
+    Label2->setGeometry(15, 232, 182, Label2->heightForWidth(182));
+    BitBtn4 =
+        makeImageButton(GroupBox3, "BitBtn4", QStringLiteral(":/images/shop1-large.bmp"), QRect(9, 271, 190, 157));
+    BitBtn1 = makeImageButton(GroupBox3, "BitBtn1", QStringLiteral(":/images/shop1-wide.bmp"), QRect(9, 432, 190, 98));
+
+    GroupBox1 = makeGroup(TabSheet1, "GroupBox1", QStringLiteral("Что делает программа "), QRect(718, 548, 209, 166));
+    Memo_Status = makeMemo(GroupBox1, "Memo_Status", QRect(11, 21, 186, 134), tahoma::font(tahoma::k8pt));
+    QPalette logPalette = Memo_Status->palette();
+    logPalette.setColor(QPalette::Base, Qt::black);
+    logPalette.setColor(QPalette::Text, kLime);
+    Memo_Status->setPalette(logPalette);
+    Memo_Status->setPlainText(QStringLiteral("Жду Вашу комманду..."));
+
+    Button_Check = makeButton(TabSheet1, "Button_Check", QStringLiteral("Проверка"), QRect(355, 495, 118, 42));
+    Button_Check->hide();
+    BitBtn3 = makeButton(TabSheet1, "BitBtn3", QStringLiteral("Рег - Строка"), QRect(144, 504, 113, 33));
+    BitBtn3->hide();
+    Button1 = makeButton(TabSheet1, "Button1", QStringLiteral("Рег - Таблица"), QRect(272, 504, 75, 33));
+    Button1->hide();
+
+    setTabOrder(StringGrid2, Memo_history);
+    setTabOrder(Memo_history, BitBtn4);
+    setTabOrder(BitBtn4, BitBtn1);
+    setTabOrder(BitBtn1, Memo_Status);
+}
+
+void TMainForm::createShopsPage()
+{
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Супер магазины"));
+
+    auto* layout = new QVBoxLayout(TabSheet2);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Panel1 = new QFrame(TabSheet2);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    layout->addWidget(Panel1);
+
+    BitBtn2 = makeImageButton(Panel1, "BitBtn2", QStringLiteral(":/images/shop1-square.bmp"), QRect(9, 7, 190, 157));
+    BitBtn6 = makeImageButton(Panel1, "BitBtn6", QStringLiteral(":/images/shop3.bmp"), QRect(209, 7, 190, 157));
+}
+
+void TMainForm::createBrowserPage()
+{
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    const int index = PageControl1->addTab(TabSheet3, QString());
+    // The page hosts the tracking browser; the user never reaches it.
+    PageControl1->setTabVisible(index, false);
+    WebBrowser1 = new QWidget(TabSheet3);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(5, 16, 300, 505);
+}
+
+void TMainForm::createPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N4 = makeAction(PopupMenu1, "N4", QStringLiteral("Проверить посылки"));
+    N5 = makeSeparator(PopupMenu1, "N5");
+    Add = makeAction(PopupMenu1, "Add", QStringLiteral("Добавить посылку"));
+    edit = makeAction(PopupMenu1, "edit", QStringLiteral("Редактирова посылку"));
+    N2 = makeSeparator(PopupMenu1, "N2");
+    N3 = makeAction(PopupMenu1, "N3", QStringLiteral("Удалить посылку"));
+    New = makeAction(PopupMenu1, "New", QStringLiteral("Создание"));
+    New->setVisible(false);
+    StringGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void TMainForm::wireHandlers()
+{
+    connect(StringGrid2, &ParcelGrid::gridClicked, this, &TMainForm::StringGrid2Click);
+    connect(StringGrid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        if (!menuRefused())
+            PopupMenu1->popup(StringGrid2->viewport()->mapToGlobal(position));
+    });
+    connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
+    connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
+    connect(edit, &QAction::triggered, this, &TMainForm::editClick);
+    connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
+    connect(Button_Check, &QPushButton::clicked, this, &TMainForm::Button_CheckClick);
+    connect(BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TMainForm::BitBtn6Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+    connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
+    Label5->installEventFilter(this);
+}
+
+TFm_Track* TMainForm::createParcelDialog()
+{
+    if (!m_parcelDialog)
+        m_parcelDialog = new TFm_Track(*this, this);
+    return m_parcelDialog;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+void TMainForm::FormCreate()
+{
+    runGuarded([this] {
+        m_store = std::make_unique<ParcelStore>();
+        switch (m_store->open(m_options.databasePath)) {
+        case ParcelStore::OpenResult::OpenFailed:
+            m_prompts->showError(QStringLiteral("Ошибка №2 - Откытия базы данных"));
+            m_startupFailed = true;
+            return;
+        case ParcelStore::OpenResult::CreateFailed:
+            m_prompts->showError(QStringLiteral("Ошибка №1 - Ошибка создание новой базы данных"));
+            break;
+        case ParcelStore::OpenResult::Opened:
+        case ParcelStore::OpenResult::Created:
+            break;
+        }
+        RefreshGrid();
+    });
+}
+
+void TMainForm::FormClose()
+{
+    runGuarded([this] {
+        // A check run may still be on the stack; it sees the store gone and the stop request at
+        // its next step and ends there.
+        m_stopRequested = true;
+        m_closed = true;
+        if (m_store) {
+            m_store->close();
+            m_store.reset();
+        }
+    });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grid, history and delete
+
+QDateTime TMainForm::now() const
+{
+    return m_options.now ? m_options.now() : QDateTime::currentDateTime();
+}
+
+void TMainForm::RefreshGrid()
+{
+    runGuarded([this] {
+        if (m_closed)
+            return;
+        try {
+            if (!m_store)
+                throw ESQLiteException("The database is not open");
+            std::shared_ptr<TSQLiteTable> table = m_store->listAll();
+            m_currentResult = table;
+            StringGrid2->fill(*table, now(), m_options.locale);
+        } catch (...) {
+            m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"));
+        }
+    });
+}
+
+void TMainForm::StringGrid2Click()
+{
+    runGuarded([this] {
+        if (menuRefused() || !m_store)
+            return;
+        if (!m_currentResult || m_currentResult->RowCount() == 0)
+            return;
+        std::shared_ptr<TSQLiteTable> table = m_store->parcel(StringGrid2->selectedParcelId());
+        m_currentResult = table;
+        Memo_history->clear();
+        Memo_history->setPlainText(historyForView(table->FieldText("s_trackfull")));
+    });
+}
+
+void TMainForm::N3Click()
+{
+    runGuarded([this] {
+        if (menuRefused())
+            return;
+        try {
+            if (!m_store)
+                throw ESQLiteException("The database is not open");
+            std::shared_ptr<TSQLiteTable> table = m_store->listAll();
+            m_currentResult = table;
+            if (table->RowCount() > 0) {
+                QWidget* owner = QApplication::activeWindow();
+                const auto answer =
+                    m_prompts->askYesNo(QStringLiteral("Подтверждение"), QStringLiteral("Удалить выбранную запись?"),
+                                        Prompts::Icon::Warning, Prompts::Button::No, owner ? owner : this);
+                if (answer == Prompts::Button::Yes && m_store)
+                    m_store->remove(StringGrid2->selectedParcelId());
+            }
+        } catch (...) {
+            m_prompts->showError(QStringLiteral("Ошибка - Во время удаление данных!"));
+        }
+        RefreshGrid();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The parcel dialog
+
+void TMainForm::AddClick()
+{
+    runGuarded([this] {
+        if (menuRefused())
+            return;
+        TFm_Track* dialog = createParcelDialog();
+        dialog->DialogMode = QStringLiteral("new");
+        dialog->exec();
+    });
+}
+
+void TMainForm::editClick()
+{
+    runGuarded([this] {
+        if (menuRefused())
+            return;
+        TFm_Track* dialog = createParcelDialog();
+        dialog->DialogMode = QStringLiteral("edit");
+        dialog->exec();
+    });
+}
+
+void TMainForm::loadForEditing(TFm_Track& dialog)
+{
+    try {
+        m_editedRowId = StringGrid2->selectedParcelId();
+        // Without a parcel row there is nothing to load, and a later save writes nothing.
+        if (m_editedRowId.empty())
+            return;
+        if (!m_store)
+            throw ESQLiteException("The database is not open");
+        std::shared_ptr<TSQLiteTable> table = m_store->parcel(m_editedRowId);
+        m_currentResult = table;
+        if (table->RowCount() >= 1) {
+            dialog.Edit_Track->setText(fromCp1251(table->FieldText("s_track")));
+            dialog.Edit_Shop->setText(fromCp1251(table->FieldText("s_shop")));
+            dialog.Edit_Title->setText(fromCp1251(table->FieldText("s_title")));
+            dialog.Edit_Komment->setText(fromCp1251(table->FieldText("s_comments")));
+        }
+    } catch (...) {
+        m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"));
+    }
+}
+
+void TMainForm::writeFromDialog(TFm_Track& dialog)
+{
+    if (dialog.DialogMode == QLatin1String("new")) {
+        try {
+            if (!m_store)
+                throw ESQLiteException("The database is not open");
+            m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                            toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+        } catch (...) {
+            m_prompts->showError(QStringLiteral("Ошибка - Во время добавление данных возникла"));
+        }
+    } else if (dialog.DialogMode == QLatin1String("edit")) {
+        if (m_editedRowId.empty())
+            return;
+        try {
+            if (!m_store)
+                throw ESQLiteException("The database is not open");
+            m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                          toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+        } catch (...) {
+            m_prompts->showError(QStringLiteral("Ошибка - Во время сохранения измененных данных"));
+        }
+    }
+}
+
+void TMainForm::runGuarded(const std::function<void()>& body)
+{
+    m_guard.run(body);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The check run
+
+void TMainForm::N4Click()
+{
+    runGuarded([this] { Button_Check->click(); });
+}
+
+void TMainForm::Button_CheckClick()
+{
+    runGuarded([this] {
+        if (m_checkRunning || m_closed)
+            return;
+        m_checkRunning = true;
+        // However the run ends, the menu must be usable again: an error that ends it early
+        // would otherwise leave the grid, and with it every command, disabled for good.
+        struct RunEnd
+        {
+            TMainForm& form;
+            ~RunEnd()
+            {
+                form.m_checkRunning = false;
+                if (!form.m_closed)
+                    form.StringGrid2->setEnabled(true);
+            }
+        } runEnd{*this};
+        CheckRun(*this, m_options.endpoints).execute();
+    });
+}
+
+ParcelStore* TMainForm::store()
+{
+    return m_closed ? nullptr : m_store.get();
+}
+
+void TMainForm::setCurrentResult(std::shared_ptr<TSQLiteTable> table)
+{
+    m_currentResult = std::move(table);
+}
+
+TrackingPage& TMainForm::trackingPage()
+{
+    if (!m_trackingPage) {
+        const TrackingPageFactory& factory = m_options.pageFactory;
+        m_trackingPage = factory ? factory(m_options.browserStorageDir, WebBrowser1)
+                                 : createPageDriver(m_options.browserStorageDir, WebBrowser1);
+        if (!m_trackingPage)
+            throw EPageError("The tracking page could not be created");
+    }
+    return *m_trackingPage;
+}
+
+void TMainForm::appendStatusLine(const std::string& line)
+{
+    Memo_Status->appendPlainText(fromCp1251(line));
+    QScrollBar* bar = Memo_Status->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TMainForm::setStatusLabel(const std::string& text)
+{
+    Label_Status->setText(fromCp1251(text));
+    Label_Status->adjustSize();
+}
+
+void TMainForm::setGridEnabled(bool enabled)
+{
+    StringGrid2->setEnabled(enabled);
+}
+
+void TMainForm::refreshGrid()
+{
+    RefreshGrid();
+}
+
+void TMainForm::showErrorBox(const std::string& text)
+{
+    m_prompts->showError(fromCp1251(text));
+}
+
+void TMainForm::reportError(const std::string& message)
+{
+    m_errorReport.report(message);
+}
+
+void TMainForm::processEvents(int maxWaitMs)
+{
+    if (maxWaitMs <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    // Wait in the dispatcher for the next event, but no longer than maxWaitMs: the timer's own
+    // event ends the wait.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(maxWaitMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+bool TMainForm::stopRequested() const
+{
+    return m_stopRequested;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shop links and the hidden test controls
+
+void TMainForm::openShopPage(int index)
+{
+    const QUrl& url = m_options.shopPages[std::size_t(index)];
+    // A failed request is not reported: the user sees the browser open or not.
+    if (m_options.openUrl)
+        m_options.openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void TMainForm::BitBtn4Click()
+{
+    runGuarded([this] { openShopPage(0); });
+}
+
+void TMainForm::Label5Click()
+{
+    runGuarded([this] { openShopPage(1); });
+}
+
+void TMainForm::BitBtn2Click()
+{
+    runGuarded([this] { openShopPage(0); });
+}
+
+void TMainForm::BitBtn6Click()
+{
+    runGuarded([this] { openShopPage(2); });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label5 && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Label5Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::BitBtn3Click()
+{
+    runGuarded([this] {
+        const std::string page = toCp1251(Memo1->toPlainText());
+        PatternProbe::countMatches(PatternProbe::resultsPattern(), page);
+        PatternProbe::countMatches(PatternProbe::cellPattern(), page);
+    });
+}
+
+void TMainForm::Button1Click()
+{
+    runGuarded([this] {
+        const std::string page = toCp1251(Memo1->toPlainText());
+        PatternProbe::countMatches(PatternProbe::resultsPattern(), page);
+    });
+}
+
+void TMainForm::SpeedButton1Click()
+{
+    runGuarded([this] {
+        const auto days = daysInTransit(kDayCountOrigin, now(), m_options.locale);
+        m_prompts->showMessage(QString::number(days), Prompts::Icon::NoIcon);
+    });
+}

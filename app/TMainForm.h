@@ -1,0 +1,161 @@
+#pragma once
+
+#include "app/GeneralErrorReport.h"
+#include "app/HandlerGuard.h"
+#include "app/MainFormOptions.h"
+#include "parcels/ParcelEditor.h"
+#include "tracking/CheckRunHost.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class ParcelGrid;
+class ParcelStore;
+class Prompts;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+class TFm_Track;
+class TSQLiteTable;
+class TrackingPage;
+
+// The main window: the parcel grid with its context menu, the history view, the status log and
+// label, the about box with the shop links, and the hidden page that hosts the tracking browser.
+// It owns the store and the current result; the parcel dialog and the check run work through it.
+class TMainForm : public QWidget, public CheckRunHost, public ParcelEditor
+{
+    Q_OBJECT
+
+public:
+    // Builds the window and runs FormCreate: the store is opened (or created) and the grid filled.
+    explicit TMainForm(MainFormOptions options = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Creates the parcel dialog, hidden; the program does this right after creating the window.
+    TFm_Track* createParcelDialog();
+    TFm_Track* parcelDialog() const { return m_parcelDialog; }
+
+    // True when the existing database file could not be opened: the program must end.
+    bool startupFailed() const { return m_startupFailed; }
+    bool checkRunning() const { return m_checkRunning; }
+    const std::shared_ptr<TSQLiteTable>& currentResult() const { return m_currentResult; }
+    // The id the last load for editing took from the grid (Windows-1251).
+    const std::string& editedRowId() const { return m_editedRowId; }
+
+    // Controls, named as in the design.
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Label7 = nullptr;
+    ParcelGrid* StringGrid2 = nullptr;
+    QLabel* Label_Status = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QPlainTextEdit* Memo_history = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QPlainTextEdit* Memo_Status = nullptr;
+    QPushButton* Button_Check = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* BitBtn6 = nullptr;
+    QWidget* WebBrowser1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* Add = nullptr;
+    QAction* edit = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* New = nullptr;
+
+    // Event handlers.
+    void FormCreate();
+    void FormClose();
+    void RefreshGrid();
+    void StringGrid2Click();
+    void N4Click();
+    void AddClick();
+    void editClick();
+    void N3Click();
+    void Button_CheckClick();
+    void BitBtn4Click();
+    void Label5Click();
+    void BitBtn2Click();
+    void BitBtn6Click();
+    void BitBtn3Click();
+    void Button1Click();
+    void SpeedButton1Click();
+
+    // CheckRunHost
+    ParcelStore* store() override;
+    void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
+    TrackingPage& trackingPage() override;
+    void appendStatusLine(const std::string& line) override;
+    void setStatusLabel(const std::string& text) override;
+    void setGridEnabled(bool enabled) override;
+    void refreshGrid() override;
+    void showErrorBox(const std::string& text) override;
+    void reportError(const std::string& message) override;
+    void processEvents(int maxWaitMs) override;
+    bool stopRequested() const override;
+
+    // ParcelEditor
+    void loadForEditing(TFm_Track& dialog) override;
+    void writeFromDialog(TFm_Track& dialog) override;
+    void runGuarded(const std::function<void()>& body) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createProgramPage();
+    void createShopsPage();
+    void createBrowserPage();
+    void createPopupMenu();
+    void wireHandlers();
+    void openShopPage(int index);
+    // Menu commands are refused while a check run walks the table.
+    bool menuRefused() const { return m_checkRunning || m_closed; }
+    QDateTime now() const;
+
+    MainFormOptions m_options;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts* m_prompts = nullptr;
+    GeneralErrorReport m_errorReport;
+    HandlerGuard m_guard;
+
+    std::unique_ptr<ParcelStore> m_store;
+    std::shared_ptr<TSQLiteTable> m_currentResult;
+    std::unique_ptr<TrackingPage> m_trackingPage;
+    TFm_Track* m_parcelDialog = nullptr;
+    std::string m_editedRowId;
+
+    bool m_startupFailed = false;
+    bool m_checkRunning = false;
+    bool m_stopRequested = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+
+class TFm_Track;
+
+// What the parcel dialog needs of the window that owns the grid and the store: loading the
+// selected parcel into the dialog, writing the dialog back, refreshing the grid, and the one
+// guard under which every handler runs (so that no exception crosses the event loop).
+class ParcelEditor
+{
+public:
+    virtual ~ParcelEditor() = default;
+
+    // Fills the dialog's fields from the selected parcel (dialog mode "edit").
+    virtual void loadForEditing(TFm_Track& dialog) = 0;
+    // Inserts or updates the parcel from the dialog's fields, by the dialog mode.
+    virtual void writeFromDialog(TFm_Track& dialog) = 0;
+    virtual void refreshGrid() = 0;
+    virtual void runGuarded(const std::function<void()>& body) = 0;
+};

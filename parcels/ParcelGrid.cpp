@@ -1,0 +1,326 @@
+#include "parcels/ParcelGrid.h"
+
+#include "parcels/DaysInTransit.h"
+#include "parcels/Tahoma.h"
+#include "store/Cp1251.h"
+#include "store/SQLiteTable.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int kRowHeight = 24;
+constexpr std::array<int, ParcelGrid::kColumnCount> kColumnWidths = {24, 40, 104, 260, 80, 148};
+constexpr int kWheelStep = 120; // one notch of a standard wheel
+
+const std::array<QString, ParcelGrid::kColumnCount>& headerTexts()
+{
+    static const std::array<QString, ParcelGrid::kColumnCount> texts = {
+        QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
+        QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней"),
+    };
+    return texts;
+}
+
+// Text two pixels from the cell's left edge, cut off at its right edge without an ellipsis, so
+// that short columns such as "в пути" (40 px) show their whole text.
+constexpr int kTextIndent = 2;
+
+// One line, vertically centred, never wrapped: the text runs on under the clip at the cell's edge.
+void drawCellText(QPainter* painter, const QRect& rect, const QString& text)
+{
+    const QFontMetrics metrics(painter->font());
+    const int baseline = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
+    painter->drawText(QPoint(rect.left() + kTextIndent, baseline), text);
+}
+
+class GridCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        // One line per cell, as the grid always drew it: line breaks in a status show as blanks.
+        QString text = cell.text;
+        text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        cell.text.clear();
+        cell.state &= ~QStyle::State_HasFocus;
+        const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+
+        const QPalette::ColorGroup group = (cell.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setClipRect(cell.rect);
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(group, (cell.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                        : QPalette::Text));
+        drawCellText(painter, cell.rect, text);
+        painter->restore();
+    }
+};
+
+// The title row: drawn like the style's header sections, its text placed as in the cells.
+class GridHeader : public QHeaderView
+{
+public:
+    explicit GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        QStyleOptionHeader section;
+        initStyleOption(&section);
+        section.rect = rect;
+        section.section = logicalIndex;
+        section.state |= isEnabled() ? QStyle::State_Enabled : QStyle::State_None;
+        section.text.clear();
+        painter->save();
+        style()->drawControl(QStyle::CE_HeaderSection, &section, painter, this);
+        painter->setClipRect(rect);
+        painter->setFont(font());
+        painter->setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::ButtonText));
+        const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+        drawCellText(painter, rect, text);
+        painter->restore();
+    }
+};
+
+} // namespace
+
+ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
+{
+    setFont(tahoma::font(tahoma::k10pt));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setDragEnabled(false);
+    setCornerButtonEnabled(false);
+    setItemDelegate(new GridCellDelegate(this));
+    setHorizontalHeader(new GridHeader(this));
+
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(kRowHeight);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+
+    QHeaderView* columns = horizontalHeader();
+    columns->setFont(font());
+    columns->setFixedHeight(kRowHeight);
+    columns->setSectionsClickable(false);
+    columns->setSectionsMovable(false);
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setMinimumSectionSize(1);
+    for (int c = 0; c < kColumnCount; ++c) {
+        columns->setSectionResizeMode(c, QHeaderView::Fixed);
+        columns->resizeSection(c, kColumnWidths[std::size_t(c)]);
+    }
+    writeHeader();
+}
+
+void ParcelGrid::writeHeader()
+{
+    for (int c = 0; c < kColumnCount; ++c) {
+        QTableWidgetItem* item = horizontalHeaderItem(c);
+        if (!item) {
+            item = new QTableWidgetItem;
+            setHorizontalHeaderItem(c, item);
+        }
+        item->setText(headerTexts()[std::size_t(c)]);
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+}
+
+void ParcelGrid::setCell(int tableRow, int column, const QString& text)
+{
+    QTableWidgetItem* cell = item(tableRow, column);
+    if (!cell) {
+        cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        setItem(tableRow, column, cell);
+    }
+    cell->setText(text);
+}
+
+void ParcelGrid::clearCells(int fromTableRow, int fromColumn)
+{
+    for (int r = fromTableRow; r < rowCount(); ++r) {
+        for (int c = (r == fromTableRow ? fromColumn : 0); c < kColumnCount; ++c)
+            setCell(r, c, QString());
+    }
+}
+
+void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale)
+{
+    const int hadRows = rowCount();
+    const int selected = currentRow();
+    const int rows = std::max(0, table.RowCount());
+
+    setRowCount(rows);
+    if (rows > 0) {
+        const int keep = (hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1);
+        setCurrentCell(keep, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    writeHeader();
+
+    int row = 0;
+    int column = 0;
+    try {
+        while (!table.AtEnd() && row < rows) {
+            column = 0;
+            setCell(row, 0, fromCp1251(table.FieldText("id")));
+            column = 1;
+            const std::string date = table.FieldText("s_date");
+            setCell(row, 1, date.empty() ? QString() : QString::number(daysInTransit(date, now, locale)));
+            column = 2;
+            setCell(row, 2, fromCp1251(table.FieldText("s_track")));
+            column = 3;
+            setCell(row, 3, fromCp1251(table.FieldText("s_status")));
+            column = 4;
+            setCell(row, 4, fromCp1251(table.FieldText("s_shop")));
+            column = 5;
+            setCell(row, 5, fromCp1251(table.FieldText("s_title")));
+            table.NextRow();
+            ++row;
+            column = 0;
+        }
+    } catch (...) {
+        // Nothing below the failing cell may keep text from an earlier refresh: it could show
+        // another parcel's data on this parcel's row.
+        clearCells(row, column);
+        throw;
+    }
+    clearCells(row, 0);
+}
+
+int ParcelGrid::parcelRowCount() const
+{
+    return rowCount();
+}
+
+int ParcelGrid::selectedRow() const
+{
+    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void ParcelGrid::setSelectedRow(int row)
+{
+    if (row < 1 || row > rowCount())
+        return;
+    setCurrentCell(row - 1, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+std::string ParcelGrid::selectedParcelId() const
+{
+    const int row = selectedRow();
+    return row == 0 ? std::string() : toCp1251(cellText(row, 0));
+}
+
+QString ParcelGrid::cellText(int row, int column) const
+{
+    if (column < 0 || column >= kColumnCount)
+        return {};
+    if (row == 0) {
+        const QTableWidgetItem* header = horizontalHeaderItem(column);
+        return header ? header->text() : QString();
+    }
+    const QTableWidgetItem* cell = item(row - 1, column);
+    return cell ? cell->text() : QString();
+}
+
+void ParcelGrid::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        // The right button opens the context menu for the row already selected.
+        event->accept();
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (!index.isValid()) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
+    emit gridClicked();
+}
+
+void ParcelGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    // Dragging with a button held does not sweep the selection over other rows.
+    if (event->buttons() != Qt::NoButton) {
+        event->accept();
+        return;
+    }
+    QTableWidget::mouseMoveEvent(event);
+}
+
+void ParcelGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click counts as one more click; nothing is edited.
+    mousePressEvent(event);
+}
+
+void ParcelGrid::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    m_wheelRemainder += event->angleDelta().y();
+    const int steps = m_wheelRemainder / kWheelStep;
+    m_wheelRemainder -= steps * kWheelStep;
+    if (steps == 0 || rowCount() == 0)
+        return;
+    const int from = std::max(0, currentRow());
+    const int to = std::clamp(from - steps, 0, rowCount() - 1);
+    if (to == from && selectedRow() != 0)
+        return;
+    setCurrentCell(to, std::max(0, currentColumn()), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollToItem(item(to, 0));
+    emit gridClicked();
+}
+
+void ParcelGrid::keyPressEvent(QKeyEvent* event)
+{
+    const int before = selectedRow();
+    QTableWidget::keyPressEvent(event);
+    if (selectedRow() != before && selectedRow() != 0)
+        emit gridClicked();
+}
+
+QItemSelectionModel::SelectionFlags ParcelGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // Always exactly one whole row: no Ctrl-deselect, no clearing on a click beside the rows.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    if (event && event->type() == QEvent::MouseButtonRelease)
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+}
+
+void ParcelGrid::keyboardSearch(const QString&)
+{
+    // Typing letters does not jump between rows.
+}

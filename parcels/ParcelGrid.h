@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTableWidget>
+
+#include <string>
+
+class TSQLiteTable;
+
+// The parcel grid: six columns under a fixed title row, one row per parcel. Row numbers in this
+// interface count the title row as row 0, so parcel rows are 1..parcelRowCount(); the title row
+// is the table's horizontal header, which never scrolls, is never selected and is shown even
+// when there are no parcels.
+//
+// Exactly one whole parcel row is selected whenever there are parcel rows. A left click, the
+// keyboard and the mouse wheel (one row per step) move the selection and raise gridClicked();
+// the right button leaves the selection alone.
+class ParcelGrid : public QTableWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kColumnCount = 6;
+
+    explicit ParcelGrid(QWidget* parent = nullptr);
+
+    // Rewrites the grid from `table`, walking its cursor from the current row to the end: one
+    // parcel row per result row, the days in transit counted from `now`. The selected row keeps
+    // its position (the last row when that position is gone; the first row when the grid had no
+    // rows). Throws on the first field that cannot be read or date that cannot be read: the rows
+    // written so far stay, the cells not yet written are left empty.
+    void fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale);
+
+    int parcelRowCount() const;
+    // 1..parcelRowCount(), or 0 when no parcel row is selected.
+    int selectedRow() const;
+    void setSelectedRow(int row);
+    // The text of column 0 of the selected row (Windows-1251); empty when no parcel row is selected.
+    std::string selectedParcelId() const;
+    // The text of one cell; row 0 is the title row.
+    QString cellText(int row, int column) const;
+
+signals:
+    void gridClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+    void keyboardSearch(const QString& search) override;
+
+private:
+    void writeHeader();
+    void setCell(int tableRow, int column, const QString& text);
+    void clearCells(int fromTableRow, int fromColumn);
+
+    int m_wheelRemainder = 0;
+};

@@ -1,0 +1,232 @@
+#pragma once
+
+// The main window on the offscreen platform over a database in a temporary directory, with a
+// prompts recorder, a fixed clock and recorded shop links; and a second, independent look at
+// the database file through SQLite itself.
+#include "support/TestSupport.h"
+#include "app/RecordingPrompts.h"
+#include "app/TMainForm.h"
+#include "parcels/ParcelGrid.h"
+#include "parcels/TFm_Track.h"
+#include "store/ParcelStore.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QGuiApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace apptest {
+
+using Field = std::optional<std::string>; // nullopt: NULL
+using Row = std::map<std::string, Field>;
+
+// Opens the file for one call and closes it again, so the window's own connection never waits.
+class Database
+{
+public:
+    explicit Database(std::string path) : m_path(std::move(path)) {}
+
+    void exec(const std::string& sql, const std::vector<Field>& values = {}) const
+    {
+        sqlite3* db = open();
+        sqlite3_stmt* statement = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const int slot = static_cast<int>(i + 1);
+            if (values[i])
+                sqlite3_bind_text(statement, slot, values[i]->data(), int(values[i]->size()), SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_null(statement, slot);
+        }
+        EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE) << sqlite3_errmsg(db);
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+    }
+
+    std::vector<Row> rows(const std::string& sql = "SELECT * FROM tracks ORDER BY id") const
+    {
+        std::vector<Row> result;
+        sqlite3* db = open();
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+            ADD_FAILURE() << sqlite3_errmsg(db);
+            sqlite3_close(db);
+            return result;
+        }
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            Row row;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const char* name = sqlite3_column_name(statement, c);
+                if (sqlite3_column_type(statement, c) == SQLITE_NULL) {
+                    row[name] = std::nullopt;
+                } else {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+                    row[name] = std::string(text, std::size_t(sqlite3_column_bytes(statement, c)));
+                }
+            }
+            result.push_back(std::move(row));
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return result;
+    }
+
+    std::vector<std::string> tables() const
+    {
+        std::vector<std::string> names;
+        for (const Row& row : rows("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))
+            names.push_back(*row.at("name"));
+        return names;
+    }
+
+    // A parcel as the dialog would store it, with optional check results.
+    void addParcel(const std::string& track, const std::string& shop, const std::string& title,
+                   const std::string& comment = {}, const Field& status = std::nullopt,
+                   const Field& date = std::nullopt, const Field& history = std::nullopt) const
+    {
+        exec("INSERT INTO tracks (s_track,s_shop,s_title,s_comments,s_status,s_date,s_trackfull) "
+             "VALUES (?1,?2,?3,?4,?5,?6,?7)",
+             {track, shop, title, comment, status, date, history});
+    }
+
+    void create() const { exec(ParcelStore::createTableSql()); }
+
+private:
+    sqlite3* open() const
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(m_path.c_str(), &db);
+        return db;
+    }
+
+    std::string m_path;
+};
+
+inline std::string cp(const char* utf8)
+{
+    return testsupport::cp1251(utf8);
+}
+
+class Harness
+{
+public:
+    Harness()
+    {
+        EXPECT_TRUE(tempDir.isValid());
+        // The test process goes on after a window closes.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    std::string databasePath() const
+    {
+        return QDir(tempDir.path()).filePath(QStringLiteral("database.db")).toStdString();
+    }
+    QString dirPath() const { return tempDir.path(); }
+    Database db() const { return Database(databasePath()); }
+
+    MainFormOptions options()
+    {
+        MainFormOptions options;
+        options.databasePath = databasePath();
+        options.prompts = &prompts;
+        options.now = [this] { return now; };
+        options.locale = QLocale::c();
+        options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        options.browserStorageDir = QDir(tempDir.path()).filePath(QStringLiteral("browser"));
+        return options;
+    }
+
+    // Builds the window (FormCreate runs here) and the parcel dialog, and shows the window.
+    TMainForm& start() { return start(options()); }
+
+    TMainForm& start(MainFormOptions withOptions)
+    {
+        window = std::make_unique<TMainForm>(std::move(withOptions));
+        window->createParcelDialog();
+        window->show();
+        return *window;
+    }
+
+    ParcelGrid& grid() const { return *window->StringGrid2; }
+    TFm_Track& dialog() const { return *window->parcelDialog(); }
+
+    QString history() const { return window->Memo_history->toPlainText(); }
+    QString log() const { return window->Memo_Status->toPlainText(); }
+    QString label() const { return window->Label_Status->text(); }
+
+    // Texts of the boxes shown so far.
+    std::vector<QString> boxTexts() const
+    {
+        std::vector<QString> texts;
+        for (const auto& box : prompts.shown())
+            texts.push_back(box.text);
+        return texts;
+    }
+
+    QPoint rowCentre(int row, int column = 2) const
+    {
+        return grid().visualRect(grid().model()->index(row - 1, column)).center();
+    }
+
+    void clickRow(int row, Qt::MouseButton button = Qt::LeftButton) const
+    {
+        QTest::mouseClick(grid().viewport(), button, Qt::NoModifier, rowCentre(row));
+    }
+
+    // Opens the parcel dialog through `open` (a menu command), runs `body` inside it once it is
+    // shown, and returns when the dialog has closed. A body that leaves the dialog open fails
+    // the test; the dialog is then cancelled so that the test can go on.
+    void inDialog(const std::function<void()>& open, const std::function<void(TFm_Track&)>& body)
+    {
+        bool acted = false;
+        bool leftOpen = false;
+        TFm_Track* form = window->parcelDialog();
+        // A timer of our own, so that nothing is left queued when the dialog never opened.
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, form, [&, form] {
+            EXPECT_TRUE(form->isVisible());
+            body(*form);
+            acted = true;
+            if (form->isVisible()) {
+                leftOpen = true;
+                form->reject();
+            }
+        });
+        timer.start(0);
+        open();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return acted && !form->isVisible(); }));
+        EXPECT_FALSE(leftOpen) << "the dialog stayed open";
+    }
+
+    // Types `text` key by key; letters outside ASCII go as key events carrying their text.
+    void typeInto(QWidget* field, const QString& text) const
+    {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+
+    QTemporaryDir tempDir;
+    RecordingPrompts prompts;
+    QDateTime now = QDateTime(QDate(2013, 4, 1), QTime(12, 0));
+    std::vector<QUrl> opened;
+    std::unique_ptr<TMainForm> window;
+};
+
+} // namespace apptest

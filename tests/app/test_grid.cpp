@@ -1,0 +1,302 @@
+// The parcel grid in the window: refresh, selection, the history view, days in transit and
+// deleting through the context menu.
+#include "AppTestHarness.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QWheelEvent>
+
+using apptest::cp;
+using apptest::Field;
+using apptest::Harness;
+
+namespace {
+
+const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
+const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
+
+void seed(Harness& h, int parcels)
+{
+    h.db().create();
+    for (int i = 1; i <= parcels; ++i) {
+        const std::string n = std::to_string(i);
+        h.db().addParcel("RR" + n, "Shop" + n, "Title" + n, {}, std::nullopt, std::nullopt, "history " + n);
+    }
+}
+
+std::vector<std::string> tracks(const Harness& h)
+{
+    std::vector<std::string> result;
+    for (const auto& row : h.db().rows())
+        result.push_back(*row.at("s_track"));
+    return result;
+}
+
+void wheel(Harness& h, int notches)
+{
+    const QPoint at = h.rowCentre(1);
+    QWheelEvent event(at, h.grid().viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(h.grid().viewport(), &event);
+}
+
+} // namespace
+
+TEST(ParcelGridFlow, DeleteAsksTheQuestionAndYesDeletesTheSelectedParcel)
+{
+    Harness h;
+    seed(h, 3);
+    TMainForm& window = h.start();
+    h.clickRow(2);
+    ASSERT_EQ(h.history(), QStringLiteral("history 2\n"));
+
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+
+    ASSERT_EQ(h.prompts.shown().size(), 1u);
+    const auto& question = h.prompts.shown().front();
+    EXPECT_EQ(question.caption, QStringLiteral("Подтверждение"));
+    EXPECT_EQ(question.text, QStringLiteral("Удалить выбранную запись?"));
+    EXPECT_EQ(question.icon, Prompts::Icon::Warning);
+    EXPECT_EQ(question.buttons, (std::vector<Prompts::Button>{Prompts::Button::Yes, Prompts::Button::No}));
+    // No is the default, so Enter answers No; the question belongs to the window in front.
+    EXPECT_EQ(question.defaultButton, Prompts::Button::No);
+    EXPECT_NE(question.owner, nullptr);
+
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR3"}));
+    // The selection stays at the deleted parcel's position, now the parcel that followed it;
+    // the history view still shows the deleted parcel until the next click.
+    ASSERT_EQ(h.grid().parcelRowCount(), 2);
+    EXPECT_EQ(h.grid().selectedRow(), 2);
+    EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("RR3"));
+    EXPECT_EQ(h.history(), QStringLiteral("history 2\n"));
+}
+
+TEST(ParcelGridFlow, NoAndTheDefaultAnswerKeepTheParcelButStillRefreshTheGrid)
+{
+    Harness h;
+    seed(h, 2);
+    TMainForm& window = h.start();
+    // Another program adds a parcel; the refresh after the question shows it.
+    h.db().addParcel("RR9", "Shop", "Title");
+
+    h.prompts.answerNext(Prompts::Button::No);
+    window.N3->trigger();
+    EXPECT_EQ(tracks(h).size(), 3u);
+    EXPECT_EQ(h.grid().parcelRowCount(), 3);
+
+    // Enter takes the default button, which is No.
+    window.N3->trigger();
+    EXPECT_EQ(h.prompts.shown().size(), 2u);
+    EXPECT_EQ(tracks(h).size(), 3u);
+}
+
+TEST(ParcelGridFlow, DeletingTheLastRowSelectsTheNewLastRowAndTheHighestIdIsNotReused)
+{
+    Harness h;
+    seed(h, 3);
+    TMainForm& window = h.start();
+    h.clickRow(3);
+
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR2"}));
+    EXPECT_EQ(h.grid().selectedRow(), 2);
+    EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("RR4"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.grid().cellText(3, 0), QStringLiteral("4"));
+}
+
+TEST(ParcelGridFlow, DeletingTheOnlyParcelLeavesTheHeaderAloneAndLaterDeletesAskNothing)
+{
+    Harness h;
+    seed(h, 1);
+    TMainForm& window = h.start();
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    EXPECT_TRUE(tracks(h).empty());
+    EXPECT_EQ(h.grid().parcelRowCount(), 0);
+    EXPECT_EQ(h.grid().selectedRow(), 0);
+    EXPECT_EQ(h.grid().cellText(0, 0), QStringLiteral("id"));
+
+    h.prompts.clear();
+    window.N3->trigger();
+    EXPECT_TRUE(h.prompts.shown().empty());
+
+    // The grid gains rows again: the first one is selected.
+    h.db().addParcel("RR5", "Shop", "Title");
+    h.db().addParcel("RR6", "Shop", "Title");
+    window.RefreshGrid();
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+}
+
+TEST(ParcelGridFlow, AFailingDeleteShowsItsBoxDeletesNothingAndRefreshesAllTheSame)
+{
+    Harness h;
+    seed(h, 2);
+    TMainForm& window = h.start();
+    h.db().exec("ALTER TABLE tracks RENAME TO kept");
+    window.N3->trigger();
+    EXPECT_EQ(h.boxTexts(), (std::vector<QString>{kDeleteFailed, kRefreshFailed}));
+    EXPECT_EQ(h.db().rows("SELECT * FROM kept").size(), 2u);
+    // When the list query fails, the grid keeps what it showed.
+    EXPECT_EQ(h.grid().parcelRowCount(), 2);
+}
+
+TEST(ParcelGridFlow, TheRightButtonOpensTheMenuForTheRowAlreadySelected)
+{
+    Harness h;
+    seed(h, 3);
+    TMainForm& window = h.start();
+    ASSERT_EQ(h.grid().selectedRow(), 1);
+
+    h.clickRow(3, Qt::RightButton);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    EXPECT_TRUE(h.history().isEmpty());
+
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, h.rowCentre(3),
+                                h.grid().viewport()->mapToGlobal(h.rowCentre(3)));
+    QApplication::sendEvent(h.grid().viewport(), &menuEvent);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    window.PopupMenu1->hide();
+
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR2", "RR3"}));
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR2"));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+}
+
+TEST(ParcelGridFlow, TheHistoryShowsOneEventPerLineAndFollowsClicksKeysAndTheWheel)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("RR1", "Shop", "Title", {}, std::nullopt, std::nullopt,
+                     cp("2013-03-16 12:30:00 Получение отправления 100614* \r\n2013-03-17 14:16:00 Отправка BEIJING "));
+    h.db().addParcel("RR2", "Shop", "Title", {}, std::nullopt, std::nullopt, "second");
+    h.db().addParcel("RR3", "Shop", "Title", {}, std::nullopt, std::nullopt, "third");
+    TMainForm& window = h.start();
+
+    h.clickRow(1);
+    EXPECT_EQ(h.history(), QStringLiteral("2013-03-16 12:30:00 Получение отправления 100614* \n"
+                                          "2013-03-17 14:16:00 Отправка BEIJING \n"));
+    EXPECT_EQ(window.Memo_history->document()->blockCount(), 3);
+
+    // A click on the row already selected shows it again.
+    window.Memo_history->setPlainText(QStringLiteral("typed"));
+    h.clickRow(1);
+    EXPECT_TRUE(h.history().startsWith(QStringLiteral("2013-03-16")));
+
+    QTest::keyClick(&h.grid(), Qt::Key_Down);
+    EXPECT_EQ(h.grid().selectedRow(), 2);
+    EXPECT_EQ(h.history(), QStringLiteral("second\n"));
+
+    wheel(h, 1);
+    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(h.history(), QStringLiteral("third\n"));
+    wheel(h, 1); // already on the last row
+    EXPECT_EQ(h.grid().selectedRow(), 3);
+    wheel(h, -2);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    EXPECT_TRUE(h.history().startsWith(QStringLiteral("2013-03-16")));
+
+    QTest::keyClick(&h.grid(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(h.history(), QStringLiteral("third\n"));
+
+    // The header is never a parcel row.
+    window.Memo_history->clear();
+    QTest::mouseClick(h.grid().horizontalHeader()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 10));
+    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_TRUE(h.history().isEmpty());
+    EXPECT_TRUE(h.prompts.shown().empty());
+}
+
+TEST(ParcelGridFlow, DaysInTransitCountWholeDaysBothWays)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:01:00"); // 23 h 59 min before
+    h.db().addParcel("B", "S", "T", {}, std::nullopt, "2013-03-31 11:00:00"); // 25 h before
+    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-04-03 13:00:00"); // 49 h after
+    h.db().addParcel("D", "S", "T", {}, std::nullopt, "01.03.2013 12:00:00"); // the dotted form, day first
+    h.db().addParcel("E", "S", "T", {}, std::nullopt, "");
+    h.now = QDateTime(QDate(2013, 4, 1), QTime(12, 0));
+    TMainForm& window = h.start();
+
+    EXPECT_TRUE(h.prompts.shown().empty());
+    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("0"));
+    EXPECT_EQ(h.grid().cellText(2, 1), QStringLiteral("1"));
+    EXPECT_EQ(h.grid().cellText(3, 1), QStringLiteral("2"));
+    EXPECT_EQ(h.grid().cellText(4, 1), QStringLiteral("31"));
+    EXPECT_EQ(h.grid().cellText(5, 1), QString());
+
+    // Counted at each refresh, never stored.
+    h.now = h.now.addDays(10);
+    window.RefreshGrid();
+    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("10"));
+    EXPECT_EQ(h.db().rows()[0].at("s_date"), Field("2013-03-31 12:01:00"));
+}
+
+TEST(ParcelGridFlow, AnUnreadableDateStopsEveryRefreshAtItsRow)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:00:00");
+    h.db().addParcel("B", "S", "T", {}, std::nullopt, "2013-13-45 12:30:00"); // passes the page's test, is no date
+    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-03-30 12:00:00");
+    TMainForm& window = h.start();
+
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
+    ASSERT_EQ(h.grid().parcelRowCount(), 3);
+    EXPECT_EQ(h.grid().cellText(1, 2), QStringLiteral("A"));
+    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("1"));
+    // The failing row keeps its id, so the user can still select and delete it.
+    EXPECT_EQ(h.grid().cellText(2, 0), QStringLiteral("2"));
+    EXPECT_EQ(h.grid().cellText(2, 2), QString());
+    EXPECT_EQ(h.grid().cellText(3, 0), QString());
+    EXPECT_EQ(h.grid().cellText(3, 2), QString());
+
+    h.prompts.clear();
+    window.RefreshGrid();
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
+
+    h.prompts.clear();
+    h.clickRow(2);
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{QStringLiteral("Удалить выбранную запись?")});
+    EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("C"));
+    EXPECT_EQ(h.grid().cellText(2, 1), QStringLiteral("2"));
+}
+
+TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
+{
+    Harness h;
+    seed(h, 3);
+    TMainForm& window = h.start();
+    h.clickRow(3);
+    h.db().exec("UPDATE tracks SET s_status='checked', s_shop=NULL WHERE id=3");
+    h.db().exec("DELETE FROM tracks WHERE id=1");
+
+    window.RefreshGrid();
+    ASSERT_EQ(h.grid().parcelRowCount(), 2);
+    // Position 3 is gone: the last row is selected.
+    EXPECT_EQ(h.grid().selectedRow(), 2);
+    EXPECT_EQ(h.grid().cellText(1, 0), QStringLiteral("2"));
+    EXPECT_EQ(h.grid().cellText(2, 3), QStringLiteral("checked"));
+    EXPECT_EQ(h.grid().cellText(2, 4), QString());
+    EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+}

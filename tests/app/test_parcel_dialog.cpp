@@ -1,0 +1,326 @@
+// Adding, editing and cancelling through the parcel dialog, as the user does it from the menu.
+#include "AppTestHarness.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+using apptest::cp;
+using apptest::Field;
+using apptest::Harness;
+
+namespace {
+
+const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
+const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
+const QString kLoadFailed = QStringLiteral("Ошибка - Загрузки изменненых данных!");
+
+void fill(Harness& h, TFm_Track& dialog, const QString& track, const QString& shop, const QString& title)
+{
+    h.typeInto(dialog.Edit_Track, track);
+    h.typeInto(dialog.Edit_Shop, shop);
+    h.typeInto(dialog.Edit_Title, title);
+}
+
+// A store with two parcels, the first checked and carrying a comment.
+void seedTwoParcels(Harness& h)
+{
+    h.db().create();
+    h.db().addParcel("RR111", "AliExpress", cp("Чехол"), cp("подарок маме"), cp("Вручено"), "2013-03-16 12:30:00",
+                     "line one");
+    h.db().addParcel("RR222", "eBay", "Lamp");
+}
+
+} // namespace
+
+TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
+{
+    Harness h;
+    TMainForm& window = h.start();
+
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Посылка"));
+                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
+                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
+                   EXPECT_EQ(dialog.Button2->text(), QStringLiteral("Отмена"));
+                   EXPECT_EQ(QApplication::activeModalWidget(), &dialog);
+                   EXPECT_EQ(dialog.focusWidget(), dialog.Edit_Track);
+                   fill(h, dialog, QStringLiteral("RR123456789CN"), QStringLiteral("AliExpress"),
+                        QStringLiteral("Фонарик"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+
+    EXPECT_TRUE(h.prompts.shown().empty());
+    const auto rows = h.db().rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("s_track"), Field("RR123456789CN"));
+    EXPECT_EQ(rows[0].at("s_shop"), Field("AliExpress"));
+    EXPECT_EQ(rows[0].at("s_title"), Field(cp("Фонарик")));
+    EXPECT_EQ(rows[0].at("s_comments"), Field(""));
+    EXPECT_EQ(rows[0].at("s_status"), std::nullopt);
+    EXPECT_EQ(rows[0].at("s_date"), std::nullopt);
+    EXPECT_EQ(rows[0].at("s_trackfull"), std::nullopt);
+    EXPECT_EQ(rows[0].at("i_type"), std::nullopt);
+
+    // The first parcel of an empty list: the header stays the header, the new row is selected.
+    ASSERT_EQ(h.grid().parcelRowCount(), 1);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    EXPECT_EQ(h.grid().cellText(0, 2), QStringLiteral("Номер посылки"));
+    EXPECT_EQ(h.grid().cellText(1, 2), QStringLiteral("RR123456789CN"));
+    EXPECT_EQ(h.grid().cellText(1, 1), QString());
+    EXPECT_EQ(h.grid().cellText(1, 3), QString());
+
+    // Clicking it before any check shows an empty history.
+    window.Memo_history->setPlainText(QStringLiteral("typed by the user"));
+    h.clickRow(1);
+    EXPECT_EQ(h.history().trimmed(), QString());
+}
+
+TEST(ParcelDialog, AddingWithEveryFieldEmptyStoresEmptyTextsNotNull)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) { QTest::mouseClick(dialog.Button1, Qt::LeftButton); });
+
+    const auto rows = h.db().rows();
+    ASSERT_EQ(rows.size(), 1u);
+    for (const char* column : {"s_track", "s_shop", "s_title", "s_comments"})
+        EXPECT_EQ(rows[0].at(column), Field("")) << column;
+    EXPECT_EQ(h.grid().parcelRowCount(), 1);
+    EXPECT_EQ(h.grid().cellText(1, 2), QString());
+}
+
+TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComment)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    ASSERT_EQ(h.grid().selectedRow(), 1);
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
+                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Сохранить"));
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR111"));
+                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
+                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Чехол"));
+                   EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("подарок маме"));
+                   EXPECT_FALSE(dialog.Edit_Komment->isVisible());
+                   EXPECT_FALSE(dialog.Label3->isVisible());
+                   dialog.Edit_Title->clear();
+                   h.typeInto(dialog.Edit_Title, QStringLiteral("Чехол кожаный"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+
+    EXPECT_TRUE(h.prompts.shown().empty());
+    EXPECT_EQ(window.editedRowId(), "1");
+    const auto rows = h.db().rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at("s_title"), Field(cp("Чехол кожаный")));
+    EXPECT_EQ(rows[0].at("s_comments"), Field(cp("подарок маме")));
+    EXPECT_EQ(rows[0].at("s_status"), Field(cp("Вручено")));
+    EXPECT_EQ(rows[0].at("s_date"), Field("2013-03-16 12:30:00"));
+    EXPECT_EQ(rows[0].at("s_trackfull"), Field("line one"));
+    EXPECT_EQ(rows[1].at("s_title"), Field("Lamp"));
+    EXPECT_EQ(h.grid().cellText(1, 5), QStringLiteral("Чехол кожаный"));
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+}
+
+TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditingStartsEmpty)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    h.clickRow(2);
+
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   fill(h, dialog, QStringLiteral("RR333"), QStringLiteral("Amazon"), QStringLiteral("Kindle"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    ASSERT_EQ(h.grid().parcelRowCount(), 3);
+    EXPECT_EQ(h.grid().selectedRow(), 2);
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR222"));
+                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("eBay"));
+                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Lamp"));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
+                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
+                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
+                   EXPECT_TRUE(dialog.Edit_Shop->text().isEmpty());
+                   EXPECT_TRUE(dialog.Edit_Title->text().isEmpty());
+                   EXPECT_TRUE(dialog.Edit_Komment->text().isEmpty());
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.db().rows().size(), 3u);
+    EXPECT_TRUE(h.prompts.shown().empty());
+}
+
+TEST(ParcelDialog, CancellingAnEditChangesNothingAndTheNextEditShowsTheStoredValues)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    const auto before = h.db().rows();
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("CHANGED"));
+                   dialog.Edit_Shop->setText(QStringLiteral("CHANGED"));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.db().rows(), before);
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR111"));
+                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
+                   // The close box cancels like the button.
+                   dialog.close();
+               });
+    EXPECT_EQ(h.db().rows(), before);
+    EXPECT_TRUE(h.prompts.shown().empty());
+}
+
+TEST(ParcelDialog, EnterAndEscapePressNeitherButtonAndTabFollowsTheFields)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    h.inDialog(
+        [&] { window.Add->trigger(); },
+        [&](TFm_Track& dialog) {
+            h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
+            QTest::keyClick(dialog.Edit_Track, Qt::Key_Return);
+            EXPECT_TRUE(dialog.isVisible());
+            QTest::keyClick(dialog.Edit_Track, Qt::Key_Escape);
+            EXPECT_TRUE(dialog.isVisible());
+
+            QWidget* order[] = {dialog.Edit_Track, dialog.Edit_Shop, dialog.Edit_Title, dialog.Button1, dialog.Button2};
+            for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+                QWidget* next = order[i]->nextInFocusChain();
+                while (next && !(next->isVisible() && next->focusPolicy() & Qt::TabFocus))
+                    next = next->nextInFocusChain();
+                EXPECT_EQ(next, order[i + 1]) << i;
+            }
+            EXPECT_FALSE(dialog.Button1->isDefault());
+            EXPECT_FALSE(dialog.Button1->autoDefault());
+            QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+        });
+    EXPECT_TRUE(h.db().rows().empty());
+}
+
+TEST(ParcelDialog, EditingWithoutAnyParcelLoadsNothingAndSavesNothing)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
+                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
+                   fill(h, dialog, QStringLiteral("RR1"), QStringLiteral("Shop"), QStringLiteral("Book"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_TRUE(h.prompts.shown().empty());
+    EXPECT_TRUE(h.db().rows().empty());
+    EXPECT_EQ(h.grid().parcelRowCount(), 0);
+    EXPECT_EQ(window.editedRowId(), "");
+}
+
+TEST(ParcelDialog, AnEarlierEditedIdIsNotReusedOnceTheGridIsEmpty)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("RR1", "Shop", "Book");
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) { QTest::mouseClick(dialog.Button2, Qt::LeftButton); });
+    EXPECT_EQ(window.editedRowId(), "1");
+
+    h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    ASSERT_EQ(h.grid().parcelRowCount(), 0);
+    // Another program puts a row with the old id back; the dialog, opened on an empty grid,
+    // must not overwrite it.
+    h.db().exec("INSERT INTO tracks (id, s_track) VALUES (1, 'OTHER')");
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("MINE"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    const auto rows = h.db().rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("s_track"), Field("OTHER"));
+}
+
+TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    const auto before = h.db().rows();
+
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   fill(h, dialog, QStringLiteral("RR\"1"), QStringLiteral("Shop"), QStringLiteral("Book"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kAddFailed});
+    const auto& box = h.prompts.shown().front();
+    EXPECT_EQ(box.caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(box.icon, Prompts::Icon::Error);
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(h.db().rows(), before);
+
+    h.prompts.clear();
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Title->setText(QStringLiteral("Наушники \"Sony\""));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kSaveFailed});
+    EXPECT_EQ(h.db().rows(), before);
+}
+
+TEST(ParcelDialog, AValueThatNamesAColumnIsStoredAsTheText)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("id"));
+                   dialog.Edit_Shop->setText(QStringLiteral("s_track"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    const auto rows = h.db().rows();
+    EXPECT_EQ(rows[0].at("s_track"), Field("id"));
+    EXPECT_EQ(rows[0].at("s_shop"), Field("s_track"));
+    EXPECT_TRUE(h.prompts.shown().empty());
+}
+
+TEST(ParcelDialog, AFailedLoadShowsItsBoxAndLeavesTheDialogOpenForEditing)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    // The table goes away behind the window's back.
+    h.db().exec("ALTER TABLE tracks RENAME TO gone");
+
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(h.boxTexts(), std::vector<QString>{kLoadFailed});
+                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
+                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+}

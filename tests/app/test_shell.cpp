@@ -1,0 +1,274 @@
+// The shell around the grid: shop links, the hidden controls, the status log and label, and the
+// window's side of a check run (menu commands refused while it runs, closing in the middle).
+#include "AppTestHarness.h"
+
+#include "app/PatternProbe.h"
+#include "tracking/TrackingPage.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTcpServer>
+#include <QToolButton>
+
+using apptest::cp;
+using apptest::Field;
+using apptest::Harness;
+
+namespace {
+
+// A tracking page that answers from the test: "Загрузка..." while `loading` says so, then a
+// page with one event. `onRead` runs at every read of the page text, inside the check run.
+class ScriptedPage : public TrackingPage
+{
+public:
+    std::function<void(int reads)> onRead;
+    std::function<bool(int reads)> loading = [](int) { return false; };
+    int reads = 0;
+
+    void loadPage(const std::string&) override {}
+    int readyState() override { return 4; }
+    void selectInternationalTracking() override {}
+    void enterNumber(const std::string&) override {}
+    void startSearch() override {}
+    std::string readPageText() override
+    {
+        ++reads;
+        if (onRead)
+            onRead(reads);
+        return loading(reads) ? cp("Загрузка...") : std::string("found");
+    }
+    std::string readPageHtml() override
+    {
+        return "<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD>"
+               "<TD style=\"BACKGROUND: #8be3ff\">Accepted</TD>"
+               "<TD style=\"BACKGROUND: #8be3ff\">BEIJING</TD>";
+    }
+};
+
+// A window whose check run reaches a probe host on 127.0.0.1 and drives `page`.
+struct RunHarness
+{
+    Harness h;
+    QTcpServer probe;
+    ScriptedPage* page = nullptr;
+    int pagesMade = 0;
+
+    TMainForm& start()
+    {
+        EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        MainFormOptions options = h.options();
+        options.endpoints.trackingUrl = "http://127.0.0.1:9/";
+        options.endpoints.probeHost = "127.0.0.1";
+        options.endpoints.probePort = probe.serverPort();
+        options.pageFactory = [this](const QString&, QObject*) {
+            ++pagesMade;
+            auto made = std::make_unique<ScriptedPage>();
+            page = made.get();
+            return std::unique_ptr<TrackingPage>(std::move(made));
+        };
+        return h.start(options);
+    }
+};
+
+} // namespace
+
+TEST(Shell, ShopLinksOpenTheirPagesInTheDesktopBrowser)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    const auto shops = defaultShopPages();
+
+    QTest::mouseClick(window.BitBtn4, Qt::LeftButton);
+    QTest::mouseClick(window.BitBtn1, Qt::LeftButton);
+    window.PageControl1->setCurrentWidget(window.TabSheet2);
+    QTest::mouseClick(window.BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(window.BitBtn6, Qt::LeftButton);
+    window.PageControl1->setCurrentWidget(window.TabSheet1);
+    QTest::mouseClick(window.Label5, Qt::LeftButton);
+
+    EXPECT_EQ(h.opened, (std::vector<QUrl>{shops[0], shops[0], shops[0], shops[2], shops[1]}));
+    EXPECT_NE(shops[0], shops[1]);
+    EXPECT_NE(shops[1], shops[2]);
+    for (const QUrl& shop : shops)
+        EXPECT_TRUE(shop.isValid() && shop.scheme().startsWith(QLatin1String("http")));
+    for (QWidget* link : std::initializer_list<QWidget*>{window.BitBtn4, window.BitBtn1, window.BitBtn2, window.BitBtn6,
+                                                         window.Label5}) {
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+        EXPECT_EQ(link->toolTip(), QStringLiteral("Зайти на сайт"));
+    }
+    EXPECT_TRUE(h.prompts.shown().empty());
+}
+
+TEST(Shell, TheHiddenButtonsChangeNothingStoredOrShown)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("RR1", "Shop", "Book");
+    TMainForm& window = h.start();
+    const auto before = h.db().rows();
+
+    window.BitBtn3->click();
+    window.Button1->click();
+    EXPECT_TRUE(h.prompts.shown().empty());
+    EXPECT_EQ(h.db().rows(), before);
+    EXPECT_EQ(h.log(), QStringLiteral("Жду Вашу комманду..."));
+    EXPECT_EQ(h.label(), QStringLiteral("Статус: ok"));
+    EXPECT_TRUE(h.history().isEmpty());
+
+    // The day count from 2011-11-10 10:36:09 to the (fixed) present.
+    h.now = QDateTime(QDate(2011, 11, 20), QTime(10, 36, 8));
+    window.SpeedButton1->click();
+    ASSERT_EQ(h.prompts.shown().size(), 1u);
+    EXPECT_EQ(h.prompts.shown().front().text, QStringLiteral("9"));
+    EXPECT_EQ(h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
+    EXPECT_EQ(h.db().rows(), before);
+}
+
+TEST(Shell, TheSavedPageHoldsFourEventsForThePatterns)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    const std::string page = testsupport::cp1251(window.Memo1->toPlainText());
+    EXPECT_EQ(PatternProbe::countMatches(PatternProbe::resultsPattern(), page), 1);
+    EXPECT_EQ(PatternProbe::countMatches(PatternProbe::cellPattern(), page), 12);
+    // The header cells are followed by "class=theader" and never match.
+    EXPECT_EQ(PatternProbe::countMatches(PatternProbe::cellPattern(),
+                                         "<TD style=\"BACKGROUND: none 0%\" class=theader>x</TD>"),
+              0);
+    // Only blank, tab, LF, FF and CR count as white space: not the vertical tab.
+    EXPECT_EQ(PatternProbe::countMatches(PatternProbe::cellPattern(), "a\v0%\">x</TD>"), 0);
+    EXPECT_EQ(PatternProbe::countMatches(PatternProbe::cellPattern(), "a\f0%\">x</TD>"), 1);
+}
+
+TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    for (int i = 0; i < 40; ++i)
+        window.appendStatusLine(cp("- посылка №") + std::to_string(i));
+    const QStringList lines = h.log().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 41);
+    EXPECT_EQ(lines.first(), QStringLiteral("Жду Вашу комманду..."));
+    EXPECT_EQ(lines.last(), QStringLiteral("- посылка №39"));
+    QScrollBar* bar = window.Memo_Status->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    window.setStatusLabel(cp("Статус: Проверка интернета"));
+    EXPECT_EQ(h.label(), QStringLiteral("Статус: Проверка интернета"));
+    EXPECT_GE(window.Label_Status->width(), window.Label_Status->sizeHint().width());
+
+    window.setGridEnabled(false);
+    EXPECT_FALSE(h.grid().isEnabled());
+    window.setGridEnabled(true);
+    EXPECT_TRUE(h.grid().isEnabled());
+}
+
+TEST(Shell, CheckingParcelsFromTheMenuIsTheHiddenButtonsClick)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    int clicks = 0;
+    QObject::connect(window.Button_Check, &QPushButton::clicked, [&] { ++clicks; });
+    window.setStatusLabel(cp("Статус: something else"));
+
+    window.N4->trigger();
+
+    EXPECT_EQ(clicks, 1);
+    // An empty table: no log line, no network, the grid refreshed and the label back to ok.
+    EXPECT_EQ(h.log(), QStringLiteral("Жду Вашу комманду..."));
+    EXPECT_EQ(h.label(), QStringLiteral("Статус: ok"));
+    EXPECT_TRUE(h.prompts.shown().empty());
+    EXPECT_FALSE(window.checkRunning());
+}
+
+TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
+{
+    RunHarness r;
+    r.h.db().create();
+    r.h.db().addParcel("RR1", "Shop", "Book");
+    TMainForm& window = r.start();
+
+    bool tried = false;
+    std::vector<apptest::Row> during;
+    window.Memo_history->setPlainText(QStringLiteral("untouched"));
+    // Take the page's first read as the moment the run is under way.
+    const auto tryCommands = [&](int reads) {
+        if (reads != 1)
+            return;
+        tried = true;
+        EXPECT_TRUE(window.checkRunning());
+        EXPECT_FALSE(r.h.grid().isEnabled());
+        // Even with the grid enabled (after a failed statement the run enables it), nothing starts.
+        r.h.grid().setEnabled(true);
+        window.Add->trigger();
+        window.edit->trigger();
+        window.N3->trigger();
+        window.N4->trigger();
+        r.h.clickRow(1);
+        r.h.grid().setEnabled(false);
+        during = r.h.db().rows();
+    };
+    // The page is made on first use; hook it before the run reads it.
+    window.trackingPage();
+    ASSERT_EQ(r.pagesMade, 1);
+    r.page->onRead = tryCommands;
+    window.N4->trigger();
+
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(r.pagesMade, 1);
+    EXPECT_FALSE(window.parcelDialog()->isVisible());
+    EXPECT_EQ(r.h.history(), QStringLiteral("untouched"));
+    EXPECT_EQ(during.size(), 1u);
+    EXPECT_TRUE(r.h.prompts.shown().empty());
+    EXPECT_FALSE(window.checkRunning());
+    EXPECT_TRUE(r.h.grid().isEnabled());
+    EXPECT_EQ(r.h.label(), QStringLiteral("Статус: ok"));
+    const auto rows = r.h.db().rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("s_date"), Field("2013-03-16 12:30:00"));
+    EXPECT_EQ(r.h.grid().cellText(1, 1), QStringLiteral("15"));
+}
+
+TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
+{
+    RunHarness r;
+    r.h.db().create();
+    r.h.db().addParcel("RR1", "Shop", "Book");
+    r.h.db().addParcel("RR2", "Shop", "Lamp");
+    TMainForm& window = r.start();
+    const auto before = r.h.db().rows();
+
+    window.trackingPage();
+    ASSERT_NE(r.page, nullptr);
+    // The first search never stops loading; the user closes the window meanwhile.
+    r.page->loading = [](int) { return true; };
+    r.page->onRead = [&](int reads) {
+        if (reads == 2)
+            QTimer::singleShot(0, &window, [&] { window.close(); });
+    };
+    window.N4->trigger();
+
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.store(), nullptr);
+    EXPECT_TRUE(window.stopRequested());
+    EXPECT_FALSE(window.checkRunning());
+    EXPECT_LE(r.page->reads, 4);
+    EXPECT_EQ(r.h.db().rows(), before);
+    EXPECT_TRUE(r.h.prompts.shown().empty());
+}
+
+TEST(Shell, ProcessingEventsHandlesWhatIsPendingAndReturns)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    bool handled = false;
+    QTimer::singleShot(0, [&] { handled = true; });
+    for (int i = 0; i < 100 && !handled; ++i)
+        window.processEvents(50);
+    EXPECT_TRUE(handled);
+    // With nothing pending it still comes back.
+    window.processEvents(1);
+    window.processEvents(0);
+}

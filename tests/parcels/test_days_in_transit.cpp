@@ -1,0 +1,87 @@
+// Days in transit: which date texts are read, how, and how the days are counted.
+#include "support/TestSupport.h"
+
+#include "parcels/DaysInTransit.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+const QLocale kC = QLocale::c();
+const QLocale kRussian(QLocale::Russian, QLocale::Belarus);
+const QLocale kAmerican(QLocale::English, QLocale::UnitedStates);
+
+QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+} // namespace
+
+TEST(DaysInTransit, CountsWholeDaysAndDropsTheFraction)
+{
+    const QDateTime now = at(2013, 4, 1, 12, 0);
+    EXPECT_EQ(daysInTransit("2013-03-31 12:01:00", now, kC), 0); // 23 h 59 min
+    EXPECT_EQ(daysInTransit("2013-03-31 12:00:00", now, kC), 1); // exactly one day
+    EXPECT_EQ(daysInTransit("2013-03-31 11:00:00", now, kC), 1); // 25 h
+    EXPECT_EQ(daysInTransit("2013-03-30 12:00:01", now, kC), 1); // a second short of two days
+    EXPECT_EQ(daysInTransit("2013-04-01 12:00:00", now, kC), 0);
+    EXPECT_EQ(daysInTransit("2012-04-01 12:00:00", now, kC), 365);
+}
+
+TEST(DaysInTransit, AFutureDateCountsLikeAPastOne)
+{
+    const QDateTime now = at(2013, 4, 1, 12, 0);
+    EXPECT_EQ(daysInTransit("2013-04-03 13:00:00", now, kC), 2); // 49 h ahead
+    EXPECT_EQ(daysInTransit("2013-04-02 11:59:00", now, kC), 0);
+}
+
+TEST(DaysInTransit, TheTrackingPagesFormIsReadUnderEveryLocale)
+{
+    const QDateTime now = at(2013, 3, 26, 12, 30);
+    for (const QLocale& locale : {kC, kRussian, kAmerican, QLocale(QLocale::German), QLocale(QLocale::Japanese)})
+        EXPECT_EQ(daysInTransit("2013-03-16 12:30:00", now, locale), 10) << locale.name().toStdString();
+}
+
+TEST(DaysInTransit, TheDottedFormIsReadInTheLocalesFieldOrder)
+{
+    const QDateTime now = at(2013, 3, 26, 12, 30);
+    // Day first where the locale writes dates that way.
+    EXPECT_EQ(daysInTransit("16.03.2013 12:30:00", now, kRussian), 10);
+    EXPECT_EQ(daysInTransit("16.03.2013 12:30:00", now, kC), 10);
+    EXPECT_EQ(daysInTransit("03.02.2013 12:30:00", now, kRussian), 51); // 3 February
+    // Month first under a month-first locale: 2 March.
+    EXPECT_EQ(daysInTransit("03.02.2013 12:30:00", now, kAmerican), 24);
+    // A day that cannot be a month is no date there.
+    EXPECT_THROW(daysInTransit("16.03.2013 12:30:00", now, kAmerican), std::runtime_error);
+}
+
+TEST(DaysInTransit, OtherNumericFormsOfTheLocaleAreRead)
+{
+    const QDateTime now = at(2013, 3, 26, 12, 30);
+    EXPECT_EQ(daysInTransit("16.03.2013", now, kRussian), 10);          // no time: midnight
+    EXPECT_EQ(daysInTransit("16.03.13 12:30", now, kRussian), 10);      // two-digit year, no seconds
+    EXPECT_EQ(daysInTransit("3/16/2013 12:30 PM", now, kAmerican), 10); // the American way
+    EXPECT_EQ(daysInTransit("2013-03-16T12:30:00", now, kC), 10);
+    EXPECT_EQ(daysInTransit("  2013-03-16 12:30:00 ", now, kC), 10);
+}
+
+TEST(DaysInTransit, ATextThatIsNoDateThrows)
+{
+    const QDateTime now = at(2013, 3, 26);
+    for (const char* text : {"2013-13-45 12:30:00", "2013-02-30 10:00:00", "2013-03-16 25:00:00", "16.03.2013 12:61:00",
+                             "tomorrow", "12:30:00", "2013-03-16 12:30:00 extra", "x013-03-16 12:30:00"})
+        EXPECT_THROW(daysInTransit(text, now, kRussian), std::runtime_error) << text;
+}
+
+TEST(DaysInTransit, GivesTheLocalMoment)
+{
+    const auto read = readLocalDateTime("2013-03-16 12:30:00", kC);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, at(2013, 3, 16, 12, 30));
+    EXPECT_EQ(read->timeSpec(), Qt::LocalTime);
+    // Bytes above 127 are Windows-1251 letters, not UTF-8: such a text is simply no date.
+    EXPECT_FALSE(readLocalDateTime(testsupport::cp1251("16 марта"), kRussian).has_value());
+}

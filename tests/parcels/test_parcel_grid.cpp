@@ -1,0 +1,241 @@
+// The grid widget alone: filling it from a query result, its title row, and how the selection
+// moves (and does not move) under the mouse, the wheel and the keyboard.
+#include "support/TestSupport.h"
+
+#include "parcels/ParcelGrid.h"
+#include "store/ParcelStore.h"
+#include "store/SQLiteDatabase.h"
+#include "store/SQLiteTable.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class GridTest : public ::testing::Test
+{
+protected:
+    GridTest() : db(":memory:")
+    {
+        db.Execute(ParcelStore::createTableSql());
+        grid.resize(685, 281);
+        grid.show();
+    }
+
+    void add(const std::string& track, const std::string& date = {}, const std::string& status = {})
+    {
+        db.Execute("INSERT INTO tracks (s_track,s_shop,s_title,s_date,s_status) VALUES (?1,'shop','title',?2,?3)",
+                   {track, date, status});
+    }
+
+    void fill()
+    {
+        auto table = db.Query("SELECT * FROM tracks");
+        grid.fill(*table, now, QLocale::c());
+    }
+
+    QPoint centre(int row) const { return grid.visualRect(grid.model()->index(row - 1, 2)).center(); }
+
+    void wheel(int notches, int angleStep = 120)
+    {
+        QWheelEvent event(centre(1), grid.viewport()->mapToGlobal(centre(1)), QPoint(), QPoint(0, -angleStep * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid.viewport(), &event);
+    }
+
+    TSQLiteDatabase db;
+    ParcelGrid grid;
+    QDateTime now = QDateTime(QDate(2013, 4, 1), QTime(12, 0));
+};
+
+} // namespace
+
+TEST_F(GridTest, TheTitleRowIsFixedAndShownWithoutParcels)
+{
+    fill();
+    EXPECT_EQ(grid.parcelRowCount(), 0);
+    EXPECT_EQ(grid.selectedRow(), 0);
+    EXPECT_EQ(grid.selectedParcelId(), "");
+    const QStringList titles = {QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
+                                QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(grid.cellText(0, c), titles[c]);
+    EXPECT_TRUE(grid.horizontalHeader()->isVisible());
+    EXPECT_FALSE(grid.verticalHeader()->isVisible());
+    EXPECT_EQ(grid.horizontalHeader()->height(), 24);
+    EXPECT_EQ(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    add("RR1");
+    fill();
+    EXPECT_EQ(grid.parcelRowCount(), 1);
+    EXPECT_EQ(grid.selectedRow(), 1);
+    EXPECT_EQ(grid.rowHeight(0), 24);
+    EXPECT_EQ(grid.cellText(0, 2), QStringLiteral("Номер посылки"));
+    EXPECT_EQ(grid.cellText(1, 2), QStringLiteral("RR1"));
+    EXPECT_FALSE(grid.item(0, 2)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(GridTest, FillWritesEveryCellAndLeavesTheCursorAtTheEnd)
+{
+    add("RR1", "2013-03-30 12:00:00", "sent");
+    add("RR2");
+    db.Execute("UPDATE tracks SET s_shop=NULL, s_title=NULL WHERE id=2");
+    auto table = db.Query("SELECT * FROM tracks");
+    grid.fill(*table, now, QLocale::c());
+
+    EXPECT_TRUE(table->AtEnd());
+    EXPECT_EQ(grid.cellText(1, 0), QStringLiteral("1"));
+    EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("2"));
+    EXPECT_EQ(grid.cellText(1, 3), QStringLiteral("sent"));
+    EXPECT_EQ(grid.cellText(1, 4), QStringLiteral("shop"));
+    EXPECT_EQ(grid.cellText(2, 1), QString());
+    EXPECT_EQ(grid.cellText(2, 4), QString());
+    EXPECT_EQ(grid.cellText(2, 5), QString());
+}
+
+TEST_F(GridTest, AFailingRowKeepsTheRowsAboveAndLeavesNoOldTextBelow)
+{
+    add("A", "2013-03-31 12:00:00");
+    add("B", "2013-03-31 12:00:00");
+    add("C", "2013-03-31 12:00:00");
+    fill();
+    ASSERT_EQ(grid.cellText(3, 2), QStringLiteral("C"));
+
+    db.Execute("UPDATE tracks SET s_date='no date at all' WHERE id=2");
+    auto table = db.Query("SELECT * FROM tracks");
+    EXPECT_THROW(grid.fill(*table, now, QLocale::c()), std::exception);
+    EXPECT_EQ(grid.parcelRowCount(), 3);
+    EXPECT_EQ(grid.cellText(1, 2), QStringLiteral("A"));
+    EXPECT_EQ(grid.cellText(2, 0), QStringLiteral("2"));
+    for (int c = 1; c < 6; ++c)
+        EXPECT_EQ(grid.cellText(2, c), QString()) << c;
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(grid.cellText(3, c), QString()) << c;
+}
+
+TEST_F(GridTest, AResultWithoutTheGridsColumnsFailsAtTheFirstField)
+{
+    db.Execute("CREATE TABLE other (x TEXT)");
+    db.Execute("INSERT INTO other VALUES ('x')");
+    auto table = db.Query("SELECT * FROM other");
+    EXPECT_THROW(grid.fill(*table, now, QLocale::c()), std::exception);
+    EXPECT_EQ(grid.parcelRowCount(), 1);
+    EXPECT_EQ(grid.cellText(1, 0), QString());
+}
+
+TEST_F(GridTest, TheSelectionKeepsItsPositionOrFallsBackToTheLastRow)
+{
+    for (const char* track : {"A", "B", "C", "D"})
+        add(track);
+    fill();
+    EXPECT_EQ(grid.selectedRow(), 1);
+    grid.setSelectedRow(3);
+    fill();
+    EXPECT_EQ(grid.selectedRow(), 3);
+    EXPECT_EQ(grid.selectedParcelId(), "3");
+
+    db.Execute("DELETE FROM tracks WHERE id>=3");
+    fill();
+    EXPECT_EQ(grid.selectedRow(), 2);
+    EXPECT_EQ(grid.selectedParcelId(), "2");
+
+    db.Execute("DELETE FROM tracks");
+    fill();
+    EXPECT_EQ(grid.selectedRow(), 0);
+    add("E");
+    add("F");
+    fill();
+    EXPECT_EQ(grid.selectedRow(), 1);
+}
+
+TEST_F(GridTest, TheLeftButtonSelectsAndClicksTheRightButtonDoesNeither)
+{
+    for (const char* track : {"A", "B", "C"})
+        add(track);
+    fill();
+    QSignalSpy clicks(&grid, &ParcelGrid::gridClicked);
+
+    QTest::mouseClick(grid.viewport(), Qt::RightButton, Qt::NoModifier, centre(3));
+    EXPECT_EQ(grid.selectedRow(), 1);
+    EXPECT_EQ(clicks.count(), 0);
+
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(3));
+    EXPECT_EQ(grid.selectedRow(), 3);
+    EXPECT_EQ(clicks.count(), 1);
+
+    // Again on the same row: one more click, still one row selected.
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ControlModifier, centre(3));
+    EXPECT_EQ(grid.selectedRow(), 3);
+    EXPECT_EQ(grid.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(clicks.count(), 2);
+
+    // Below the last row: nothing is deselected, nothing is clicked.
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 250));
+    EXPECT_EQ(grid.selectedRow(), 3);
+    EXPECT_EQ(clicks.count(), 2);
+
+    // A drag does not sweep the selection along.
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(1));
+    QMouseEvent move(QEvent::MouseMove, centre(2), grid.viewport()->mapToGlobal(centre(2)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid.viewport(), &move);
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(2));
+    EXPECT_EQ(grid.selectedRow(), 1);
+}
+
+TEST_F(GridTest, TheWheelMovesOneRowPerStepAndKeysMoveTheSelection)
+{
+    for (const char* track : {"A", "B", "C", "D", "E"})
+        add(track);
+    fill();
+    QSignalSpy clicks(&grid, &ParcelGrid::gridClicked);
+
+    wheel(1);
+    EXPECT_EQ(grid.selectedRow(), 2);
+    wheel(2);
+    EXPECT_EQ(grid.selectedRow(), 4);
+    EXPECT_EQ(clicks.count(), 2);
+    // Half steps add up to a whole one.
+    wheel(1, 60);
+    EXPECT_EQ(grid.selectedRow(), 4);
+    wheel(1, 60);
+    EXPECT_EQ(grid.selectedRow(), 5);
+    wheel(3);
+    EXPECT_EQ(grid.selectedRow(), 5);
+    EXPECT_EQ(clicks.count(), 3);
+    wheel(-10);
+    EXPECT_EQ(grid.selectedRow(), 1);
+
+    clicks.clear();
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(grid.selectedRow(), 2);
+    QTest::keyClick(&grid, Qt::Key_Up);
+    QTest::keyClick(&grid, Qt::Key_Up);
+    EXPECT_EQ(grid.selectedRow(), 1);
+    EXPECT_EQ(clicks.count(), 2);
+    // Letters do not jump to rows; left and right stay on the row.
+    QTest::keyClick(&grid, Qt::Key_C);
+    QTest::keyClick(&grid, Qt::Key_Right);
+    EXPECT_EQ(grid.selectedRow(), 1);
+    EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST_F(GridTest, ADisabledGridTakesNoClicks)
+{
+    add("A");
+    add("B");
+    fill();
+    QSignalSpy clicks(&grid, &ParcelGrid::gridClicked);
+    grid.setEnabled(false);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(2));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(grid.selectedRow(), 1);
+    EXPECT_EQ(clicks.count(), 0);
+}
