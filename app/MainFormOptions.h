@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TrackingPageFactory.h"
+#include "tracking/CheckRun.h"
 #include "tracking/Endpoints.h"
 
 #include <QDateTime>
@@ -25,6 +26,8 @@ std::array<QUrl, 3> defaultShopPages();
 struct MainFormOptions
 {
     Endpoints endpoints = Endpoints::postalOperator();
+    // How long a check run waits on the site; tests shorten the bounds.
+    CheckRun::Limits checkRunLimits;
     // The database file; relative paths count from the current directory.
     std::string databasePath = "database.db";
     // Where the hidden browser keeps its files.

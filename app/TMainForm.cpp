@@ -550,7 +550,9 @@ void TMainForm::Button_CheckClick()
                     form.StringGrid2->setEnabled(true);
             }
         } runEnd{*this};
-        CheckRun(*this, m_options.endpoints).execute();
+        CheckRun run(*this, m_options.endpoints);
+        run.setLimits(m_options.checkRunLimits);
+        run.execute();
     });
 }
 

@@ -61,7 +61,7 @@ function seek(form) {
     request.onload = function () {
         if (serial == searchSerial)
             results.innerHTML = request.status == 200 ? request.responseText : failure;
-    };
+%ANSWERED%    };
     request.onerror = function () {
         if (serial == searchSerial)
             results.innerHTML = failure;
@@ -81,6 +81,13 @@ const char16_t kAlert[] = uR"(<script>alert("Уважаемые пользова
 )";
 const char16_t kInputAfterButton[] =
     uR"(<input type="checkbox" id="remember" name="remember" value="1"><label for="remember">Запомнить номер</label>
+)";
+// Run by the page once an answer is in place, for the script faults.
+const char16_t kLoopingScript[] = u"        for (;;) {}\n";
+const char16_t kNulInCells[] = uR"(        var cells = results.getElementsByTagName("td");
+        for (var c = 0; c < cells.length; c++)
+            if (cells[c].className != "theader")
+                cells[c].insertBefore(document.createTextNode("\u0000"), cells[c].firstChild);
 )";
 const char16_t kNotFound[] = u"<p class=\"notfound\">По вашему запросу ничего не найдено</p>\n";
 
@@ -158,6 +165,12 @@ QString SiteDouble::Shared::renderPage(const PageFaults& faults) const
     page.replace(QStringLiteral("%AFTER%"),
                  faults.inputAfterButton ? QString::fromUtf16(kInputAfterButton) : QString());
     page.replace(QStringLiteral("%LOADING%"), faults.noLoadingText ? QString() : QString::fromUtf16(kLoading));
+    QString answered;
+    if (faults.nulInCells)
+        answered += QString::fromUtf16(kNulInCells);
+    if (faults.loopingScript)
+        answered += QString::fromUtf16(kLoopingScript);
+    page.replace(QStringLiteral("%ANSWERED%"), answered);
     return page;
 }
 
@@ -178,16 +191,32 @@ QString SiteDouble::Shared::renderAnswer(const QString& number, const QString& k
         const Event& event = events.at(row);
         const QString cell = row % 2 == 0 ? QStringLiteral("<td style=\"background:#8be3ff\">")
                                           : QStringLiteral("<td style=\"background: none\">");
-        QString what = escapeHtml(event.event);
-        QString office = escapeHtml(event.office);
+        QString what = faults.rawCells ? event.event : escapeHtml(event.event);
+        QString office = faults.rawCells ? event.office : escapeHtml(event.office);
         if (faults.markupInCells) {
             what = QStringLiteral("<b>%1</b>").arg(what);
             office = QStringLiteral("<a href=\"#\" title=\"%1\">%1</a>").arg(office);
         }
+        if (faults.unclosedCells) {
+            html += QStringLiteral("<tr>") + cell + escapeHtml(event.date) + cell + what + cell + office
+                    + QStringLiteral("\n");
+            continue;
+        }
         html += QStringLiteral("<tr>") + cell + escapeHtml(event.date) + QStringLiteral("</td>") + cell + what
                 + QStringLiteral("</td>") + cell + office + QStringLiteral("</td><!--<td></td>--></tr>\n");
     }
-    html += QStringLiteral("</table>\n");
+    if (!faults.unclosedCells)
+        html += QStringLiteral("</table>\n");
+    if (faults.paddingBytes > 0) {
+        // Plain text without markup, in lines, as a long notice would come.
+        const QString line = QStringLiteral("Служебная информация сервиса отслеживания. ");
+        QString filler;
+        filler.reserve(faults.paddingBytes + line.size());
+        while (filler.size() < faults.paddingBytes)
+            filler += line;
+        filler.truncate(faults.paddingBytes);
+        html += QStringLiteral("<div class=\"notice\">") + filler + QStringLiteral("</div>\n");
+    }
     return html;
 }
 

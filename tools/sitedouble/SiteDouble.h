@@ -35,6 +35,8 @@ public:
         bool loadNeverCompletes = false; // the page stops half-way until released or stopped
         bool closeConnection = false;    // the connection drops before the page is complete
         int httpStatus = 200;            // anything else answers with a short error page
+        bool loopingScript = false;      // once an answer has arrived, the page's script never returns
+        bool nulInCells = false;         // the page's script puts a NUL character into every event cell
     };
 
     // Faults of the answers to searches, for every number or for one.
@@ -45,6 +47,9 @@ public:
         bool closeConnection = false;         // the connection drops before the answer is complete
         bool markupInCells = false;           // event and office cells carry markup of their own
         int manyEvents = 0;                   // above 0: a found answer with this many events
+        int paddingBytes = 0;                 // above 0: this much filler text follows the event table
+        bool unclosedCells = false;           // cells, rows and the table lack their end tags
+        bool rawCells = false;                // event and office go out unescaped, as markup
     };
 
     struct Search

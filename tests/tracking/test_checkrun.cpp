@@ -1,0 +1,912 @@
+// The check run against a scripted page and a recording host, with a real store in a temporary
+// directory and a real reachability probe against listeners on 127.0.0.1.
+#include "store/Cp1251.h"
+#include "store/ParcelStore.h"
+#include "tracking/CheckRun.h"
+#include "tracking/CheckRunHost.h"
+#include "tracking/Extraction.h"
+#include "tracking/TrackingPage.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QLocale>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using testsupport::cp1251;
+
+namespace {
+
+std::string utf8(const std::string& windows1251)
+{
+    return fromCp1251(windows1251).toStdString();
+}
+
+// --- the tracking page, scripted ------------------------------------------------------------
+
+struct Event
+{
+    std::string date;
+    std::string event;
+    std::string office;
+};
+
+// A result page as the old browser control wrote it out (Windows-1251).
+std::string resultHtml(const std::vector<Event>& events)
+{
+    const std::string plain = "BACKGROUND: none transparent scroll repeat 0% 0%";
+    std::string html = "<HEAD><TITLE>Отслеживание</TITLE></HEAD>\r\n<BODY><DIV id=results><TABLE><TBODY><TR>";
+    for (const char* header : {"Дата", "Событие", "POST OFFICE"})
+        html += "<TD style=\"" + plain + "\" class=theader>" + header + "</TD>";
+    html += "</TR>\r\n";
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const std::string style = i % 2 == 0 ? "BACKGROUND: #8be3ff" : plain;
+        html += "<TR>";
+        for (const std::string* cell : {&events[i].date, &events[i].event, &events[i].office})
+            html += "<TD style=\"" + style + "\">" + *cell + "</TD>";
+        html += "<!--<td></td>--></TR>\r\n";
+    }
+    html += "</TBODY></TABLE></DIV></BODY>";
+    return cp1251(html.c_str());
+}
+
+std::string historyOf(const std::vector<Event>& events)
+{
+    std::string history;
+    for (const Event& e : events) {
+        if (!history.empty())
+            history += "\r\n";
+        history += e.date + " " + e.event + " " + e.office + " ";
+    }
+    return history;
+}
+
+struct Answer
+{
+    enum class Kind { Found, NothingFound, Unanswered, Unreadable };
+    Kind kind = Kind::NothingFound;
+    std::vector<Event> events;
+    std::string html; // overrides the page built from `events`
+    int delayMs = 20; // after the click, as the page's own request comes back
+};
+
+// An answer the page shows within the click, without a loading text.
+constexpr int kWithinTheClick = -1;
+
+Answer found(std::vector<Event> events, int delayMs = 20)
+{
+    Answer answer;
+    answer.kind = Answer::Kind::Found;
+    answer.events = std::move(events);
+    answer.delayMs = delayMs;
+    return answer;
+}
+
+Answer nothingFound()
+{
+    return Answer{};
+}
+
+// Behaves like the tracking page in a browser: a load completes some time later, a search
+// shows the loading text at once and its answer arrives later through the event loop. An
+// answer that arrives after the page was loaded anew is dropped with the old document; one
+// that arrives after the next search started is shown all the same, as on the real page.
+class FakePage : public TrackingPage
+{
+public:
+    std::map<std::string, Answer> answers;
+    int loadDelayMs = 10; // negative: the load never completes
+    std::string failOn;   // an operation that raises EPageError ...
+    std::string failFor;  // ... for this number only (empty: always)
+    std::vector<std::string> ops;
+    int textReads = 0;
+    std::map<std::string, int> textReadsFor;
+
+    void loadPage(const std::string& url) override
+    {
+        ops.push_back("load " + url);
+        maybeFail("load");
+        ++m_generation;
+        m_ready = false;
+        m_results.clear();
+        m_html = cp1251("<BODY><DIV id=results></DIV></BODY>");
+        if (loadDelayMs >= 0) {
+            const int generation = m_generation;
+            QTimer::singleShot(loadDelayMs, &m_context, [this, generation] {
+                if (generation == m_generation)
+                    m_ready = true;
+            });
+        }
+    }
+
+    int readyState() override
+    {
+        maybeFail("ready");
+        if (m_generation == 0)
+            return 0;
+        return m_ready ? 4 : 1;
+    }
+
+    void selectInternationalTracking() override
+    {
+        ops.push_back("select");
+        maybeFail("select");
+    }
+
+    void enterNumber(const std::string& number) override
+    {
+        ops.push_back("enter " + number);
+        m_number = number;
+        maybeFail("enter");
+    }
+
+    void startSearch() override
+    {
+        ops.push_back("search");
+        maybeFail("search");
+        const auto it = answers.find(m_number);
+        const Answer answer = it == answers.end() ? nothingFound() : it->second;
+        if (answer.delayMs == kWithinTheClick) {
+            show(answer);
+            return;
+        }
+        m_results = cp1251("Загрузка...");
+        if (answer.kind == Answer::Kind::Unanswered)
+            return;
+        const int generation = m_generation;
+        QTimer::singleShot(answer.delayMs, &m_context, [this, generation, answer] {
+            if (generation == m_generation)
+                show(answer);
+        });
+    }
+
+    std::string readPageText() override
+    {
+        ++textReads;
+        ++textReadsFor[m_number];
+        maybeFail("text");
+        return cp1251("Номер отправления Искать\n") + m_results;
+    }
+
+    std::string readPageHtml() override
+    {
+        ops.push_back("html");
+        maybeFail("html");
+        return m_html;
+    }
+
+    long loads() const
+    {
+        return std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return op.rfind("load", 0) == 0; });
+    }
+
+private:
+    void show(const Answer& answer)
+    {
+        switch (answer.kind) {
+        case Answer::Kind::NothingFound:
+            m_results = cp1251("По вашему запросу ничего не найдено");
+            m_html = cp1251("<DIV id=results>По вашему запросу ничего не найдено</DIV>");
+            return;
+        case Answer::Kind::Unreadable:
+            m_results = cp1251("Дата Событие POST OFFICE");
+            m_html = answer.html;
+            return;
+        case Answer::Kind::Found:
+            m_results = cp1251("Дата Событие POST OFFICE\n");
+            for (const Event& e : answer.events)
+                m_results += cp1251((e.date + "\t" + e.event + "\t" + e.office + "\n").c_str());
+            m_html = answer.html.empty() ? resultHtml(answer.events) : answer.html;
+            return;
+        case Answer::Kind::Unanswered:
+            return;
+        }
+    }
+
+    void maybeFail(const std::string& op)
+    {
+        if (op == failOn && (failFor.empty() || failFor == m_number))
+            throw EPageError(cp1251("Элемент \"item\" не найден на странице"));
+    }
+
+    QObject m_context;
+    int m_generation = 0;
+    bool m_ready = false;
+    std::string m_number;
+    std::string m_results;
+    std::string m_html;
+};
+
+// --- the window, recorded -------------------------------------------------------------------
+
+class FakeHost : public CheckRunHost
+{
+public:
+    explicit FakeHost(const QString& dir)
+    {
+        const auto result = m_store.open((dir + "/database.db").toStdString());
+        EXPECT_EQ(result, ParcelStore::OpenResult::Created) << m_store.lastOpenError();
+    }
+
+    ParcelStore* store() override { return m_released ? nullptr : &m_store; }
+    void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override
+    {
+        current = std::move(table);
+        ++currentResultSets;
+    }
+    TrackingPage& trackingPage() override
+    {
+        touchedAfterClose();
+        return page;
+    }
+
+    void appendStatusLine(const std::string& line) override { record("log " + utf8(line)); }
+    void setStatusLabel(const std::string& text) override { record("label " + utf8(text)); }
+    void setGridEnabled(bool enabled) override { record(enabled ? "grid on" : "grid off"); }
+    void refreshGrid() override { record("refresh"); }
+    void showErrorBox(const std::string& text) override
+    {
+        record("box " + utf8(text));
+        if (onErrorBox)
+            onErrorBox();
+    }
+    void reportError(const std::string& message) override { record("report " + utf8(message)); }
+
+    void processEvents(int maxWaitMs) override
+    {
+        touchedAfterClose();
+        waits.push_back(maxWaitMs);
+        if (onProcessEvents)
+            onProcessEvents();
+        if (maxWaitMs <= 0 || busyEventQueue) {
+            QCoreApplication::processEvents();
+            return;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(maxWaitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    bool stopRequested() const override { return m_stop; }
+
+    // What closing the main window does: the store is released and the run must stop.
+    void closeWindow()
+    {
+        m_stop = true;
+        m_released = true;
+        m_store.close();
+        eventsAtClose = events.size();
+        opsAtClose = page.ops.size();
+    }
+
+    std::vector<std::string> lines(const std::string& kind) const
+    {
+        std::vector<std::string> out;
+        for (const std::string& e : events) {
+            if (e.rfind(kind + " ", 0) == 0)
+                out.push_back(e.substr(kind.size() + 1));
+        }
+        return out;
+    }
+
+    ParcelStore& database() { return m_store; }
+
+    FakePage page;
+    std::vector<std::string> events;
+    std::vector<int> waits;
+    std::shared_ptr<TSQLiteTable> current;
+    int currentResultSets = 0;
+    std::function<void()> onProcessEvents;
+    std::function<void()> onErrorBox;
+    // As with the browser engine running: there is always an event, so a wait returns at once.
+    bool busyEventQueue = false;
+    std::size_t eventsAtClose = 0;
+    std::size_t opsAtClose = 0;
+    bool usedAfterClose = false;
+
+private:
+    void record(std::string event)
+    {
+        touchedAfterClose();
+        events.push_back(std::move(event));
+    }
+    void touchedAfterClose()
+    {
+        if (m_stop)
+            usedAfterClose = true;
+    }
+
+    ParcelStore m_store;
+    bool m_stop = false;
+    bool m_released = false;
+};
+
+// --- listeners on 127.0.0.1 for the probe -----------------------------------------------------
+
+// A bound port on which nobody listens: a connect is refused at once.
+class RefusingPort
+{
+public:
+    RefusingPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// A listener that never accepts and whose accept queue is full: the kernel drops further SYNs,
+// so a connect neither succeeds nor fails and can only time out.
+class FullBacklogListener
+{
+public:
+    FullBacklogListener()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+
+        // Connect until one connection no longer completes: from then on the queue is full.
+        for (int i = 0; i < 16 && !m_full; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            m_clients.push_back(client);
+            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            pollfd wait{client, POLLOUT, 0};
+            m_full = ::poll(&wait, 1, 500) == 0;
+        }
+    }
+    ~FullBacklogListener()
+    {
+        for (int client : m_clients)
+            ::close(client);
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+    bool full() const { return m_full; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    bool m_full = false;
+    std::vector<int> m_clients;
+};
+
+// --- the fixture ------------------------------------------------------------------------------
+
+class CheckRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_probeServer.listen(QHostAddress::LocalHost));
+        m_host = std::make_unique<FakeHost>(m_dir.path());
+        m_endpoints = {"http://127.0.0.1:9/", "127.0.0.1", m_probeServer.serverPort()};
+        m_limits.pageLoadMs = 5000;
+        m_limits.searchMs = 5000;
+    }
+
+    // Adds a parcel; returns its id.
+    std::string addParcel(const std::string& number)
+    {
+        m_host->database().insert(cp1251(number.c_str()), cp1251("AliExpress"), cp1251("Чехол"), "");
+        return std::to_string(++m_lastId);
+    }
+
+    struct Stored
+    {
+        std::string status;
+        std::string date;
+        std::string history;
+        bool operator==(const Stored&) const = default;
+    };
+
+    Stored stored(const std::string& id)
+    {
+        ParcelStore reader;
+        reader.open((m_dir.path() + "/database.db").toStdString());
+        const auto table = reader.parcel(id);
+        EXPECT_EQ(table->RowCount(), 1);
+        return {utf8(table->FieldText("s_status")), utf8(table->FieldText("s_date")),
+                utf8(table->FieldText("s_trackfull"))};
+    }
+
+    void run(std::optional<CheckRun::TickSource> ticks = std::nullopt)
+    {
+        CheckRun checkRun(*m_host, m_endpoints);
+        checkRun.setLimits(m_limits);
+        if (ticks)
+            checkRun.setTickSource(*ticks);
+        checkRun.execute();
+    }
+
+    FakePage& page() { return m_host->page; }
+
+    QTemporaryDir m_dir;
+    QTcpServer m_probeServer;
+    std::unique_ptr<FakeHost> m_host;
+    Endpoints m_endpoints;
+    CheckRun::Limits m_limits;
+    int m_lastId = 0;
+};
+
+const std::vector<Event> kTwoEvents = {
+    {"2013-03-16 12:30:00", "Получение отправления от отправителя", "100614*"},
+    {"2013-03-17 14:16:00", "Отправка отправления из учреждения обмена", "BEIJING"},
+};
+const std::vector<Event> kOneEvent = {{"2013-04-01 08:00:00", "Прием отправления", "MINSK PI 2"}};
+const std::vector<Event> kFourEvents = {
+    {"2013-05-01 10:00:00", "Прием", "SHENZHEN"},
+    {"2013-05-02 11:00:00", "Экспорт", "BEIJING"},
+    {"2013-05-10 12:00:00", "Импорт", "MINSK PI 2"},
+    {"2013-05-12 13:00:00", "Вручение", "220000"},
+};
+
+std::vector<std::string> parcelLines(const std::string& number, bool nothingFound = false)
+{
+    std::vector<std::string> lines = {"- посылка №" + number, "- отправка данных", "- получение данных"};
+    if (nothingFound)
+        lines.push_back("- нет данных по номеру");
+    return lines;
+}
+
+std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> out;
+    for (const auto& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+// --- a normal run -----------------------------------------------------------------------------
+
+TEST_F(CheckRunTest, EmptyTableOnlyRefreshesTheGrid)
+{
+    run();
+
+    EXPECT_EQ(m_host->events, (std::vector<std::string>{"refresh", "label Статус: ok", "grid on"}));
+    EXPECT_TRUE(page().ops.empty());
+    EXPECT_EQ(m_host->currentResultSets, 1);
+    // No probe either: nobody knocked on the listener.
+    EXPECT_FALSE(m_probeServer.waitForNewConnection(0));
+}
+
+TEST_F(CheckRunTest, ThreeParcelsFoundAreStoredAndReportedInOrder)
+{
+    const std::string a = addParcel("RA123456789CN");
+    const std::string b = addParcel("RB000000001CN");
+    const std::string c = addParcel("RC000000002CN");
+    page().answers["RA123456789CN"] = found(kTwoEvents);
+    page().answers["RB000000001CN"] = found(kOneEvent, 0);
+    page().answers["RC000000002CN"] = found(kFourEvents, 60);
+
+    std::vector<std::uint32_t> ticks = {1000, 6000};
+    run([&ticks] {
+        const std::uint32_t now = ticks.front();
+        ticks.erase(ticks.begin());
+        return now;
+    });
+
+    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                                            parcelLines("RA123456789CN"),
+                                            parcelLines("RB000000001CN"),
+                                            parcelLines("RC000000002CN"),
+                                            {" Время работы (сек) 5"}}));
+    EXPECT_EQ(m_host->lines("label"),
+              (std::vector<std::string>{"Статус: Проверка интернета", "Статус: Сайт Белпочты доступен",
+                                        "Статус: Получение данных... ждите", "Статус: ok"}));
+    // The grid is off from the start of the page work to the end, and refreshed before "ok".
+    const auto& events = m_host->events;
+    const auto off = std::find(events.begin(), events.end(), "grid off");
+    const auto refresh = std::find(events.begin(), events.end(), "refresh");
+    ASSERT_NE(off, events.end());
+    ASSERT_NE(refresh, events.end());
+    EXPECT_LT(off, refresh);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "grid off"), 1);
+    EXPECT_EQ(std::vector<std::string>(refresh, events.end()),
+              (std::vector<std::string>{"refresh", "label Статус: ok", "grid on"}));
+
+    const std::vector<std::pair<std::string, std::vector<Event>>> expected = {
+        {a, kTwoEvents}, {b, kOneEvent}, {c, kFourEvents}};
+    for (const auto& [id, answer] : expected) {
+        const Stored row = stored(id);
+        EXPECT_EQ(row.history, historyOf(answer)) << "parcel " << id;
+        EXPECT_EQ(row.date, answer.front().date) << "parcel " << id;
+        EXPECT_EQ(row.status, utf8(ExtractStatus(resultHtml(answer)))) << "parcel " << id;
+        EXPECT_FALSE(row.status.empty()) << "parcel " << id;
+    }
+
+    // One page load for the whole run, then the four operations per parcel.
+    EXPECT_EQ(page().ops, (std::vector<std::string>{"load http://127.0.0.1:9/", "select", "enter RA123456789CN",
+                                                    "search", "html", "select", "enter RB000000001CN", "search", "html",
+                                                    "select", "enter RC000000002CN", "search", "html"}));
+    ASSERT_TRUE(m_host->current);
+    EXPECT_EQ(m_host->current->RowCount(), 3);
+    EXPECT_EQ(m_host->currentResultSets, 1);
+}
+
+TEST_F(CheckRunTest, NumberReachesThePageExactlyAndDuplicatesAreBothVisited)
+{
+    const std::string first = addParcel(" rb 123 cn ");
+    const std::string second = addParcel(" rb 123 cn ");
+    page().answers[cp1251(" rb 123 cn ")] = found(kOneEvent);
+
+    run();
+
+    EXPECT_EQ(std::count(page().ops.begin(), page().ops.end(), "enter  rb 123 cn "), 2);
+    EXPECT_EQ(stored(first).history, historyOf(kOneEvent));
+    EXPECT_EQ(stored(second).history, historyOf(kOneEvent));
+}
+
+TEST_F(CheckRunTest, WaitsKeepTheEventLoopTurningWithoutSpinning)
+{
+    addParcel("RA1");
+    page().loadDelayMs = 80; // the answer and the load come only through events
+    page().answers["RA1"] = found(kOneEvent, 80);
+
+    run();
+
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    EXPECT_GT(page().textReads, 1);
+    // Every poll blocks in the event dispatcher for a moment; only the one look right after the
+    // probe asks for no wait.
+    ASSERT_FALSE(m_host->waits.empty());
+    EXPECT_EQ(std::count(m_host->waits.begin(), m_host->waits.end(), 0), 1);
+    EXPECT_TRUE(std::all_of(m_host->waits.begin(), m_host->waits.end(), [](int ms) { return ms >= 0; }));
+}
+
+TEST_F(CheckRunTest, BusyEventQueueDoesNotTurnTheWaitsIntoATightLoop)
+{
+    addParcel("RA1");
+    page().loadDelayMs = 200;
+    page().answers["RA1"] = found(kOneEvent, 200);
+    m_host->busyEventQueue = true;
+    m_limits.pollMs = 10;
+
+    run();
+
+    EXPECT_EQ(stored("1").history, historyOf(kOneEvent));
+    // About 20 looks at the page in 200 ms; a loop that only waits for "the next event" makes
+    // thousands.
+    EXPECT_LT(page().textReadsFor["RA1"], 100);
+}
+
+TEST_F(CheckRunTest, PageIsReadAgainOnlyWhileItShowsTheLoadingText)
+{
+    const std::string at_once = addParcel("RA1");
+    const std::string later = addParcel("RB1");
+    page().answers["RA1"] = found(kOneEvent, kWithinTheClick);
+    page().answers["RB1"] = found(kTwoEvents, 50);
+
+    run();
+
+    EXPECT_EQ(page().textReadsFor["RA1"], 1);
+    EXPECT_GT(page().textReadsFor["RB1"], 1);
+    EXPECT_EQ(stored(at_once).history, historyOf(kOneEvent));
+    EXPECT_EQ(stored(later).history, historyOf(kTwoEvents));
+}
+
+// --- what a check must never lose -----------------------------------------------------------
+
+TEST_F(CheckRunTest, NothingFoundChangesOnlyTheStatus)
+{
+    const std::string id = addParcel("RZ999");
+    m_host->database().storeCheckResult(id, cp1251("старый статус"), "2013-03-16 12:30:00", cp1251("история"));
+    page().answers["RZ999"] = nothingFound();
+
+    run();
+
+    EXPECT_EQ(stored(id), (Stored{"Пока, нет информации!", "2013-03-16 12:30:00", "история"}));
+    const auto log = m_host->lines("log");
+    EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.end() - 1), parcelLines("RZ999", true));
+}
+
+TEST_F(CheckRunTest, FoundPageWithoutEventCellsKeepsTheRow)
+{
+    const std::string broken = addParcel("RB1");
+    const std::string next = addParcel("RB2");
+    m_host->database().storeCheckResult(broken, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    Answer unreadable;
+    unreadable.kind = Answer::Kind::Unreadable;
+    unreadable.html = cp1251("<DIV id=results><TABLE><TBODY><TR><TD>2013-03-16</TD></TR></TBODY></TABLE></DIV>");
+    page().answers["RB1"] = unreadable;
+    page().answers["RB2"] = found(kOneEvent);
+
+    run();
+
+    EXPECT_EQ(stored(broken), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    EXPECT_EQ(stored(next).date, kOneEvent.front().date);
+    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                                            parcelLines("RB1"),
+                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
+                                            parcelLines("RB2"),
+                                            {m_host->lines("log").back()}}));
+    EXPECT_TRUE(m_host->lines("box").empty());
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+}
+
+TEST_F(CheckRunTest, FailedStatementShowsTheBoxKeepsTheRowAndGoesOn)
+{
+    const std::string quoted = addParcel("RQ1");
+    const std::string refused = addParcel("RQ2");
+    const std::string last = addParcel("RQ3");
+    m_host->database().storeCheckResult(quoted, "old", "2013-01-01 00:00:00", "old history");
+    // A status with a double quote in it can never be stored.
+    page().answers["RQ1"] = found({{"2013-03-16 12:30:00", "Посылка \"Срочно\"", "MINSK"}});
+    page().answers["RQ2"] = nothingFound();
+    page().answers["RQ3"] = found(kTwoEvents);
+    // The database refuses any change to the second row.
+    m_host->database().database().Execute("CREATE TRIGGER refuse BEFORE UPDATE ON tracks WHEN OLD.id=" + refused
+                                          + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+
+    run();
+
+    const std::string box = "Ошибка №7 - Во время добавление данных возникла ошибка";
+    EXPECT_EQ(m_host->lines("box"), (std::vector<std::string>{box, box}));
+    EXPECT_EQ(stored(quoted), (Stored{"old", "2013-01-01 00:00:00", "old history"}));
+    EXPECT_EQ(stored(refused).status, "");
+    EXPECT_EQ(stored(last).history, historyOf(kTwoEvents));
+
+    // Each box is followed by the error label and the grid switched on; the nothing-found
+    // lines still follow their failed statement.
+    const auto& events = m_host->events;
+    const auto firstBox = std::find(events.begin(), events.end(), "box " + box);
+    ASSERT_NE(firstBox, events.end());
+    EXPECT_EQ(std::vector<std::string>(firstBox, firstBox + 3),
+              (std::vector<std::string>{"box " + box, "label Статус: Ошибка, попробуйте позже.", "grid on"}));
+    const auto secondBox = std::find(firstBox + 1, events.end(), "box " + box);
+    ASSERT_NE(secondBox, events.end());
+    EXPECT_EQ(std::vector<std::string>(secondBox, secondBox + 5),
+              (std::vector<std::string>{"box " + box, "label Статус: Ошибка, попробуйте позже.", "grid on",
+                                        "log - получение данных", "log - нет данных по номеру"}));
+    EXPECT_EQ(m_host->lines("label"),
+              (std::vector<std::string>{"Статус: Проверка интернета", "Статус: Сайт Белпочты доступен",
+                                        "Статус: Получение данных... ждите", "Статус: Ошибка, попробуйте позже.",
+                                        "Статус: Ошибка, попробуйте позже.", "Статус: ok"}));
+}
+
+// --- the probe ----------------------------------------------------------------------------------
+
+TEST_F(CheckRunTest, UnreachableSiteEndsTheRunBeforeThePage)
+{
+    const std::string id = addParcel("RA1");
+    RefusingPort refusing;
+    FullBacklogListener silent;
+    ASSERT_TRUE(silent.full());
+    m_limits.probeTimeoutMs = 300;
+
+    for (const int port : {refusing.port(), silent.port()}) {
+        SCOPED_TRACE(port == refusing.port() ? "refused" : "timing out");
+        m_host->events.clear();
+        m_endpoints.probePort = port;
+        run();
+        EXPECT_EQ(m_host->events,
+                  (std::vector<std::string>{"log  Проверка интернета...", "label Статус: Проверка интернета",
+                                            "log  Сайт БелПочты не доступен",
+                                            "label Статус: Сайт Белпочты не доступен, зайдите позже!"}));
+    }
+    // Neither run touched the page or the row.
+    EXPECT_TRUE(page().ops.empty());
+    EXPECT_EQ(stored(id), (Stored{"", "", ""}));
+}
+
+// --- bounded waits ------------------------------------------------------------------------------
+
+TEST_F(CheckRunTest, PageThatNeverCompletesEndsTheRun)
+{
+    const std::string id = addParcel("RA1");
+    page().loadDelayMs = -1;
+    m_limits.pageLoadMs = 200;
+
+    run();
+
+    EXPECT_EQ(m_host->lines("log"), (std::vector<std::string>{" Проверка интернета...", " Сайт БелПочты доступен",
+                                                              " Сайт БелПочты не ответил"}));
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: Сайт Белпочты не ответил, зайдите позже!");
+    EXPECT_EQ(m_host->lines("grid"), (std::vector<std::string>{"off", "on"}));
+    EXPECT_EQ(page().ops, (std::vector<std::string>{"load http://127.0.0.1:9/"}));
+    EXPECT_EQ(std::count(m_host->events.begin(), m_host->events.end(), "refresh"), 0);
+    EXPECT_EQ(stored(id), (Stored{"", "", ""}));
+}
+
+TEST_F(CheckRunTest, SearchThatNeverAnswersSkipsTheParcelAndItsLateAnswerIsNotTakenForTheNext)
+{
+    const std::string a = addParcel("RA1");
+    const std::string slow = addParcel("RS1");
+    const std::string c = addParcel("RC1");
+    m_host->database().storeCheckResult(slow, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    page().answers["RA1"] = found(kOneEvent);
+    // Its answer turns up long after the run gave up on it, while the next number waits.
+    page().answers["RS1"] = found(kFourEvents, 400);
+    page().answers["RC1"] = found(kTwoEvents, 250);
+    m_limits.searchMs = 300;
+
+    run();
+
+    EXPECT_EQ(stored(a).history, historyOf(kOneEvent));
+    EXPECT_EQ(stored(slow), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    EXPECT_EQ(stored(c).history, historyOf(kTwoEvents));
+    EXPECT_EQ(stored(c).date, kTwoEvents.front().date);
+
+    const auto log = m_host->lines("log");
+    EXPECT_EQ(std::vector<std::string>(log.begin() + 5, log.begin() + 8),
+              (std::vector<std::string>{"- посылка №RS1", "- отправка данных", "- нет ответа по номеру"}));
+    EXPECT_EQ(log[8], "- посылка №RC1");
+    EXPECT_EQ(page().loads(), 2);
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+}
+
+// --- errors of the page ---------------------------------------------------------------------
+
+TEST_F(CheckRunTest, PageErrorIsReportedAndEndsTheRunKeepingEarlierRows)
+{
+    const std::string a = addParcel("RA1");
+    const std::string b = addParcel("RB1");
+    const std::string c = addParcel("RC1");
+    page().answers["RA1"] = found(kOneEvent);
+    page().answers["RC1"] = found(kTwoEvents);
+    page().failOn = "enter";
+    page().failFor = "RB1";
+
+    run();
+
+    EXPECT_EQ(stored(a).history, historyOf(kOneEvent));
+    EXPECT_EQ(stored(b), (Stored{"", "", ""}));
+    EXPECT_EQ(stored(c), (Stored{"", "", ""}));
+    const auto& events = m_host->events;
+    const auto report = std::find(events.begin(), events.end(), "report Элемент \"item\" не найден на странице");
+    ASSERT_NE(report, events.end());
+    EXPECT_EQ(std::vector<std::string>(report + 1, events.end()),
+              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "grid on",
+                                        "label Статус: Ошибка, попробуйте позже."}));
+}
+
+TEST_F(CheckRunTest, PageErrorWhileLoadingIsReported)
+{
+    addParcel("RA1");
+    page().failOn = "ready";
+
+    run();
+
+    EXPECT_EQ(m_host->lines("report").size(), 1u);
+    EXPECT_EQ(m_host->lines("log").back(), " Ошибка при загрузке сайта БелПочты");
+    EXPECT_EQ(m_host->lines("grid"), (std::vector<std::string>{"off", "on"}));
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: Ошибка, попробуйте позже.");
+}
+
+// --- closing the window during a run --------------------------------------------------------
+
+TEST_F(CheckRunTest, ClosingTheWindowStopsTheRunBeforeItsNextStep)
+{
+    const std::string a = addParcel("RA1");
+    const std::string b = addParcel("RB1");
+    page().answers["RA1"] = found(kOneEvent, 0);
+    page().answers["RB1"] = found(kTwoEvents, 300);
+    // Close while the second parcel waits for its answer.
+    m_host->onProcessEvents = [this] {
+        if (!m_host->stopRequested() && !m_host->page.ops.empty() && m_host->page.ops.back() == "search"
+            && std::count(m_host->page.ops.begin(), m_host->page.ops.end(), "search") == 2)
+            m_host->closeWindow();
+    };
+
+    run();
+
+    EXPECT_TRUE(m_host->stopRequested());
+    EXPECT_FALSE(m_host->usedAfterClose);
+    EXPECT_EQ(m_host->events.size(), m_host->eventsAtClose);
+    EXPECT_EQ(page().ops.size(), m_host->opsAtClose);
+    EXPECT_EQ(stored(a).history, historyOf(kOneEvent));
+    EXPECT_EQ(stored(b), (Stored{"", "", ""}));
+}
+
+TEST_F(CheckRunTest, ClosingTheWindowDuringTheFirstPauseSkipsTheProbe)
+{
+    addParcel("RA1");
+    m_host->onProcessEvents = [this] {
+        if (!m_host->stopRequested())
+            m_host->closeWindow();
+    };
+
+    run();
+
+    EXPECT_FALSE(m_host->usedAfterClose);
+    EXPECT_EQ(m_host->lines("log"), (std::vector<std::string>{" Проверка интернета..."}));
+    EXPECT_FALSE(m_probeServer.waitForNewConnection(0));
+}
+
+TEST_F(CheckRunTest, ClosingTheWindowBehindTheErrorBoxEndsTheRun)
+{
+    addParcel("RQ1");
+    addParcel("RQ2");
+    page().answers["RQ1"] = found({{"2013-03-16 12:30:00", "\"", "MINSK"}});
+    page().answers["RQ2"] = found(kOneEvent);
+    m_host->onErrorBox = [this] { m_host->closeWindow(); };
+
+    run();
+
+    EXPECT_FALSE(m_host->usedAfterClose);
+    EXPECT_EQ(m_host->events.back(), "box Ошибка №7 - Во время добавление данных возникла ошибка");
+    EXPECT_EQ(std::count(page().ops.begin(), page().ops.end(), "search"), 1);
+}
+
+TEST_F(CheckRunTest, RunWalksItsSnapshotWhateverReplacesTheCurrentResult)
+{
+    addParcel("RA1");
+    addParcel("RB1");
+    page().answers["RA1"] = found(kOneEvent);
+    page().answers["RB1"] = found(kTwoEvents);
+    // A history view replaces the window's current result while the run waits.
+    m_host->onProcessEvents = [this] { m_host->current.reset(); };
+
+    run();
+
+    EXPECT_EQ(stored("2").history, historyOf(kTwoEvents));
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+}
+
+// --- the elapsed time -------------------------------------------------------------------------
+
+TEST_F(CheckRunTest, ElapsedTimeIsWrittenShortestWithTheLocaleSeparator)
+{
+    addParcel("RA1");
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Belarus));
+
+    struct Case
+    {
+        std::uint32_t start;
+        std::uint32_t end;
+        const char* shown;
+    };
+    // The last case wraps the 32-bit tick counter during the run.
+    for (const Case& c :
+         {Case{0, 750, "0,75"}, Case{10, 5010, "5"}, Case{0xFFFFFF06u, 500, "0,75"}, Case{0, 123456, "123,456"}}) {
+        m_host->events.clear();
+        std::vector<std::uint32_t> ticks = {c.start, c.end};
+        run([&ticks] {
+            const std::uint32_t now = ticks.front();
+            ticks.erase(ticks.begin());
+            return now;
+        });
+        EXPECT_EQ(m_host->lines("log").back(), std::string(" Время работы (сек) ") + c.shown);
+    }
+    QLocale::setDefault(saved);
+}
+
+} // namespace

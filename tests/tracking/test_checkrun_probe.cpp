@@ -1,0 +1,197 @@
+// The reachability probe against listeners on 127.0.0.1, and where the run looks parcels up.
+#include "tracking/Endpoints.h"
+#include "tracking/ReachabilityProbe.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// A listener that never accepts and whose accept queue is full: the kernel drops further SYNs,
+// so a connect neither succeeds nor fails and can only time out.
+class FullBacklogListener
+{
+public:
+    FullBacklogListener()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+
+        for (int i = 0; i < 16 && !m_full; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            m_clients.push_back(client);
+            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            pollfd wait{client, POLLOUT, 0};
+            m_full = ::poll(&wait, 1, 500) == 0;
+        }
+    }
+    ~FullBacklogListener()
+    {
+        for (int client : m_clients)
+            ::close(client);
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+    bool full() const { return m_full; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    bool m_full = false;
+    std::vector<int> m_clients;
+};
+
+int refusedPort(int& keepBound)
+{
+    keepBound = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(keepBound, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(keepBound, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+TEST(ReachabilityProbe, ConnectsAndSendsNothing)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+
+    EXPECT_TRUE(ReachabilityProbe("127.0.0.1", server.serverPort()).isReachable());
+
+    ASSERT_TRUE(testsupport::waitUntil([&] { return server.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+    // The probe has hung up without a byte.
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        accepted->waitForReadyRead(0);
+        return accepted->state() != QAbstractSocket::ConnectedState;
+    }));
+    EXPECT_EQ(accepted->readAll().size(), 0);
+}
+
+TEST(ReachabilityProbe, RefusedOrSilentHostIsUnreachable)
+{
+    int bound = -1;
+    const int refused = refusedPort(bound);
+    EXPECT_FALSE(ReachabilityProbe("127.0.0.1", refused).isReachable());
+    ::close(bound);
+
+    FullBacklogListener silent;
+    ASSERT_TRUE(silent.full());
+    EXPECT_FALSE(ReachabilityProbe("127.0.0.1", silent.port(), 300).isReachable());
+
+    EXPECT_FALSE(ReachabilityProbe("", 80).isReachable());
+    EXPECT_FALSE(ReachabilityProbe("127.0.0.1", 0).isReachable());
+    EXPECT_FALSE(ReachabilityProbe("127.0.0.1", 70000).isReachable());
+}
+
+TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+
+    std::vector<std::string> asked;
+    ReachabilityProbe named("tracking.example", server.serverPort());
+    named.setResolver([&asked](const std::string& host) {
+        asked.push_back(host);
+        return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+    });
+    EXPECT_TRUE(named.isReachable());
+    EXPECT_EQ(asked, (std::vector<std::string>{"tracking.example"}));
+
+    ReachabilityProbe unknown("no-such-host.example", server.serverPort());
+    unknown.setResolver([](const std::string&) { return QList<QHostAddress>(); });
+    EXPECT_FALSE(unknown.isReachable());
+
+    // A name server that never answers must not hold the probe beyond its time-out.
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        bool resolverDone = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    ReachabilityProbe hanging("slow-dns.example", server.serverPort(), 300);
+    hanging.setResolver([gate](const std::string&) {
+        std::unique_lock lock(gate->mutex);
+        gate->changed.wait(lock, [&] { return gate->open; });
+        gate->resolverDone = true;
+        gate->changed.notify_all();
+        return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+    });
+    EXPECT_FALSE(hanging.isReachable());
+
+    std::unique_lock lock(gate->mutex);
+    gate->open = true;
+    gate->changed.notify_all();
+    EXPECT_TRUE(gate->changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate->resolverDone; }));
+}
+
+class EndpointsTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        qunsetenv("KURIERIX_TRACKING_URL");
+        qunsetenv("KURIERIX_PROBE");
+    }
+};
+
+TEST_F(EndpointsTest, PostalOperatorUnlessOverridden)
+{
+    qunsetenv("KURIERIX_TRACKING_URL");
+    qunsetenv("KURIERIX_PROBE");
+    const Endpoints fixed = Endpoints::fromEnvironment();
+    EXPECT_EQ(fixed.trackingUrl, "http://search.belpost.by/");
+    EXPECT_EQ(fixed.probeHost, "www.belpost.by");
+    EXPECT_EQ(fixed.probePort, 80);
+
+    qputenv("KURIERIX_TRACKING_URL", "http://127.0.0.1:8123/");
+    qputenv("KURIERIX_PROBE", "127.0.0.1:8123");
+    const Endpoints local = Endpoints::fromEnvironment();
+    EXPECT_EQ(local.trackingUrl, "http://127.0.0.1:8123/");
+    EXPECT_EQ(local.probeHost, "127.0.0.1");
+    EXPECT_EQ(local.probePort, 8123);
+
+    qputenv("KURIERIX_PROBE", "[::1]:9000");
+    EXPECT_EQ(Endpoints::fromEnvironment().probeHost, "::1");
+    EXPECT_EQ(Endpoints::fromEnvironment().probePort, 9000);
+}
+
+TEST_F(EndpointsTest, MalformedProbeOverrideKeepsTheOperatorsHost)
+{
+    for (const char* bad : {"127.0.0.1", "127.0.0.1:", ":80", "host:0", "host:65536", "host:80x", "host:-1", "::1:80",
+                            "[::1:80", "[]:80"}) {
+        qputenv("KURIERIX_PROBE", bad);
+        const Endpoints endpoints = Endpoints::fromEnvironment();
+        EXPECT_EQ(endpoints.probeHost, "www.belpost.by") << bad;
+        EXPECT_EQ(endpoints.probePort, 80) << bad;
+    }
+}
+
+} // namespace

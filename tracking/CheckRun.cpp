@@ -1,0 +1,278 @@
+#include "tracking/CheckRun.h"
+
+#include "store/Cp1251.h"
+#include "store/FloatText.h"
+#include "store/ParcelStore.h"
+#include "tracking/CheckRunHost.h"
+#include "tracking/Extraction.h"
+#include "tracking/ReachabilityProbe.h"
+#include "tracking/TrackingPage.h"
+
+#include <QDeadlineTimer>
+#include <QString>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr int kReadyStateComplete = 4;
+
+std::string text(const QString& utf16)
+{
+    return toCp1251(utf16);
+}
+
+bool contains(const std::string& haystack, const std::string& needle)
+{
+    return haystack.find(needle) != std::string::npos;
+}
+
+// Milliseconds of the monotonic clock, which counts from system start on this platform.
+std::uint32_t systemTicks()
+{
+    return static_cast<std::uint32_t>(QDeadlineTimer::current(Qt::PreciseTimer).deadline());
+}
+
+} // namespace
+
+CheckRun::CheckRun(CheckRunHost& host, Endpoints endpoints)
+    : m_host(host), m_endpoints(std::move(endpoints)), m_ticks(systemTicks)
+{
+}
+
+void CheckRun::setLimits(const Limits& limits)
+{
+    m_limits = limits;
+}
+
+void CheckRun::setTickSource(TickSource ticks)
+{
+    m_ticks = ticks ? std::move(ticks) : TickSource(systemTicks);
+}
+
+void CheckRun::execute()
+{
+    if (stopped())
+        return;
+
+    // The run walks its own copy of the rows: whatever replaces the window's current result
+    // meanwhile, the snapshot stays alive here.
+    const std::shared_ptr<TSQLiteTable> snapshot(m_host.store()->listAll());
+    m_host.setCurrentResult(snapshot);
+    const std::int32_t rowCount = snapshot->RowCount();
+    if (rowCount == 0) {
+        finish();
+        return;
+    }
+
+    m_host.appendStatusLine(text(QStringLiteral(" Проверка интернета...")));
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Проверка интернета")));
+    if (!pause(m_limits.pauseBeforeProbeMs))
+        return;
+
+    const bool reachable =
+        ReachabilityProbe(m_endpoints.probeHost, m_endpoints.probePort, m_limits.probeTimeoutMs).isReachable();
+    m_host.processEvents(0);
+    if (stopped())
+        return;
+    if (!reachable) {
+        m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не доступен")));
+        m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не доступен, зайдите позже!")));
+        return;
+    }
+    m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты доступен")));
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты доступен")));
+
+    const std::uint32_t startTicks = m_ticks();
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Получение данных... ждите")));
+    m_host.setGridEnabled(false);
+
+    const std::string nothingFoundMarker = text(QStringLiteral("По вашему запросу ничего не найдено"));
+
+    std::string number;
+    bool inParcel = false;
+    try {
+        TrackingPage& page = m_host.trackingPage();
+        bool reloadFirst = true;
+        snapshot->Rewind();
+        for (std::int32_t row = 0; row < rowCount; ++row, snapshot->NextRow()) {
+            if (reloadFirst) {
+                // Once per run, and again after a search that never answered: its answer may
+                // still arrive and would then be taken for the next number's.
+                const Wait loaded = loadPage(page);
+                if (loaded == Wait::Stopped)
+                    return;
+                if (loaded == Wait::TimedOut) {
+                    siteDidNotAnswer();
+                    return;
+                }
+                reloadFirst = false;
+            }
+
+            number = snapshot->FieldText("s_track");
+            const std::string id = snapshot->FieldText("id");
+            inParcel = true;
+            m_host.appendStatusLine(text(QStringLiteral("- посылка №")) + number);
+
+            page.selectInternationalTracking();
+            if (stopped())
+                return;
+            page.enterNumber(number);
+            if (stopped())
+                return;
+            m_host.appendStatusLine(text(QStringLiteral("- отправка данных")));
+            page.startSearch();
+            if (stopped())
+                return;
+
+            std::string pageText;
+            const Wait answered = waitForAnswer(page, pageText);
+            if (answered == Wait::Stopped)
+                return;
+            if (answered == Wait::TimedOut) {
+                m_host.appendStatusLine(text(QStringLiteral("- нет ответа по номеру")));
+                reloadFirst = true;
+                inParcel = false;
+                continue;
+            }
+
+            if (contains(pageText, nothingFoundMarker)) {
+                if (!storeGuarded([&id](ParcelStore& store) { store.storeNoInformation(id); }))
+                    return;
+                m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
+                m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
+            } else {
+                const std::string html = page.readPageHtml();
+                if (stopped())
+                    return;
+                m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
+                const std::string status = ExtractStatus(html);
+                const std::string history = ExtractHistory(html);
+                const std::string date = ExtractFirstEventDate(html);
+                // Any event cell leaves text in the history; none at all means the answer
+                // did not have the expected table (changed markup, a cut-off page). Storing
+                // three empty texts would wipe what an earlier check found.
+                if (history.empty()) {
+                    m_host.appendStatusLine(
+                        text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
+                } else if (!storeGuarded(
+                               [&](ParcelStore& store) { store.storeCheckResult(id, status, date, history); })) {
+                    return;
+                }
+            }
+            inParcel = false;
+        }
+    } catch (const std::exception& error) {
+        if (stopped())
+            return;
+        pageFailed(error.what(), inParcel ? &number : nullptr);
+        return;
+    }
+
+    const std::uint32_t elapsedMs = m_ticks() - startTicks;
+    m_host.appendStatusLine(text(QStringLiteral(" Время работы (сек) "))
+                            + floatToText(static_cast<double>(elapsedMs) / 1000.0));
+    finish();
+}
+
+bool CheckRun::stopped() const
+{
+    return m_host.stopRequested() || m_host.store() == nullptr;
+}
+
+// Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
+// busy, so one wait for "the next event" would come back at once and the page would be read
+// in a tight loop.
+bool CheckRun::pause(int ms)
+{
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        m_host.processEvents(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        if (stopped())
+            return false;
+    }
+    return !stopped();
+}
+
+CheckRun::Wait CheckRun::loadPage(TrackingPage& page)
+{
+    page.loadPage(m_endpoints.trackingUrl);
+    const QDeadlineTimer deadline(m_limits.pageLoadMs);
+    for (;;) {
+        if (stopped())
+            return Wait::Stopped;
+        if (page.readyState() == kReadyStateComplete)
+            return stopped() ? Wait::Stopped : Wait::Ready;
+        if (deadline.hasExpired())
+            return Wait::TimedOut;
+        if (!pause(m_limits.pollMs))
+            return Wait::Stopped;
+    }
+}
+
+CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, std::string& pageText)
+{
+    static const std::string loadingMarker = text(QStringLiteral("Загрузка"));
+    const QDeadlineTimer deadline(m_limits.searchMs);
+    // The first look comes straight after the click, before any message is handled: a page
+    // that shows no loading text is taken as it is.
+    pageText = page.readPageText();
+    while (contains(pageText, loadingMarker)) {
+        if (stopped())
+            return Wait::Stopped;
+        if (deadline.hasExpired())
+            return Wait::TimedOut;
+        if (!pause(m_limits.pollMs))
+            return Wait::Stopped;
+        pageText = page.readPageText();
+    }
+    return stopped() ? Wait::Stopped : Wait::Ready;
+}
+
+bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
+{
+    ParcelStore* store = m_host.store();
+    if (store == nullptr || m_host.stopRequested())
+        return false;
+    try {
+        statement(*store);
+        return true;
+    } catch (...) {
+        // The row keeps its values; the box says so and the run goes on.
+    }
+    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")));
+    if (stopped())
+        return false;
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));
+    m_host.setGridEnabled(true);
+    return true;
+}
+
+void CheckRun::siteDidNotAnswer()
+{
+    m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не ответил")));
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!")));
+    m_host.setGridEnabled(true);
+}
+
+void CheckRun::pageFailed(const std::string& message, const std::string* number)
+{
+    m_host.reportError(message);
+    if (stopped())
+        return;
+    if (number != nullptr) {
+        m_host.appendStatusLine(text(QStringLiteral("- ошибка при проверке посылки №")) + *number);
+    } else {
+        m_host.appendStatusLine(text(QStringLiteral(" Ошибка при загрузке сайта БелПочты")));
+    }
+    m_host.setGridEnabled(true);
+    m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));
+}
+
+void CheckRun::finish()
+{
+    m_host.refreshGrid();
+    m_host.setStatusLabel(text(QStringLiteral("Статус: ok")));
+    m_host.setGridEnabled(true);
+}

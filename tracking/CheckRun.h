@@ -1,0 +1,53 @@
+#pragma once
+
+#include "tracking/Endpoints.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CheckRunHost;
+class ParcelStore;
+class TrackingPage;
+
+// The check run over every parcel: the body of `Button_CheckClick`.
+// Runs synchronously on the UI thread, keeping the window alive through the host.
+class CheckRun
+{
+public:
+    // How long the run waits on the outside world. The defaults are the program's own;
+    // tests shorten them so that a page that never answers does not cost half a minute.
+    struct Limits
+    {
+        int pauseBeforeProbeMs = 100;
+        int probeTimeoutMs = 3000;
+        int pageLoadMs = 30000; // the tracking page must be complete within this
+        int searchMs = 30000;   // one number's answer must replace the loading text within this
+        int pollMs = 10;        // events are handled this long between two looks at the page
+    };
+    // A millisecond tick count that wraps at 2^32, as the elapsed time is measured.
+    using TickSource = std::function<std::uint32_t()>;
+
+    CheckRun(CheckRunHost& host, Endpoints endpoints);
+    void setLimits(const Limits& limits);
+    void setTickSource(TickSource ticks);
+
+    void execute();
+
+private:
+    enum class Wait { Ready, TimedOut, Stopped };
+
+    bool stopped() const;
+    bool pause(int ms);
+    Wait loadPage(TrackingPage& page);
+    Wait waitForAnswer(TrackingPage& page, std::string& pageText);
+    bool storeGuarded(const std::function<void(ParcelStore&)>& statement);
+    void siteDidNotAnswer();
+    void pageFailed(const std::string& message, const std::string* number);
+    void finish();
+
+    CheckRunHost& m_host;
+    Endpoints m_endpoints;
+    Limits m_limits;
+    TickSource m_ticks;
+};

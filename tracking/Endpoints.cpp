@@ -1,0 +1,57 @@
+#include "tracking/Endpoints.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <charconv>
+
+Endpoints Endpoints::postalOperator()
+{
+    return {"http://search.belpost.by/", "www.belpost.by", 80};
+}
+
+Endpoints Endpoints::fromEnvironment()
+{
+    Endpoints endpoints = postalOperator();
+
+    const QByteArray url = qgetenv("KURIERIX_TRACKING_URL").trimmed();
+    if (!url.isEmpty())
+        endpoints.trackingUrl = url.toStdString();
+
+    const QByteArray probe = qgetenv("KURIERIX_PROBE").trimmed();
+    if (!probe.isEmpty() && !parseHostPort(probe.toStdString(), endpoints.probeHost, endpoints.probePort)) {
+        // A mistyped override must not silently send the probe somewhere unexpected:
+        // keep the operator's host and say why.
+        qWarning("KURIERIX_PROBE=\"%s\" is not host:port; probing %s:%d instead", probe.constData(),
+                 endpoints.probeHost.c_str(), endpoints.probePort);
+    }
+    return endpoints;
+}
+
+bool Endpoints::parseHostPort(const std::string& text, std::string& host, int& port)
+{
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+
+    std::string name = text.substr(0, colon);
+    if (name.front() == '[') {
+        if (name.size() < 3 || name.back() != ']')
+            return false;
+        name = name.substr(1, name.size() - 2);
+    } else if (name.find(':') != std::string::npos) {
+        // An IPv6 address needs its brackets, or the port could not be told apart.
+        return false;
+    }
+
+    int value = 0;
+    const char* first = text.data() + colon + 1;
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || value < 1 || value > 65535)
+        return false;
+
+    host = name;
+    port = value;
+    return true;
+}
