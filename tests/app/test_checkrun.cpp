@@ -8,6 +8,7 @@
 #include "tools/sitedouble/SiteDouble.h"
 #include "tracking/CheckRun.h"
 
+#include "support/LoopbackPorts.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +23,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <memory>
@@ -68,70 +65,6 @@ struct Stored
     bool operator==(const Stored&) const = default;
 };
 
-// A bound port on which nobody listens, and a listener whose full accept queue makes every
-// further connect hang: the two ways the postal operator's host can be out of reach.
-class UnreachablePorts
-{
-public:
-    UnreachablePorts()
-    {
-        m_refusing = boundSocket();
-        m_refusedPort = portOf(m_refusing);
-
-        m_listener = boundSocket();
-        ::listen(m_listener, 0);
-        m_silentPort = portOf(m_listener);
-        sockaddr_in address = loopback(m_silentPort);
-        for (int i = 0; i < 16 && !m_full; ++i) {
-            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            m_clients.push_back(client);
-            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd wait{client, POLLOUT, 0};
-            m_full = ::poll(&wait, 1, 500) == 0;
-        }
-    }
-    ~UnreachablePorts()
-    {
-        for (int fd : m_clients)
-            ::close(fd);
-        ::close(m_listener);
-        ::close(m_refusing);
-    }
-    int refusedPort() const { return m_refusedPort; }
-    int silentPort() const { return m_silentPort; }
-    bool silentIsFull() const { return m_full; }
-
-private:
-    static sockaddr_in loopback(int port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        return address;
-    }
-    static int boundSocket()
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(0);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        return fd;
-    }
-    static int portOf(int fd)
-    {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
-    }
-
-    int m_refusing = -1;
-    int m_refusedPort = 0;
-    int m_listener = -1;
-    int m_silentPort = 0;
-    bool m_full = false;
-    std::vector<int> m_clients;
-};
 
 class CheckRunWindowTest : public ::testing::Test
 {
@@ -443,12 +376,14 @@ TEST_F(CheckRunWindowTest, UnreachableSiteLeavesPageGridAndDatabaseAlone)
 {
     const std::string id = addParcel("RR123456789CN");
     m_site.setAnswer(QStringLiteral("RR123456789CN"), kOneEvent);
-    UnreachablePorts unreachable;
-    ASSERT_TRUE(unreachable.silentIsFull());
+    // The two ways the postal operator's host can be out of reach.
+    testsupport::RefusingPort refusing;
+    testsupport::FullBacklogListener silent;
+    ASSERT_TRUE(silent.full());
     m_limits.probeTimeoutMs = 500;
 
-    for (const int port : {unreachable.refusedPort(), unreachable.silentPort()}) {
-        SCOPED_TRACE(port == unreachable.refusedPort() ? "refused" : "timing out");
+    for (const int port : {refusing.port(), silent.port()}) {
+        SCOPED_TRACE(port == refusing.port() ? "refused" : "timing out");
         m_endpoints.probePort = port;
         openWindow();
 

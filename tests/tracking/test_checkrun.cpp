@@ -7,6 +7,7 @@
 #include "tracking/Extraction.h"
 #include "tracking/TrackingPage.h"
 
+#include "support/LoopbackPorts.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -342,70 +343,8 @@ private:
 
 // --- listeners on 127.0.0.1 for the probe -----------------------------------------------------
 
-// A bound port on which nobody listens: a connect is refused at once.
-class RefusingPort
-{
-public:
-    RefusingPort()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(m_fd); }
-    int port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};
-
-// A listener that never accepts and whose accept queue is full: the kernel drops further SYNs,
-// so a connect neither succeeds nor fails and can only time out.
-class FullBacklogListener
-{
-public:
-    FullBacklogListener()
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listener, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-
-        // Connect until one connection no longer completes: from then on the queue is full.
-        for (int i = 0; i < 16 && !m_full; ++i) {
-            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            m_clients.push_back(client);
-            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd wait{client, POLLOUT, 0};
-            m_full = ::poll(&wait, 1, 500) == 0;
-        }
-    }
-    ~FullBacklogListener()
-    {
-        for (int client : m_clients)
-            ::close(client);
-        ::close(m_listener);
-    }
-    int port() const { return m_port; }
-    bool full() const { return m_full; }
-
-private:
-    int m_listener = -1;
-    int m_port = 0;
-    bool m_full = false;
-    std::vector<int> m_clients;
-};
+using testsupport::FullBacklogListener;
+using testsupport::RefusingPort;
 
 // --- the fixture ------------------------------------------------------------------------------
 
