@@ -33,15 +33,19 @@ int boundSocket(int& port)
 
 }  // namespace
 
-RefusingPort::RefusingPort() : m_fd(boundSocket(m_port)) {}
+RefusingPort::RefusingPort()
+{
+    m_fd = boundSocket(m_port);
+}
 
 RefusingPort::~RefusingPort()
 {
     ::close(m_fd);
 }
 
-FullBacklogListener::FullBacklogListener() : m_listener(boundSocket(m_port))
+FullBacklogListener::FullBacklogListener()
 {
+    m_listener = boundSocket(m_port);
     ::listen(m_listener, 0);
     const sockaddr_in address = loopback(m_port);
     // Connect until one connection no longer completes: from then on the queue is full.
