@@ -452,22 +452,22 @@ void TMainForm::N3Click()
 
 void TMainForm::AddClick()
 {
-    runGuarded([this] {
-        if (menuRefused())
-            return;
-        TFm_Track* dialog = createParcelDialog();
-        dialog->DialogMode = QStringLiteral("new");
-        dialog->exec();
-    });
+    showParcelDialog(QStringLiteral("new"));
 }
 
 void TMainForm::editClick()
 {
-    runGuarded([this] {
+    showParcelDialog(QStringLiteral("edit"));
+}
+
+void TMainForm::showParcelDialog(const QString& mode)
+{
+    runGuarded([this, &mode] {
         if (menuRefused())
             return;
         TFm_Track* dialog = createParcelDialog();
-        dialog->DialogMode = QStringLiteral("edit");
+        dialog->DialogMode = mode;
+        // The modal result is of no interest: the dialog saves, or not, by itself.
         dialog->exec();
     });
 }

@@ -138,6 +138,8 @@ private:
     void createPopupMenu();
     void wireHandlers();
     void openShopPage(int index);
+    // Sets the dialog mode ("new" or "edit") and shows the parcel dialog modally.
+    void showParcelDialog(const QString& mode);
     // Menu commands are refused while a check run walks the table.
     bool menuRefused() const { return m_checkRunning || m_closed; }
     QDateTime now() const;
