@@ -133,6 +133,17 @@ QString savedTrackingPage()
     return QString::fromUtf8(file.readAll());
 }
 
+// The text of a dialog field as the store keeps it. A character the code page lacks would come
+// back as "?", so such a value is refused like any other that cannot be stored as typed.
+std::string storableText(const QLineEdit* field)
+{
+    const QString text = field->text();
+    std::string bytes = toCp1251(text);
+    if (fromCp1251(bytes) != text)
+        throw ESQLiteException("A text value holds a character the code page lacks and cannot be stored");
+    return bytes;
+}
+
 // The history text keeps its CR LF line breaks; the view shows one line per event.
 QString historyForView(const std::string& history)
 {
@@ -500,8 +511,8 @@ void TMainForm::writeFromDialog(TFm_Track& dialog)
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
-            m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
-                            toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+            m_store->insert(storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
+                            storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
         } catch (...) {
             m_prompts->showError(QStringLiteral("Ошибка - Во время добавление данных возникла"));
         }
@@ -511,8 +522,8 @@ void TMainForm::writeFromDialog(TFm_Track& dialog)
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
-            m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
-                          toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+            m_store->edit(m_editedRowId, storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
+                          storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
         } catch (...) {
             m_prompts->showError(QStringLiteral("Ошибка - Во время сохранения измененных данных"));
         }

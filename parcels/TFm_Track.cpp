@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <limits>
+
 namespace {
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
@@ -28,6 +30,9 @@ QLineEdit* makeField(QWidget* parent, const char* name, int y)
     field->setObjectName(QLatin1String(name));
     // The fields take the group's bold font.
     field->setGeometry(120, y, 137, 24);
+    // A line edit cuts its text at 32767 characters unless told otherwise; a longer pasted text
+    // would then be stored cut short without a word.
+    field->setMaxLength(std::numeric_limits<int>::max());
     return field;
 }
 

@@ -152,8 +152,9 @@ void CheckRun::execute()
                 const std::string date = ExtractFirstEventDate(html);
                 // Any event cell leaves text in the history; none at all means the answer
                 // did not have the expected table (changed markup, a cut-off page). Storing
-                // three empty texts would wipe what an earlier check found.
-                if (history.empty()) {
+                // three empty texts would wipe what an earlier check found, and a table read
+                // only part-way would store an old event as the status and a short history.
+                if (history.empty() || !EventTableReadToEnd(html)) {
                     m_host.appendStatusLine(
                         text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
                 } else if (!storeGuarded(

@@ -118,20 +118,24 @@ public:
 
     bool ready() const { return m_code && m_matchData && m_matchContext; }
 
+    enum class Found { Cell, NoMore, CutShort };
+
     // Searches `subject` from `start`; on a match sets the cell text's bounds and the match end.
-    bool find(std::string_view subject, std::size_t start, std::string_view& cellText, std::size_t& matchEnd)
+    Found find(std::string_view subject, std::size_t start, std::string_view& cellText, std::size_t& matchEnd)
     {
         const int rc = pcre2_match(m_code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
                                    start, 0, m_matchData.get(), m_matchContext.get());
-        // No match, or a limit reached on a hostile page: either way the scan is over.
+        if (rc == PCRE2_ERROR_NOMATCH)
+            return Found::NoMore;
+        // A limit reached on a hostile page, or any other failure: the rest cannot be read.
         if (rc <= 0)
-            return false;
+            return Found::CutShort;
         const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData.get());
         cellText = {};
         if (rc > 2 && ovector[4] != PCRE2_UNSET)
             cellText = subject.substr(ovector[4], ovector[5] - ovector[4]);
         matchEnd = ovector[1];
-        return true;
+        return Found::Cell;
     }
 
 private:
@@ -143,8 +147,10 @@ private:
 
 // The untouched texts of the page's event cells in page order: successive, non-overlapping
 // searches for the cell pattern.
-std::vector<std::string_view> eventCells(const std::string& pageHtml)
+std::vector<std::string_view> eventCells(const std::string& pageHtml, bool* readToEnd = nullptr)
 {
+    if (readToEnd)
+        *readToEnd = true;
     std::vector<std::string_view> cells;
     // Every cell ends in "</TD>", so nothing after the last one can match. Searching only up to
     // it also keeps the scan linear: an opening with no "</TD>" after it would otherwise send the
@@ -155,12 +161,25 @@ std::vector<std::string_view> eventCells(const std::string& pageHtml)
     const std::string_view subject(pageHtml.data(), lastEnd + kCellEnd.size());
 
     CellMatcher matcher;
-    if (!matcher.ready())
+    if (!matcher.ready()) {
+        if (readToEnd)
+            *readToEnd = false;
         return cells;
+    }
     std::size_t start = 0;
     std::string_view cellText;
     std::size_t matchEnd = 0;
-    while (start < subject.size() && matcher.find(subject, start, cellText, matchEnd)) {
+    while (start < subject.size()) {
+        const CellMatcher::Found found = matcher.find(subject, start, cellText, matchEnd);
+        if (found == CellMatcher::Found::NoMore)
+            break;
+        // A limit reached on a hostile page ends the scan; the cells before it stand, and the
+        // caller can ask whether the table was read to its end.
+        if (found == CellMatcher::Found::CutShort) {
+            if (readToEnd)
+                *readToEnd = false;
+            break;
+        }
         cells.push_back(cellText);
         start = matchEnd > start ? matchEnd : start + 1;
     }
@@ -223,6 +242,13 @@ std::string ExtractFirstEventDate(const std::string& pageHtml)
             return text;
     }
     return {};
+}
+
+bool EventTableReadToEnd(const std::string& pageHtml)
+{
+    bool readToEnd = true;
+    eventCells(pageHtml, &readToEnd);
+    return readToEnd;
 }
 
 std::string StripTags(const std::string& text)

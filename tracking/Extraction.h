@@ -27,6 +27,11 @@ std::string StripTags(const std::string& text);
 // positions 5 and 8, and ":" at positions 14 and 17 (counting from 1). Nothing else is looked at.
 bool IsDateTime(const std::string& cellText);
 
+// False when the scan for event cells stopped at one of the bounds below before the end of the
+// page: the three results then hold only the cells before that point, which must not pass for
+// the whole table.
+bool EventTableReadToEnd(const std::string& pageHtml);
+
 // Bounds of one search for an event cell. A search costs about one step per character of the
 // cell text, so the step limit is the longest cell the scan follows (the tracking page's are
 // below a few hundred characters); a longer one ends the scan and the cells before it stand.

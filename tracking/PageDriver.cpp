@@ -143,6 +143,14 @@ void PageDriver::loadPage(const std::string& address)
         raise("load page",
               QStringLiteral("\"%1\" is not an address a page can be loaded from").arg(fromCp1251(address)));
 
+    if (m_page && m_unresponsive) {
+        // A hung page would not take the load either; a new page gets a render process of its
+        // own, and the old one goes with its page.
+        endWaits(QStringLiteral("the tracking page did not answer and was replaced"), false);
+        m_page.reset();
+        m_loadState = LoadState::None;
+    }
+    m_unresponsive = false;
     if (!m_page)
         createPage();
     m_renderProcessGone.clear();
@@ -286,6 +294,7 @@ QVariant PageDriver::runScript(const QString& source, const char* operation, boo
     while (!wait->over) {
         if (deadline.hasExpired()) {
             wait->over = true;
+            m_unresponsive = true;
             raise(operation, QStringLiteral("the page gave no answer within %1 ms").arg(m_scriptTimeout.count()));
         }
         QEventLoop loop;
@@ -296,6 +305,8 @@ QVariant PageDriver::runScript(const QString& source, const char* operation, boo
         wait->loop = nullptr;
     }
 
+    if (wait->answered)
+        m_unresponsive = false;
     if (!wait->answered) {
         if (wait->endedByNavigation && navigated) {
             *navigated = true;

@@ -74,5 +74,8 @@ private:
     bool m_awaitingStart = false;
     QString m_loadError;
     QString m_renderProcessGone;
+    // A script got no answer within its bound and none has answered since: the page is taken
+    // for hung (a script of its own that never returns) and the next load starts a new one.
+    bool m_unresponsive = false;
     std::vector<std::weak_ptr<ScriptWait>> m_waits;
 };

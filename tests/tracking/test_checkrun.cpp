@@ -576,23 +576,33 @@ TEST_F(CheckRunTest, NothingFoundChangesOnlyTheStatus)
     EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.end() - 1), parcelLines("RZ999", true));
 }
 
-TEST_F(CheckRunTest, FoundPageWithoutEventCellsKeepsTheRow)
+TEST_F(CheckRunTest, FoundPageWithoutEventCellsOrReadOnlyPartWayKeepsTheRow)
 {
     const std::string broken = addParcel("RB1");
+    const std::string cutShort = addParcel("RB3");
     const std::string next = addParcel("RB2");
     m_host->database().storeCheckResult(broken, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    m_host->database().storeCheckResult(cutShort, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
     Answer unreadable;
     unreadable.kind = Answer::Kind::Unreadable;
     unreadable.html = cp1251("<DIV id=results><TABLE><TBODY><TR><TD>2013-03-16</TD></TR></TBODY></TABLE></DIV>");
     page().answers["RB1"] = unreadable;
+    // A cell too long for the extraction's bounds: the events before it must not pass for the
+    // whole table, nor the last of them for the status.
+    page().answers["RB3"] = found({{"2013-03-16 12:30:00", "E1", "O1"},
+                                   {"2013-03-17 12:30:00", std::string(kExtractionMatchLimit * 2, 'x'), "O2"},
+                                   {"2013-03-18 12:30:00", "E3", "O3"}});
     page().answers["RB2"] = found(kOneEvent);
 
     run();
 
     EXPECT_EQ(stored(broken), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    EXPECT_EQ(stored(cutShort), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
     EXPECT_EQ(stored(next).date, kOneEvent.front().date);
     EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
                                             parcelLines("RB1"),
+                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
+                                            parcelLines("RB3"),
                                             {"- ответ сайта не удалось прочитать, данные не изменены"},
                                             parcelLines("RB2"),
                                             {m_host->lines("log").back()}}));

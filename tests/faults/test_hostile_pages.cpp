@@ -1,0 +1,294 @@
+// Hostile answers from the tracking site: several megabytes, thousands of events, cells that
+// never close, a script that never returns, a page that takes too long to lay out, and a render
+// process that dies. Each run ends or goes on as the check run has it (a page operation that
+// fails ends the run with the error report; an answer that cannot be read leaves its row
+// alone), within its bounds, and the next run works again.
+#include "app/AppTestHarness.h"
+#include "store/Cp1251.h"
+#include "tools/sitedouble/SiteDouble.h"
+#include "tracking/PageDriver.h"
+
+#include <QElapsedTimer>
+#include <QWebEnginePage>
+
+#include <csignal>
+
+// Texts in failure messages, readable.
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.left(300).toStdString() << '"';
+}
+
+using apptest::cp;
+using apptest::Field;
+using apptest::Harness;
+using apptest::Row;
+
+namespace {
+
+const QString kFailedLabel = QStringLiteral("Статус: Ошибка, попробуйте позже.");
+
+const QList<SiteDouble::Event> kEvents = {
+    {QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Получение отправления от отправителя"),
+     QStringLiteral("100614*")},
+    {QStringLiteral("2013-03-20 08:05:00"), QStringLiteral("Поступление в учреждение обмена"),
+     QStringLiteral("MINSK PI 2")},
+};
+
+struct Stored
+{
+    Field status;
+    Field date;
+    Field history;
+    bool operator==(const Stored&) const = default;
+};
+
+void PrintTo(const Stored& stored, std::ostream* out)
+{
+    const auto field = [](const Field& f) {
+        return f ? "\"" + fromCp1251(f->substr(0, 300)).toStdString() + "\"" : "NULL";
+    };
+    *out << "{status " << field(stored.status) << ", date " << field(stored.date) << ", history "
+         << field(stored.history) << "}";
+}
+
+Stored storedFor(const QList<SiteDouble::Event>& events)
+{
+    QString history;
+    for (const SiteDouble::Event& e : events) {
+        if (!history.isEmpty())
+            history += QStringLiteral("\r\n");
+        history += e.date + u' ' + e.event + u' ' + e.office + u' ';
+    }
+    const SiteDouble::Event& last = events.back();
+    return {toCp1251(last.date + u' ' + last.event + u' ' + last.office + QStringLiteral(" \r\n")),
+            toCp1251(events.front().date), toCp1251(history)};
+}
+
+class HostilePages : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_site.start());
+        m_h.db().create();
+    }
+    void TearDown() override
+    {
+        m_h.window.reset();
+        m_site.stop();
+    }
+
+    // A parcel with the results of an earlier check; the double answers with `events`.
+    void addParcel(const QString& number, const QList<SiteDouble::Event>& events = kEvents)
+    {
+        m_h.db().addParcel(number.toStdString(), "Shop", "Thing", "", cp("прежний статус"), "2013-01-01 00:00:00",
+                           cp("прежняя история"));
+        m_site.setAnswer(number, events);
+    }
+
+    // The window, with the page driver's bound on one page operation set to `scriptTimeout`
+    // and the check run's own bounds shortened.
+    TMainForm& open(std::chrono::milliseconds scriptTimeout = PageDriver::kDefaultScriptTimeout)
+    {
+        MainFormOptions options = m_h.options();
+        options.endpoints = {m_site.url().toStdString(), "127.0.0.1", m_site.port()};
+        options.checkRunLimits.pageLoadMs = 10000;
+        options.checkRunLimits.searchMs = 10000;
+        options.pageFactory = [this, scriptTimeout](const QString& dir, QObject* parent) {
+            auto driver = std::make_unique<PageDriver>(dir, parent);
+            driver->setScriptTimeout(scriptTimeout);
+            m_driver = driver.get();
+            return driver;
+        };
+        return m_h.start(options);
+    }
+
+    // One check run from the menu; returns its seconds.
+    double check()
+    {
+        m_h.prompts.clear();
+        QElapsedTimer timer;
+        timer.start();
+        m_h.window->N4->trigger();
+        EXPECT_FALSE(m_h.window->checkRunning());
+        EXPECT_TRUE(m_h.grid().isEnabled());
+        return timer.elapsed() / 1000.0;
+    }
+
+    Stored storedOf(std::size_t row)
+    {
+        const std::vector<Row> rows = m_h.db().rows();
+        if (row >= rows.size())
+            return {};
+        return {rows[row].at("s_status"), rows[row].at("s_date"), rows[row].at("s_trackfull")};
+    }
+
+    std::string logText() const { return m_h.log().toStdString(); }
+
+    // The run ended at `number` with the error report, as a failed page operation ends it.
+    void expectEndedWithErrorAt(const QString& number, const QString& reportPart)
+    {
+        const std::vector<QString> boxes = m_h.boxTexts();
+        ASSERT_EQ(boxes.size(), 1u) << logText();
+        EXPECT_EQ(m_h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
+        EXPECT_TRUE(boxes.front().contains(reportPart)) << boxes.front().toStdString();
+        EXPECT_TRUE(m_h.log().endsWith(QStringLiteral("- ошибка при проверке посылки №") + number)) << logText();
+        EXPECT_EQ(m_h.label(), kFailedLabel);
+    }
+
+    const Stored m_unchanged{cp("прежний статус"), "2013-01-01 00:00:00", cp("прежняя история")};
+    SiteDouble m_site;
+    Harness m_h;
+    PageDriver* m_driver = nullptr;
+};
+
+TEST_F(HostilePages, MegabytesOfAnswerAndThousandsOfEventsAreReadWhole)
+{
+    addParcel(QStringLiteral("RP000000001CN"));
+    addParcel(QStringLiteral("RP000000002CN"));
+    addParcel(QStringLiteral("RP000000003CN"));
+    SiteDouble::AnswerFaults padded;
+    padded.paddingBytes = 3 << 20;
+    m_site.setAnswerFaults(QStringLiteral("RP000000001CN"), padded);
+    SiteDouble::AnswerFaults many;
+    many.manyEvents = 3000;
+    m_site.setAnswerFaults(QStringLiteral("RP000000002CN"), many);
+    open();
+
+    check();
+
+    EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
+    EXPECT_TRUE(m_h.prompts.shown().empty());
+    // Three megabytes of notice after the table change nothing of what is read from it.
+    EXPECT_EQ(storedOf(0), storedFor(kEvents));
+    // Three thousand events: a line each, the first one's date, the newest as the status.
+    const Stored thousands = storedOf(1);
+    ASSERT_TRUE(thousands.history && thousands.status);
+    EXPECT_EQ(std::count(thousands.history->begin(), thousands.history->end(), '\n'), 2999);
+    EXPECT_EQ(thousands.date, Field("2013-03-01 08:00:00"));
+    EXPECT_TRUE(thousands.history->ends_with(thousands.status->substr(0, thousands.status->size() - 2)))
+        << thousands.status->substr(0, 200);
+    EXPECT_EQ(storedOf(2), storedFor(kEvents));
+}
+
+TEST_F(HostilePages, CellsThatNeverCloseAreReadAsTheBrowserClosesThem)
+{
+    addParcel(QStringLiteral("RU000000001CN"));
+    addParcel(QStringLiteral("RU000000002CN"));
+    SiteDouble::AnswerFaults unclosed;
+    unclosed.unclosedCells = true;
+    m_site.setAnswerFaults(QStringLiteral("RU000000001CN"), unclosed);
+    // Markup inside cells that are not closed either.
+    unclosed.markupInCells = true;
+    m_site.setAnswerFaults(QStringLiteral("RU000000002CN"), unclosed);
+    open();
+
+    check();
+
+    EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
+    // Each row's last cell runs to the next row and so keeps the line break before it.
+    QList<SiteDouble::Event> asClosed = kEvents;
+    for (SiteDouble::Event& event : asClosed)
+        event.office += u'\n';
+    EXPECT_EQ(storedOf(0), storedFor(asClosed));
+    const Stored marked = storedOf(1);
+    // Whatever the markup, all three texts come from the one answer, or none does.
+    if (marked != m_unchanged) {
+        EXPECT_EQ(marked.date, Field("2013-03-16 12:30:00"));
+        ASSERT_TRUE(marked.history);
+        EXPECT_TRUE(marked.history->find("MINSK PI 2") != std::string::npos) << *marked.history;
+    }
+}
+
+TEST_F(HostilePages, ScriptThatNeverReturnsEndsTheRunWithinTheBoundAndTheNextRunWorks)
+{
+    addParcel(QStringLiteral("RL000000001CN"));
+    addParcel(QStringLiteral("RL000000002CN"));
+    SiteDouble::PageFaults looping;
+    looping.loopingScript = true;
+    m_site.setPageFaults(looping);
+    open(std::chrono::milliseconds(2000));
+
+    const double seconds = check();
+
+    expectEndedWithErrorAt(QStringLiteral("RL000000001CN"), QStringLiteral("no answer within 2000 ms"));
+    EXPECT_LT(seconds, 8.0) << "more than the page operation's bound";
+    EXPECT_EQ(storedOf(0), m_unchanged);
+    EXPECT_EQ(storedOf(1), m_unchanged);
+
+    // The hung page would take no load; the next run gets a new page with a new render
+    // process, and the looping one is ended rather than left burning a core.
+    const qint64 hung = m_driver->webPage()->renderProcessPid();
+    m_site.clearFaults();
+    check();
+    EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
+    EXPECT_EQ(storedOf(0), storedFor(kEvents));
+    EXPECT_EQ(storedOf(1), storedFor(kEvents));
+    ASSERT_GT(hung, 0);
+    EXPECT_NE(m_driver->webPage()->renderProcessPid(), hung);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return ::kill(static_cast<pid_t>(hung), 0) != 0; }))
+        << "the looping render process " << hung << " is still there";
+}
+
+TEST_F(HostilePages, AnswerTooSlowToLayOutEndsTheRunWithinTheBound)
+{
+    // A megabyte in one cell that mixes scripts takes the browser engine many seconds to lay out
+    // before it can give the page text.
+    QString mixed;
+    while (mixed.size() < (1 << 20))
+        mixed += QStringLiteral("Ёжик в тумане, hedgehog in the fog, 1234567890. ");
+    addParcel(QStringLiteral("RS000000001CN"));
+    addParcel(QStringLiteral("RS000000002CN"), {{QStringLiteral("2013-03-16 12:30:00"), mixed, QStringLiteral("X")}});
+    addParcel(QStringLiteral("RS000000003CN"));
+    open(std::chrono::milliseconds(1500));
+
+    const double seconds = check();
+
+    expectEndedWithErrorAt(QStringLiteral("RS000000002CN"), QStringLiteral("read page text"));
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_EQ(storedOf(0), storedFor(kEvents));
+    EXPECT_EQ(storedOf(1), m_unchanged);
+    EXPECT_EQ(storedOf(2), m_unchanged);
+}
+
+TEST_F(HostilePages, RenderProcessThatDiesEndsTheRunAndTheNextRunStartsAFreshOne)
+{
+    addParcel(QStringLiteral("RD000000001CN"));
+    addParcel(QStringLiteral("RD000000002CN"));
+    addParcel(QStringLiteral("RD000000003CN"));
+    // The second answer is held, and the render process is killed while the run waits for it.
+    SiteDouble::AnswerFaults held;
+    held.noAnswer = true;
+    m_site.setAnswerFaults(QStringLiteral("RD000000002CN"), held);
+    open();
+
+    qint64 killed = 0;
+    QTimer killer;
+    QObject::connect(&killer, &QTimer::timeout, [&] {
+        if (killed == 0 && m_driver && m_driver->webPage() && m_site.searchCount(QStringLiteral("RD000000002CN")) > 0) {
+            killed = m_driver->webPage()->renderProcessPid();
+            if (killed > 0)
+                ::kill(static_cast<pid_t>(killed), SIGKILL);
+        }
+    });
+    killer.start(10);
+    const double seconds = check();
+    killer.stop();
+
+    ASSERT_GT(killed, 0);
+    expectEndedWithErrorAt(QStringLiteral("RD000000002CN"), QStringLiteral("render process"));
+    EXPECT_LT(seconds, 10.0) << "the run waited for the answer's bound instead of noticing";
+    EXPECT_EQ(storedOf(0), storedFor(kEvents));
+    EXPECT_EQ(storedOf(1), m_unchanged);
+    EXPECT_EQ(storedOf(2), m_unchanged);
+
+    m_site.clearFaults();
+    check();
+    EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
+    EXPECT_NE(m_driver->webPage()->renderProcessPid(), killed);
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(storedOf(row), storedFor(kEvents)) << row;
+}
+
+} // namespace
