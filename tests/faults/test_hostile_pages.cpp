@@ -3,6 +3,7 @@
 // process that dies. Each run ends or goes on as the check run has it (a page operation that
 // fails ends the run with the error report; an answer that cannot be read leaves its row
 // alone), within its bounds, and the next run works again.
+#include "StoredResults.h"
 #include "app/AppTestHarness.h"
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
@@ -12,12 +13,6 @@
 #include <QWebEnginePage>
 
 #include <csignal>
-
-// Texts in failure messages, readable.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.left(300).toStdString() << '"';
-}
 
 using apptest::cp;
 using apptest::Field;
@@ -35,35 +30,6 @@ const QList<SiteDouble::Event> kEvents = {
      QStringLiteral("MINSK PI 2")},
 };
 
-struct Stored
-{
-    Field status;
-    Field date;
-    Field history;
-    bool operator==(const Stored&) const = default;
-};
-
-void PrintTo(const Stored& stored, std::ostream* out)
-{
-    const auto field = [](const Field& f) {
-        return f ? "\"" + fromCp1251(f->substr(0, 300)).toStdString() + "\"" : "NULL";
-    };
-    *out << "{status " << field(stored.status) << ", date " << field(stored.date) << ", history "
-         << field(stored.history) << "}";
-}
-
-Stored storedFor(const QList<SiteDouble::Event>& events)
-{
-    QString history;
-    for (const SiteDouble::Event& e : events) {
-        if (!history.isEmpty())
-            history += QStringLiteral("\r\n");
-        history += e.date + u' ' + e.event + u' ' + e.office + u' ';
-    }
-    const SiteDouble::Event& last = events.back();
-    return {toCp1251(last.date + u' ' + last.event + u' ' + last.office + QStringLiteral(" \r\n")),
-            toCp1251(events.front().date), toCp1251(history)};
-}
 
 class HostilePages : public ::testing::Test
 {

@@ -2,6 +2,7 @@
 // fragments, column names, 1 MB texts, characters the code page lacks, line breaks and NUL.
 // Each is stored exactly as given or refused with the operation's box; a row never ends up
 // with part of a value, or with some of its columns changed and others not.
+#include "StoredResults.h"
 #include "app/AppTestHarness.h"
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
@@ -11,12 +12,6 @@
 #include <QPushButton>
 
 #include <cstdio>
-
-// Texts in failure messages, readable.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.left(300).toStdString() << '"';
-}
 
 using apptest::cp;
 using apptest::Field;
@@ -192,37 +187,6 @@ TEST_F(HostileDialogValues, ValuesThatCannotBeStoredAsGivenAreRefusedWholeWithTh
 const QString kDate1 = QStringLiteral("2013-03-16 12:30:00");
 const QString kDate2 = QStringLiteral("2013-03-18 09:00:00");
 
-// What the check stores for well-formed events: the newest row's cells, each followed by a
-// blank, then CR LF; a line per event, CR LF between lines; the first event's date.
-struct Stored
-{
-    Field status;
-    Field date;
-    Field history;
-    bool operator==(const Stored&) const = default;
-};
-
-void PrintTo(const Stored& stored, std::ostream* out)
-{
-    const auto field = [](const Field& f) {
-        return f ? "\"" + fromCp1251(f->substr(0, 300)).toStdString() + "\"" : "NULL";
-    };
-    *out << "{status " << field(stored.status) << ", date " << field(stored.date) << ", history "
-         << field(stored.history) << "}";
-}
-
-Stored storedFor(const QList<SiteDouble::Event>& events)
-{
-    QString history;
-    for (const SiteDouble::Event& e : events) {
-        if (!history.isEmpty())
-            history += QStringLiteral("\r\n");
-        history += e.date + u' ' + e.event + u' ' + e.office + u' ';
-    }
-    const SiteDouble::Event& last = events.back();
-    return {toCp1251(last.date + u' ' + last.event + u' ' + last.office + QStringLiteral(" \r\n")),
-            toCp1251(events.front().date), toCp1251(history)};
-}
 
 class HostilePageValues : public ::testing::Test
 {
