@@ -1,19 +1,15 @@
 // Курьерикс: starts the application, builds the main window and the parcel dialog, and runs
 // the event loop until the main window closes.
 #include "app/MainFormOptions.h"
+#include "app/ProcessSetup.h"
 #include "app/TMainForm.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 
-#include <unistd.h>
-
 int main(int argc, char** argv)
 {
-    // Chromium refuses its sandbox to root; the hidden browser only ever loads the tracking page.
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ProcessSetup::beforeApplication();
     QApplication app(argc, argv);
     // The title "Курьерикс 1.0" stands in the window's caption and the error report's; it is not
     // made Qt's display name, which X11 window systems would append to every caption again.

@@ -65,19 +65,51 @@ std::optional<QTime> readTime(const QString& hours, const QString& minutes, cons
     return time;
 }
 
-std::optional<QDateTime> combine(const QDate& date, const std::optional<QTime>& time, bool utc)
+// The system's time zone, read once, when it gives the same offsets as the C library's local
+// time; otherwise an invalid zone, and local time it is. A local date and time asks the C
+// library for its offset at every use, and without TZ in the environment (most desktops) the
+// library then checks the zone file on disk each time: the grid converts one date per parcel,
+// and at 10,000 parcels those checks took most of a refresh.
+const QTimeZone& systemZone()
+{
+    static const QTimeZone zone = [] {
+        const QTimeZone system = QTimeZone::systemTimeZone();
+        if (!system.isValid())
+            return QTimeZone();
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const QDateTime& probe : {now, now.addDays(-182), QDateTime(QDate(2013, 1, 15), QTime(12, 0))}) {
+            if (system.offsetFromUtc(probe) != probe.offsetFromUtc())
+                return QTimeZone();
+        }
+        return system;
+    }();
+    return zone;
+}
+
+// A local date and time; with `inZone`, in the system zone where that zone can stand in for
+// local time: the same moment, worked out without the C library.
+QDateTime localDateTime(const QDate& date, const QTime& time, bool inZone = true)
+{
+    if (inZone && systemZone().isValid()) {
+        QDateTime zoned(date, time, systemZone());
+        if (zoned.isValid())
+            return zoned;
+    }
+    return QDateTime(date, time);
+}
+
+std::optional<QDateTime> combine(const QDate& date, const std::optional<QTime>& time, bool utc, bool inZone)
 {
     if (!date.isValid() || !time)
         return std::nullopt;
-    QDateTime result = utc ? QDateTime(date, *time, QTimeZone::utc()) : QDateTime(date, *time);
+    QDateTime result = utc ? QDateTime(date, *time, QTimeZone::utc()) : localDateTime(date, *time, inZone);
     if (!result.isValid())
         return std::nullopt;
     return result;
 }
 
-} // namespace
-
-std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale& locale)
+// readLocalDateTime(); with `inZone`, local times come in the system zone (see localDateTime).
+std::optional<QDateTime> readDateTime(std::string_view text, const QLocale& locale, bool inZone)
 {
     const QString s = fromCp1251(text).trimmed();
 
@@ -86,7 +118,7 @@ std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale&
     if (const auto m = hyphenForm.match(s); m.hasMatch()) {
         const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
         return combine(date, readTime(m.captured(4), m.captured(5), m.captured(6), m.captured(7), {}, locale),
-                       !m.captured(8).isEmpty());
+                       !m.captured(8).isEmpty(), inZone);
     }
 
     static const QRegularExpression numericForm(QStringLiteral(
@@ -107,7 +139,7 @@ std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale&
             return std::nullopt;
         const QDate date(fullYear(year), month.toInt(), day.toInt());
         return combine(date, readTime(m.captured(5), m.captured(6), m.captured(7), m.captured(8), meridiem, locale),
-                       false);
+                       false, inZone);
     }
 
     // Whatever else the locale itself writes (its short and long date-time forms).
@@ -119,11 +151,19 @@ std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale&
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale& locale)
+{
+    return readDateTime(text, locale, false);
+}
+
 std::int64_t daysInTransit(std::string_view dateText, const QDateTime& now, const QLocale& locale)
 {
-    const auto moment = readLocalDateTime(dateText, locale);
+    const auto moment = readDateTime(dateText, locale, true);
     if (!moment)
         throw std::runtime_error("'" + std::string(dateText) + "' is not a valid date and time");
-    const std::int64_t ms = now.msecsTo(*moment);
+    const QDateTime from = now.timeSpec() == Qt::LocalTime ? localDateTime(now.date(), now.time()) : now;
+    const std::int64_t ms = from.msecsTo(*moment);
     return (ms < 0 ? -ms : ms) / kMsecsPerDay;
 }

@@ -158,9 +158,12 @@ void ParcelGrid::setCell(int tableRow, int column, const QString& text)
 {
     QTableWidgetItem* cell = item(tableRow, column);
     if (!cell) {
-        cell = new QTableWidgetItem;
+        // Text and flags before the item joins the table: each change of an item in the table
+        // is announced to the view, and a first fill makes tens of thousands of items.
+        cell = new QTableWidgetItem(text);
         cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         setItem(tableRow, column, cell);
+        return;
     }
     cell->setText(text);
 }

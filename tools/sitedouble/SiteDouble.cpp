@@ -335,6 +335,10 @@ bool SiteDouble::start(quint16 port)
     server->new_task_queue = [] { return new httplib::ThreadPool(16); };
     // A short keep-alive so that stop() is not held up by idle browser connections.
     server->set_keep_alive_timeout(1);
+    // httplib writes the headers and the body of a response apart; with Nagle's algorithm on,
+    // the body then waits for the client's delayed acknowledgement (up to 40 ms on Linux), and
+    // an answer meant to come at once would come tens of milliseconds late.
+    server->set_tcp_nodelay(true);
     server->Get("/", [&shared](const httplib::Request&, httplib::Response& response) { shared.handlePage(response); });
     server->Get("/answer", [&shared](const httplib::Request& request, httplib::Response& response) {
         shared.handleAnswer(request, response);
