@@ -9,6 +9,7 @@
 #include "tracking/TrackingPage.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <algorithm>
@@ -196,10 +197,23 @@ bool CheckRun::pause(int ms)
     return !stopped();
 }
 
+// Answers that come at once are seen within a few milliseconds. While a slow one is awaited,
+// the looks at the page thin out to half the time waited so far (at most 500 ms): each look is
+// a round trip to the browser engine, and a run that waits seconds for every answer would
+// otherwise keep the program and the engine busy the whole time. An answer is then seen at
+// most half its own wait (and never more than 500 ms) late.
+int CheckRun::pollInterval(const QElapsedTimer& waited) const
+{
+    const int longest = std::max(m_limits.pollMs, 500);
+    return static_cast<int>(std::clamp<qint64>(waited.elapsed() / 2, m_limits.pollMs, longest));
+}
+
 CheckRun::Wait CheckRun::loadPage(TrackingPage& page)
 {
     page.loadPage(m_endpoints.trackingUrl);
     const QDeadlineTimer deadline(m_limits.pageLoadMs);
+    QElapsedTimer waited;
+    waited.start();
     for (;;) {
         if (stopped())
             return Wait::Stopped;
@@ -207,7 +221,7 @@ CheckRun::Wait CheckRun::loadPage(TrackingPage& page)
             return stopped() ? Wait::Stopped : Wait::Ready;
         if (deadline.hasExpired())
             return Wait::TimedOut;
-        if (!pause(m_limits.pollMs))
+        if (!pause(pollInterval(waited)))
             return Wait::Stopped;
     }
 }
@@ -216,6 +230,8 @@ CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, std::string& pageText
 {
     static const std::string loadingMarker = text(QStringLiteral("Загрузка"));
     const QDeadlineTimer deadline(m_limits.searchMs);
+    QElapsedTimer waited;
+    waited.start();
     // The first look comes straight after the click, before any message is handled: a page
     // that shows no loading text is taken as it is.
     pageText = page.readPageText();
@@ -224,7 +240,7 @@ CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, std::string& pageText
             return Wait::Stopped;
         if (deadline.hasExpired())
             return Wait::TimedOut;
-        if (!pause(m_limits.pollMs))
+        if (!pause(pollInterval(waited)))
             return Wait::Stopped;
         pageText = page.readPageText();
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 class CheckRunHost;
+class QElapsedTimer;
 class ParcelStore;
 class TrackingPage;
 
@@ -23,7 +24,7 @@ public:
         int probeTimeoutMs = 3000;
         int pageLoadMs = 30000; // the tracking page must be complete within this
         int searchMs = 30000;   // one number's answer must replace the loading text within this
-        int pollMs = 10;        // events are handled this long between two looks at the page
+        int pollMs = 2;        // the shortest time events are handled between two looks at the page
     };
     // A millisecond tick count that wraps at 2^32, as the elapsed time is measured.
     using TickSource = std::function<std::uint32_t()>;
@@ -39,6 +40,7 @@ private:
 
     bool stopped() const;
     bool pause(int ms);
+    int pollInterval(const QElapsedTimer& waited) const;
     Wait loadPage(TrackingPage& page);
     Wait waitForAnswer(TrackingPage& page, std::string& pageText);
     bool storeGuarded(const std::function<void(ParcelStore&)>& statement);

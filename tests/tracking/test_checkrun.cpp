@@ -546,6 +546,21 @@ TEST_F(CheckRunTest, BusyEventQueueDoesNotTurnTheWaitsIntoATightLoop)
     EXPECT_LT(page().textReadsFor["RA1"], 100);
 }
 
+TEST_F(CheckRunTest, LooksAtTheStillLoadingPageThinOutWhileASlowAnswerIsAwaited)
+{
+    addParcel("RA1");
+    page().answers["RA1"] = found(kOneEvent, 1500);
+    m_limits.pollMs = 2;
+
+    run();
+
+    EXPECT_EQ(stored("1").history, historyOf(kOneEvent));
+    // Each look is a round trip to the browser engine. Looks every few milliseconds would be
+    // hundreds in 1.5 s; thinning out to half the time waited makes them a few dozen at most.
+    EXPECT_GT(page().textReadsFor["RA1"], 5);
+    EXPECT_LT(page().textReadsFor["RA1"], 60);
+}
+
 TEST_F(CheckRunTest, PageIsReadAgainOnlyWhileItShowsTheLoadingText)
 {
     const std::string at_once = addParcel("RA1");
