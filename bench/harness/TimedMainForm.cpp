@@ -1,0 +1,31 @@
+#include "bench/harness/TimedMainForm.h"
+
+#include "bench/support/ProcessProbe.h"
+#include "store/Cp1251.h"
+
+#include <unistd.h>
+
+TimedMainForm::TimedMainForm(MainFormOptions options)
+    : TMainForm(std::move(options)), m_parcelPrefix(toCp1251(QStringLiteral("- посылка №"))),
+      m_elapsedPrefix(toCp1251(QStringLiteral(" Время работы (сек) ")))
+{
+}
+
+void TimedMainForm::resetMarks()
+{
+    m_parcelStarts.clear();
+    m_runEnd.reset();
+    m_lines.clear();
+}
+
+void TimedMainForm::appendStatusLine(const std::string& line)
+{
+    const Clock::time_point now = Clock::now();
+    m_lines.emplace_back(now, line);
+    if (line.compare(0, m_parcelPrefix.size(), m_parcelPrefix) == 0)
+        m_parcelStarts.push_back({now, m_sampleMemory ? ProcessProbe::residentKiB(::getpid()) : 0});
+    else if (line.compare(0, m_elapsedPrefix.size(), m_elapsedPrefix) == 0)
+        m_runEnd = now;
+    if (m_keepLogLines)
+        TMainForm::appendStatusLine(line);
+}
