@@ -30,7 +30,6 @@ const QList<SiteDouble::Event> kEvents = {
      QStringLiteral("MINSK PI 2")},
 };
 
-
 class HostilePages : public ::testing::Test
 {
 protected:

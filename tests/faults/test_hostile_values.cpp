@@ -187,7 +187,6 @@ TEST_F(HostileDialogValues, ValuesThatCannotBeStoredAsGivenAreRefusedWholeWithTh
 const QString kDate1 = QStringLiteral("2013-03-16 12:30:00");
 const QString kDate2 = QStringLiteral("2013-03-18 09:00:00");
 
-
 class HostilePageValues : public ::testing::Test
 {
 protected:
