@@ -33,6 +33,18 @@
 
 namespace apptest {
 
+// The texts of the program's error boxes, as the user reads them.
+namespace boxes {
+inline const QString kOpenFailed = QStringLiteral("Ошибка №2 - Откытия базы данных");
+inline const QString kCreateFailed = QStringLiteral("Ошибка №1 - Ошибка создание новой базы данных");
+inline const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
+inline const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
+inline const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
+inline const QString kLoadFailed = QStringLiteral("Ошибка - Загрузки изменненых данных!");
+inline const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
+inline const QString kStoreFailed = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+} // namespace boxes
+
 using Field = std::optional<std::string>; // nullopt: NULL
 using Row = std::map<std::string, Field>;
 

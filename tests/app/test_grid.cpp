@@ -11,10 +11,9 @@ using apptest::cp;
 using apptest::Field;
 using apptest::Harness;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
-const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
+namespace {
 
 void seed(Harness& h, int parcels)
 {

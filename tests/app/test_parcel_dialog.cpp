@@ -10,11 +10,9 @@ using apptest::cp;
 using apptest::Field;
 using apptest::Harness;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
-const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
-const QString kLoadFailed = QStringLiteral("Ошибка - Загрузки изменненых данных!");
+namespace {
 
 void fill(Harness& h, TFm_Track& dialog, const QString& track, const QString& shop, const QString& title)
 {

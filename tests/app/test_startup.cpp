@@ -19,9 +19,9 @@
 using apptest::cp;
 using apptest::Harness;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
+namespace {
 
 } // namespace
 

@@ -19,15 +19,9 @@ using apptest::cp;
 using apptest::Harness;
 using faultfiles::FileState;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kOpenFailed = QStringLiteral("Ошибка №2 - Откытия базы данных");
-const QString kCreateFailed = QStringLiteral("Ошибка №1 - Ошибка создание новой базы данных");
-const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
-const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
-const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
-const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
-const QString kStoreFailed = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

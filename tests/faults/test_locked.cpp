@@ -15,14 +15,9 @@ using apptest::Field;
 using apptest::Harness;
 using apptest::Row;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kRefreshFailed = QStringLiteral("Ошибка - Во время обновление данных");
-const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
-const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
-const QString kLoadFailed = QStringLiteral("Ошибка - Загрузки изменненых данных!");
-const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
-const QString kStoreFailed = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+namespace {
 
 // A program that waited on the lock (a busy time-out) would sit in the operation until the
 // other program lets go, which here is never; SQLite without one answers in microseconds.
