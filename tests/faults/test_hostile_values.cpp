@@ -7,6 +7,7 @@
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,11 +19,9 @@ using apptest::Field;
 using apptest::Harness;
 using apptest::Row;
 
-namespace {
+using namespace apptest::boxes;
 
-const QString kAddFailed = QStringLiteral("Ошибка - Во время добавление данных возникла");
-const QString kSaveFailed = QStringLiteral("Ошибка - Во время сохранения измененных данных");
-const QString kStoreFailed = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+namespace {
 
 // About a megabyte of text. (From the page, text that mixes scripts takes the browser engine
 // far longer to lay out; that case belongs to the hostile pages.)
@@ -92,27 +91,21 @@ protected:
     }
 
     // Adds a parcel with `text` in all four fields; false when the dialog did not take it as given.
-    bool add(const QString& text)
-    {
-        bool typed = true;
-        m_h.inDialog(
-            [&] { m_window->Add->trigger(); },
-            [&](TFm_Track& dialog) {
-                for (QLineEdit* field : {dialog.Edit_Track, dialog.Edit_Shop, dialog.Edit_Title, dialog.Edit_Komment}) {
-                    paste(field, text);
-                    typed = typed && field->text() == text;
-                }
-                QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-            });
-        return typed;
-    }
+    bool add(const QString& text) { return saveThroughDialog(m_window->Add, text); }
 
     bool editFirst(const QString& text)
     {
-        bool typed = true;
         m_h.grid().setSelectedRow(1);
+        return saveThroughDialog(m_window->edit, text);
+    }
+
+    // Opens the dialog with `command`, pastes `text` into all four fields and saves; false when
+    // a field did not take the text as pasted.
+    bool saveThroughDialog(QAction* command, const QString& text)
+    {
+        bool typed = true;
         m_h.inDialog(
-            [&] { m_window->edit->trigger(); },
+            [&] { command->trigger(); },
             [&](TFm_Track& dialog) {
                 for (QLineEdit* field : {dialog.Edit_Track, dialog.Edit_Shop, dialog.Edit_Title, dialog.Edit_Komment}) {
                     paste(field, text);
