@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 
 #include <cstdio>
 
@@ -22,32 +22,14 @@ QImage drawParcel(int size)
     const QColor front(0xd9, 0xa4, 0x65), top(0xec, 0xc0, 0x85), side(0xb5, 0x7f, 0x45), edge(0x6b, 0x45, 0x1f);
     p.setPen(QPen(edge, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 
-    QPainterPath topFace;
-    topFace.moveTo(6, 20);
-    topFace.lineTo(30, 8);
-    topFace.lineTo(58, 16);
-    topFace.lineTo(34, 28);
-    topFace.closeSubpath();
-    p.setBrush(top);
-    p.drawPath(topFace);
-
-    QPainterPath frontFace;
-    frontFace.moveTo(6, 20);
-    frontFace.lineTo(34, 28);
-    frontFace.lineTo(34, 58);
-    frontFace.lineTo(6, 48);
-    frontFace.closeSubpath();
-    p.setBrush(front);
-    p.drawPath(frontFace);
-
-    QPainterPath sideFace;
-    sideFace.moveTo(34, 28);
-    sideFace.lineTo(58, 16);
-    sideFace.lineTo(58, 46);
-    sideFace.lineTo(34, 58);
-    sideFace.closeSubpath();
-    p.setBrush(side);
-    p.drawPath(sideFace);
+    // One face of the box: a closed outline through `corners`, filled with `colour`.
+    const auto face = [&p](std::initializer_list<QPointF> corners, const QColor& colour) {
+        p.setBrush(colour);
+        p.drawPolygon(QPolygonF(QList<QPointF>(corners)));
+    };
+    face({{6, 20}, {30, 8}, {58, 16}, {34, 28}}, top);
+    face({{6, 20}, {34, 28}, {34, 58}, {6, 48}}, front);
+    face({{34, 28}, {58, 16}, {58, 46}, {34, 58}}, side);
 
     // The string: one band across the top and down both faces.
     p.setPen(QPen(QColor(0xc0, 0x20, 0x20), 3.0, Qt::SolidLine, Qt::FlatCap));
