@@ -1,0 +1,190 @@
+#include "DesktopNotifier.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <initializer_list>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// What the stored texts carry of the page's HTML beyond tags; anything else stays as written.
+QString decodeEntity(QStringView name)
+{
+    if (name == u"nbsp")
+        return QStringLiteral(" ");
+    if (name == u"amp")
+        return QStringLiteral("&");
+    if (name == u"lt")
+        return QStringLiteral("<");
+    if (name == u"gt")
+        return QStringLiteral(">");
+    if (name == u"quot")
+        return QStringLiteral("\"");
+    if (name == u"apos")
+        return QStringLiteral("'");
+    if (name.startsWith(u'#')) {
+        bool ok = false;
+        const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
+        const uint code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+        if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
+            const char32_t ucs4 = code;
+            return QString::fromUcs4(&ucs4, 1);
+        }
+    }
+    return {};
+}
+
+// `text` cut to `maxLength` characters, the last of them an ellipsis, never splitting a pair of
+// UTF-16 surrogates.
+QString cut(const QString& text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    qsizetype keep = maxLength - 1;
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.left(keep).trimmed() + QChar(0x2026);
+}
+
+QString parcelLine(const ChangedParcel& parcel)
+{
+    QStringList label;
+    for (const QString* part : {&parcel.track, &parcel.shop, &parcel.title}) {
+        const QString line = cut(DesktopNotifier::plainLine(*part), DesktopNotifier::kMaxLabelPartLength);
+        if (!line.isEmpty())
+            label += line;
+    }
+    QStringList line{label.join(QStringLiteral(", "))};
+    line += cut(DesktopNotifier::plainLine(parcel.status), DesktopNotifier::kMaxStatusLength);
+    line.removeAll(QString());
+    return line.join(QStringLiteral(": "));
+}
+
+QString describeFailure(const QDBusMessage& reply)
+{
+    const QDBusError error(reply);
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+        return QStringLiteral("no desktop notification service on the session D-Bus");
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+        return QStringLiteral("the desktop notification service did not answer within %1 s")
+            .arg(DesktopNotifier::kReplyTimeoutMs / 1000);
+    default:
+        return QStringLiteral("the desktop notification service answered %1: %2").arg(error.name(), error.message());
+    }
+}
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(QDBusConnection connection) : m_connection(std::move(connection))
+{
+}
+
+DesktopNotifier::Result DesktopNotifier::notify(const QList<ChangedParcel>& parcels) const
+{
+    Result result;
+    if (parcels.isEmpty())
+        return result;
+    if (!m_connection.isConnected()) {
+        const QString cause = m_connection.lastError().message();
+        result.failure =
+            cause.isEmpty() ? QStringLiteral("no session D-Bus") : QStringLiteral("no session D-Bus (%1)").arg(cause);
+        return result;
+    }
+
+    // Both calls share one time limit: a check run must not wait long on the desktop.
+    const QDeadlineTimer deadline(kReplyTimeoutMs);
+    const QDBusMessage capabilities =
+        m_connection.call(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetCapabilities")),
+                          QDBus::Block, kReplyTimeoutMs);
+    if (capabilities.type() != QDBusMessage::ReplyMessage) {
+        result.failure = describeFailure(capabilities);
+        return result;
+    }
+    const int remainingMs = int(deadline.remainingTime());
+    if (remainingMs <= 0) {
+        result.failure = describeFailure(QDBusMessage::createError(QDBusError::NoReply, {}));
+        return result;
+    }
+
+    // A service that reads markup in the body would take a "<" or "&" of a shop's name for its own.
+    const bool markup = capabilities.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+    const QString text = body(parcels);
+    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(1))},
+                            {QStringLiteral("desktop-entry"), QStringLiteral("kurierix")}};
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    call << QStringLiteral("Курьерикс") << uint(0) << QStringLiteral("kurierix") << summary(parcels.size())
+         << (markup ? text.toHtmlEscaped() : text) << QStringList() << hints << int(-1);
+    const QDBusMessage reply = m_connection.call(call, QDBus::Block, remainingMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        result.failure = describeFailure(reply);
+        return result;
+    }
+    result.sent = true;
+    return result;
+}
+
+QString DesktopNotifier::summary(qsizetype count)
+{
+    return QStringLiteral("Статус изменился: ") + parcelCount(count);
+}
+
+QString DesktopNotifier::body(const QList<ChangedParcel>& parcels)
+{
+    const qsizetype shown = parcels.size() <= kMaxBodyLines ? parcels.size() : kMaxBodyLines - 1;
+    QStringList lines;
+    for (qsizetype i = 0; i < shown; ++i)
+        lines += parcelLine(parcels.at(i));
+    if (shown < parcels.size())
+        lines += QStringLiteral("и ещё ") + parcelCount(parcels.size() - shown);
+    return lines.join(u'\n');
+}
+
+QString DesktopNotifier::parcelCount(qsizetype count)
+{
+    const qsizetype lastDigit = count % 10;
+    const qsizetype lastTwo = count % 100;
+    QString noun = QStringLiteral("посылок");
+    if (lastDigit == 1 && lastTwo != 11)
+        noun = QStringLiteral("посылка");
+    else if (lastDigit >= 2 && lastDigit <= 4 && (lastTwo < 12 || lastTwo > 14))
+        noun = QStringLiteral("посылки");
+    return QString::number(count) + u' ' + noun;
+}
+
+QString DesktopNotifier::plainLine(const QString& text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'<') {
+            // A "<" with no ">" after it is no tag and stays, as the history view keeps it.
+            const qsizetype close = text.indexOf(u'>', i + 1);
+            if (close >= 0) {
+                i = close;
+                continue;
+            }
+        } else if (c == u'&') {
+            const qsizetype semicolon = text.indexOf(u';', i + 1);
+            if (semicolon > i + 1 && semicolon - i <= 10) {
+                const QString decoded = decodeEntity(QStringView(text).mid(i + 1, semicolon - i - 1));
+                if (!decoded.isNull()) {
+                    line += decoded;
+                    i = semicolon;
+                    continue;
+                }
+            }
+        }
+        line += c;
+    }
+    return line.simplified();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "notify/ChangedParcel.h"
+
+#include <QDBusConnection>
+#include <QList>
+#include <QString>
+
+// Tells the desktop which parcels changed status: one notification through the freedesktop
+// notification service (org.freedesktop.Notifications) on a D-Bus connection, the session bus
+// unless a caller brings its own. Without a bus, without a service or when the service refuses,
+// nothing is shown and the result says why; nothing else is affected. A call waits for the
+// service at most kReplyTimeoutMs in all.
+class DesktopNotifier
+{
+public:
+    struct Result
+    {
+        bool sent = false;
+        QString failure; // a short English reason when a notification was due but not shown
+    };
+
+    static constexpr int kReplyTimeoutMs = 3000;
+    static constexpr int kMaxBodyLines = 6; // more parcels: the first lines and one "и ещё …" line
+    static constexpr int kMaxStatusLength = 100;
+    static constexpr int kMaxLabelPartLength = 40; // the number, the shop, what it holds
+
+    explicit DesktopNotifier(QDBusConnection connection = QDBusConnection::sessionBus());
+
+    // Sends one notification about `parcels`; an empty list sends nothing and is no failure.
+    Result notify(const QList<ChangedParcel>& parcels) const;
+
+    // "Статус изменился: 3 посылки".
+    static QString summary(qsizetype count);
+    // One plain-text line per parcel ("number, shop, what it holds: status"), capped.
+    static QString body(const QList<ChangedParcel>& parcels);
+    // "1 посылка", "3 посылки", "5 посылок": the count with the noun in its plural form.
+    static QString parcelCount(qsizetype count);
+    // The status as one line: tags dropped, the usual entities read, white space runs made one blank.
+    static QString plainLine(const QString& text);
+
+private:
+    QDBusConnection m_connection;
+};

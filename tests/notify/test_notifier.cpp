@@ -1,0 +1,253 @@
+// The notification reaches a stand-in for the desktop's notification service on a private bus
+// that the test starts, so nothing here depends on the machine's own session.
+#include "notify/DesktopNotifier.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// Records every call it gets and answers as the test tells it to. It lives in a thread of its
+// own, so it answers while the notifier blocks the test's thread on its call.
+class NotificationService : public QDBusVirtualObject
+{
+public:
+    enum class Answer { Reply, Error, Silence };
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls += message;
+        if (m_answer == Answer::Error)
+            connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
+                                                     QStringLiteral("refused by the test")));
+        else if (m_answer == Answer::Reply && message.member() == u"GetCapabilities")
+            connection.send(message.createReply(QStringList{QStringLiteral("body"), QStringLiteral("body-markup")}));
+        else if (m_answer == Answer::Reply)
+            connection.send(message.createReply(uint(m_calls.size())));
+        return true;
+    }
+
+    void reset(Answer answer)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls.clear();
+        m_answer = answer;
+    }
+
+    QList<QDBusMessage> calls(const QString& member = {}) const
+    {
+        QMutexLocker lock(&m_mutex);
+        QList<QDBusMessage> found;
+        for (const QDBusMessage& call : m_calls)
+            if (member.isEmpty() || call.member() == member)
+                found += call;
+        return found;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QList<QDBusMessage> m_calls;
+    Answer m_answer = Answer::Reply;
+};
+
+class NotifierOnPrivateBus : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = std::make_unique<QTemporaryDir>();
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        ASSERT_FALSE(daemon.isEmpty()) << "dbus-daemon is missing: run scripts/setup";
+        // A session bus of our own, without service folders, so that no notification daemon
+        // installed on the machine is started in place of the test's service.
+        QFile config(s_dir->filePath(QStringLiteral("bus.conf")));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=%1</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+                         .arg(s_dir->filePath(QStringLiteral("bus")))
+                         .toUtf8());
+        config.close();
+
+        s_daemon = std::make_unique<QProcess>();
+        s_daemon->start(daemon, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                                 QStringLiteral("--print-address")});
+        while (!s_daemon->canReadLine() && s_daemon->waitForReadyRead(10000)) {
+        }
+        const QString address = QString::fromUtf8(s_daemon->readLine()).trimmed();
+        ASSERT_FALSE(address.isEmpty()) << "dbus-daemon gave no address: " << s_daemon->readAllStandardError().data();
+
+        s_service = std::make_unique<NotificationService>();
+        s_serviceThread = std::make_unique<QThread>();
+        s_service->moveToThread(s_serviceThread.get());
+        s_serviceThread->start();
+        QDBusConnection serviceSide = QDBusConnection::connectToBus(address, QStringLiteral("service"));
+        ASSERT_TRUE(serviceSide.registerVirtualObject(kPath, s_service.get()));
+        ASSERT_TRUE(serviceSide.registerService(kService));
+        s_address = address;
+    }
+
+    static void TearDownTestSuite()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
+        if (s_serviceThread) {
+            s_serviceThread->quit();
+            s_serviceThread->wait();
+        }
+        s_service.reset();
+        if (s_daemon) {
+            s_daemon->kill();
+            s_daemon->waitForFinished();
+        }
+        s_daemon.reset();
+        s_dir.reset();
+    }
+
+    void SetUp() override { s_service->reset(NotificationService::Answer::Reply); }
+
+    static DesktopNotifier notifier()
+    {
+        return DesktopNotifier(QDBusConnection::connectToBus(s_address, QStringLiteral("caller")));
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+    static inline std::unique_ptr<QProcess> s_daemon;
+    static inline std::unique_ptr<NotificationService> s_service;
+    static inline std::unique_ptr<QThread> s_serviceThread;
+    static inline QString s_address;
+};
+
+QList<ChangedParcel> parcels(int count)
+{
+    QList<ChangedParcel> list;
+    for (int i = 1; i <= count; ++i)
+        list += ChangedParcel{QStringLiteral("RR%1BY").arg(i, 9, 10, QChar(u'0')), QStringLiteral("Shop"),
+                              QStringLiteral("книга"), QStringLiteral("Отправлено")};
+    return list;
+}
+
+TEST_F(NotifierOnPrivateBus, SendsOneNotificationWithTheChangedParcels)
+{
+    const QString longStatus = QStringLiteral("Поступило в сортировочный центр ").repeated(5);
+    const QList<ChangedParcel> changed{
+        {QStringLiteral("RR123456789CN"), QStringLiteral("H&M"), QStringLiteral("платье"),
+         QStringLiteral("13.05.2024 10:20 \r\nВручено <b>адресату</b>&nbsp;в&nbsp;ОПС \r\n")},
+        {QStringLiteral("LP000000001BY"), {}, {}, longStatus},
+        {QStringLiteral("CP000000002DE"), QStringLiteral("Shop"), QStringLiteral("&lt;3 кружки&gt;"),
+         QStringLiteral("Отправлено")},
+    };
+    const DesktopNotifier::Result result = notifier().notify(changed);
+    EXPECT_TRUE(result.sent) << result.failure.toStdString();
+    EXPECT_TRUE(result.failure.isEmpty());
+
+    const QList<QDBusMessage> calls = s_service->calls(QStringLiteral("Notify"));
+    ASSERT_EQ(calls.size(), 1);
+    const QList<QVariant> args = calls[0].arguments();
+    ASSERT_EQ(args.size(), 8);
+    EXPECT_EQ(calls[0].interface(), kService);
+    EXPECT_EQ(args[0].toString(), QStringLiteral("Курьерикс"));
+    EXPECT_EQ(args[1].toUInt(), 0u);
+    EXPECT_EQ(args[2].toString(), QStringLiteral("kurierix"));
+    EXPECT_EQ(args[3].toString(), QStringLiteral("Статус изменился: 3 посылки"));
+    EXPECT_TRUE(args[5].toStringList().isEmpty());
+    EXPECT_EQ(args[7].toInt(), -1);
+
+    // The service reads markup, so the body's own "&" and "<" arrive escaped.
+    const QStringList lines = args[4].toString().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << args[4].toString().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("RR123456789CN, H&amp;M, платье: 13.05.2024 10:20 Вручено адресату в ОПС"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("LP000000001BY: Поступило в сортировочный центр Поступило")));
+    EXPECT_TRUE(lines[1].endsWith(QChar(0x2026)));
+    EXPECT_EQ(lines[1].size(), QStringLiteral("LP000000001BY: ").size() + DesktopNotifier::kMaxStatusLength);
+    EXPECT_EQ(lines[2], QStringLiteral("CP000000002DE, Shop, &lt;3 кружки&gt;: Отправлено"));
+
+    // Many parcels: the first lines and how many more.
+    s_service->reset(NotificationService::Answer::Reply);
+    EXPECT_TRUE(notifier().notify(parcels(21)).sent);
+    const QList<QDBusMessage> many = s_service->calls(QStringLiteral("Notify"));
+    ASSERT_EQ(many.size(), 1);
+    EXPECT_EQ(many[0].arguments()[3].toString(), QStringLiteral("Статус изменился: 21 посылка"));
+    const QStringList manyLines = many[0].arguments()[4].toString().split(u'\n');
+    ASSERT_EQ(manyLines.size(), DesktopNotifier::kMaxBodyLines);
+    EXPECT_EQ(manyLines[0], QStringLiteral("RR000000001BY, Shop, книга: Отправлено"));
+    EXPECT_EQ(manyLines.last(), QStringLiteral("и ещё 16 посылок"));
+
+    const std::pair<int, const char*> forms[] = {
+        {0, "0 посылок"},     {1, "1 посылка"},     {2, "2 посылки"},     {4, "4 посылки"},     {5, "5 посылок"},
+        {11, "11 посылок"},   {12, "12 посылок"},   {14, "14 посылок"},   {22, "22 посылки"},   {25, "25 посылок"},
+        {101, "101 посылка"}, {111, "111 посылок"}, {112, "112 посылок"}, {123, "123 посылки"},
+    };
+    for (const auto& [count, text] : forms)
+        EXPECT_EQ(DesktopNotifier::parcelCount(count), QString::fromUtf8(text));
+}
+
+TEST_F(NotifierOnPrivateBus, NothingChangedSendsNothing)
+{
+    const DesktopNotifier::Result result = notifier().notify({});
+    EXPECT_FALSE(result.sent);
+    EXPECT_TRUE(result.failure.isEmpty());
+    EXPECT_TRUE(s_service->calls().isEmpty());
+}
+
+TEST_F(NotifierOnPrivateBus, FailsWithAReasonWithoutBusOrService)
+{
+    const QString bogus = QStringLiteral("unix:path=") + s_dir->filePath(QStringLiteral("no-bus"));
+    DesktopNotifier::Result result =
+        DesktopNotifier(QDBusConnection::connectToBus(bogus, QStringLiteral("bogus"))).notify(parcels(1));
+    QDBusConnection::disconnectFromBus(QStringLiteral("bogus"));
+    EXPECT_FALSE(result.sent);
+    EXPECT_TRUE(result.failure.startsWith(QStringLiteral("no session D-Bus"))) << result.failure.toStdString();
+
+    QDBusConnection serviceSide(QStringLiteral("service"));
+    ASSERT_TRUE(serviceSide.unregisterService(kService));
+    result = notifier().notify(parcels(1));
+    ASSERT_TRUE(serviceSide.registerService(kService));
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.failure, QStringLiteral("no desktop notification service on the session D-Bus"));
+
+    s_service->reset(NotificationService::Answer::Error);
+    result = notifier().notify(parcels(1));
+    EXPECT_FALSE(result.sent);
+    EXPECT_TRUE(result.failure.contains(QStringLiteral("refused by the test"))) << result.failure.toStdString();
+
+    // A service that never answers holds the caller only for the notifier's own time limit.
+    s_service->reset(NotificationService::Answer::Silence);
+    QElapsedTimer clock;
+    clock.start();
+    result = notifier().notify(parcels(1));
+    EXPECT_LT(clock.elapsed(), 2 * DesktopNotifier::kReplyTimeoutMs);
+    EXPECT_FALSE(result.sent);
+    EXPECT_TRUE(result.failure.contains(QStringLiteral("did not answer"))) << result.failure.toStdString();
+}
+
+} // namespace

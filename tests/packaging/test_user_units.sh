@@ -1,0 +1,49 @@
+#!/bin/sh
+# The background check's systemd user units, installed into a fresh prefix, pass systemd's own
+# check (which also wants the launcher the service starts to exist where the service says),
+# fire every 6 hours, and are installed without being switched on.
+#   test_user_units.sh <build folder>
+set -eu
+build=$1
+# The calendar is read in local time; in UTC no clock change stretches an interval.
+export TZ=UTC
+if ! command -v systemd-analyze >/dev/null 2>&1; then
+  echo "systemd-analyze is missing (scripts/setup installs package systemd): skipped"
+  exit 77
+fi
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix="$tmp/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+units="$prefix/lib/systemd/user"
+
+# --user wants a runtime folder, which a root shell without a login session does not have.
+# A misspelt key or a value that does not parse is only a warning, so any output fails.
+mkdir -m 700 "$tmp/run"
+if ! XDG_RUNTIME_DIR="$tmp/run" systemd-analyze verify --user --man=no \
+    "$units/kurierix-check.service" "$units/kurierix-check.timer" >"$tmp/verify" 2>&1 || [ -s "$tmp/verify" ]; then
+  echo "systemd-analyze verify:"; cat "$tmp/verify"; exit 1
+fi
+
+grep -qx "ExecStart=$prefix/bin/kurierix-launcher --check --quiet" "$units/kurierix-check.service" \
+  || { echo "the service does not start the installed launcher with --check --quiet"; exit 1; }
+grep -qx 'Persistent=true' "$units/kurierix-check.timer" || { echo "the timer is not persistent"; exit 1; }
+grep -q '^RandomizedDelaySec=' "$units/kurierix-check.timer" || { echo "the timer has no randomized delay"; exit 1; }
+
+# Three successive elapses of the timer's calendar, 6 hours apart.
+spec=$(sed -n 's/^OnCalendar=//p' "$units/kurierix-check.timer")
+systemd-analyze calendar --iterations=3 "$spec" | sed -n 's/^ *\(Next elapse\|Iter\. #[0-9]*\): //p' >"$tmp/elapses"
+[ "$(wc -l <"$tmp/elapses")" -eq 3 ] || { echo "no elapses for OnCalendar=$spec"; exit 1; }
+previous=
+while read -r when; do
+  now=$(date -d "$when" +%s)
+  if [ -n "$previous" ] && [ $((now - previous)) -ne 21600 ]; then
+    echo "OnCalendar=$spec does not fire every 6 hours"; cat "$tmp/elapses"; exit 1
+  fi
+  previous=$now
+done <"$tmp/elapses"
+
+if find "$prefix" -name '*.wants' | grep -q .; then
+  echo "the install enables a unit:"; find "$prefix" -name '*.wants'; exit 1
+fi
+echo "user units verified"
