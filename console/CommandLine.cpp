@@ -1,7 +1,5 @@
 #include "console/CommandLine.h"
 
-#include <QSet>
-
 namespace {
 
 // Options that QGuiApplication and QApplication read themselves. A desktop session restores a
@@ -9,14 +7,11 @@ namespace {
 // line still opens the window, which hands the options to Qt as before.
 bool onlyWindowOptions(const QStringList& arguments)
 {
-    static const QSet<QString> flags{QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                     QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync")};
-    static const QSet<QString> valued{
-        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-        QStringLiteral("plugin"),          QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-        QStringLiteral("qwindowtitle"),    QStringLiteral("session"),            QStringLiteral("display"),
-        QStringLiteral("geometry"),        QStringLiteral("style"),              QStringLiteral("stylesheet"),
-        QStringLiteral("qmljsdebugger"),   QStringLiteral("name"),               QStringLiteral("title")};
+    static const QStringList flags = QStringLiteral("reverse widgetcount nograb dograb sync").split(u' ');
+    static const QStringList valued =
+        QStringLiteral("platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle "
+                       "session display geometry style stylesheet qmljsdebugger name title")
+            .split(u' ');
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments.at(i);
         if (name.size() < 2 || !name.startsWith(u'-'))

@@ -71,6 +71,5 @@ int Console::list(bool csv)
                        .arg(QString::fromLatin1(ParcelStore::kFileName), QString::fromLocal8Bit(e.what())));
         return ExitStatus::DatabaseUnreadable;
     }
-    return writeOut(csv ? ParcelList::csv(rows) : ParcelList::table(rows)) ? ExitStatus::Ok
-                                                                             : ExitStatus::OutputFailed;
+    return writeOut(csv ? ParcelList::csv(rows) : ParcelList::table(rows)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
 }

@@ -9,6 +9,6 @@ struct ExitStatus
     static constexpr int SiteUnreachable = 3;    // the site was not reachable or did not answer
     static constexpr int DatabaseBusy = 4;       // another check run holds the database
     // sysexits.h: 2 means an unreadable database here, so a wrong command line has its own number.
-    static constexpr int Usage = 64;   // EX_USAGE
+    static constexpr int Usage = 64;        // EX_USAGE
     static constexpr int OutputFailed = 74; // EX_IOERR: standard output could not be written
 };

@@ -16,9 +16,9 @@
 namespace {
 
 // The grid's header texts, in its column order.
-const std::array<QString, 6> kHeaders = {QStringLiteral("id"),     QStringLiteral("в пути"),
-                                         QStringLiteral("Номер посылки"), QStringLiteral("Статус"),
-                                         QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
+const std::array<QString, 6> kHeaders = {
+    QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
+    QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
 
 // A listing waits this long for a check run that is writing at that moment.
 constexpr int kBusyTimeoutMs = 2000;

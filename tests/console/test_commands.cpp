@@ -114,12 +114,12 @@ protected:
         return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
     }
 
-    static inline const QString kStoredStatus = QStringLiteral(
-        "16.03.2013 12:30:00 <b>Принято</b> Минск &amp; область \r\n17.03.2013 10:00:00 "
-        "<font color=red>Вручено</font> адресату в отделении почтовой связи Минск-12 \r\n");
-    static inline const QString kStatusLine = QStringLiteral(
-        "16.03.2013 12:30:00 Принято Минск & область 17.03.2013 10:00:00 Вручено адресату в отделении "
-        "почтовой связи Минск-12");
+    static inline const QString kStoredStatus =
+        QStringLiteral("16.03.2013 12:30:00 <b>Принято</b> Минск &amp; область \r\n17.03.2013 10:00:00 "
+                       "<font color=red>Вручено</font> адресату в отделении почтовой связи Минск-12 \r\n");
+    static inline const QString kStatusLine =
+        QStringLiteral("16.03.2013 12:30:00 Принято Минск & область 17.03.2013 10:00:00 Вручено адресату в отделении "
+                       "почтовой связи Минск-12");
     static inline const QString kShop = QStringLiteral("Shop, \"Best\" Ltd");
     static inline const QString kTitle = QStringLiteral("Первая строка\r\nвторая, с запятой");
 
@@ -183,7 +183,8 @@ TEST(ListCommandFailures, ADatabaseThatCannotBeReadEndsWithStatusTwoAndIsNeverCr
     Outcome run = kurierix(dir.path(), {QStringLiteral("--list")});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_TRUE(run.err.startsWith(QStringLiteral("kurierix: не удалось открыть или прочитать базу данных database.db")))
+    EXPECT_TRUE(
+        run.err.startsWith(QStringLiteral("kurierix: не удалось открыть или прочитать базу данных database.db")))
         << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(path));
 
