@@ -3,12 +3,18 @@
 #include "app/MainFormOptions.h"
 #include "app/ProcessSetup.h"
 #include "app/TMainForm.h"
+#include "console/Console.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 
+#include <optional>
+
 int main(int argc, char** argv)
 {
+    // A command such as --list runs without a window; no arguments start the window as always.
+    if (const std::optional<int> status = Console::run(argc, argv))
+        return *status;
     ProcessSetup::beforeApplication();
     QApplication app(argc, argv);
     // The title "Курьерикс 1.0" stands in the window's caption and the error report's; it is not

@@ -1,5 +1,7 @@
 #include "DesktopNotifier.h"
 
+#include "store/PlainLine.h"
+
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
@@ -12,33 +14,6 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-
-// What the stored texts carry of the page's HTML beyond tags; anything else stays as written.
-QString decodeEntity(QStringView name)
-{
-    if (name == u"nbsp")
-        return QStringLiteral(" ");
-    if (name == u"amp")
-        return QStringLiteral("&");
-    if (name == u"lt")
-        return QStringLiteral("<");
-    if (name == u"gt")
-        return QStringLiteral(">");
-    if (name == u"quot")
-        return QStringLiteral("\"");
-    if (name == u"apos")
-        return QStringLiteral("'");
-    if (name.startsWith(u'#')) {
-        bool ok = false;
-        const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
-        const uint code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-        if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
-            const char32_t ucs4 = code;
-            return QString::fromUcs4(&ucs4, 1);
-        }
-    }
-    return {};
-}
 
 // `text` cut to `maxLength` characters, the last of them an ellipsis, never splitting a pair of
 // UTF-16 surrogates.
@@ -56,12 +31,12 @@ QString parcelLine(const ChangedParcel& parcel)
 {
     QStringList label;
     for (const QString* part : {&parcel.track, &parcel.shop, &parcel.title}) {
-        const QString line = cut(DesktopNotifier::plainLine(*part), DesktopNotifier::kMaxLabelPartLength);
+        const QString line = cut(plainLine(*part), DesktopNotifier::kMaxLabelPartLength);
         if (!line.isEmpty())
             label += line;
     }
     QStringList line{label.join(QStringLiteral(", "))};
-    line += cut(DesktopNotifier::plainLine(parcel.status), DesktopNotifier::kMaxStatusLength);
+    line += cut(plainLine(parcel.status), DesktopNotifier::kMaxStatusLength);
     line.removeAll(QString());
     return line.join(QStringLiteral(": "));
 }
@@ -158,33 +133,4 @@ QString DesktopNotifier::parcelCount(qsizetype count)
     else if (lastDigit >= 2 && lastDigit <= 4 && (lastTwo < 12 || lastTwo > 14))
         noun = QStringLiteral("посылки");
     return QString::number(count) + u' ' + noun;
-}
-
-QString DesktopNotifier::plainLine(const QString& text)
-{
-    QString line;
-    line.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'<') {
-            // A "<" with no ">" after it is no tag and stays, as the history view keeps it.
-            const qsizetype close = text.indexOf(u'>', i + 1);
-            if (close >= 0) {
-                i = close;
-                continue;
-            }
-        } else if (c == u'&') {
-            const qsizetype semicolon = text.indexOf(u';', i + 1);
-            if (semicolon > i + 1 && semicolon - i <= 10) {
-                const QString decoded = decodeEntity(QStringView(text).mid(i + 1, semicolon - i - 1));
-                if (!decoded.isNull()) {
-                    line += decoded;
-                    i = semicolon;
-                    continue;
-                }
-            }
-        }
-        line += c;
-    }
-    return line.simplified();
 }

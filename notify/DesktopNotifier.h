@@ -36,8 +36,6 @@ public:
     static QString body(const QList<ChangedParcel>& parcels);
     // "1 посылка", "3 посылки", "5 посылок": the count with the noun in its plural form.
     static QString parcelCount(qsizetype count);
-    // The status as one line: tags dropped, the usual entities read, white space runs made one blank.
-    static QString plainLine(const QString& text);
 
 private:
     QDBusConnection m_connection;

@@ -16,11 +16,12 @@ void TSQLiteDatabase::Finalizer::operator()(sqlite3_stmt* statement) const
     sqlite3_finalize(statement);
 }
 
-TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName)
+TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
 {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(fileName.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                   nullptr);
+    const int flags =
+        mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
         const std::string prefix = "Failed to open database \"" + fileName + "\" : ";

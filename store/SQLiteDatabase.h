@@ -14,9 +14,14 @@ struct sqlite3_stmt;
 class TSQLiteDatabase
 {
 public:
-    // Opens `fileName` (created when missing) and applies the two open-time settings.
-    // Raises ESQLiteException when the file cannot be opened or is not a database.
-    explicit TSQLiteDatabase(const std::string& fileName);
+    enum class OpenMode {
+        ReadWriteCreate, // the window's: read and write, the file created when missing
+        ReadOnly,        // never creates the file and never writes to it
+    };
+
+    // Opens `fileName` (created when missing, unless read-only) and applies the two open-time
+    // settings. Raises ESQLiteException when the file cannot be opened or is not a database.
+    explicit TSQLiteDatabase(const std::string& fileName, OpenMode mode = OpenMode::ReadWriteCreate);
     virtual ~TSQLiteDatabase();
 
     TSQLiteDatabase(const TSQLiteDatabase&) = delete;

@@ -1,4 +1,4 @@
-#include "parcels/DaysInTransit.h"
+#include "store/DaysInTransit.h"
 
 #include "store/Cp1251.h"
 

@@ -1,7 +1,7 @@
 // Days in transit: which date texts are read, how, and how the days are counted.
 #include "support/TestSupport.h"
 
-#include "parcels/DaysInTransit.h"
+#include "store/DaysInTransit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,75 @@
+#include "console/Console.h"
+
+#include "console/ExitStatus.h"
+#include "console/HelpText.h"
+#include "console/ParcelList.h"
+#include "store/ParcelStore.h"
+#include "store/SQLiteException.h"
+
+#include <cstdio>
+
+namespace {
+
+// The command line cannot run a check yet; when it can, --help describes it.
+constexpr bool kCheckAvailable = false;
+
+bool writeAll(std::FILE* stream, const QByteArray& bytes)
+{
+    return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) == std::size_t(bytes.size())
+           && std::fflush(stream) == 0;
+}
+
+} // namespace
+
+std::optional<int> Console::run(int argc, char** argv)
+{
+    if (argc < 2)
+        return std::nullopt;
+    const CommandLine line = CommandLine::parse(argc, argv);
+    if (line.command == CommandLine::Command::Window)
+        return std::nullopt;
+    return run(line);
+}
+
+int Console::run(const CommandLine& line)
+{
+    switch (line.command) {
+    case CommandLine::Command::Window:
+        break;
+    case CommandLine::Command::Help:
+        return writeOut(HelpText::text(kCheckAvailable)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
+    case CommandLine::Command::List:
+        return list(line.csv);
+    case CommandLine::Command::Usage:
+        writeError(line.error);
+        writeAll(stderr, HelpText::hint().toUtf8());
+        return ExitStatus::Usage;
+    }
+    return ExitStatus::Usage;
+}
+
+bool Console::writeOut(const QString& text)
+{
+    if (writeAll(stdout, text.toUtf8()))
+        return true;
+    writeError(QStringLiteral("не удалось записать в стандартный вывод"));
+    return false;
+}
+
+void Console::writeError(const QString& line)
+{
+    writeAll(stderr, (QStringLiteral("kurierix: ") + line + u'\n').toUtf8());
+}
+
+int Console::list(bool csv)
+{
+    QList<ParcelList::Row> rows;
+    try {
+        rows = ParcelList::read(ParcelStore::kFileName, QDateTime::currentDateTime(), QLocale::system());
+    } catch (const ESQLiteException& e) {
+        writeError(QStringLiteral("не удалось открыть или прочитать базу данных %1: %2")
+                       .arg(QString::fromLatin1(ParcelStore::kFileName), QString::fromLocal8Bit(e.what())));
+        return ExitStatus::DatabaseUnreadable;
+    }
+    return writeOut(csv ? ParcelList::csv(rows) : ParcelList::table(rows)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "console/CommandLine.h"
+
+#include <QString>
+
+#include <optional>
+
+// The program's commands without a window. main() hands it the command line first: it runs a
+// command it knows and gives the exit status, or gives nothing and the window starts as always.
+// Commands write UTF-8 to standard output; mistakes and failures go to standard error as one
+// line that begins with "kurierix: ".
+class Console
+{
+public:
+    static std::optional<int> run(int argc, char** argv);
+    static int run(const CommandLine& line);
+
+    // Writes `text` as UTF-8; false when it could not be written whole.
+    static bool writeOut(const QString& text);
+    static void writeError(const QString& line);
+
+private:
+    static int list(bool csv);
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+// The exit statuses of the commands without a window. Scripts and the background check's
+// systemd unit act on them, so a number never changes its meaning.
+struct ExitStatus
+{
+    static constexpr int Ok = 0;
+    static constexpr int DatabaseUnreadable = 2; // the database could not be opened or read
+    static constexpr int SiteUnreachable = 3;    // the site was not reachable or did not answer
+    static constexpr int DatabaseBusy = 4;       // another check run holds the database
+    // sysexits.h: 2 means an unreadable database here, so a wrong command line has its own number.
+    static constexpr int Usage = 64;        // EX_USAGE
+    static constexpr int OutputFailed = 74; // EX_IOERR: standard output could not be written
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The text of `kurierix --help`, in the program's language.
+class HelpText
+{
+public:
+    // The whole text. `withCheck` adds --check and --quiet, their exit statuses 3 and 4 and what
+    // stopping a run does; it is for the day the command line runs a check.
+    static QString text(bool withCheck);
+    // The line that follows a mistake on the command line.
+    static QString hint();
+};

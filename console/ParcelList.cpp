@@ -1,0 +1,151 @@
+#include "console/ParcelList.h"
+
+#include "store/Cp1251.h"
+#include "store/DaysInTransit.h"
+#include "store/ParcelStore.h"
+#include "store/PlainLine.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <array>
+#include <stdexcept>
+
+namespace {
+
+// The grid's header texts, in its column order.
+const std::array<QString, 6> kHeaders = {
+    QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
+    QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
+
+// A listing waits this long for a check run that is writing at that moment.
+constexpr int kBusyTimeoutMs = 2000;
+
+// Both forms show the status on one line without the page's markup: a spreadsheet cell full of
+// tags and line breaks is harder to read, and nothing of the status's words is lost.
+std::array<QString, 6> fields(const ParcelList::Row& row)
+{
+    return {row.id, row.days, row.track, plainLine(row.status), row.shop, row.title};
+}
+
+// One line that a terminal shows as it is: line breaks and runs of blanks become one blank, and
+// control characters (an escape sequence in a foreign file, say) become "?".
+QString terminalCell(const QString& text)
+{
+    QString cell = text.simplified();
+    for (QChar& c : cell) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return cell;
+}
+
+// Every character the cells can hold came from Windows-1251, whose characters all take one
+// terminal column: the width of a cell is its length.
+QString cut(const QString& cell, qsizetype width)
+{
+    if (cell.size() <= width)
+        return cell;
+    return cell.left(width - 1) + QChar(0x2026);
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale)
+{
+    const QString path = QString::fromStdString(fileName);
+    if (!QFileInfo::exists(path))
+        throw ESQLiteException("no file " + fileName + " in " + QDir::currentPath().toStdString());
+    TSQLiteDatabase db(fileName, TSQLiteDatabase::OpenMode::ReadOnly);
+    sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
+    if (!db.HasTable("tracks"))
+        throw ESQLiteException("no table tracks in " + fileName);
+
+    const auto table = db.Query(ParcelStore::listSql());
+    QList<Row> rows;
+    rows.reserve(table->RowCount());
+    for (; !table->AtEnd(); table->NextRow()) {
+        Row row;
+        row.id = fromCp1251(table->FieldText("id"));
+        const std::string date = table->FieldText("s_date");
+        if (!date.empty()) {
+            try {
+                row.days = QString::number(daysInTransit(date, now, locale));
+            } catch (const std::runtime_error&) {
+                // An unreadable date costs its own cell only, as in the grid.
+            }
+        }
+        row.track = fromCp1251(table->FieldText("s_track"));
+        row.status = fromCp1251(table->FieldText("s_status"));
+        row.shop = fromCp1251(table->FieldText("s_shop"));
+        row.title = fromCp1251(table->FieldText("s_title"));
+        rows += row;
+    }
+    return rows;
+}
+
+QString ParcelList::table(const QList<Row>& rows)
+{
+    // Columns without a cap (id, days) are as wide as their widest cell.
+    constexpr std::array<qsizetype, 6> caps = {-1, -1, kTrackWidth, kStatusWidth, kShopWidth, kTitleWidth};
+    constexpr std::array<bool, 6> rightAligned = {true, true, false, false, false, false};
+
+    QList<std::array<QString, 6>> lines;
+    lines.reserve(rows.size() + 1);
+    lines += kHeaders;
+    for (const Row& row : rows) {
+        std::array<QString, 6> line = fields(row);
+        for (std::size_t c = 0; c < line.size(); ++c)
+            line[c] = caps[c] < 0 ? terminalCell(line[c]) : cut(terminalCell(line[c]), caps[c]);
+        lines += line;
+    }
+
+    std::array<qsizetype, 6> widths{};
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c)
+            widths[c] = std::max(widths[c], line[c].size());
+    }
+
+    QString text;
+    for (const auto& line : lines) {
+        QString out;
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            if (c > 0)
+                out += QStringLiteral("  ");
+            out += rightAligned[c] ? line[c].rightJustified(widths[c]) : line[c].leftJustified(widths[c]);
+        }
+        // No blanks after the last column's text.
+        while (out.endsWith(u' '))
+            out.chop(1);
+        text += out + u'\n';
+    }
+    return text;
+}
+
+QString ParcelList::csv(const QList<Row>& rows)
+{
+    QString text;
+    const auto record = [&text](const std::array<QString, 6>& values) {
+        for (std::size_t c = 0; c < values.size(); ++c) {
+            if (c > 0)
+                text += u',';
+            text += csvField(values[c]);
+        }
+        text += QStringLiteral("\r\n");
+    };
+    record(kHeaders);
+    for (const Row& row : rows)
+        record(fields(row));
+    return text;
+}

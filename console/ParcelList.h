@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QLocale>
+#include <QString>
+
+#include <string>
+
+// The parcels of a database file as text for a terminal or a spreadsheet: the grid's six
+// columns, days in transit counted as the grid counts them.
+class ParcelList
+{
+public:
+    struct Row
+    {
+        QString id;
+        QString days; // empty without a first-event date, or when the date cannot be read
+        QString track;
+        QString status; // as stored: it may span lines and carry the page's tags
+        QString shop;
+        QString title;
+    };
+
+    // Widest cell of each cut column in the terminal table, in characters; "…" ends a cut cell.
+    static constexpr int kTrackWidth = 20;
+    static constexpr int kStatusWidth = 40;
+    static constexpr int kShopWidth = 16;
+    static constexpr int kTitleWidth = 24;
+
+    // Every parcel of `fileName`, in ascending id. The file is opened read-only: it is never
+    // created and never written. Raises ESQLiteException (with an English cause) when the file
+    // is missing, is no database, has no table `tracks` or cannot be read.
+    static QList<Row> read(const std::string& fileName, const QDateTime& now, const QLocale& locale);
+
+    // A header line and a line per parcel, columns aligned for a terminal, each cell on one line.
+    static QString table(const QList<Row>& rows);
+    // RFC 4180: a header record and a record per parcel, CR LF after each, full texts, the status
+    // on one line without markup.
+    static QString csv(const QList<Row>& rows);
+};

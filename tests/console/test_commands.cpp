@@ -1,0 +1,226 @@
+// `kurierix --list`, `--list --csv`, `--help` and mistakes on the command line, each run as the
+// real program in a temporary directory with a database.db the test writes itself.
+#include "support/TestSupport.h"
+
+#include "store/ParcelStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using testsupport::cp1251;
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome kurierix(const QString& dir, const QStringList& arguments)
+{
+    QProcess program;
+    program.setWorkingDirectory(dir);
+    program.start(QStringLiteral(KURIERIX_PROGRAM), arguments);
+    const bool finished = program.waitForFinished(60000);
+    EXPECT_TRUE(finished) << "kurierix " << arguments.join(u' ').toStdString() << " did not end";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
+            QString::fromUtf8(program.readAllStandardError())};
+}
+
+// RFC 4180: records end in CR LF, a field in quotes may hold commas, CR LF and doubled quotes.
+// Anything else (a bare LF, a quote inside an unquoted field, text after a closing quote) fails.
+QList<QStringList> readCsv(const QString& text)
+{
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    qsizetype i = 0;
+    const auto fail = [&](const char* what) {
+        ADD_FAILURE() << "CSV: " << what << " at " << i;
+        return QList<QStringList>();
+    };
+    while (i < text.size()) {
+        if (text.at(i) == u'"') {
+            for (++i;; ++i) {
+                if (i >= text.size())
+                    return fail("unclosed quote");
+                if (text.at(i) == u'"' && text.mid(i, 2) == u"\"\"") {
+                    field += u'"';
+                    ++i;
+                } else if (text.at(i) == u'"') {
+                    ++i;
+                    break;
+                } else {
+                    field += text.at(i);
+                }
+            }
+        } else {
+            while (i < text.size() && text.at(i) != u',' && text.at(i) != u'\r' && text.at(i) != u'\n') {
+                if (text.at(i) == u'"')
+                    return fail("quote in an unquoted field");
+                field += text.at(i++);
+            }
+        }
+        record += field;
+        field.clear();
+        if (text.mid(i, 1) == u",") {
+            ++i;
+        } else if (text.mid(i, 2) == u"\r\n") {
+            i += 2;
+            records += record;
+            record.clear();
+        } else {
+            return fail("a field ends in neither a comma nor CR LF");
+        }
+    }
+    return records;
+}
+
+class ListCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        TSQLiteDatabase db(path().toStdString());
+        db.Execute(ParcelStore::createTableSql());
+        const auto add = [&db](const QString& track, const QString& status, const QString& date, const QString& shop,
+                               const QString& title) {
+            db.Execute("INSERT INTO tracks (s_track,s_status,s_date,s_shop,s_title) VALUES (?1,?2,?3,?4,?5)",
+                       {cp1251(track), cp1251(status), cp1251(date), cp1251(shop), cp1251(title)});
+        };
+        add(QStringLiteral("RR123456789CN"), kStoredStatus, m_threeDaysAgo, QStringLiteral("AliExpress"),
+            QStringLiteral("Чехол"));
+        add(QStringLiteral("LP000123456789012345678"), QString(), QString(), kShop, kTitle);
+        add(QStringLiteral("RB000000001BY"), QStringLiteral("Пока, нет информации!"),
+            QStringLiteral("32.13.2013 25:61:00"), QStringLiteral("ozon"), QStringLiteral("Книга"));
+    }
+
+    QString path() const { return m_dir.filePath(QStringLiteral("database.db")); }
+
+    QByteArray fileHash() const
+    {
+        QFile file(path());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+
+    static inline const QString kStoredStatus =
+        QStringLiteral("16.03.2013 12:30:00 <b>Принято</b> Минск &amp; область \r\n17.03.2013 10:00:00 "
+                       "<font color=red>Вручено</font> адресату в отделении почтовой связи Минск-12 \r\n");
+    static inline const QString kStatusLine =
+        QStringLiteral("16.03.2013 12:30:00 Принято Минск & область 17.03.2013 10:00:00 Вручено адресату в отделении "
+                       "почтовой связи Минск-12");
+    static inline const QString kShop = QStringLiteral("Shop, \"Best\" Ltd");
+    static inline const QString kTitle = QStringLiteral("Первая строка\r\nвторая, с запятой");
+
+    QTemporaryDir m_dir;
+    const QString m_threeDaysAgo =
+        QDateTime::currentDateTime().addDays(-3).addSecs(-3600).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+};
+
+TEST_F(ListCommand, PrintsTheParcelsAsATableAndAsCsvWithoutTouchingTheFile)
+{
+    const QByteArray before = fileHash();
+    const QStringList filesBefore = QDir(m_dir.path()).entryList(QDir::Files);
+
+    const Outcome table = kurierix(m_dir.path(), {QStringLiteral("--list")});
+    EXPECT_EQ(table.status, 0) << table.err.toStdString();
+    EXPECT_TRUE(table.err.isEmpty()) << table.err.toStdString();
+    const QStringList lines = table.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << table.out.toStdString();
+    // Aligned: every row's shop starts in the header's "Магазин" column; cut cells end in "…".
+    const qsizetype shopColumn = lines[0].indexOf(QStringLiteral("Магазин"));
+    EXPECT_EQ(lines[1].indexOf(QStringLiteral("AliExpress")), shopColumn);
+    EXPECT_EQ(lines[2].indexOf(QStringLiteral("Shop, \"Best\" Ltd")), shopColumn);
+    EXPECT_EQ(lines[3].indexOf(QStringLiteral("ozon")), shopColumn);
+    EXPECT_TRUE(lines[1].contains(QRegularExpression(QStringLiteral("^ *1 +3  RR123456789CN +16.03.2013 12:30:00 "
+                                                                    "Принято Минск & обл…  AliEx"))))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(QRegularExpression(QStringLiteral("^ *2 +LP00012345678901234… +Shop"))))
+        << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("Первая строка вторая, с…"))) << lines[2].toStdString();
+    // The unreadable date leaves its cell empty; its row and the rows around it are all there.
+    EXPECT_TRUE(lines[3].contains(QRegularExpression(QStringLiteral("^ *3 +RB000000001BY +Пока, нет информации! "))))
+        << lines[3].toStdString();
+
+    const Outcome csv = kurierix(m_dir.path(), {QStringLiteral("--list"), QStringLiteral("--csv")});
+    EXPECT_EQ(csv.status, 0) << csv.err.toStdString();
+    const QList<QStringList> records = readCsv(csv.out);
+    const QList<QStringList> expected = {
+        {QStringLiteral("id"), QStringLiteral("в пути"), QStringLiteral("Номер посылки"), QStringLiteral("Статус"),
+         QStringLiteral("Магазин"), QStringLiteral("Что в ней")},
+        {QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("RR123456789CN"), kStatusLine,
+         QStringLiteral("AliExpress"), QStringLiteral("Чехол")},
+        {QStringLiteral("2"), QString(), QStringLiteral("LP000123456789012345678"), QString(), kShop, kTitle},
+        {QStringLiteral("3"), QString(), QStringLiteral("RB000000001BY"), QStringLiteral("Пока, нет информации!"),
+         QStringLiteral("ozon"), QStringLiteral("Книга")}};
+    ASSERT_EQ(records.size(), expected.size()) << csv.out.toStdString();
+    for (qsizetype r = 0; r < expected.size(); ++r) {
+        ASSERT_EQ(records[r].size(), expected[r].size()) << "record " << r;
+        for (qsizetype f = 0; f < expected[r].size(); ++f)
+            EXPECT_EQ(records[r][f], expected[r][f]) << "record " << r << ", field " << f;
+    }
+
+    EXPECT_EQ(fileHash(), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), filesBefore);
+}
+
+TEST(ListCommandFailures, ADatabaseThatCannotBeReadEndsWithStatusTwoAndIsNeverCreated)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.db"));
+
+    Outcome run = kurierix(dir.path(), {QStringLiteral("--list")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(
+        run.err.startsWith(QStringLiteral("kurierix: не удалось открыть или прочитать базу данных database.db")))
+        << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+
+    QFile notADatabase(path);
+    ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
+    notADatabase.write(QByteArray(4096, 'x'));
+    notADatabase.close();
+    run = kurierix(dir.path(), {QStringLiteral("--list"), QStringLiteral("--csv")});
+    EXPECT_EQ(run.status, 2) << run.out.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+
+    ASSERT_TRUE(QFile::remove(path));
+    TSQLiteDatabase(path.toStdString()).Execute("CREATE TABLE other (x TEXT)");
+    run = kurierix(dir.path(), {QStringLiteral("--list")});
+    EXPECT_EQ(run.status, 2) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("tracks"))) << run.err.toStdString();
+}
+
+TEST(CommandLine, HelpNamesEveryOptionAndMistakesEndWithTheUsageStatus)
+{
+    QTemporaryDir dir;
+    const Outcome help = kurierix(dir.path(), {QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--list", "--csv", "-h, --help", "database.db", "RFC 4180", "  0 ", "  2 ", "  64 "})
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
+    EXPECT_EQ(kurierix(dir.path(), {QStringLiteral("-h")}).out, help.out);
+
+    for (const QStringList& wrong : {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--csv")},
+                                     QStringList{QStringLiteral("--list"), QStringLiteral("extra")}}) {
+        const Outcome run = kurierix(dir.path(), wrong);
+        EXPECT_EQ(run.status, 64) << wrong.join(u' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("kurierix: "))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("kurierix --help"))) << run.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+} // namespace
