@@ -7,15 +7,19 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
+#include <exception>
 
 namespace {
 
@@ -168,10 +172,10 @@ void ParcelGrid::setCell(int tableRow, int column, const QString& text)
     cell->setText(text);
 }
 
-void ParcelGrid::clearCells(int fromTableRow, int fromColumn)
+void ParcelGrid::clearRowsFrom(int fromTableRow)
 {
     for (int r = fromTableRow; r < rowCount(); ++r) {
-        for (int c = (r == fromTableRow ? fromColumn : 0); c < kColumnCount; ++c)
+        for (int c = 0; c < kColumnCount; ++c)
             setCell(r, c, QString());
     }
 }
@@ -189,34 +193,35 @@ void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& 
     }
     writeHeader();
 
-    int row = 0;
-    int column = 0;
-    try {
-        while (!table.AtEnd() && row < rows) {
-            column = 0;
-            setCell(row, 0, fromCp1251(table.FieldText("id")));
-            column = 1;
-            const std::string date = table.FieldText("s_date");
-            setCell(row, 1, date.empty() ? QString() : QString::number(daysInTransit(date, now, locale)));
-            column = 2;
-            setCell(row, 2, fromCp1251(table.FieldText("s_track")));
-            column = 3;
-            setCell(row, 3, fromCp1251(table.FieldText("s_status")));
-            column = 4;
-            setCell(row, 4, fromCp1251(table.FieldText("s_shop")));
-            column = 5;
-            setCell(row, 5, fromCp1251(table.FieldText("s_title")));
-            table.NextRow();
-            ++row;
-            column = 0;
+    // A field or a date that cannot be read leaves its one cell empty: every other cell of every
+    // row is still written, so no parcel vanishes from the list and no row is left without its
+    // id. The first failure is raised once the grid is complete.
+    std::exception_ptr firstFailure;
+    const auto read = [&firstFailure](auto&& text) -> QString {
+        try {
+            return text();
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+            return QString();
         }
-    } catch (...) {
-        // Nothing below the failing cell may keep text from an earlier refresh: it could show
-        // another parcel's data on this parcel's row.
-        clearCells(row, column);
-        throw;
+    };
+    int row = 0;
+    for (; !table.AtEnd() && row < rows; ++row) {
+        setCell(row, 0, read([&] { return fromCp1251(table.FieldText("id")); }));
+        setCell(row, 1, read([&] {
+                    const std::string date = table.FieldText("s_date");
+                    return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
+                }));
+        setCell(row, 2, read([&] { return fromCp1251(table.FieldText("s_track")); }));
+        setCell(row, 3, read([&] { return fromCp1251(table.FieldText("s_status")); }));
+        setCell(row, 4, read([&] { return fromCp1251(table.FieldText("s_shop")); }));
+        setCell(row, 5, read([&] { return fromCp1251(table.FieldText("s_title")); }));
+        table.NextRow();
     }
-    clearCells(row, 0);
+    clearRowsFrom(row);
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
 }
 
 int ParcelGrid::parcelRowCount() const

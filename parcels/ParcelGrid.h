@@ -28,8 +28,8 @@ public:
     // Rewrites the grid from `table`, walking its cursor from the current row to the end: one
     // parcel row per result row, the days in transit counted from `now`. The selected row keeps
     // its position (the last row when that position is gone; the first row when the grid had no
-    // rows). Throws on the first field that cannot be read or date that cannot be read: the rows
-    // written so far stay, the cells not yet written are left empty.
+    // rows). A field or date that cannot be read leaves its cell empty and the rest is written
+    // all the same; the first such failure is then thrown.
     void fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale);
 
     int parcelRowCount() const;
@@ -57,7 +57,7 @@ protected:
 private:
     void writeHeader();
     void setCell(int tableRow, int column, const QString& text);
-    void clearCells(int fromTableRow, int fromColumn);
+    void clearRowsFrom(int fromTableRow);
 
     int m_wheelRemainder = 0;
 };

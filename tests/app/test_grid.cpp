@@ -248,37 +248,39 @@ TEST(ParcelGridFlow, DaysInTransitCountWholeDaysBothWays)
     EXPECT_EQ(h.db().rows()[0].at("s_date"), Field("2013-03-31 12:01:00"));
 }
 
-TEST(ParcelGridFlow, AnUnreadableDateStopsEveryRefreshAtItsRow)
+TEST(ParcelGridFlow, AnUnreadableDateLeavesOnlyItsDaysCellEmptyAndEveryRowUsable)
 {
     Harness h;
     h.db().create();
-    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:00:00");
-    h.db().addParcel("B", "S", "T", {}, std::nullopt, "2013-13-45 12:30:00"); // passes the page's test, is no date
-    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-03-30 12:00:00");
+    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:00:00", "history A");
+    // Both pass the page's date test and are no date.
+    h.db().addParcel("B", "S", "T", {}, std::nullopt, "32.13.2013 25:61:00", "history B");
+    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-13-45 12:30:00", "history C");
+    h.db().addParcel("D", "S", "T", {}, std::nullopt, "2013-03-30 12:00:00", "history D");
     TMainForm& window = h.start();
 
+    // One box for the refresh, and every other cell written.
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
-    ASSERT_EQ(h.grid().parcelRowCount(), 3);
-    EXPECT_EQ(h.grid().cellText(1, 2), QStringLiteral("A"));
-    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("1"));
-    // The failing row keeps its id, so the user can still select and delete it.
-    EXPECT_EQ(h.grid().cellText(2, 0), QStringLiteral("2"));
-    EXPECT_EQ(h.grid().cellText(2, 2), QString());
-    EXPECT_EQ(h.grid().cellText(3, 0), QString());
-    EXPECT_EQ(h.grid().cellText(3, 2), QString());
+    ASSERT_EQ(h.grid().parcelRowCount(), 4);
+    const std::vector<QString> days = {QStringLiteral("1"), QString(), QString(), QStringLiteral("2")};
+    for (int row = 1; row <= 4; ++row) {
+        EXPECT_EQ(h.grid().cellText(row, 0), QString::number(row));
+        EXPECT_EQ(h.grid().cellText(row, 1), days[std::size_t(row - 1)]);
+        EXPECT_EQ(h.grid().cellText(row, 2), QString(QChar(u'A' + row - 1)));
+        EXPECT_EQ(h.grid().cellText(row, 4), QStringLiteral("S"));
+    }
 
+    // Every row shows its history, and the row below the bad ones can be deleted.
     h.prompts.clear();
-    window.RefreshGrid();
-    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
-
-    h.prompts.clear();
-    h.clickRow(2);
+    for (int row = 1; row <= 4; ++row) {
+        h.clickRow(row);
+        EXPECT_EQ(h.history(), QStringLiteral("history %1\n").arg(QChar(u'A' + row - 1)));
+    }
+    EXPECT_TRUE(h.prompts.shown().empty());
     h.prompts.answerNext(Prompts::Button::Yes);
     window.N3->trigger();
-    EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(h.boxTexts(), std::vector<QString>{QStringLiteral("Удалить выбранную запись?")});
-    EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("C"));
-    EXPECT_EQ(h.grid().cellText(2, 1), QStringLiteral("2"));
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kRefreshFailed}));
 }
 
 TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
