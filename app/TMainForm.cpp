@@ -33,6 +33,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 // Resources of a static library are registered by hand; Q_INIT_RESOURCE must stand outside
 // any namespace.
 static void initKurierixResources()
@@ -133,15 +136,23 @@ QString savedTrackingPage()
     return QString::fromUtf8(file.readAll());
 }
 
-// The text of a dialog field as the store keeps it. A character the code page lacks would come
-// back as "?", so such a value is refused like any other that cannot be stored as typed.
-std::string storableText(const QLineEdit* field)
+// The box for dialog fields that hold characters the code page lacks: it names them, so that the
+// user can replace them and save again. Invisible ones are named by their code.
+QString unstorableCharactersText(const QStringList& characters)
 {
-    const QString text = field->text();
-    std::string bytes = toCp1251(text);
-    if (fromCp1251(bytes) != text)
-        throw ESQLiteException("A text value holds a character the code page lacks and cannot be stored");
-    return bytes;
+    constexpr qsizetype kNamed = 10;
+    QStringList named;
+    for (qsizetype i = 0; i < std::min(characters.size(), kNamed); ++i) {
+        const QString& character = characters.at(i);
+        const bool visible = character.size() == 2 || (character.at(0).isPrint() && !character.at(0).isSpace());
+        named.push_back(visible
+                            ? QStringLiteral("«%1»").arg(character)
+                            : QStringLiteral("U+%1").arg(character.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper());
+    }
+    QString list = named.join(QStringLiteral(", "));
+    if (characters.size() > kNamed)
+        list += QStringLiteral(" и другие");
+    return QStringLiteral("Нельзя сохранить знаки: %1. Замените или удалите их.").arg(list);
 }
 
 // The history text keeps its CR LF line breaks; the view shows one line per event.
@@ -483,13 +494,14 @@ void TMainForm::showParcelDialog(const QString& mode)
     });
 }
 
-void TMainForm::loadForEditing(TFm_Track& dialog)
+bool TMainForm::loadForEditing(TFm_Track& dialog)
 {
+    m_editedRowId.clear();
+    // Without a parcel row there is nothing to load, and a later save writes nothing.
+    if (StringGrid2->selectedRow() == 0)
+        return true;
     try {
         m_editedRowId = StringGrid2->selectedParcelId();
-        // Without a parcel row there is nothing to load, and a later save writes nothing.
-        if (m_editedRowId.empty())
-            return;
         if (!m_store)
             throw ESQLiteException("The database is not open");
         std::shared_ptr<TSQLiteTable> table = m_store->parcel(m_editedRowId);
@@ -500,34 +512,44 @@ void TMainForm::loadForEditing(TFm_Track& dialog)
             dialog.Edit_Title->setText(fromCp1251(table->FieldText("s_title")));
             dialog.Edit_Komment->setText(fromCp1251(table->FieldText("s_comments")));
         }
+        return true;
     } catch (...) {
         m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"));
+        return false;
     }
 }
 
-void TMainForm::writeFromDialog(TFm_Track& dialog)
+bool TMainForm::writeFromDialog(TFm_Track& dialog)
 {
-    if (dialog.DialogMode == QLatin1String("new")) {
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            m_store->insert(storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
-                            storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
-        } catch (...) {
-            m_prompts->showError(QStringLiteral("Ошибка - Во время добавление данных возникла"));
-        }
-    } else if (dialog.DialogMode == QLatin1String("edit")) {
-        if (m_editedRowId.empty())
-            return;
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            m_store->edit(m_editedRowId, storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
-                          storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
-        } catch (...) {
-            m_prompts->showError(QStringLiteral("Ошибка - Во время сохранения измененных данных"));
-        }
+    const bool adding = dialog.DialogMode == QLatin1String("new");
+    const bool editing = dialog.DialogMode == QLatin1String("edit");
+    if (!adding && !(editing && !m_editedRowId.empty()))
+        return true;
+
+    const QStringList fields = {dialog.Edit_Track->text(), dialog.Edit_Shop->text(), dialog.Edit_Title->text(),
+                                dialog.Edit_Komment->text()};
+    const QStringList unstorable = charactersOutsideCp1251(fields.join(QLatin1Char('\n')));
+    if (!unstorable.isEmpty()) {
+        m_prompts->showError(unstorableCharactersText(unstorable));
+        return false;
     }
+
+    try {
+        if (!m_store)
+            throw ESQLiteException("The database is not open");
+        if (adding) {
+            m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                            toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+            m_revealAddedParcel = true;
+        } else {
+            m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                          toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+        }
+    } catch (...) {
+        m_prompts->showError(adding ? QStringLiteral("Ошибка - Во время добавление данных возникла")
+                                    : QStringLiteral("Ошибка - Во время сохранения измененных данных"));
+    }
+    return true;
 }
 
 void TMainForm::runGuarded(const std::function<void()>& body)
