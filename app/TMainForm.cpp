@@ -330,15 +330,14 @@ void TMainForm::createPopupMenu()
     N3 = makeAction(PopupMenu1, "N3", QStringLiteral("Удалить посылку"));
     New = makeAction(PopupMenu1, "New", QStringLiteral("Создание"));
     New->setVisible(false);
-    StringGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void TMainForm::wireHandlers()
 {
     connect(StringGrid2, &ParcelGrid::gridClicked, this, &TMainForm::StringGrid2Click);
-    connect(StringGrid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    connect(StringGrid2, &ParcelGrid::menuRequested, this, [this](const QPoint& globalPosition) {
         if (!menuRefused())
-            PopupMenu1->popup(StringGrid2->viewport()->mapToGlobal(position));
+            PopupMenu1->popup(globalPosition);
     });
     connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
     connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
@@ -418,6 +417,7 @@ void TMainForm::RefreshGrid()
     runGuarded([this] {
         if (m_closed)
             return;
+        const bool revealAdded = std::exchange(m_revealAddedParcel, false);
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
@@ -427,6 +427,10 @@ void TMainForm::RefreshGrid()
         } catch (...) {
             m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"));
         }
+        // The parcel just added is the last row: the list comes in rowid order, and a new row
+        // gets the highest rowid. The selection stays where it was.
+        if (revealAdded)
+            StringGrid2->scrollToRow(StringGrid2->parcelRowCount());
     });
 }
 

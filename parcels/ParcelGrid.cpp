@@ -48,6 +48,12 @@ void drawCellText(QPainter* painter, const QRect& rect, const QString& text)
     painter->drawText(QPoint(rect.left() + kTextIndent, baseline), text);
 }
 
+// One line per cell, as the grid always drew it: line breaks in a status show as blanks.
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -57,9 +63,7 @@ public:
     {
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
-        // One line per cell, as the grid always drew it: line breaks in a status show as blanks.
-        QString text = cell.text;
-        text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QString text = oneLine(cell.text);
         cell.text.clear();
         cell.state &= ~QStyle::State_HasFocus;
         const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
@@ -73,6 +77,30 @@ public:
                                                                                         : QPalette::Text));
         drawCellText(painter, cell.rect, text);
         painter->restore();
+    }
+
+    // The columns keep their widths, so a text cut at the cell's edge (an id from 1000, a long
+    // status) is shown whole as the cell's tooltip; a text that fits has none.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const int needed = kTextIndent + QFontMetrics(cell.font).horizontalAdvance(oneLine(cell.text));
+        if (needed <= cell.rect.width()) {
+            QToolTip::hideText();
+            event->ignore();
+            return false;
+        }
+        QString text = cell.text;
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        // Shown as the plain text it is, even when it looks like markup.
+        if (Qt::mightBeRichText(text))
+            text = Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+        QToolTip::showText(event->globalPos(), text, view->viewport(), cell.rect);
+        return true;
     }
 };
 
@@ -143,6 +171,19 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
         columns->resizeSection(c, kColumnWidths[std::size_t(c)]);
     }
     writeHeader();
+
+    // The right button asks for the owner's menu wherever it lands on the grid: the rows, the
+    // title row and the scroll bar, whose own menu ("Scroll here", "Top", ...) is not offered.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { emit menuRequested(viewport()->mapToGlobal(at)); });
+    columns->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(columns, &QWidget::customContextMenuRequested, this,
+            [this, columns](const QPoint& at) { emit menuRequested(columns->viewport()->mapToGlobal(at)); });
+    QScrollBar* bar = verticalScrollBar();
+    bar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(bar, &QWidget::customContextMenuRequested, this,
+            [this, bar](const QPoint& at) { emit menuRequested(bar->mapToGlobal(at)); });
 }
 
 void ParcelGrid::writeHeader()
@@ -240,6 +281,15 @@ void ParcelGrid::setSelectedRow(int row)
     if (row < 1 || row > rowCount())
         return;
     setCurrentCell(row - 1, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ParcelGrid::scrollToRow(int row)
+{
+    if (row < 1 || row > rowCount())
+        return;
+    // Right after a refresh that added rows the scroll range is not updated yet.
+    executeDelayedItemsLayout();
+    scrollTo(model()->index(row - 1, 0), QAbstractItemView::EnsureVisible);
 }
 
 std::string ParcelGrid::selectedParcelId() const

@@ -1,10 +1,13 @@
-// The parcel grid in the window: refresh, selection, the history view, days in transit and
-// deleting through the context menu.
+// The parcel grid in the window: refresh, selection, the history view, days in transit,
+// deleting through the context menu, and the menu, tooltips and scrolling around the cells.
 #include "AppTestHarness.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 using apptest::cp;
@@ -300,4 +303,68 @@ TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
     EXPECT_EQ(h.grid().cellText(2, 3), QStringLiteral("checked"));
     EXPECT_EQ(h.grid().cellText(2, 4), QString());
     EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+}
+
+TEST(ParcelGridFlow, TheTitleRowAndTheScrollBarOpenTheGridsMenuForTheSelectedRow)
+{
+    Harness h;
+    seed(h, 30);
+    TMainForm& window = h.start();
+    h.grid().setSelectedRow(3);
+    QHeaderView* titles = h.grid().horizontalHeader();
+    QScrollBar* bar = h.grid().verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+
+    for (QWidget* target : {titles->viewport(), static_cast<QWidget*>(bar)}) {
+        const QPoint at(5, 5);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &menuEvent);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
+        // No other menu (the scroll bar's own "Scroll here", "Top", ...) is open beside it.
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            EXPECT_TRUE(widget == window.PopupMenu1 || !qobject_cast<QMenu*>(widget) || !widget->isVisible());
+        window.PopupMenu1->hide();
+        EXPECT_EQ(h.grid().selectedRow(), 3);
+    }
+}
+
+TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndColumnsKeepTheirWidths)
+{
+    Harness h;
+    h.db().create();
+    const QString status = QStringLiteral("Вручено адресату в отделении связи 220030 Минск, ул. Независимости");
+    h.db().exec("INSERT INTO tracks (id, s_track, s_status) VALUES (7, 'RR7', 'ok')");
+    h.db().exec("INSERT INTO tracks (id, s_track, s_status) VALUES (1000, 'RR1000', ?1)",
+                {testsupport::cp1251(status)});
+    h.start();
+    const auto tooltipAt = [&](int row, int column) {
+        QHelpEvent help(QEvent::ToolTip, h.rowCentre(row, column),
+                        h.grid().viewport()->mapToGlobal(h.rowCentre(row, column)));
+        QApplication::sendEvent(h.grid().viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+
+    EXPECT_EQ(tooltipAt(1, 0), QString());
+    EXPECT_EQ(tooltipAt(1, 3), QString());
+    EXPECT_EQ(tooltipAt(2, 0), QStringLiteral("1000"));
+    EXPECT_EQ(tooltipAt(2, 3), status);
+    EXPECT_EQ(h.grid().columnWidth(0), 24);
+    EXPECT_EQ(h.grid().columnWidth(3), 260);
+    QToolTip::hideText();
+}
+
+TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
+{
+    Harness h;
+    seed(h, 30);
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("RR31"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    ASSERT_EQ(h.grid().parcelRowCount(), 31);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    const QRect newRow = h.grid().visualRect(h.grid().model()->index(30, 2));
+    EXPECT_TRUE(h.grid().viewport()->rect().contains(newRow)) << newRow.y();
 }
