@@ -2,6 +2,7 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MessageBoxPrompts.h"
+#include "app/PageControlStyle.h"
 #include "app/PatternProbe.h"
 #include "parcels/DaysInTransit.h"
 #include "parcels/ParcelGrid.h"
@@ -196,6 +197,9 @@ void TMainForm::createControls()
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(0, 0, 945, 761);
+    auto* pageStyle = new PageControlStyle;
+    pageStyle->setParent(PageControl1);
+    PageControl1->setStyle(pageStyle);
     PageControl1->tabBar()->setFont(tahoma::font(tahoma::k12pt));
 
     createProgramPage();
@@ -311,8 +315,10 @@ void TMainForm::createBrowserPage()
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
     const int index = PageControl1->addTab(TabSheet3, QString());
-    // The page hosts the tracking browser; the user never reaches it.
+    // The page hosts the tracking browser; the user never reaches it. A hidden tab is still
+    // taken by Ctrl+Tab unless it is disabled too; the page itself stays enabled for the browser.
     PageControl1->setTabVisible(index, false);
+    PageControl1->tabBar()->setTabEnabled(index, false);
     WebBrowser1 = new QWidget(TabSheet3);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(5, 16, 300, 505);
