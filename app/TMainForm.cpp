@@ -4,6 +4,7 @@
 #include "app/MessageBoxPrompts.h"
 #include "app/PageControlStyle.h"
 #include "app/PatternProbe.h"
+#include "app/QtTranslations.h"
 #include "parcels/DaysInTransit.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
@@ -175,6 +176,8 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 {
     initKurierixResources();
     tahoma::registerFonts();
+    // Qt's standard buttons and menus in this window and its boxes speak Russian like the rest.
+    QtTranslations::installRussian();
     createControls();
     wireHandlers();
     FormCreate();

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolTip>
@@ -367,4 +368,37 @@ TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
     EXPECT_EQ(h.grid().selectedRow(), 1);
     const QRect newRow = h.grid().visualRect(h.grid().model()->index(30, 2));
     EXPECT_TRUE(h.grid().viewport()->rect().contains(newRow)) << newRow.y();
+}
+
+TEST(ParcelGridFlow, TheDeleteQuestionAndTheMemosMenusSpeakRussian)
+{
+    // Real message boxes, in a session whose locale is not Russian.
+    ASSERT_NE(QLocale::system().language(), QLocale::Russian);
+    Harness h;
+    seed(h, 1);
+    MainFormOptions options = h.options();
+    options.prompts = nullptr;
+    TMainForm& window = h.start(options);
+
+    QStringList buttons;
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            buttons.push_back(button->text().remove(QLatin1Char('&')));
+        box->button(QMessageBox::No)->click();
+    });
+    answer.start(0);
+    window.N3->trigger();
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+    EXPECT_EQ(tracks(h).size(), 1u);
+
+    std::unique_ptr<QMenu> menu(window.Memo_history->createStandardContextMenu());
+    QStringList items;
+    for (QAction* item : menu->actions())
+        items.push_back(item->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
+    EXPECT_TRUE(items.contains(QStringLiteral("Копировать"))) << items.join(u'|').toStdString();
 }
