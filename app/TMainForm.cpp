@@ -2,8 +2,10 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MessageBoxPrompts.h"
+#include "app/PageControlStyle.h"
 #include "app/PatternProbe.h"
-#include "parcels/DaysInTransit.h"
+#include "app/QtTranslations.h"
+#include "store/DaysInTransit.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
 #include "parcels/Tahoma.h"
@@ -32,6 +34,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 // Resources of a static library are registered by hand; Q_INIT_RESOURCE must stand outside
 // any namespace.
@@ -133,15 +138,23 @@ QString savedTrackingPage()
     return QString::fromUtf8(file.readAll());
 }
 
-// The text of a dialog field as the store keeps it. A character the code page lacks would come
-// back as "?", so such a value is refused like any other that cannot be stored as typed.
-std::string storableText(const QLineEdit* field)
+// The box for dialog fields that hold characters the code page lacks: it names them, so that the
+// user can replace them and save again. Invisible ones are named by their code.
+QString unstorableCharactersText(const QStringList& characters)
 {
-    const QString text = field->text();
-    std::string bytes = toCp1251(text);
-    if (fromCp1251(bytes) != text)
-        throw ESQLiteException("A text value holds a character the code page lacks and cannot be stored");
-    return bytes;
+    constexpr qsizetype kNamed = 10;
+    QStringList named;
+    for (qsizetype i = 0; i < std::min(characters.size(), kNamed); ++i) {
+        const QString& character = characters.at(i);
+        const bool visible = character.size() == 2 || (character.at(0).isPrint() && !character.at(0).isSpace());
+        named.push_back(visible
+                            ? QStringLiteral("«%1»").arg(character)
+                            : QStringLiteral("U+%1").arg(character.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper());
+    }
+    QString list = named.join(QStringLiteral(", "));
+    if (characters.size() > kNamed)
+        list += QStringLiteral(" и другие");
+    return QStringLiteral("Нельзя сохранить знаки: %1. Замените или удалите их.").arg(list);
 }
 
 // The history text keeps its CR LF line breaks; the view shows one line per event.
@@ -163,6 +176,8 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 {
     initKurierixResources();
     tahoma::registerFonts();
+    // Qt's standard buttons and menus in this window and its boxes speak Russian like the rest.
+    QtTranslations::installRussian();
     createControls();
     wireHandlers();
     FormCreate();
@@ -185,6 +200,9 @@ void TMainForm::createControls()
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(0, 0, 945, 761);
+    auto* pageStyle = new PageControlStyle;
+    pageStyle->setParent(PageControl1);
+    PageControl1->setStyle(pageStyle);
     PageControl1->tabBar()->setFont(tahoma::font(tahoma::k12pt));
 
     createProgramPage();
@@ -300,8 +318,10 @@ void TMainForm::createBrowserPage()
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
     const int index = PageControl1->addTab(TabSheet3, QString());
-    // The page hosts the tracking browser; the user never reaches it.
+    // The page hosts the tracking browser; the user never reaches it. A hidden tab is still
+    // taken by Ctrl+Tab unless it is disabled too; the page itself stays enabled for the browser.
     PageControl1->setTabVisible(index, false);
+    PageControl1->tabBar()->setTabEnabled(index, false);
     WebBrowser1 = new QWidget(TabSheet3);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(5, 16, 300, 505);
@@ -319,15 +339,14 @@ void TMainForm::createPopupMenu()
     N3 = makeAction(PopupMenu1, "N3", QStringLiteral("Удалить посылку"));
     New = makeAction(PopupMenu1, "New", QStringLiteral("Создание"));
     New->setVisible(false);
-    StringGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void TMainForm::wireHandlers()
 {
     connect(StringGrid2, &ParcelGrid::gridClicked, this, &TMainForm::StringGrid2Click);
-    connect(StringGrid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    connect(StringGrid2, &ParcelGrid::menuRequested, this, [this](const QPoint& globalPosition) {
         if (!menuRefused())
-            PopupMenu1->popup(StringGrid2->viewport()->mapToGlobal(position));
+            PopupMenu1->popup(globalPosition);
     });
     connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
     connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
@@ -407,6 +426,7 @@ void TMainForm::RefreshGrid()
     runGuarded([this] {
         if (m_closed)
             return;
+        const bool revealAdded = std::exchange(m_revealAddedParcel, false);
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
@@ -416,6 +436,10 @@ void TMainForm::RefreshGrid()
         } catch (...) {
             m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"));
         }
+        // The parcel just added is the last row: the list comes in rowid order, and a new row
+        // gets the highest rowid. The selection stays where it was.
+        if (revealAdded)
+            StringGrid2->scrollToRow(StringGrid2->parcelRowCount());
     });
 }
 
@@ -483,13 +507,14 @@ void TMainForm::showParcelDialog(const QString& mode)
     });
 }
 
-void TMainForm::loadForEditing(TFm_Track& dialog)
+bool TMainForm::loadForEditing(TFm_Track& dialog)
 {
+    m_editedRowId.clear();
+    // Without a parcel row there is nothing to load, and a later save writes nothing.
+    if (StringGrid2->selectedRow() == 0)
+        return true;
     try {
         m_editedRowId = StringGrid2->selectedParcelId();
-        // Without a parcel row there is nothing to load, and a later save writes nothing.
-        if (m_editedRowId.empty())
-            return;
         if (!m_store)
             throw ESQLiteException("The database is not open");
         std::shared_ptr<TSQLiteTable> table = m_store->parcel(m_editedRowId);
@@ -500,34 +525,44 @@ void TMainForm::loadForEditing(TFm_Track& dialog)
             dialog.Edit_Title->setText(fromCp1251(table->FieldText("s_title")));
             dialog.Edit_Komment->setText(fromCp1251(table->FieldText("s_comments")));
         }
+        return true;
     } catch (...) {
         m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"));
+        return false;
     }
 }
 
-void TMainForm::writeFromDialog(TFm_Track& dialog)
+bool TMainForm::writeFromDialog(TFm_Track& dialog)
 {
-    if (dialog.DialogMode == QLatin1String("new")) {
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            m_store->insert(storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
-                            storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
-        } catch (...) {
-            m_prompts->showError(QStringLiteral("Ошибка - Во время добавление данных возникла"));
-        }
-    } else if (dialog.DialogMode == QLatin1String("edit")) {
-        if (m_editedRowId.empty())
-            return;
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            m_store->edit(m_editedRowId, storableText(dialog.Edit_Track), storableText(dialog.Edit_Shop),
-                          storableText(dialog.Edit_Title), storableText(dialog.Edit_Komment));
-        } catch (...) {
-            m_prompts->showError(QStringLiteral("Ошибка - Во время сохранения измененных данных"));
-        }
+    const bool adding = dialog.DialogMode == QLatin1String("new");
+    const bool editing = dialog.DialogMode == QLatin1String("edit");
+    if (!adding && !(editing && !m_editedRowId.empty()))
+        return true;
+
+    const QStringList fields = {dialog.Edit_Track->text(), dialog.Edit_Shop->text(), dialog.Edit_Title->text(),
+                                dialog.Edit_Komment->text()};
+    const QStringList unstorable = charactersOutsideCp1251(fields.join(QLatin1Char('\n')));
+    if (!unstorable.isEmpty()) {
+        m_prompts->showError(unstorableCharactersText(unstorable));
+        return false;
     }
+
+    try {
+        if (!m_store)
+            throw ESQLiteException("The database is not open");
+        if (adding) {
+            m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                            toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+            m_revealAddedParcel = true;
+        } else {
+            m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
+                          toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+        }
+    } catch (...) {
+        m_prompts->showError(adding ? QStringLiteral("Ошибка - Во время добавление данных возникла")
+                                    : QStringLiteral("Ошибка - Во время сохранения измененных данных"));
+    }
+    return true;
 }
 
 void TMainForm::runGuarded(const std::function<void()>& body)

@@ -122,8 +122,8 @@ public:
     bool stopRequested() const override;
 
     // ParcelEditor
-    void loadForEditing(TFm_Track& dialog) override;
-    void writeFromDialog(TFm_Track& dialog) override;
+    bool loadForEditing(TFm_Track& dialog) override;
+    bool writeFromDialog(TFm_Track& dialog) override;
     void runGuarded(const std::function<void()>& body) override;
 
 protected:
@@ -156,6 +156,8 @@ private:
     TFm_Track* m_parcelDialog = nullptr;
     std::string m_editedRowId;
 
+    // Set by an add, so that the refresh after it scrolls the new parcel into view.
+    bool m_revealAddedParcel = false;
     bool m_startupFailed = false;
     bool m_checkRunning = false;
     bool m_stopRequested = false;

@@ -12,10 +12,14 @@ class ParcelEditor
 public:
     virtual ~ParcelEditor() = default;
 
-    // Fills the dialog's fields from the selected parcel (dialog mode "edit").
-    virtual void loadForEditing(TFm_Track& dialog) = 0;
-    // Inserts or updates the parcel from the dialog's fields, by the dialog mode.
-    virtual void writeFromDialog(TFm_Track& dialog) = 0;
+    // Fills the dialog's fields from the selected parcel (dialog mode "edit"). False when the
+    // load failed: the user has been told, and the dialog is not shown, so that a save cannot
+    // write empty fields over the parcel.
+    virtual bool loadForEditing(TFm_Track& dialog) = 0;
+    // Inserts or updates the parcel from the dialog's fields, by the dialog mode. False when
+    // nothing was written because a field holds characters the store cannot keep: the user has
+    // been told, and the dialog stays open with what was typed.
+    virtual bool writeFromDialog(TFm_Track& dialog) = 0;
     virtual void refreshGrid() = 0;
     virtual void runGuarded(const std::function<void()>& body) = 0;
 };

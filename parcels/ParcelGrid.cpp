@@ -1,21 +1,25 @@
 #include "parcels/ParcelGrid.h"
 
-#include "parcels/DaysInTransit.h"
+#include "store/DaysInTransit.h"
 #include "parcels/Tahoma.h"
 #include "store/Cp1251.h"
 #include "store/SQLiteTable.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
+#include <exception>
 
 namespace {
 
@@ -44,6 +48,12 @@ void drawCellText(QPainter* painter, const QRect& rect, const QString& text)
     painter->drawText(QPoint(rect.left() + kTextIndent, baseline), text);
 }
 
+// One line per cell, as the grid always drew it: line breaks in a status show as blanks.
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -53,9 +63,7 @@ public:
     {
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
-        // One line per cell, as the grid always drew it: line breaks in a status show as blanks.
-        QString text = cell.text;
-        text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QString text = oneLine(cell.text);
         cell.text.clear();
         cell.state &= ~QStyle::State_HasFocus;
         const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
@@ -69,6 +77,30 @@ public:
                                                                                         : QPalette::Text));
         drawCellText(painter, cell.rect, text);
         painter->restore();
+    }
+
+    // The columns keep their widths, so a text cut at the cell's edge (an id from 1000, a long
+    // status) is shown whole as the cell's tooltip; a text that fits has none.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const int needed = kTextIndent + QFontMetrics(cell.font).horizontalAdvance(oneLine(cell.text));
+        if (needed <= cell.rect.width()) {
+            QToolTip::hideText();
+            event->ignore();
+            return false;
+        }
+        QString text = cell.text;
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        // Shown as the plain text it is, even when it looks like markup.
+        if (Qt::mightBeRichText(text))
+            text = Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+        QToolTip::showText(event->globalPos(), text, view->viewport(), cell.rect);
+        return true;
     }
 };
 
@@ -139,6 +171,19 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
         columns->resizeSection(c, kColumnWidths[std::size_t(c)]);
     }
     writeHeader();
+
+    // The right button asks for the owner's menu wherever it lands on the grid: the rows, the
+    // title row and the scroll bar, whose own menu ("Scroll here", "Top", ...) is not offered.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { emit menuRequested(viewport()->mapToGlobal(at)); });
+    columns->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(columns, &QWidget::customContextMenuRequested, this,
+            [this, columns](const QPoint& at) { emit menuRequested(columns->viewport()->mapToGlobal(at)); });
+    QScrollBar* bar = verticalScrollBar();
+    bar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(bar, &QWidget::customContextMenuRequested, this,
+            [this, bar](const QPoint& at) { emit menuRequested(bar->mapToGlobal(at)); });
 }
 
 void ParcelGrid::writeHeader()
@@ -168,10 +213,10 @@ void ParcelGrid::setCell(int tableRow, int column, const QString& text)
     cell->setText(text);
 }
 
-void ParcelGrid::clearCells(int fromTableRow, int fromColumn)
+void ParcelGrid::clearRowsFrom(int fromTableRow)
 {
     for (int r = fromTableRow; r < rowCount(); ++r) {
-        for (int c = (r == fromTableRow ? fromColumn : 0); c < kColumnCount; ++c)
+        for (int c = 0; c < kColumnCount; ++c)
             setCell(r, c, QString());
     }
 }
@@ -189,34 +234,35 @@ void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& 
     }
     writeHeader();
 
-    int row = 0;
-    int column = 0;
-    try {
-        while (!table.AtEnd() && row < rows) {
-            column = 0;
-            setCell(row, 0, fromCp1251(table.FieldText("id")));
-            column = 1;
-            const std::string date = table.FieldText("s_date");
-            setCell(row, 1, date.empty() ? QString() : QString::number(daysInTransit(date, now, locale)));
-            column = 2;
-            setCell(row, 2, fromCp1251(table.FieldText("s_track")));
-            column = 3;
-            setCell(row, 3, fromCp1251(table.FieldText("s_status")));
-            column = 4;
-            setCell(row, 4, fromCp1251(table.FieldText("s_shop")));
-            column = 5;
-            setCell(row, 5, fromCp1251(table.FieldText("s_title")));
-            table.NextRow();
-            ++row;
-            column = 0;
+    // A field or a date that cannot be read leaves its one cell empty: every other cell of every
+    // row is still written, so no parcel vanishes from the list and no row is left without its
+    // id. The first failure is raised once the grid is complete.
+    std::exception_ptr firstFailure;
+    const auto read = [&firstFailure](auto&& text) -> QString {
+        try {
+            return text();
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+            return QString();
         }
-    } catch (...) {
-        // Nothing below the failing cell may keep text from an earlier refresh: it could show
-        // another parcel's data on this parcel's row.
-        clearCells(row, column);
-        throw;
+    };
+    int row = 0;
+    for (; !table.AtEnd() && row < rows; ++row) {
+        setCell(row, 0, read([&] { return fromCp1251(table.FieldText("id")); }));
+        setCell(row, 1, read([&] {
+                    const std::string date = table.FieldText("s_date");
+                    return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
+                }));
+        setCell(row, 2, read([&] { return fromCp1251(table.FieldText("s_track")); }));
+        setCell(row, 3, read([&] { return fromCp1251(table.FieldText("s_status")); }));
+        setCell(row, 4, read([&] { return fromCp1251(table.FieldText("s_shop")); }));
+        setCell(row, 5, read([&] { return fromCp1251(table.FieldText("s_title")); }));
+        table.NextRow();
     }
-    clearCells(row, 0);
+    clearRowsFrom(row);
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
 }
 
 int ParcelGrid::parcelRowCount() const
@@ -235,6 +281,15 @@ void ParcelGrid::setSelectedRow(int row)
     if (row < 1 || row > rowCount())
         return;
     setCurrentCell(row - 1, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ParcelGrid::scrollToRow(int row)
+{
+    if (row < 1 || row > rowCount())
+        return;
+    // Right after a refresh that added rows the scroll range is not updated yet.
+    executeDelayedItemsLayout();
+    scrollTo(model()->index(row - 1, 0), QAbstractItemView::EnsureVisible);
 }
 
 std::string ParcelGrid::selectedParcelId() const

@@ -15,7 +15,8 @@ class TSQLiteTable;
 //
 // Exactly one whole parcel row is selected whenever there are parcel rows. A left click, the
 // keyboard and the mouse wheel (one row per step) move the selection and raise gridClicked();
-// the right button leaves the selection alone.
+// the right button leaves the selection alone and raises menuRequested(). A cell whose text is
+// cut at its edge shows the whole text as its tooltip.
 class ParcelGrid : public QTableWidget
 {
     Q_OBJECT
@@ -28,14 +29,16 @@ public:
     // Rewrites the grid from `table`, walking its cursor from the current row to the end: one
     // parcel row per result row, the days in transit counted from `now`. The selected row keeps
     // its position (the last row when that position is gone; the first row when the grid had no
-    // rows). Throws on the first field that cannot be read or date that cannot be read: the rows
-    // written so far stay, the cells not yet written are left empty.
+    // rows). A field or date that cannot be read leaves its cell empty and the rest is written
+    // all the same; the first such failure is then thrown.
     void fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale);
 
     int parcelRowCount() const;
     // 1..parcelRowCount(), or 0 when no parcel row is selected.
     int selectedRow() const;
     void setSelectedRow(int row);
+    // Scrolls parcel row `row` into view without moving the selection.
+    void scrollToRow(int row);
     // The text of column 0 of the selected row (Windows-1251); empty when no parcel row is selected.
     std::string selectedParcelId() const;
     // The text of one cell; row 0 is the title row.
@@ -43,6 +46,8 @@ public:
 
 signals:
     void gridClicked();
+    // A right click (or the menu key) on the rows, the title row or the scroll bar, at `globalPosition`.
+    void menuRequested(const QPoint& globalPosition);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -57,7 +62,7 @@ protected:
 private:
     void writeHeader();
     void setCell(int tableRow, int column, const QString& text);
-    void clearCells(int fromTableRow, int fromColumn);
+    void clearRowsFrom(int fromTableRow);
 
     int m_wheelRemainder = 0;
 };

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 #include <limits>
 
@@ -107,7 +106,7 @@ void TFm_Track::clearFields()
     Edit_Komment->clear();
 }
 
-void TFm_Track::FormShow()
+bool TFm_Track::FormShow()
 {
     if (DialogMode == QLatin1String("new")) {
         clearFields();
@@ -116,16 +115,19 @@ void TFm_Track::FormShow()
         Button1->setText(QStringLiteral("Добавить"));
     } else if (DialogMode == QLatin1String("edit")) {
         clearFields();
-        m_editor.loadForEditing(*this);
+        if (!m_editor.loadForEditing(*this))
+            return false;
         Edit_Track->setFocus(Qt::OtherFocusReason);
         GroupBox1->setTitle(QStringLiteral("Изменить посылку"));
         Button1->setText(QStringLiteral("Сохранить"));
     }
+    return true;
 }
 
 void TFm_Track::Button1Click()
 {
-    m_editor.writeFromDialog(*this);
+    if (!m_editor.writeFromDialog(*this))
+        return;
     m_editor.refreshGrid();
     accept();
 }
@@ -135,12 +137,15 @@ void TFm_Track::Button2Click()
     reject();
 }
 
-void TFm_Track::showEvent(QShowEvent* event)
+int TFm_Track::exec()
 {
-    QDialog::showEvent(event);
-    // A restore from the task bar is no new showing.
-    if (!event->spontaneous())
-        m_editor.runGuarded([this] { FormShow(); });
+    // Prepared before it becomes visible, so that a dialog whose parcel could not be loaded is
+    // never seen at all.
+    bool show = false;
+    m_editor.runGuarded([this, &show] { show = FormShow(); });
+    if (!show)
+        return QDialog::Rejected;
+    return QDialog::exec();
 }
 
 void TFm_Track::keyPressEvent(QKeyEvent* event)

@@ -33,12 +33,16 @@ public:
     // "new" or "edit", set by the main window before each showing; compared exactly.
     QString DialogMode;
 
-    void FormShow();
+    // Prepares the fields and captions by the dialog mode; false when the dialog must not be
+    // shown (its load for editing failed).
+    bool FormShow();
     void Button1Click();
     void Button2Click();
 
+    // Every showing: FormShow first, then the dialog modally, unless FormShow refused.
+    int exec() override;
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

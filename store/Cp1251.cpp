@@ -1,5 +1,7 @@
 #include "Cp1251.h"
 
+#include <QSet>
+
 #include <array>
 #include <unordered_map>
 
@@ -99,4 +101,23 @@ std::string upperCp1251(std::string_view bytes)
             byte = encoded;
     }
     return out;
+}
+
+QStringList charactersOutsideCp1251(const QString& text)
+{
+    QStringList found;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QString character(text.at(i));
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            character += text.at(++i);
+        char byte;
+        if (character.size() == 1 && encodeChar(character.at(0).unicode(), byte))
+            continue;
+        if (!seen.contains(character)) {
+            seen.insert(character);
+            found.push_back(character);
+        }
+    }
+    return found;
 }

@@ -1,6 +1,9 @@
 #include "ParcelStore.h"
 
+#include <charconv>
 #include <filesystem>
+#include <initializer_list>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -8,14 +11,26 @@ namespace {
 // Values travel as bound parameters, so a value that reads like a column name ("id",
 // "s_track", "rowid") is still stored as the text given. A double quote or a NUL byte is
 // refused as before: such a value was never storable and must not be half-written.
-void checkValues(const std::vector<std::string>& values)
+void checkValues(std::initializer_list<std::string_view> values)
 {
-    for (const std::string& value : values) {
-        if (value.find('"') != std::string::npos)
+    for (const std::string_view value : values) {
+        if (value.find('"') != std::string_view::npos)
             throw ESQLiteException("A text value holds a double quote and cannot be stored");
-        if (value.find('\0') != std::string::npos)
+        if (value.find('\0') != std::string_view::npos)
             throw ESQLiteException("A text value holds a NUL character and cannot be stored");
     }
+}
+
+// An id names a parcel only as a whole decimal number. An empty grid cell, or "1 OR 1=1" in a
+// file whose id column another tool declared TEXT, names none: no statement is sent for it.
+std::int64_t parcelId(const std::string& id)
+{
+    std::int64_t value = 0;
+    const char* end = id.data() + id.size();
+    const auto [stop, error] = std::from_chars(id.data(), end, value);
+    if (id.empty() || error != std::errc() || stop != end)
+        throw ESQLiteException("The parcel id \"" + id + "\" is not a whole decimal number");
+    return value;
 }
 
 bool fileExists(const std::string& fileName)
@@ -76,9 +91,9 @@ std::string ParcelStore::listSql()
     return "SELECT * FROM tracks";
 }
 
-std::string ParcelStore::parcelSql(const std::string& id)
+std::string ParcelStore::parcelSql()
 {
-    return "SELECT * FROM tracks WHERE id=" + id;
+    return "SELECT * FROM tracks WHERE id=?1";
 }
 
 std::string ParcelStore::insertSql()
@@ -87,29 +102,28 @@ std::string ParcelStore::insertSql()
            + ")";
 }
 
-std::string ParcelStore::editSql(const std::string& id)
+std::string ParcelStore::editSql()
 {
     return std::string("UPDATE tracks SET") + " s_track=?1," + " s_shop=?2," + " s_title=?3," + " s_comments=?4"
-           + " WHERE id=" + id;
+           + " WHERE id=?5";
 }
 
-std::string ParcelStore::deleteSql(const std::string& id)
+std::string ParcelStore::deleteSql()
 {
-    return "DELETE FROM tracks WHERE id=" + id;
+    return "DELETE FROM tracks WHERE id=?1";
 }
 
-std::string ParcelStore::checkResultSql(const std::string& id)
+std::string ParcelStore::checkResultSql()
 {
-    return std::string("UPDATE tracks SET") + " s_status=?1," + " s_date=?2," + " s_trackfull=?3" + " WHERE id="
-           + id;
+    return std::string("UPDATE tracks SET") + " s_status=?1," + " s_date=?2," + " s_trackfull=?3" + " WHERE id=?4";
 }
 
-std::string ParcelStore::noInformationSql(const std::string& id)
+std::string ParcelStore::noInformationSql()
 {
     // "Пока, нет информации!" in the program's Windows-1251 text.
     static const std::string noInformation =
         "\xCF\xEE\xEA\xE0, \xED\xE5\xF2 \xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8!";
-    return std::string("UPDATE tracks SET") + " s_status=" + "\"" + noInformation + "\"" + " WHERE id=" + id;
+    return std::string("UPDATE tracks SET") + " s_status=" + "\"" + noInformation + "\"" + " WHERE id=?1";
 }
 
 std::unique_ptr<TSQLiteTable> ParcelStore::listAll()
@@ -119,39 +133,36 @@ std::unique_ptr<TSQLiteTable> ParcelStore::listAll()
 
 std::unique_ptr<TSQLiteTable> ParcelStore::parcel(const std::string& id)
 {
-    return database().Query(parcelSql(id));
+    return database().Query(parcelSql(), {parcelId(id)});
 }
 
 void ParcelStore::insert(const std::string& track, const std::string& shop, const std::string& title,
                          const std::string& comment)
 {
-    const std::vector<std::string> values{track, shop, title, comment};
-    checkValues(values);
-    database().Execute(insertSql(), values);
+    checkValues({track, shop, title, comment});
+    database().Execute(insertSql(), {track, shop, title, comment});
 }
 
 void ParcelStore::edit(const std::string& id, const std::string& track, const std::string& shop,
                        const std::string& title, const std::string& comment)
 {
-    const std::vector<std::string> values{track, shop, title, comment};
-    checkValues(values);
-    database().Execute(editSql(id), values);
+    checkValues({track, shop, title, comment});
+    database().Execute(editSql(), {track, shop, title, comment, parcelId(id)});
 }
 
 void ParcelStore::remove(const std::string& id)
 {
-    database().Execute(deleteSql(id));
+    database().Execute(deleteSql(), {parcelId(id)});
 }
 
 void ParcelStore::storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
                                    const std::string& history)
 {
-    const std::vector<std::string> values{status, date, history};
-    checkValues(values);
-    database().Execute(checkResultSql(id), values);
+    checkValues({status, date, history});
+    database().Execute(checkResultSql(), {status, date, history, parcelId(id)});
 }
 
 void ParcelStore::storeNoInformation(const std::string& id)
 {
-    database().Execute(noInformationSql(id));
+    database().Execute(noInformationSql(), {parcelId(id)});
 }

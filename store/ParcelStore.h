@@ -36,7 +36,10 @@ public:
 
     // "SELECT * FROM tracks": every parcel, in ascending id.
     std::unique_ptr<TSQLiteTable> listAll();
-    // "SELECT * FROM tracks WHERE id=<id>".
+
+    // The operations on one parcel take its id as the grid and the row snapshot hold it:
+    // decimal text (Windows-1251). It is bound as an integer; an id that is not a whole
+    // decimal number names no parcel, so nothing is sent and ESQLiteException is raised.
     std::unique_ptr<TSQLiteTable> parcel(const std::string& id);
 
     void insert(const std::string& track, const std::string& shop, const std::string& title,
@@ -48,15 +51,17 @@ public:
                           const std::string& date, const std::string& history);
     void storeNoInformation(const std::string& id);
 
-    // The statement texts, for tests and for anyone who reads the database by hand.
+    // The statement texts, for tests and for anyone who reads the database by hand. Values
+    // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the
+    // id last.
     static std::string createTableSql();
     static std::string listSql();
-    static std::string parcelSql(const std::string& id);
+    static std::string parcelSql();
     static std::string insertSql();
-    static std::string editSql(const std::string& id);
-    static std::string deleteSql(const std::string& id);
-    static std::string checkResultSql(const std::string& id);
-    static std::string noInformationSql(const std::string& id);
+    static std::string editSql();
+    static std::string deleteSql();
+    static std::string checkResultSql();
+    static std::string noInformationSql();
 
 private:
     std::unique_ptr<TSQLiteDatabase> m_db;

@@ -49,8 +49,7 @@ void TSQLiteDatabase::raiseStatementError(const char* context, const std::string
     throw ESQLiteException(context);
 }
 
-TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql,
-                                                    const std::vector<std::string>& values)
+TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql, const std::vector<SQLiteValue>& values)
 {
     if (!m_db)
         throw ESQLiteException("Database is not open");
@@ -66,12 +65,18 @@ TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql,
     if (sqlite3_bind_parameter_count(statement.get()) != static_cast<int>(values.size()))
         throw ESQLiteException("Wrong number of values for SQL statement \"" + sql + "\"");
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::string& value = values[i];
-        if (value.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-            throw ESQLiteException("Value too long for SQL statement \"" + sql + "\"");
-        if (sqlite3_bind_text(statement.get(), static_cast<int>(i + 1), value.data(),
-                              static_cast<int>(value.size()), SQLITE_TRANSIENT)
-            != SQLITE_OK)
+        const int slot = static_cast<int>(i + 1);
+        int bound = SQLITE_OK;
+        if (const auto* number = std::get_if<std::int64_t>(&values[i])) {
+            bound = sqlite3_bind_int64(statement.get(), slot, *number);
+        } else {
+            const std::string& text = std::get<std::string>(values[i]);
+            if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+                throw ESQLiteException("Value too long for SQL statement \"" + sql + "\"");
+            bound =
+                sqlite3_bind_text(statement.get(), slot, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
+        if (bound != SQLITE_OK)
             raiseStatementError("Error executing SQL", sql);
     }
     return statement;
@@ -82,7 +87,7 @@ void TSQLiteDatabase::Execute(const std::string& sql)
     Execute(sql, {});
 }
 
-void TSQLiteDatabase::Execute(const std::string& sql, const std::vector<std::string>& values)
+void TSQLiteDatabase::Execute(const std::string& sql, const std::vector<SQLiteValue>& values)
 {
     Statement statement = prepare(sql, values);
     if (sqlite3_step(statement.get()) != SQLITE_DONE)
@@ -94,8 +99,7 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql)
     return Query(sql, {});
 }
 
-std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql,
-                                                     const std::vector<std::string>& values)
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql, const std::vector<SQLiteValue>& values)
 {
     Statement statement = prepare(sql, values);
     auto table = std::make_unique<TSQLiteTable>();

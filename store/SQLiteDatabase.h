@@ -2,12 +2,18 @@
 
 #include "store/SQLiteTable.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
+
+// A value bound to one statement parameter: text (Windows-1251 bytes, stored as given) or a
+// 64-bit integer.
+using SQLiteValue = std::variant<std::string, std::int64_t>;
 
 // One open connection to one SQLite database file. Text goes to SQLite as the program's
 // Windows-1251 bytes and comes back as the same bytes: nothing is converted to UTF-8.
@@ -29,14 +35,14 @@ public:
 
     // Runs the first statement of `sql`, which must return no rows.
     void Execute(const std::string& sql);
-    // As Execute, with `values` bound as text to the statement's parameters ?1, ?2, ...
-    // so that a value is always stored as the text given.
-    void Execute(const std::string& sql, const std::vector<std::string>& values);
+    // As Execute, with `values` bound to the statement's parameters ?1, ?2, ... so that a text
+    // is always stored as the text given and an integer is never read as part of the statement.
+    void Execute(const std::string& sql, const std::vector<SQLiteValue>& values);
 
     // Runs the first statement of `sql` and copies all its rows.
     std::unique_ptr<TSQLiteTable> Query(const std::string& sql);
-    // As Query, with `values` bound as text to the statement's parameters.
-    std::unique_ptr<TSQLiteTable> Query(const std::string& sql, const std::vector<std::string>& values);
+    // As Query, with `values` bound to the statement's parameters.
+    std::unique_ptr<TSQLiteTable> Query(const std::string& sql, const std::vector<SQLiteValue>& values);
 
     // Whether the database holds a table of that name, ignoring the case of ASCII letters.
     bool HasTable(const std::string& tableName);
@@ -49,7 +55,7 @@ private:
     };
     using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
-    Statement prepare(const std::string& sql, const std::vector<std::string>& values);
+    Statement prepare(const std::string& sql, const std::vector<SQLiteValue>& values);
     [[noreturn]] void raiseStatementError(const char* context, const std::string& sql) const;
 
     struct Closer {

@@ -1,10 +1,14 @@
-// The parcel grid in the window: refresh, selection, the history view, days in transit and
-// deleting through the context menu.
+// The parcel grid in the window: refresh, selection, the history view, days in transit,
+// deleting through the context menu, and the menu, tooltips and scrolling around the cells.
 #include "AppTestHarness.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 using apptest::cp;
@@ -248,37 +252,39 @@ TEST(ParcelGridFlow, DaysInTransitCountWholeDaysBothWays)
     EXPECT_EQ(h.db().rows()[0].at("s_date"), Field("2013-03-31 12:01:00"));
 }
 
-TEST(ParcelGridFlow, AnUnreadableDateStopsEveryRefreshAtItsRow)
+TEST(ParcelGridFlow, AnUnreadableDateLeavesOnlyItsDaysCellEmptyAndEveryRowUsable)
 {
     Harness h;
     h.db().create();
-    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:00:00");
-    h.db().addParcel("B", "S", "T", {}, std::nullopt, "2013-13-45 12:30:00"); // passes the page's test, is no date
-    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-03-30 12:00:00");
+    h.db().addParcel("A", "S", "T", {}, std::nullopt, "2013-03-31 12:00:00", "history A");
+    // Both pass the page's date test and are no date.
+    h.db().addParcel("B", "S", "T", {}, std::nullopt, "32.13.2013 25:61:00", "history B");
+    h.db().addParcel("C", "S", "T", {}, std::nullopt, "2013-13-45 12:30:00", "history C");
+    h.db().addParcel("D", "S", "T", {}, std::nullopt, "2013-03-30 12:00:00", "history D");
     TMainForm& window = h.start();
 
+    // One box for the refresh, and every other cell written.
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
-    ASSERT_EQ(h.grid().parcelRowCount(), 3);
-    EXPECT_EQ(h.grid().cellText(1, 2), QStringLiteral("A"));
-    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("1"));
-    // The failing row keeps its id, so the user can still select and delete it.
-    EXPECT_EQ(h.grid().cellText(2, 0), QStringLiteral("2"));
-    EXPECT_EQ(h.grid().cellText(2, 2), QString());
-    EXPECT_EQ(h.grid().cellText(3, 0), QString());
-    EXPECT_EQ(h.grid().cellText(3, 2), QString());
+    ASSERT_EQ(h.grid().parcelRowCount(), 4);
+    const std::vector<QString> days = {QStringLiteral("1"), QString(), QString(), QStringLiteral("2")};
+    for (int row = 1; row <= 4; ++row) {
+        EXPECT_EQ(h.grid().cellText(row, 0), QString::number(row));
+        EXPECT_EQ(h.grid().cellText(row, 1), days[std::size_t(row - 1)]);
+        EXPECT_EQ(h.grid().cellText(row, 2), QString(QChar(u'A' + row - 1)));
+        EXPECT_EQ(h.grid().cellText(row, 4), QStringLiteral("S"));
+    }
 
+    // Every row shows its history, and the row below the bad ones can be deleted.
     h.prompts.clear();
-    window.RefreshGrid();
-    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kRefreshFailed});
-
-    h.prompts.clear();
-    h.clickRow(2);
+    for (int row = 1; row <= 4; ++row) {
+        h.clickRow(row);
+        EXPECT_EQ(h.history(), QStringLiteral("history %1\n").arg(QChar(u'A' + row - 1)));
+    }
+    EXPECT_TRUE(h.prompts.shown().empty());
     h.prompts.answerNext(Prompts::Button::Yes);
     window.N3->trigger();
-    EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(h.boxTexts(), std::vector<QString>{QStringLiteral("Удалить выбранную запись?")});
-    EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("C"));
-    EXPECT_EQ(h.grid().cellText(2, 1), QStringLiteral("2"));
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kRefreshFailed}));
 }
 
 TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
@@ -298,4 +304,101 @@ TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
     EXPECT_EQ(h.grid().cellText(2, 3), QStringLiteral("checked"));
     EXPECT_EQ(h.grid().cellText(2, 4), QString());
     EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+}
+
+TEST(ParcelGridFlow, TheTitleRowAndTheScrollBarOpenTheGridsMenuForTheSelectedRow)
+{
+    Harness h;
+    seed(h, 30);
+    TMainForm& window = h.start();
+    h.grid().setSelectedRow(3);
+    QHeaderView* titles = h.grid().horizontalHeader();
+    QScrollBar* bar = h.grid().verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+
+    for (QWidget* target : {titles->viewport(), static_cast<QWidget*>(bar)}) {
+        const QPoint at(5, 5);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &menuEvent);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
+        // No other menu (the scroll bar's own "Scroll here", "Top", ...) is open beside it.
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            EXPECT_TRUE(widget == window.PopupMenu1 || !qobject_cast<QMenu*>(widget) || !widget->isVisible());
+        window.PopupMenu1->hide();
+        EXPECT_EQ(h.grid().selectedRow(), 3);
+    }
+}
+
+TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndColumnsKeepTheirWidths)
+{
+    Harness h;
+    h.db().create();
+    const QString status = QStringLiteral("Вручено адресату в отделении связи 220030 Минск, ул. Независимости");
+    h.db().exec("INSERT INTO tracks (id, s_track, s_status) VALUES (7, 'RR7', 'ok')");
+    h.db().exec("INSERT INTO tracks (id, s_track, s_status) VALUES (1000, 'RR1000', ?1)",
+                {testsupport::cp1251(status)});
+    h.start();
+    const auto tooltipAt = [&](int row, int column) {
+        QHelpEvent help(QEvent::ToolTip, h.rowCentre(row, column),
+                        h.grid().viewport()->mapToGlobal(h.rowCentre(row, column)));
+        QApplication::sendEvent(h.grid().viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+
+    EXPECT_EQ(tooltipAt(1, 0), QString());
+    EXPECT_EQ(tooltipAt(1, 3), QString());
+    EXPECT_EQ(tooltipAt(2, 0), QStringLiteral("1000"));
+    EXPECT_EQ(tooltipAt(2, 3), status);
+    EXPECT_EQ(h.grid().columnWidth(0), 24);
+    EXPECT_EQ(h.grid().columnWidth(3), 260);
+    QToolTip::hideText();
+}
+
+TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
+{
+    Harness h;
+    seed(h, 30);
+    TMainForm& window = h.start();
+    h.inDialog([&] { window.Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("RR31"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    ASSERT_EQ(h.grid().parcelRowCount(), 31);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    const QRect newRow = h.grid().visualRect(h.grid().model()->index(30, 2));
+    EXPECT_TRUE(h.grid().viewport()->rect().contains(newRow)) << newRow.y();
+}
+
+TEST(ParcelGridFlow, TheDeleteQuestionAndTheMemosMenusSpeakRussian)
+{
+    // Real message boxes, in a session whose locale is not Russian.
+    ASSERT_NE(QLocale::system().language(), QLocale::Russian);
+    Harness h;
+    seed(h, 1);
+    MainFormOptions options = h.options();
+    options.prompts = nullptr;
+    TMainForm& window = h.start(options);
+
+    QStringList buttons;
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            buttons.push_back(button->text().remove(QLatin1Char('&')));
+        box->button(QMessageBox::No)->click();
+    });
+    answer.start(0);
+    window.N3->trigger();
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+    EXPECT_EQ(tracks(h).size(), 1u);
+
+    std::unique_ptr<QMenu> menu(window.Memo_history->createStandardContextMenu());
+    QStringList items;
+    for (QAction* item : menu->actions())
+        items.push_back(item->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
+    EXPECT_TRUE(items.contains(QStringLiteral("Копировать"))) << items.join(u'|').toStdString();
 }

@@ -306,19 +306,34 @@ TEST(ParcelDialog, AValueThatNamesAColumnIsStoredAsTheText)
     EXPECT_TRUE(h.prompts.shown().empty());
 }
 
-TEST(ParcelDialog, AFailedLoadShowsItsBoxAndLeavesTheDialogOpenForEditing)
+TEST(ParcelDialog, AFailedLoadShowsItsBoxAndNotTheDialogSoNoSaveCanWipeTheParcel)
 {
     Harness h;
     seedTwoParcels(h);
     TMainForm& window = h.start();
-    // The table goes away behind the window's back.
-    h.db().exec("ALTER TABLE tracks RENAME TO gone");
+    const auto before = h.db().rows();
+    // Another program holds the file while the load reads it, and lets go as the box shows.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    h.prompts.onShow([&](const Prompts::Box&) { sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr); });
 
-    h.inDialog([&] { window.edit->trigger(); },
-               [&](TFm_Track& dialog) {
-                   EXPECT_EQ(h.boxTexts(), std::vector<QString>{kLoadFailed});
-                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
-                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-               });
+    // Were the dialog shown, its empty fields would be saved over the parcel.
+    bool shown = false;
+    QTimer save;
+    save.setSingleShot(true);
+    QObject::connect(&save, &QTimer::timeout, &h.dialog(), [&] {
+        shown = h.dialog().isVisible();
+        if (shown)
+            QTest::mouseClick(h.dialog().Button1, Qt::LeftButton);
+    });
+    save.start(0);
+    window.edit->trigger();
+    h.prompts.onShow(nullptr);
+    sqlite3_close(other);
+
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(h.dialog().isVisible());
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kLoadFailed});
+    EXPECT_EQ(h.db().rows(), before);
 }

@@ -15,6 +15,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using apptest::cp;
 using apptest::Harness;
@@ -164,6 +165,10 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_EQ(window.WebBrowser1->parentWidget(), window.TabSheet3);
     EXPECT_EQ(window.WebBrowser1->geometry(), QRect(5, 16, 300, 505));
     EXPECT_EQ(pages->tabBar()->font().pixelSize(), 16);
+    for (QWidget* page : {window.TabSheet2, window.TabSheet1}) {
+        pages->setCurrentWidget(page);
+        EXPECT_EQ(page->size(), QSize(937, 727)) << page->objectName().toStdString();
+    }
 
     // The grid's frame and columns.
     EXPECT_EQ(h.grid().geometry(), QRect(9, 40, 685, 281));
@@ -219,6 +224,44 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_EQ(window.N3->text(), QStringLiteral("Удалить посылку"));
     EXPECT_EQ(window.New->text(), QStringLiteral("Создание"));
     EXPECT_FALSE(window.New->isVisible());
+}
+
+TEST(Startup, NoKeyOrMouseReachesTheHiddenPage)
+{
+    Harness h;
+    TMainForm& window = h.start();
+    QApplication::setActiveWindow(&window);
+    QTabWidget* pages = window.PageControl1;
+    QTabBar* tabs = pages->tabBar();
+    const auto focused = [&] { return QApplication::focusWidget() ? QApplication::focusWidget() : pages; };
+    const auto wheel = [&](int notches) {
+        const QPoint at = tabs->tabRect(0).center();
+        QWheelEvent event(at, tabs->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(tabs, &event);
+    };
+    const std::vector<std::function<void()>> ways = {
+        [&] { QTest::keyClick(focused(), Qt::Key_Tab); },
+        [&] { QTest::keyClick(focused(), Qt::Key_Tab, Qt::ControlModifier); },
+        [&] { QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); },
+        [&] { QTest::keyClick(focused(), Qt::Key_PageDown, Qt::ControlModifier); },
+        [&] { QTest::keyClick(tabs, Qt::Key_Right); },
+        [&] { QTest::keyClick(tabs, Qt::Key_Left); },
+        [&] { wheel(-1); },
+        [&] { wheel(1); },
+    };
+    // From either page, every way in turn, and each way several times in a row.
+    for (QWidget* start : {window.BitBtn4, window.BitBtn2}) {
+        for (std::size_t way = 0; way < ways.size(); ++way) {
+            pages->setCurrentWidget(start == window.BitBtn4 ? window.TabSheet1 : window.TabSheet2);
+            start->setFocus();
+            for (int again = 0; again < 3; ++again) {
+                ways[way]();
+                ASSERT_NE(pages->currentWidget(), window.TabSheet3)
+                    << start->objectName().toStdString() << " way " << way << " step " << again;
+            }
+        }
+    }
 }
 
 TEST(Startup, ClosingTheWindowReleasesTheStore)

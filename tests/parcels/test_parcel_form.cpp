@@ -26,18 +26,20 @@ public:
     std::vector<std::string> errors;
     bool failWrite = false;
 
-    void loadForEditing(TFm_Track& dialog) override
+    bool loadForEditing(TFm_Track& dialog) override
     {
         calls.push_back("load:" + dialog.Edit_Track->text().toStdString());
         dialog.Edit_Track->setText(QStringLiteral("RR-LOADED"));
         dialog.Edit_Komment->setText(QStringLiteral("stored comment"));
+        return true;
     }
-    void writeFromDialog(TFm_Track& dialog) override
+    bool writeFromDialog(TFm_Track& dialog) override
     {
         calls.push_back("write:" + dialog.DialogMode.toStdString() + ":" + dialog.Edit_Track->text().toStdString() + ":"
                         + dialog.Edit_Komment->text().toStdString());
         if (failWrite)
             throw std::runtime_error("write failed");
+        return true;
     }
     void refreshGrid() override { calls.push_back("refresh"); }
     void runGuarded(const std::function<void()>& body) override

@@ -124,6 +124,43 @@ TEST_F(ParcelStoreTest, ValuesThatNameAColumnAreStoredAsText)
     }
 }
 
+TEST(ParcelStoreIds, AnIdThatIsNoWholeNumberSendsNothingAndChangesNoRow)
+{
+    // Another tool declared the id TEXT; one row's id reads like a statement fragment.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("database.db").toStdString();
+    {
+        TSQLiteDatabase db(path);
+        db.Execute("CREATE TABLE tracks (id TEXT, s_track TEXT, s_trackfull TEXT, s_title TEXT, s_date TEXT,"
+                   " s_status TEXT, s_shop TEXT, s_comments TEXT, i_type INTEGER)");
+        for (const char* id : {"1", "2", "1 OR 1=1"})
+            db.Execute("INSERT INTO tracks (id, s_track) VALUES (?1, 'RR')", {std::string(id)});
+    }
+    ParcelStore store;
+    ASSERT_EQ(store.open(path), ParcelStore::OpenResult::Opened);
+    const auto snapshot = [&] {
+        auto table =
+            store.database().Query("SELECT group_concat(quote(id)||s_track||ifnull(s_status,''), ';') FROM tracks");
+        return table->FieldText(0);
+    };
+    const std::string before = snapshot();
+    for (const std::string& id : {std::string("1 OR 1=1"), std::string(""), std::string("2 "), std::string("0x2"),
+                                  std::string("2.0"), std::string("99999999999999999999")}) {
+        SCOPED_TRACE(id);
+        EXPECT_THROW(store.parcel(id), ESQLiteException);
+        EXPECT_THROW(store.edit(id, "X", "X", "X", "X"), ESQLiteException);
+        EXPECT_THROW(store.remove(id), ESQLiteException);
+        EXPECT_THROW(store.storeCheckResult(id, "s", "d", "h"), ESQLiteException);
+        EXPECT_THROW(store.storeNoInformation(id), ESQLiteException);
+    }
+    EXPECT_EQ(snapshot(), before);
+    // A whole number still names its row, and only that row.
+    store.storeCheckResult("2", "checked", "d", "h");
+    EXPECT_EQ(store.parcel("2")->FieldText("s_status"), "checked");
+    store.remove("1");
+    EXPECT_EQ(snapshot(), "'2'RRchecked;'1 OR 1=1'RR");
+}
+
 TEST_F(ParcelStoreTest, IdsAreNeverReusedAndDuplicatesAreKept)
 {
     m_store.insert("SAME", "", "", "");

@@ -1,4 +1,0 @@
-#pragma once
-
-// Days in transit live in store/, where a program without windows can use them too.
-#include "store/DaysInTransit.h"
