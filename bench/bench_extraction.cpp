@@ -1,6 +1,6 @@
 // Extraction throughput: the saved four-event page (about 8 KB), and a page of 500 events.
 // Each benchmark reports the page bytes scanned per second.
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckRunHost.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 #include "tracking/ReachabilityProbe.h"
 #include "tracking/TrackingPage.h"
 

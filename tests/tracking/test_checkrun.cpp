@@ -4,7 +4,7 @@
 #include "store/ParcelStore.h"
 #include "tracking/CheckRun.h"
 #include "tracking/CheckRunHost.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 #include "tracking/TrackingPage.h"
 
 #include "support/LoopbackPorts.h"

@@ -1,4 +1,4 @@
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
 

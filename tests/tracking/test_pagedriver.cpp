@@ -4,7 +4,7 @@
 #include "tracking/PageDriver.h"
 
 #include "tools/sitedouble/SiteDouble.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
 

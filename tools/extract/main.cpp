@@ -7,7 +7,7 @@
 // each under a header line with its byte count. With --field only that result is written, as the
 // Windows-1251 bytes the program stores, nothing added, so scripts can compare byte for byte.
 #include "store/Cp1251.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include <QByteArray>
 #include <QString>

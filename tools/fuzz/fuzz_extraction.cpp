@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the three extractions and StripTags, and checks what must hold for any
 // page: the results never outgrow what they are made from, and the first-event date is a cell
 // that passes the date-time test.
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
