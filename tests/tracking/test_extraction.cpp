@@ -251,14 +251,14 @@ TEST(ExtractionHostile, ACellLongerThanTheMatchLimitEndsTheScan)
     const std::string longCell(kExtractionMatchLimit * 2, 'l');
     const std::string withShort = resultPage({kDate1, shortCell, "a", kDate2, "b", "c"});
     EXPECT_EQ(ExtractHistory(withShort), kDate1 + " " + shortCell + " a " + kCrLf + kDate2 + " b c ");
-    EXPECT_TRUE(EventTableReadToEnd(withShort));
+    EXPECT_TRUE(ExtractResults(withShort).readWhole);
 
     // The cells before the long one stand; the scan does not go past it, and says so.
     const std::string withLong = resultPage({kDate1, "a", "b", kDate2, longCell, "c", "2013-03-18 10:00:00"});
     EXPECT_EQ(ExtractHistory(withLong), kDate1 + " a b " + kCrLf + kDate2 + " ");
     EXPECT_EQ(ExtractStatus(withLong), kDate1 + " a b " + kCrLf + kDate2 + " ");
     EXPECT_EQ(ExtractFirstEventDate(withLong), kDate1);
-    EXPECT_FALSE(EventTableReadToEnd(withLong));
+    EXPECT_FALSE(ExtractResults(withLong).readWhole);
     // Many openings before one far-away end: the first search gives up, nothing is found.
     std::string openings;
     while (openings.size() < kExtractionMatchLimit * 2)

@@ -83,12 +83,26 @@ bool buildCellTables(Tables& tables)
     return true;
 }
 
-// The compiled cell pattern with its tables, limits and match data. Made for one extraction
-// and released with it; the tables live here because the compiled pattern points into them.
-class CellMatcher
+// The compiled cell pattern with its tables and limits, made once per process: compiling it
+// and building the tables cost more than a scan of a result page. A compiled pattern and a match
+// context that is never changed may be shared by threads; each scan brings its own match data.
+// The tables are built for the locale of the first call, which does not matter: of what they
+// hold, the pattern only uses the white-space class, and that is cut down to the page's own.
+class CellPattern
 {
 public:
-    CellMatcher()
+    static const CellPattern& instance()
+    {
+        static const CellPattern pattern;
+        return pattern;
+    }
+
+    bool ready() const { return m_code && m_matchContext; }
+    const pcre2_code* code() const { return m_code.get(); }
+    pcre2_match_context* matchContext() const { return m_matchContext.get(); }
+
+private:
+    CellPattern()
     {
         const bool ownTables = buildCellTables(m_tables);
         const std::string_view pattern = ownTables ? kCellPattern : kCellPatternExplicitSpace;
@@ -107,7 +121,6 @@ public:
                                    compileContext.get()));
         if (!m_code)
             return;
-        m_matchData.reset(pcre2_match_data_create_from_pattern(m_code.get(), nullptr));
         m_matchContext.reset(pcre2_match_context_create(nullptr));
         if (!m_matchContext)
             return;
@@ -116,74 +129,112 @@ public:
         pcre2_set_heap_limit(m_matchContext.get(), kExtractionHeapLimitKiB);
     }
 
-    bool ready() const { return m_code && m_matchData && m_matchContext; }
-
-    enum class Found { Cell, NoMore, CutShort };
-
-    // Searches `subject` from `start`; on a match sets the cell text's bounds and the match end.
-    Found find(std::string_view subject, std::size_t start, std::string_view& cellText, std::size_t& matchEnd)
-    {
-        const int rc = pcre2_match(m_code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                                   start, 0, m_matchData.get(), m_matchContext.get());
-        if (rc == PCRE2_ERROR_NOMATCH)
-            return Found::NoMore;
-        // A limit reached on a hostile page, or any other failure: the rest cannot be read.
-        if (rc <= 0)
-            return Found::CutShort;
-        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData.get());
-        cellText = {};
-        if (rc > 2 && ovector[4] != PCRE2_UNSET)
-            cellText = subject.substr(ovector[4], ovector[5] - ovector[4]);
-        matchEnd = ovector[1];
-        return Found::Cell;
-    }
-
-private:
+    // The compiled pattern points into the tables, so they live as long as it does.
     Tables m_tables{};
     std::unique_ptr<pcre2_code, CodeDeleter> m_code;
-    std::unique_ptr<pcre2_match_data, MatchDataDeleter> m_matchData;
     std::unique_ptr<pcre2_match_context, MatchContextDeleter> m_matchContext;
 };
 
-// The untouched texts of the page's event cells in page order: successive, non-overlapping
-// searches for the cell pattern.
-std::vector<std::string_view> eventCells(const std::string& pageHtml, bool* readToEnd = nullptr)
+// The page's event cells in page order, found by successive, non-overlapping searches for the
+// cell pattern, each as its untouched cell text (a view into the page).
+struct CellScan
 {
-    if (readToEnd)
-        *readToEnd = true;
     std::vector<std::string_view> cells;
+    // False when a bound of the search ended the scan before the end of the page.
+    bool readToEnd = true;
+};
+
+bool isPageWhiteSpace(char c)
+{
+    return std::find(kWhiteSpace.begin(), kWhiteSpace.end(), static_cast<unsigned char>(c)) != kWhiteSpace.end();
+}
+
+// The first position from `start` at which the pattern's first group matches: "8be3ff" or a
+// white-space character and "0%", then the quote and ">". Both end in the two characters `">`,
+// which hold neither alternative's first part, so the first such pair gives the first position.
+std::size_t nextOpening(std::string_view subject, std::size_t start)
+{
+    for (std::size_t close = start; (close = subject.find("\">", close)) != std::string_view::npos; ++close) {
+        if (close >= start + 6 && subject.substr(close - 6, 6) == "8be3ff")
+            return close - 6;
+        if (close >= start + 3 && isPageWhiteSpace(subject[close - 3]) && subject.substr(close - 2, 2) == "0%")
+            return close - 3;
+    }
+    return std::string_view::npos;
+}
+
+// A search for the pattern tries every position in turn, and wherever its first group cannot
+// match the try fails at once. On a page those tries are most of the work (every blank is one),
+// so each search starts, anchored, where the first group matches. The bounds count per position
+// tried, so the cells found and where a bound ends the scan are the same as the plain search's.
+CellScan scanCells(const std::string& pageHtml)
+{
+    CellScan scan;
     // Every cell ends in "</TD>", so nothing after the last one can match. Searching only up to
     // it also keeps the scan linear: an opening with no "</TD>" after it would otherwise send the
     // lazy group to the end of the page once per opening.
     const std::size_t lastEnd = pageHtml.rfind(kCellEnd);
     if (lastEnd == std::string::npos)
-        return cells;
+        return scan;
     const std::string_view subject(pageHtml.data(), lastEnd + kCellEnd.size());
 
-    CellMatcher matcher;
-    if (!matcher.ready()) {
-        if (readToEnd)
-            *readToEnd = false;
-        return cells;
+    const CellPattern& pattern = CellPattern::instance();
+    const std::unique_ptr<pcre2_match_data, MatchDataDeleter> matchData(
+        pattern.ready() ? pcre2_match_data_create_from_pattern(pattern.code(), nullptr) : nullptr);
+    if (!matchData) {
+        scan.readToEnd = false;
+        return scan;
     }
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(matchData.get());
     std::size_t start = 0;
-    std::string_view cellText;
-    std::size_t matchEnd = 0;
-    while (start < subject.size()) {
-        const CellMatcher::Found found = matcher.find(subject, start, cellText, matchEnd);
-        if (found == CellMatcher::Found::NoMore)
+    for (;;) {
+        const std::size_t opening = nextOpening(subject, start);
+        if (opening == std::string_view::npos)
             break;
-        // A limit reached on a hostile page ends the scan; the cells before it stand, and the
-        // caller can ask whether the table was read to its end.
-        if (found == CellMatcher::Found::CutShort) {
-            if (readToEnd)
-                *readToEnd = false;
+        const int rc = pcre2_match(pattern.code(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
+                                   opening, PCRE2_ANCHORED, matchData.get(), pattern.matchContext());
+        if (rc == PCRE2_ERROR_NOMATCH) {
+            start = opening + 1;
+            continue;
+        }
+        // A limit reached on a hostile page, or any other failure, ends the scan; the cells
+        // before it stand, and the caller learns that the table was not read to its end.
+        if (rc <= 0) {
+            scan.readToEnd = false;
             break;
         }
-        cells.push_back(cellText);
-        start = matchEnd > start ? matchEnd : start + 1;
+        std::string_view cellText;
+        if (rc > 2 && ovector[4] != PCRE2_UNSET)
+            cellText = subject.substr(ovector[4], ovector[5] - ovector[4]);
+        scan.cells.push_back(cellText);
+        start = ovector[1] > start ? ovector[1] : start + 1;
     }
-    return cells;
+    return scan;
+}
+
+bool isDateTime(std::string_view cellText)
+{
+    if (cellText.size() < 17)
+        return false;
+    const bool dayFirst = cellText[2] == '.' && cellText[5] == '.';
+    const bool yearFirst = cellText[4] == '-' && cellText[7] == '-';
+    return (dayFirst || yearFirst) && cellText[13] == ':' && cellText[16] == ':';
+}
+
+// Appends `text` without its tags to `out` (see StripTags).
+void appendStripped(std::string& out, std::string_view text)
+{
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t open = text.find('<', pos);
+        const std::size_t close = open == std::string_view::npos ? open : text.find('>', open + 1);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(pos));
+            return;
+        }
+        out.append(text.substr(pos, open - pos));
+        pos = close + 1;
+    }
 }
 
 void appendWithBlank(std::string& text, std::string_view cell)
@@ -192,16 +243,15 @@ void appendWithBlank(std::string& text, std::string_view cell)
     text.push_back(' ');
 }
 
-}  // namespace
-
-std::string ExtractStatus(const std::string& pageHtml)
+std::string statusOf(const std::vector<std::string_view>& cells)
 {
-    const std::vector<std::string_view> cells = eventCells(pageHtml);
     const std::size_t completeRows = cells.size() / 3;
     std::string status;
     if (completeRows == 0) {
-        for (const std::string_view cell : cells)
-            appendWithBlank(status, StripTags(std::string(cell)));
+        for (const std::string_view cell : cells) {
+            appendStripped(status, cell);
+            status.push_back(' ');
+        }
         return status;
     }
     // The newest complete row, so that the grid shows the latest event. With one row this is
@@ -215,13 +265,12 @@ std::string ExtractStatus(const std::string& pageHtml)
     return status;
 }
 
-std::string ExtractHistory(const std::string& pageHtml)
+std::string historyOf(const std::vector<std::string_view>& cells)
 {
     std::string history;
     int cellsSinceDate = 0;
-    for (const std::string_view cell : eventCells(pageHtml)) {
-        const std::string text(cell);
-        if (IsDateTime(text)) {
+    for (const std::string_view cell : cells) {
+        if (isDateTime(cell)) {
             // A new line starts at a date, unless the cell before was a date as well.
             if (cellsSinceDate > 0)
                 history += "\r\n";
@@ -229,50 +278,53 @@ std::string ExtractHistory(const std::string& pageHtml)
         } else {
             ++cellsSinceDate;
         }
-        appendWithBlank(history, StripTags(text));
+        appendStripped(history, cell);
+        history.push_back(' ');
     }
     return history;
 }
 
-std::string ExtractFirstEventDate(const std::string& pageHtml)
+std::string firstEventDateOf(const std::vector<std::string_view>& cells)
 {
-    for (const std::string_view cell : eventCells(pageHtml)) {
-        std::string text(cell);
-        if (IsDateTime(text))
-            return text;
+    for (const std::string_view cell : cells) {
+        if (isDateTime(cell))
+            return std::string(cell);
     }
     return {};
 }
 
-bool EventTableReadToEnd(const std::string& pageHtml)
+}  // namespace
+
+std::string ExtractStatus(const std::string& pageHtml)
 {
-    bool readToEnd = true;
-    eventCells(pageHtml, &readToEnd);
-    return readToEnd;
+    return statusOf(scanCells(pageHtml).cells);
+}
+
+std::string ExtractHistory(const std::string& pageHtml)
+{
+    return historyOf(scanCells(pageHtml).cells);
+}
+
+std::string ExtractFirstEventDate(const std::string& pageHtml)
+{
+    return firstEventDateOf(scanCells(pageHtml).cells);
+}
+
+ExtractedResults ExtractResults(const std::string& pageHtml)
+{
+    const CellScan scan = scanCells(pageHtml);
+    return {statusOf(scan.cells), historyOf(scan.cells), firstEventDateOf(scan.cells), scan.readToEnd};
 }
 
 std::string StripTags(const std::string& text)
 {
     std::string stripped;
     stripped.reserve(text.size());
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t open = text.find('<', pos);
-        const std::size_t close = open == std::string::npos ? open : text.find('>', open + 1);
-        if (close == std::string::npos) {
-            stripped.append(text, pos, std::string::npos);
-            return stripped;
-        }
-        stripped.append(text, pos, open - pos);
-        pos = close + 1;
-    }
+    appendStripped(stripped, text);
+    return stripped;
 }
 
 bool IsDateTime(const std::string& cellText)
 {
-    if (cellText.size() < 17)
-        return false;
-    const bool dayFirst = cellText[2] == '.' && cellText[5] == '.';
-    const bool yearFirst = cellText[4] == '-' && cellText[7] == '-';
-    return (dayFirst || yearFirst) && cellText[13] == ':' && cellText[16] == ':';
+    return isDateTime(cellText);
 }
