@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -140,18 +141,21 @@ private:
 struct CellScan
 {
     std::vector<std::string_view> cells;
+    // Where each cell's match begins (inside the cell's opening tag) and ends (after its "</TD>").
+    std::vector<std::pair<std::size_t, std::size_t>> matches;
     // False when a bound of the search ended the scan before the end of the page.
     bool readToEnd = true;
 };
 
+// One of the five characters of kWhiteSpace.
 bool isPageWhiteSpace(char c)
 {
-    return std::find(kWhiteSpace.begin(), kWhiteSpace.end(), static_cast<unsigned char>(c)) != kWhiteSpace.end();
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
 // The first position from `start` at which the pattern's first group matches: "8be3ff" or a
-// white-space character and "0%", then the quote and ">". Both end in the two characters `">`,
-// which hold neither alternative's first part, so the first such pair gives the first position.
+// white-space character and "0%", then the quote and ">". Neither alternative holds `">` before
+// its end, so the first `">` that ends one of them gives the first position.
 std::size_t nextOpening(std::string_view subject, std::size_t start)
 {
     for (std::size_t close = start; (close = subject.find("\">", close)) != std::string_view::npos; ++close) {
@@ -207,6 +211,7 @@ CellScan scanCells(const std::string& pageHtml)
         if (rc > 2 && ovector[4] != PCRE2_UNSET)
             cellText = subject.substr(ovector[4], ovector[5] - ovector[4]);
         scan.cells.push_back(cellText);
+        scan.matches.emplace_back(ovector[0], ovector[1]);
         start = ovector[1] > start ? ovector[1] : start + 1;
     }
     return scan;
@@ -293,6 +298,155 @@ std::string firstEventDateOf(const std::vector<std::string_view>& cells)
     return {};
 }
 
+// --- event cells the pattern did not take ---
+//
+// The pattern takes a cell by the end of its style. When the site styles some event rows
+// otherwise (the plain rows with "background-color: transparent", say), their cells are passed
+// over and the texts hold only the other rows, which must not pass for the whole table. So the
+// tables are walked as the page's writer leaves them: a table in which the pattern took cells
+// must have taken every cell but the header's ("class=theader"). What the pattern took as a
+// cell's text is content, whatever it holds; comments, and the text of elements such as SCRIPT,
+// hold no cells; a nested table's cells are its own.
+
+constexpr std::array<std::string_view, 8> kRawTextElements = {"SCRIPT",  "STYLE",    "XMP",      "IFRAME",
+                                                              "NOEMBED", "NOFRAMES", "NOSCRIPT", "PLAINTEXT"};
+
+char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// True when `text` at `pos` holds `upperWord`, compared without regard to case.
+bool holdsAt(std::string_view text, std::size_t pos, std::string_view upperWord)
+{
+    if (pos > text.size() || text.size() - pos < upperWord.size())
+        return false;
+    for (std::size_t i = 0; i < upperWord.size(); ++i) {
+        if (upperAscii(text[pos + i]) != upperWord[i])
+            return false;
+    }
+    return true;
+}
+
+bool isName(std::string_view name, std::string_view upperName)
+{
+    return name.size() == upperName.size() && holdsAt(name, 0, upperName);
+}
+
+// The tag name that begins at `pos`: up to white space, "/" or ">".
+std::string_view tagName(std::string_view page, std::size_t pos)
+{
+    std::size_t end = pos;
+    while (end < page.size() && page[end] != '>' && page[end] != '/' && !isPageWhiteSpace(page[end]))
+        ++end;
+    return page.substr(pos, end - pos);
+}
+
+bool containsWithoutCase(std::string_view text, std::string_view upperWord)
+{
+    for (std::size_t pos = 0; pos + upperWord.size() <= text.size(); ++pos) {
+        if (holdsAt(text, pos, upperWord))
+            return true;
+    }
+    return false;
+}
+
+// The ">" that ends the tag whose attributes begin at `from`; one inside a quoted value does not
+// end it. npos when the tag does not end.
+std::size_t tagEnd(std::string_view page, std::size_t from)
+{
+    char previous = 0; // the last character that is not white space
+    for (std::size_t i = from; i < page.size(); ++i) {
+        const char c = page[i];
+        if (c == '>')
+            return i;
+        if ((c == '"' || c == '\'') && previous == '=') {
+            const std::size_t close = page.find(c, i + 1);
+            if (close == std::string_view::npos)
+                return page.find('>', from);
+            i = close;
+        }
+        if (!isPageWhiteSpace(c))
+            previous = c;
+    }
+    return std::string_view::npos;
+}
+
+// The "<" of the end tag of the raw-text element `upperName` whose text begins at `from`, or npos.
+std::size_t rawTextEnd(std::string_view page, std::size_t from, std::string_view upperName)
+{
+    for (std::size_t pos = from; (pos = page.find("</", pos)) != std::string_view::npos; ++pos) {
+        if (isName(tagName(page, pos + 2), upperName))
+            return pos;
+    }
+    return std::string_view::npos;
+}
+
+bool hasUntakenEventCells(std::string_view page, const CellScan& scan)
+{
+    struct TableCells
+    {
+        std::size_t taken = 0;
+        std::size_t untaken = 0;
+        bool partlyTaken() const { return taken > 0 && untaken > 0; }
+    };
+    // The page itself is the outermost table, for cells outside any.
+    std::vector<TableCells> tables(1);
+    std::size_t next = 0; // the first match that does not end before the current tag
+    std::size_t pos = 0;
+    while ((pos = page.find('<', pos)) != std::string_view::npos) {
+        if (page.substr(pos + 1, 3) == "!--") {
+            const std::size_t close = page.find("-->", pos + 4);
+            if (close == std::string_view::npos)
+                break;
+            pos = close + 3;
+            continue;
+        }
+        const bool endTag = pos + 1 < page.size() && page[pos + 1] == '/';
+        const std::size_t nameStart = endTag ? pos + 2 : pos + 1;
+        const std::string_view name = tagName(page, nameStart);
+        if (name.empty() || upperAscii(name.front()) < 'A' || upperAscii(name.front()) > 'Z') {
+            ++pos;
+            continue;
+        }
+        const std::size_t end = tagEnd(page, nameStart + name.size());
+        if (end == std::string_view::npos)
+            break;
+        std::size_t resume = end + 1;
+
+        if (endTag) {
+            if (isName(name, "TABLE") && tables.size() > 1) {
+                if (tables.back().partlyTaken())
+                    return true;
+                tables.pop_back();
+            }
+        } else if (isName(name, "TABLE")) {
+            tables.emplace_back();
+        } else if (isName(name, "TD")) {
+            while (next < scan.matches.size() && scan.matches[next].second <= pos)
+                ++next;
+            if (next < scan.matches.size() && scan.matches[next].first < pos) {
+                // Markup inside the text of a cell the pattern took.
+            } else if (next < scan.matches.size() && scan.matches[next].first < end) {
+                ++tables.back().taken;
+            } else if (!containsWithoutCase(page.substr(pos, end - pos), "THEADER")) {
+                ++tables.back().untaken;
+            }
+        } else {
+            for (const std::string_view element : kRawTextElements) {
+                if (isName(name, element)) {
+                    resume = rawTextEnd(page, end + 1, element);
+                    break;
+                }
+            }
+            if (resume == std::string_view::npos)
+                break;
+        }
+        pos = resume;
+    }
+    return std::any_of(tables.begin(), tables.end(), [](const TableCells& table) { return table.partlyTaken(); });
+}
+
 }  // namespace
 
 std::string ExtractStatus(const std::string& pageHtml)
@@ -313,7 +467,8 @@ std::string ExtractFirstEventDate(const std::string& pageHtml)
 ExtractedResults ExtractResults(const std::string& pageHtml)
 {
     const CellScan scan = scanCells(pageHtml);
-    return {statusOf(scan.cells), historyOf(scan.cells), firstEventDateOf(scan.cells), scan.readToEnd};
+    const bool readWhole = scan.readToEnd && (scan.cells.empty() || !hasUntakenEventCells(pageHtml, scan));
+    return {statusOf(scan.cells), historyOf(scan.cells), firstEventDateOf(scan.cells), readWhole};
 }
 
 std::string StripTags(const std::string& text)

@@ -35,9 +35,10 @@ struct ExtractedResults
     std::string status;
     std::string history;
     std::string firstEventDate;
-    // False when the texts do not hold the whole event table: the scan stopped at one of the
-    // bounds below before the end of the page. The texts then hold only the cells before that
-    // point and must not pass for the whole table.
+    // False when the texts do not hold the whole event table, and so must not pass for it: the
+    // scan stopped at one of the bounds below before the end of the page, or a table in which the
+    // cell pattern took cells has other cells it passed over (header cells, "class=theader",
+    // aside), as when the site styles some event rows otherwise.
     bool readWhole = true;
 };
 ExtractedResults ExtractResults(const std::string& pageHtml);
