@@ -1,6 +1,7 @@
 // Extraction throughput: the saved four-event page (about 8 KB), and a page of 500 events.
-// Each benchmark reports the page bytes scanned per second.
-#include "tracking/Extraction.h"
+// Each benchmark reports the page bytes scanned per second; the check run's extractions of the
+// saved page get a verdict against their target.
+#include "tracking/extraction/Extraction.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -58,17 +60,35 @@ void BM_Extraction(benchmark::State& state, Extraction extract, const std::strin
     state.counters["page_bytes"] = static_cast<double>(page->size());
 }
 
-// What the check run does per parcel: the three extractions over the same page.
+// What the check run does per parcel: status, history and date from one scan of the page.
 void BM_CheckRunExtractions(benchmark::State& state, const std::string* page)
 {
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ExtractStatus(*page));
-        benchmark::DoNotOptimize(ExtractHistory(*page));
-        benchmark::DoNotOptimize(ExtractFirstEventDate(*page));
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ExtractResults(*page));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page->size()));
     state.counters["page_bytes"] = static_cast<double>(page->size());
 }
+
+// The console report as usual, keeping the median of the check run's extractions of the saved page.
+class MedianReporter : public benchmark::ConsoleReporter
+{
+public:
+    MedianReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"
+                && run.run_name.function_name == "BM_CheckRunExtractions/all_three_4_events")
+                savedPageMedianNs = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    double savedPageMedianNs = -1;
+};
+
+constexpr double kTargetUs = 50;
 
 }  // namespace
 
@@ -81,4 +101,18 @@ BENCHMARK_CAPTURE(BM_Extraction, history_500_events, &ExtractHistory, &fiveHundr
 BENCHMARK_CAPTURE(BM_Extraction, date_500_events, &ExtractFirstEventDate, &fiveHundredEventPage());
 BENCHMARK_CAPTURE(BM_CheckRunExtractions, all_three_500_events, &fiveHundredEventPage());
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    // In the form the other benchmarks print, so that scripts/bench collects it.
+    if (reporter.savedPageMedianNs >= 0) {
+        const double us = reporter.savedPageMedianNs / 1000;
+        std::printf("[extraction] verdict: status, history and date of the saved %.1f KB answer in at most %.0f us: "
+                    "%.1f us -> %s\n",
+                    fourEventPage().size() / 1000.0, kTargetUs, us, us <= kTargetUs ? "met" : "MISSED");
+    }
+    return 0;
+}

@@ -4,7 +4,7 @@
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckRunHost.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 #include "tracking/ReachabilityProbe.h"
 #include "tracking/TrackingPage.h"
 
@@ -148,18 +148,17 @@ void CheckRun::execute()
                 if (stopped())
                     return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
-                const std::string status = ExtractStatus(html);
-                const std::string history = ExtractHistory(html);
-                const std::string date = ExtractFirstEventDate(html);
+                const ExtractedResults results = ExtractResults(html);
                 // Any event cell leaves text in the history; none at all means the answer
                 // did not have the expected table (changed markup, a cut-off page). Storing
                 // three empty texts would wipe what an earlier check found, and a table read
-                // only part-way would store an old event as the status and a short history.
-                if (history.empty() || !EventTableReadToEnd(html)) {
+                // only in part would store an old event as the status and a short history.
+                if (results.history.empty() || !results.readWhole) {
                     m_host.appendStatusLine(
                         text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
-                } else if (!storeGuarded(
-                               [&](ParcelStore& store) { store.storeCheckResult(id, status, date, history); })) {
+                } else if (!storeGuarded([&](ParcelStore& store) {
+                               store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
+                           })) {
                     return;
                 }
             }

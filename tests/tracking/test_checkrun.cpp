@@ -4,7 +4,7 @@
 #include "store/ParcelStore.h"
 #include "tracking/CheckRun.h"
 #include "tracking/CheckRunHost.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 #include "tracking/TrackingPage.h"
 
 #include "support/LoopbackPorts.h"
@@ -871,6 +871,31 @@ TEST_F(CheckRunTest, ElapsedTimeIsWrittenShortestWithTheLocaleSeparator)
         EXPECT_EQ(m_host->lines("log").back(), std::string(" Время работы (сек) ") + c.shown);
     }
     QLocale::setDefault(saved);
+}
+
+// --- an answer read only in part -----------------------------------------------------------------
+
+TEST_F(CheckRunTest, AnswerWhosePlainRowsThePatternPassesOverKeepsTheRow)
+{
+    const std::string id = addParcel("RT1");
+    m_host->database().storeCheckResult(id, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    // The rows without the highlight styled otherwise: only the first and third events match.
+    std::string html = resultHtml(kFourEvents);
+    const std::string plain = "style=\"BACKGROUND: none transparent scroll repeat 0% 0%\">";
+    for (std::size_t at = html.find(plain); at != std::string::npos; at = html.find(plain, at))
+        html.replace(at, plain.size(), "style=\"BACKGROUND-COLOR: transparent\">");
+    Answer answer = found(kFourEvents);
+    answer.html = html;
+    page().answers["RT1"] = answer;
+
+    run();
+
+    EXPECT_EQ(stored(id), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                                            parcelLines("RT1"),
+                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
+                                            {m_host->lines("log").back()}}));
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
 }
 
 } // namespace

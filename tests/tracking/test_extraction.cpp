@@ -1,4 +1,4 @@
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
 
@@ -25,7 +25,7 @@ std::string styledCell(const std::string& style, const std::string& text)
 // A result page as the old browser control wrote it: the search form's plain cells, the header
 // row, then the given cells in rows of three with alternating styles (highlighted first), each
 // row followed by the commented-out lower-case cell.
-std::string resultPage(const std::vector<std::string>& cells)
+std::string resultPage(const std::vector<std::string>& cells, const std::string& plainRowStyle = kPlain)
 {
     std::string html = "<HEAD><TITLE>Tracking</TITLE></HEAD>\r\n<BODY>\r\n<TABLE>\r\n<TBODY>\r\n<TR>\r\n";
     html += "<TD>" + cp1251("Номер отправления:") + "</TD>\r\n";
@@ -37,7 +37,7 @@ std::string resultPage(const std::vector<std::string>& cells)
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (i % 3 == 0)
             html += "<TR>\r\n";
-        html += styledCell((i / 3) % 2 == 0 ? kHighlighted : kPlain, cells[i]);
+        html += styledCell((i / 3) % 2 == 0 ? kHighlighted : plainRowStyle, cells[i]);
         if (i % 3 == 2 || i + 1 == cells.size())
             html += "<!--<td></td>--></TR>\r\n";
     }
@@ -162,6 +162,17 @@ TEST(IsDateTime, LooksAtLengthAndFourPositionsOnly)
          {"", "2013-03-16", "2013-03-16 12:30", "2013-03-16\r\n12:30:00", "2013.03.16 12:30:00",
           "16-03-2013 12:30:00", "2013-03-16 12.30.00", "<B>2013-03-16 12:30:00</B>"})
         EXPECT_FALSE(IsDateTime(fails)) << fails;
+    // At the bounds: 17 characters pass, 16 do not, and each separator is needed on its own.
+    for (const std::string shortest : {"2013-03-16 12:30:", "16.03.2013 12:30:"}) {
+        EXPECT_TRUE(IsDateTime(shortest)) << shortest;
+        EXPECT_FALSE(IsDateTime(shortest.substr(0, 16))) << shortest;
+        const bool dayFirst = shortest[2] == '.';
+        for (const std::size_t at : {dayFirst ? 2u : 4u, dayFirst ? 5u : 7u, 13u, 16u}) {
+            std::string wrong = shortest;
+            wrong[at] = '0';
+            EXPECT_FALSE(IsDateTime(wrong)) << wrong;
+        }
+    }
 }
 
 TEST(ExtractionHistory, LineBreaksGoOnlyBeforeADateThatFollowsOtherCells)
@@ -211,6 +222,34 @@ TEST(StripTags, RemovesEachTagAndLeavesTheRestAlone)
     EXPECT_EQ(StripTags(""), "");
 }
 
+TEST(ExtractionReadWhole, OneScanGivesTheThreeTextsAndRowsThePatternPassesOverAreNoticed)
+{
+    // Read whole: header cells, commented-out cells, other tables, markup and a table of its own
+    // inside a cell. The one scan gives what the three extractions give.
+    const std::string nested = "<TABLE><TBODY><TR><TD>a</TD><TD>b</TD></TR></TBODY></TABLE>";
+    for (const std::string& html : {readFixture("page_four_events.html"), resultPage(twoEvents()),
+                                    resultPage({kDate1, nested, "<B>o</B>", kDate2, "e", "o"})}) {
+        const ExtractedResults results = ExtractResults(html);
+        EXPECT_EQ(results.status, ExtractStatus(html));
+        EXPECT_EQ(results.history, ExtractHistory(html));
+        EXPECT_EQ(results.firstEventDate, ExtractFirstEventDate(html));
+        EXPECT_TRUE(results.readWhole) << html;
+    }
+
+    // The plain rows styled otherwise, as the page's writer puts "background-color: transparent":
+    // the pattern takes the highlighted rows alone, and the answer does not pass for the table.
+    const std::string transparent = "BACKGROUND-COLOR: transparent";
+    std::vector<std::string> threeEvents = twoEvents();
+    for (const std::string& cell : {std::string("2013-03-18 09:00:00"), std::string("e"), std::string("o")})
+        threeEvents.push_back(cell);
+    for (const std::vector<std::string>& cells : {twoEvents(), threeEvents}) {
+        const ExtractedResults results = ExtractResults(resultPage(cells, transparent));
+        EXPECT_TRUE(results.history.starts_with(line1())) << results.history;
+        EXPECT_EQ(results.history.find(kDate2), std::string::npos);
+        EXPECT_FALSE(results.readWhole) << cells.size() / 3 << " events";
+    }
+}
+
 TEST(ExtractionHostile, OpeningsWithoutAnEndChangeNothing)
 {
     // Thousands of cell openings with no "</TD>" after them, in less text than the match limit:
@@ -251,14 +290,14 @@ TEST(ExtractionHostile, ACellLongerThanTheMatchLimitEndsTheScan)
     const std::string longCell(kExtractionMatchLimit * 2, 'l');
     const std::string withShort = resultPage({kDate1, shortCell, "a", kDate2, "b", "c"});
     EXPECT_EQ(ExtractHistory(withShort), kDate1 + " " + shortCell + " a " + kCrLf + kDate2 + " b c ");
-    EXPECT_TRUE(EventTableReadToEnd(withShort));
+    EXPECT_TRUE(ExtractResults(withShort).readWhole);
 
     // The cells before the long one stand; the scan does not go past it, and says so.
     const std::string withLong = resultPage({kDate1, "a", "b", kDate2, longCell, "c", "2013-03-18 10:00:00"});
     EXPECT_EQ(ExtractHistory(withLong), kDate1 + " a b " + kCrLf + kDate2 + " ");
     EXPECT_EQ(ExtractStatus(withLong), kDate1 + " a b " + kCrLf + kDate2 + " ");
     EXPECT_EQ(ExtractFirstEventDate(withLong), kDate1);
-    EXPECT_FALSE(EventTableReadToEnd(withLong));
+    EXPECT_FALSE(ExtractResults(withLong).readWhole);
     // Many openings before one far-away end: the first search gives up, nothing is found.
     std::string openings;
     while (openings.size() < kExtractionMatchLimit * 2)

@@ -1,4 +1,4 @@
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
 
@@ -83,6 +83,18 @@ TEST(ExtractionTool, PrintsTheThreeResultsInUtf8)
     EXPECT_NE(run.out.find("2013-03-29 09:05:00 Поступление в учреждение обмена MINSK PI 2 \n"),
               std::string::npos);
     EXPECT_TRUE(run.out.ends_with("МИНСК 90 \n=== end ===\n"));
+
+    // The plain rows styled otherwise: the report says the check run would store nothing.
+    std::string restyled = readFile(kFixture);
+    const std::string plain = "BACKGROUND: none transparent scroll repeat 0% 0%\">";
+    for (std::size_t at = restyled.find(plain); at != std::string::npos; at = restyled.find(plain, at))
+        restyled.replace(at, plain.size(), "BACKGROUND-COLOR: transparent\">");
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("restyled.html")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(restyled.data(), qint64(restyled.size()));
+    file.close();
+    EXPECT_TRUE(runTool({file.fileName()}).out.ends_with("a check run leaves the parcel as it was ===\n=== end ===\n"));
 }
 
 TEST(ExtractionTool, RefusesBadArgumentsAndMissingFiles)

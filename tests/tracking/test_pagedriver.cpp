@@ -4,7 +4,7 @@
 #include "tracking/PageDriver.h"
 
 #include "tools/sitedouble/SiteDouble.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
 
@@ -507,6 +507,26 @@ TEST_F(PageDriverTest, ManyEventsAreReadWhole)
     EXPECT_EQ(ExtractFirstEventDate(html), "2013-03-01 08:00:00");
     const std::string history = ExtractHistory(html);
     EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 399);
+}
+
+TEST_F(PageDriverTest, PlainRowsStyledOtherwiseAreNoticedInTheWritersOutput)
+{
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    m_site.setAnswer(QStringLiteral("RT123456789CN"), kTwoEvents);
+    SiteDouble::AnswerFaults transparent;
+    transparent.transparentPlainRows = true;
+    m_site.setAnswerFaults(QStringLiteral("RT123456789CN"), transparent);
+    loadSite();
+
+    search("RR123456789CN");
+    EXPECT_TRUE(ExtractResults(m_driver->readPageHtml()).readWhole);
+
+    search("RT123456789CN");
+    const std::string html = m_driver->readPageHtml();
+    EXPECT_TRUE(contains(html, R"(<TR><TD style="BACKGROUND-COLOR: transparent">2013-03-17 14:16:00</TD>)")) << html;
+    const ExtractedResults results = ExtractResults(html);
+    EXPECT_EQ(results.history, cp1251("2013-03-16 12:30:00 Получение отправления от отправителя 100614* "));
+    EXPECT_FALSE(results.readWhole);
 }
 
 } // namespace

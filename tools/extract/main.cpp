@@ -4,10 +4,11 @@
 //
 // PAGE.html is read as Windows-1251 (as the program gets it from the page), or as UTF-8 with
 // --utf8; "-" reads standard input. Without --field the three results are printed in UTF-8,
-// each under a header line with its byte count. With --field only that result is written, as the
+// each under a header line with its byte count, and a line says so when the event table was read
+// only in part (the check run then stores nothing). With --field only that result is written, as the
 // Windows-1251 bytes the program stores, nothing added, so scripts can compare byte for byte.
 #include "store/Cp1251.h"
-#include "tracking/Extraction.h"
+#include "tracking/extraction/Extraction.h"
 
 #include <QByteArray>
 #include <QString>
@@ -117,11 +118,12 @@ int main(int argc, char** argv)
     if (options->field == "history")
         return writeBytes(ExtractHistory(page)) ? kExitOk : kExitFailed;
 
-    // The same order as the check run: status, then history, then date; shown as stored.
-    const std::string status = ExtractStatus(page);
-    const std::string history = ExtractHistory(page);
-    const std::string date = ExtractFirstEventDate(page);
-    const std::string report =
-        section("status", status) + section("date", date) + section("history", history) + "=== end ===\n";
+    // As the check run reads the page; shown as stored.
+    const ExtractedResults results = ExtractResults(page);
+    std::string report = section("status", results.status) + section("date", results.firstEventDate) +
+                         section("history", results.history);
+    if (!results.readWhole)
+        report += "=== the event table was read only in part: a check run leaves the parcel as it was ===\n";
+    report += "=== end ===\n";
     return writeBytes(report) ? kExitOk : kExitFailed;
 }

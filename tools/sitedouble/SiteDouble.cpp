@@ -189,8 +189,10 @@ QString SiteDouble::Shared::renderAnswer(const QString& number, const QString& k
     html += QStringLiteral("</tr>\n");
     for (qsizetype row = 0; row < events.size(); ++row) {
         const Event& event = events.at(row);
-        const QString cell = row % 2 == 0 ? QStringLiteral("<td style=\"background:#8be3ff\">")
-                                          : QStringLiteral("<td style=\"background: none\">");
+        const QString plain = faults.transparentPlainRows
+                                  ? QStringLiteral("<td style=\"background-color: transparent\">")
+                                  : QStringLiteral("<td style=\"background: none\">");
+        const QString cell = row % 2 == 0 ? QStringLiteral("<td style=\"background:#8be3ff\">") : plain;
         QString what = faults.rawCells ? event.event : escapeHtml(event.event);
         QString office = faults.rawCells ? event.office : escapeHtml(event.office);
         if (faults.markupInCells) {

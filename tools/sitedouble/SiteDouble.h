@@ -50,6 +50,7 @@ public:
         int paddingBytes = 0;                 // above 0: this much filler text follows the event table
         bool unclosedCells = false;           // cells, rows and the table lack their end tags
         bool rawCells = false;                // event and office go out unescaped, as markup
+        bool transparentPlainRows = false;    // rows without the highlight: "background-color: transparent"
     };
 
     struct Search

@@ -4,8 +4,9 @@
 #include <string>
 
 // Cuts a parcel's results out of the tracking page's HTML. Everything here is Windows-1251
-// bytes in and out, keeps no state and never fails: a page without event cells gives empty
-// texts. Line breaks in the results are CR LF.
+// bytes in and out, never fails and may be called from any thread: a page without event cells
+// gives empty texts. Line breaks in the results are CR LF. The cell pattern is compiled once per
+// process, at the first call; nothing else outlives a call.
 
 // The status text: the newest complete row of the event table (untouched cell texts, each
 // followed by a blank, then CR LF) and any cells after it; without a complete row, the
@@ -27,10 +28,20 @@ std::string StripTags(const std::string& text);
 // positions 5 and 8, and ":" at positions 14 and 17 (counting from 1). Nothing else is looked at.
 bool IsDateTime(const std::string& cellText);
 
-// False when the scan for event cells stopped at one of the bounds below before the end of the
-// page: the three results then hold only the cells before that point, which must not pass for
-// the whole table.
-bool EventTableReadToEnd(const std::string& pageHtml);
+// What the check run stores for a found answer, all from one scan of the page: each text is
+// what its own extraction above gives.
+struct ExtractedResults
+{
+    std::string status;
+    std::string history;
+    std::string firstEventDate;
+    // False when the texts do not hold the whole event table, and so must not pass for it: the
+    // scan stopped at one of the bounds below before the end of the page, or a table in which the
+    // cell pattern took cells has other cells it passed over (header cells, "class=theader",
+    // aside), as when the site styles some event rows otherwise.
+    bool readWhole = true;
+};
+ExtractedResults ExtractResults(const std::string& pageHtml);
 
 // Bounds of one search for an event cell. A search costs about one step per character of the
 // cell text, so the step limit is the longest cell the scan follows (the tracking page's are
