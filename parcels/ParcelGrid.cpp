@@ -310,6 +310,26 @@ QString ParcelGrid::cellText(int row, int column) const
     return cell ? cell->text() : QString();
 }
 
+void ParcelGrid::setRowBold(int row, bool bold)
+{
+    if (row < 1 || row > rowCount())
+        return;
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    for (int c = 0; c < kColumnCount; ++c) {
+        QTableWidgetItem* cell = item(row - 1, c);
+        // Set only on a change: each change of an item is announced to the view.
+        if (cell && cell->data(Qt::FontRole).isValid() != bold)
+            cell->setData(Qt::FontRole, bold ? QVariant(boldFont) : QVariant());
+    }
+}
+
+bool ParcelGrid::isRowBold(int row) const
+{
+    const QTableWidgetItem* cell = row >= 1 && row <= rowCount() ? item(row - 1, 0) : nullptr;
+    return cell && cell->data(Qt::FontRole).isValid();
+}
+
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
