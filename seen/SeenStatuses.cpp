@@ -13,13 +13,6 @@ namespace {
 
 const std::string kTable = SeenStatuses::kTableName;
 
-// A lock held by another connection passes; everything else about a file stays as it is.
-bool lockedByOther(TSQLiteDatabase& db)
-{
-    const int code = sqlite3_errcode(db.handle()) & 0xFF;
-    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
-}
-
 // Leaves no transaction open after a failure, whatever SQLite already undid by itself.
 void rollback(TSQLiteDatabase& db) noexcept
 {
@@ -85,7 +78,8 @@ SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string
         if (!db.HasTable(kTable))
             return create(db);
     } catch (const std::exception& e) {
-        const bool busy = lockedByOther(db);
+        // A lock held by another connection passes; anything else about a file stays as it is.
+        const bool busy = db.lockedByOther();
         rollback(db);
         if (cause)
             *cause = e.what();
@@ -98,24 +92,19 @@ SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string
     return Preparation::Ready;
 }
 
-std::optional<SeenStatuses> SeenStatuses::load(TSQLiteDatabase& db) noexcept
+std::optional<std::unordered_set<std::string>> SeenStatuses::changedParcels(TSQLiteDatabase& db) noexcept
 {
     try {
-        const auto table = db.Query("SELECT id, s_status FROM " + kTable);
-        SeenStatuses seen;
-        seen.m_seen.reserve(std::size_t(table->RowCount()));
+        // Compared as stored bytes; a parcel without a row was seen with no status.
+        const auto table = db.Query("SELECT t.id FROM tracks t LEFT JOIN " + kTable
+                                    + " s ON s.id = t.id WHERE ifnull(t.s_status, '') IS NOT ifnull(s.s_status, '')");
+        std::unordered_set<std::string> ids;
         for (; !table->AtEnd(); table->NextRow())
-            seen.m_seen.emplace(table->FieldText(0), table->FieldText(1));
-        return seen;
+            ids.insert(table->FieldText(0));
+        return ids;
     } catch (const std::exception&) {
         return std::nullopt;
     }
-}
-
-bool SeenStatuses::changed(const std::string& id, const std::string& status) const
-{
-    const auto found = m_seen.find(id);
-    return status != (found == m_seen.end() ? std::string() : found->second);
 }
 
 bool SeenStatuses::markSeen(TSQLiteDatabase& db, const std::string& id, const std::string& status) noexcept

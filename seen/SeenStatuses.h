@@ -2,7 +2,7 @@
 
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
 
 class TSQLiteDatabase;
 
@@ -33,12 +33,9 @@ public:
     // `cause`, when given, receives SQLite's reason for anything but Ready.
     static Preparation prepare(TSQLiteDatabase& db, std::string* cause = nullptr) noexcept;
 
-    // The statuses last seen, as stored now; nothing when the table is missing or unreadable.
-    static std::optional<SeenStatuses> load(TSQLiteDatabase& db) noexcept;
-
-    // Whether the parcel's current status (`id` as decimal text, `status` as stored, NULL read as
-    // empty) differs from the one its user last saw.
-    bool changed(const std::string& id, const std::string& status) const;
+    // The parcels whose status in `tracks` differs from the one their user last saw, as decimal
+    // ids; nothing when the table is missing or cannot be read.
+    static std::optional<std::unordered_set<std::string>> changedParcels(TSQLiteDatabase& db) noexcept;
 
     // Records `status` as the one the user has now seen for parcel `id`, if that parcel is still
     // in `tracks`. False when nothing could be written (a lock, a read-only file, no table).
@@ -47,7 +44,4 @@ public:
     // Drops the row of a deleted parcel. False when it could not be dropped now; the next
     // preparation drops it then.
     static bool forget(TSQLiteDatabase& db, const std::string& id) noexcept;
-
-private:
-    std::unordered_map<std::string, std::string> m_seen; // decimal id -> status
 };

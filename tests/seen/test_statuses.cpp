@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <set>
+
 namespace {
 
 using testsupport::cp1251;
@@ -38,6 +40,13 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    static std::set<std::string> changed(TSQLiteDatabase& db)
+    {
+        const auto ids = SeenStatuses::changedParcels(db);
+        EXPECT_TRUE(ids);
+        return ids ? std::set<std::string>(ids->begin(), ids->end()) : std::set<std::string>();
+    }
+
     QTemporaryDir m_dir;
     std::string m_path;
 };
@@ -51,19 +60,14 @@ TEST_F(SeenStatusesTest, TheFirstPreparationCountsEveryStatusAsSeenAndLeavesTrac
     ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
     EXPECT_TRUE(db.HasTable(SeenStatuses::kTableName));
     EXPECT_EQ(db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0), tracksBefore);
-    const auto seen = SeenStatuses::load(db);
-    ASSERT_TRUE(seen);
-    EXPECT_FALSE(seen->changed("1", cp1251("Вручено")));
-    EXPECT_FALSE(seen->changed("2", ""));
-    EXPECT_FALSE(seen->changed("3", ""));
-    EXPECT_TRUE(seen->changed("1", cp1251("Поступило в учреждение обмена")));
+    EXPECT_EQ(changed(db), std::set<std::string>{});
 
     // Later preparations keep what was seen and write nothing unless an older copy deleted a parcel.
     db.Execute("UPDATE tracks SET s_status='new' WHERE id=2");
     const QByteArray settled = bytes();
     ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
     EXPECT_EQ(bytes(), settled);
-    EXPECT_TRUE(SeenStatuses::load(db)->changed("2", "new"));
+    EXPECT_EQ(changed(db), std::set<std::string>{"2"});
     db.Execute("DELETE FROM tracks WHERE id=3");
     ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
     EXPECT_EQ(db.Query("SELECT id FROM kurierix_seen ORDER BY id")->RowCount(), 2);
@@ -82,7 +86,7 @@ TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWai
         std::string cause;
         EXPECT_EQ(SeenStatuses::prepare(db, &cause), SeenStatuses::Preparation::Untouched);
         EXPECT_NE(cause.find("tracks"), std::string::npos) << cause;
-        EXPECT_FALSE(SeenStatuses::load(db));
+        EXPECT_FALSE(SeenStatuses::changedParcels(db));
     }
     EXPECT_EQ(bytes(), before);
 
@@ -106,7 +110,7 @@ TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWai
     EXPECT_EQ(bytes(), before);
     EXPECT_FALSE(db.HasTable(SeenStatuses::kTableName));
     EXPECT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    EXPECT_FALSE(SeenStatuses::load(db)->changed("1", cp1251("Вручено")));
+    EXPECT_EQ(changed(db), std::set<std::string>{});
 }
 
 TEST_F(SeenStatusesTest, AStatusSeenIsRecordedPerParcelAndADeletedParcelLeavesNoRow)
@@ -118,13 +122,14 @@ TEST_F(SeenStatusesTest, AStatusSeenIsRecordedPerParcelAndADeletedParcelLeavesNo
     store.insert("RR1", "Shop", "Title", "");
     store.insert("RR2", "Shop", "Title", "");
 
-    // Added after the preparation: no row, no status, nothing to see yet.
-    EXPECT_FALSE(SeenStatuses::load(db)->changed("1", ""));
+    // Added after the preparation: no row, no status, nothing to see yet; NULL and '' alike.
+    db.Execute("UPDATE tracks SET s_status='' WHERE id=2");
+    EXPECT_EQ(changed(db), std::set<std::string>{});
     store.storeCheckResult("1", cp1251("Прием"), "2013-03-16 12:30:00", "h");
-    EXPECT_TRUE(SeenStatuses::load(db)->changed("1", cp1251("Прием")));
+    EXPECT_EQ(changed(db), std::set<std::string>{"1"});
 
     EXPECT_TRUE(SeenStatuses::markSeen(db, "1", cp1251("Прием")));
-    EXPECT_FALSE(SeenStatuses::load(db)->changed("1", cp1251("Прием")));
+    EXPECT_EQ(changed(db), std::set<std::string>{});
     EXPECT_EQ(db.Query("SELECT s_status FROM kurierix_seen WHERE id=1")->FieldText(0), cp1251("Прием"));
     // Only parcels that exist get a row.
     EXPECT_FALSE(SeenStatuses::markSeen(db, "7", "x"));
