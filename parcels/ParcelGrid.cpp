@@ -312,14 +312,13 @@ QString ParcelGrid::cellText(int row, int column) const
 
 void ParcelGrid::setRowBold(int row, bool bold)
 {
-    if (row < 1 || row > rowCount())
+    // Set only on a change: each change of an item is announced to the view.
+    if (row < 1 || row > rowCount() || isRowBold(row) == bold)
         return;
     QFont boldFont = font();
     boldFont.setBold(true);
     for (int c = 0; c < kColumnCount; ++c) {
-        QTableWidgetItem* cell = item(row - 1, c);
-        // Set only on a change: each change of an item is announced to the view.
-        if (cell && cell->data(Qt::FontRole).isValid() != bold)
+        if (QTableWidgetItem* cell = item(row - 1, c))
             cell->setData(Qt::FontRole, bold ? QVariant(boldFont) : QVariant());
     }
 }
