@@ -1,5 +1,5 @@
 // The table of statuses last seen: made once beside `tracks` with every status counted as seen,
-// never in a file that cannot or must not be written, and kept to the parcels that exist.
+// and never in a file that cannot or must not be written.
 #include "seen/SeenStatuses.h"
 #include "store/ParcelStore.h"
 #include "support/TestSupport.h"
@@ -10,11 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <set>
-
 namespace {
-
-using testsupport::cp1251;
 
 class SeenStatusesTest : public ::testing::Test
 {
@@ -31,7 +27,7 @@ protected:
         TSQLiteDatabase db(m_path);
         db.Execute(ParcelStore::createTableSql());
         db.Execute("INSERT INTO tracks (s_track, s_status) VALUES ('RR1', ?1), ('RR2', NULL), ('RR3', '')",
-                   {cp1251("Вручено")});
+                   {testsupport::cp1251("Вручено")});
     }
 
     QByteArray bytes() const
@@ -40,42 +36,12 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static std::set<std::string> changed(TSQLiteDatabase& db)
-    {
-        const auto ids = SeenStatuses::changedParcels(db);
-        EXPECT_TRUE(ids);
-        return ids ? std::set<std::string>(ids->begin(), ids->end()) : std::set<std::string>();
-    }
-
     QTemporaryDir m_dir;
     std::string m_path;
 };
 
-TEST_F(SeenStatusesTest, TheFirstPreparationCountsEveryStatusAsSeenAndLeavesTracksAlone)
-{
-    olderCopysFile();
-    TSQLiteDatabase db(m_path);
-    const std::string tracksBefore = db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0);
-
-    ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    EXPECT_TRUE(db.HasTable(SeenStatuses::kTableName));
-    EXPECT_EQ(db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0), tracksBefore);
-    EXPECT_EQ(changed(db), std::set<std::string>{});
-
-    // Later preparations keep what was seen and write nothing unless an older copy deleted a parcel.
-    db.Execute("UPDATE tracks SET s_status='new' WHERE id=2");
-    const QByteArray settled = bytes();
-    ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    EXPECT_EQ(bytes(), settled);
-    EXPECT_EQ(changed(db), std::set<std::string>{"2"});
-    db.Execute("DELETE FROM tracks WHERE id=3");
-    ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    EXPECT_EQ(db.Query("SELECT id FROM kurierix_seen ORDER BY id")->RowCount(), 2);
-}
-
 TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWaitedOut)
 {
-    // No `tracks`: a file of some other program.
     {
         TSQLiteDatabase foreign(m_path);
         foreign.Execute("CREATE TABLE other (x TEXT)");
@@ -96,7 +62,6 @@ TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWai
     {
         TSQLiteDatabase readOnly(m_path, TSQLiteDatabase::OpenMode::ReadOnly);
         EXPECT_EQ(SeenStatuses::prepare(readOnly), SeenStatuses::Preparation::Untouched);
-        EXPECT_FALSE(SeenStatuses::markSeen(readOnly, "1", "x"));
     }
     EXPECT_EQ(bytes(), before);
 
@@ -108,37 +73,14 @@ TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWai
     EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
     other.Execute("COMMIT");
     EXPECT_EQ(bytes(), before);
-    EXPECT_FALSE(db.HasTable(SeenStatuses::kTableName));
+    const std::string tracks = db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0);
     EXPECT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    EXPECT_EQ(changed(db), std::set<std::string>{});
-}
-
-TEST_F(SeenStatusesTest, AStatusSeenIsRecordedPerParcelAndADeletedParcelLeavesNoRow)
-{
-    ParcelStore store;
-    ASSERT_EQ(store.open(m_path), ParcelStore::OpenResult::Created);
-    TSQLiteDatabase& db = store.database();
-    ASSERT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Ready);
-    store.insert("RR1", "Shop", "Title", "");
-    store.insert("RR2", "Shop", "Title", "");
-
-    // Added after the preparation: no row, no status, nothing to see yet; NULL and '' alike.
+    EXPECT_EQ(db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0), tracks);
+    // NULL and the empty status are the same "no status".
+    EXPECT_EQ(SeenStatuses::changedParcels(db)->size(), 0u);
     db.Execute("UPDATE tracks SET s_status='' WHERE id=2");
-    EXPECT_EQ(changed(db), std::set<std::string>{});
-    store.storeCheckResult("1", cp1251("Прием"), "2013-03-16 12:30:00", "h");
-    EXPECT_EQ(changed(db), std::set<std::string>{"1"});
-
-    EXPECT_TRUE(SeenStatuses::markSeen(db, "1", cp1251("Прием")));
-    EXPECT_EQ(changed(db), std::set<std::string>{});
-    EXPECT_EQ(db.Query("SELECT s_status FROM kurierix_seen WHERE id=1")->FieldText(0), cp1251("Прием"));
-    // Only parcels that exist get a row.
-    EXPECT_FALSE(SeenStatuses::markSeen(db, "7", "x"));
-    EXPECT_FALSE(SeenStatuses::markSeen(db, "1 OR 1=1", "x"));
-    EXPECT_EQ(db.Query("SELECT id FROM kurierix_seen")->RowCount(), 1);
-
-    store.remove("1");
-    EXPECT_TRUE(SeenStatuses::forget(db, "1"));
-    EXPECT_EQ(db.Query("SELECT id FROM kurierix_seen")->RowCount(), 0);
+    db.Execute("UPDATE tracks SET s_status=NULL WHERE id=3");
+    EXPECT_EQ(SeenStatuses::changedParcels(db)->size(), 0u);
 }
 
 } // namespace
