@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 
 #include "app/ApplicationTitle.h"
+#include "app/DatabaseWatch.h"
 #include "app/MessageBoxPrompts.h"
 #include "app/PageControlStyle.h"
 #include "app/PatternProbe.h"
@@ -389,6 +390,11 @@ void TMainForm::FormCreate()
         case ParcelStore::OpenResult::Created:
             break;
         }
+        // Before anything can change a status, so that every status stored now counts as seen.
+        if (m_store->isOpen())
+            m_seenTable = SeenStatuses::prepare(m_store->database());
+        m_databaseWatch = new DatabaseWatch(
+            QString::fromStdString(m_options.databasePath), [this] { noticeOtherWriters(); }, this);
         RefreshGrid();
     });
 }
@@ -427,20 +433,88 @@ void TMainForm::RefreshGrid()
         if (m_closed)
             return;
         const bool revealAdded = std::exchange(m_revealAddedParcel, false);
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            std::shared_ptr<TSQLiteTable> table = m_store->listAll();
-            m_currentResult = table;
-            StringGrid2->fill(*table, now(), m_options.locale);
-        } catch (...) {
+        if (reloadGrid() != GridReload::Done)
             m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"));
-        }
         // The parcel just added is the last row: the list comes in rowid order, and a new row
         // gets the highest rowid. The selection stays where it was.
         if (revealAdded)
             StringGrid2->scrollToRow(StringGrid2->parcelRowCount());
     });
+}
+
+TMainForm::GridReload TMainForm::reloadGrid()
+{
+    if (!m_store)
+        return GridReload::Failed;
+    std::shared_ptr<TSQLiteTable> table;
+    std::optional<std::int64_t> version;
+    try {
+        // A file that was locked at start-up gets its table of seen statuses now.
+        if (m_seenTable == SeenStatuses::Preparation::Busy)
+            m_seenTable = SeenStatuses::prepare(m_store->database());
+        // Taken before the list: a commit in between is noticed once more, never missed.
+        version = m_store->database().dataVersion();
+    } catch (...) {
+    }
+    try {
+        table = m_store->listAll();
+    } catch (...) {
+        return GridReload::Failed;
+    }
+    m_currentResult = table;
+    m_gridDataVersion = version;
+    GridReload outcome = GridReload::Done;
+    try {
+        StringGrid2->fill(*table, now(), m_options.locale);
+    } catch (...) {
+        outcome = GridReload::Partial;
+    }
+    showChangedRows(*table);
+    return outcome;
+}
+
+void TMainForm::showChangedRows(TSQLiteTable& table)
+{
+    // Without the table (a read-only or foreign file) nothing counts as changed.
+    const auto changed = SeenStatuses::changedParcels(m_store->database());
+    std::int32_t idColumn = -1;
+    if (changed && !changed->empty() && table.RowCount() > 0)
+        idColumn = table.ColumnIndex("id");
+    table.Rewind();
+    for (int row = 1; !table.AtEnd(); ++row, table.NextRow())
+        StringGrid2->setRowBold(row, idColumn >= 0 && changed->count(table.FieldText(idColumn)) > 0);
+}
+
+bool TMainForm::windowFree() const
+{
+    return !m_checkRunning && !m_closed && !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+}
+
+void TMainForm::noticeOtherWriters()
+{
+    runGuarded([this] {
+        if (m_closed || !m_store || !m_store->isOpen())
+            return;
+        if (!windowFree()) {
+            m_databaseWatch->lookLater();
+            return;
+        }
+        try {
+            if (m_gridDataVersion && m_store->database().dataVersion() == *m_gridDataVersion)
+                return;
+        } catch (...) {
+            // Unknown: reload, which meets the same lock and is then tried again.
+        }
+        if (reloadGrid() == GridReload::Failed && m_store && m_store->database().lockedByOther())
+            m_databaseWatch->lookLater();
+    });
+}
+
+void TMainForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_databaseWatch)
+        m_databaseWatch->lookSoon();
 }
 
 void TMainForm::StringGrid2Click()
@@ -450,10 +524,17 @@ void TMainForm::StringGrid2Click()
             return;
         if (!m_currentResult || m_currentResult->RowCount() == 0)
             return;
-        std::shared_ptr<TSQLiteTable> table = m_store->parcel(StringGrid2->selectedParcelId());
+        const int row = StringGrid2->selectedRow();
+        const std::string id = StringGrid2->selectedParcelId();
+        std::shared_ptr<TSQLiteTable> table = m_store->parcel(id);
         m_currentResult = table;
         Memo_history->clear();
         Memo_history->setPlainText(historyForView(table->FieldText("s_trackfull")));
+        // Its history is in view: the status just read is the one its user has now seen. A row
+        // that stays bold because this could not be written is marked at the next click.
+        if (StringGrid2->isRowBold(row)
+            && SeenStatuses::markSeen(m_store->database(), id, table->FieldText("s_status")))
+            StringGrid2->setRowBold(row, false);
     });
 }
 
@@ -472,8 +553,12 @@ void TMainForm::N3Click()
                 const auto answer =
                     m_prompts->askYesNo(QStringLiteral("Подтверждение"), QStringLiteral("Удалить выбранную запись?"),
                                         Prompts::Icon::Warning, Prompts::Button::No, owner ? owner : this);
-                if (answer == Prompts::Button::Yes && m_store)
-                    m_store->remove(StringGrid2->selectedParcelId());
+                if (answer == Prompts::Button::Yes && m_store) {
+                    const std::string id = StringGrid2->selectedParcelId();
+                    m_store->remove(id);
+                    // A row left by a failure here is dropped when the table is next prepared.
+                    SeenStatuses::forget(m_store->database(), id);
+                }
             }
         } catch (...) {
             m_prompts->showError(QStringLiteral("Ошибка - Во время удаление данных!"));

@@ -4,13 +4,17 @@
 #include "app/HandlerGuard.h"
 #include "app/MainFormOptions.h"
 #include "parcels/ParcelEditor.h"
+#include "seen/SeenStatuses.h"
 #include "tracking/CheckRunHost.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+class DatabaseWatch;
 class ParcelGrid;
 class ParcelStore;
 class Prompts;
@@ -108,6 +112,12 @@ public:
     void Button1Click();
     void SpeedButton1Click();
 
+    // Reloads the grid when another process committed to the database since the grid was last
+    // filled, as soon as the window is free (no modal box or dialog, no check run). Not a user
+    // action: a reload that fails shows no box and is tried again a little later. Called when
+    // the window is activated and when the database file changes.
+    void noticeOtherWriters();
+
     // CheckRunHost
     ParcelStore* store() override;
     void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
@@ -128,6 +138,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -144,6 +155,16 @@ private:
     bool menuRefused() const { return m_checkRunning || m_closed; }
     QDateTime now() const;
 
+    enum class GridReload {
+        Done,
+        Partial, // every row is there, but a field or a date could not be read
+        Failed,  // the list query failed: the grid shows what it showed
+    };
+    // The grid refresh without its box, and the rows changed since last seen in bold.
+    GridReload reloadGrid();
+    void showChangedRows(TSQLiteTable& table);
+    bool windowFree() const;
+
     MainFormOptions m_options;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
@@ -155,6 +176,10 @@ private:
     std::unique_ptr<TrackingPage> m_trackingPage;
     TFm_Track* m_parcelDialog = nullptr;
     std::string m_editedRowId;
+    DatabaseWatch* m_databaseWatch = nullptr;
+    SeenStatuses::Preparation m_seenTable = SeenStatuses::Preparation::Untouched;
+    // The connection's data version when the grid was last filled.
+    std::optional<std::int64_t> m_gridDataVersion;
 
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
     bool m_revealAddedParcel = false;

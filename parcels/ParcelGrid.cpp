@@ -310,6 +310,25 @@ QString ParcelGrid::cellText(int row, int column) const
     return cell ? cell->text() : QString();
 }
 
+void ParcelGrid::setRowBold(int row, bool bold)
+{
+    // Set only on a change: each change of an item is announced to the view.
+    if (row < 1 || row > rowCount() || isRowBold(row) == bold)
+        return;
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (QTableWidgetItem* cell = item(row - 1, c))
+            cell->setData(Qt::FontRole, bold ? QVariant(boldFont) : QVariant());
+    }
+}
+
+bool ParcelGrid::isRowBold(int row) const
+{
+    const QTableWidgetItem* cell = row >= 1 && row <= rowCount() ? item(row - 1, 0) : nullptr;
+    return cell && cell->data(Qt::FontRole).isValid();
+}
+
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {

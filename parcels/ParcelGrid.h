@@ -43,6 +43,10 @@ public:
     std::string selectedParcelId() const;
     // The text of one cell; row 0 is the title row.
     QString cellText(int row, int column) const;
+    // Parcel row `row` in the bold face of the grid's font, or back in the regular one. Only the
+    // face changes: columns, row height and texts stay. A refresh keeps a row's face.
+    void setRowBold(int row, bool bold);
+    bool isRowBold(int row) const;
 
 signals:
     void gridClicked();

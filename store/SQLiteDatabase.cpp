@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <limits>
+#include <string>
 
 void TSQLiteDatabase::Closer::operator()(sqlite3* db) const
 {
@@ -128,4 +129,15 @@ bool TSQLiteDatabase::HasTable(const std::string& tableName)
     const auto result = Query("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?1 ",
                               {lowered});
     return result->RowCount() > 0;
+}
+
+std::int64_t TSQLiteDatabase::dataVersion()
+{
+    return std::stoll(Query("PRAGMA data_version")->FieldText(0));
+}
+
+bool TSQLiteDatabase::lockedByOther() const
+{
+    const int code = m_db ? sqlite3_errcode(m_db.get()) & 0xFF : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }

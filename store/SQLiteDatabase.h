@@ -49,6 +49,12 @@ public:
 
     sqlite3* handle() const { return m_db.get(); }
 
+    // "PRAGMA data_version": a number that changes when another connection has committed to the
+    // file since this connection last asked, and never by this connection's own writes.
+    std::int64_t dataVersion();
+    // Whether the last failed call met a lock that another connection holds.
+    bool lockedByOther() const;
+
 private:
     struct Finalizer {
         void operator()(sqlite3_stmt* statement) const;

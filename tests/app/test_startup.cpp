@@ -35,7 +35,7 @@ TEST(Startup, FirstStartInAnEmptyDirectoryCreatesTheTableAndShowsOnlyTheHeader)
     EXPECT_FALSE(window.startupFailed());
     EXPECT_TRUE(h.prompts.shown().empty());
     ASSERT_TRUE(QFile::exists(QString::fromStdString(h.databasePath())));
-    EXPECT_EQ(h.db().tables(), (std::vector<std::string>{"sqlite_sequence", "tracks"}));
+    EXPECT_EQ(h.db().tables(), (std::vector<std::string>{"kurierix_seen", "sqlite_sequence", "tracks"}));
     const auto columns = h.db().rows("SELECT name FROM pragma_table_info('tracks') ORDER BY cid");
     std::vector<std::string> names;
     for (const auto& column : columns)

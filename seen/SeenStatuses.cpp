@@ -1,0 +1,135 @@
+#include "seen/SeenStatuses.h"
+
+#include "store/SQLiteDatabase.h"
+#include "store/SQLiteException.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cstdint>
+#include <system_error>
+
+namespace {
+
+const std::string kTable = SeenStatuses::kTableName;
+
+// Leaves no transaction open after a failure, whatever SQLite already undid by itself.
+void rollback(TSQLiteDatabase& db) noexcept
+{
+    if (db.handle() && !sqlite3_get_autocommit(db.handle()))
+        sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+// Ids go to SQLite as integers, as `tracks` holds them; text that is no whole number names none.
+std::optional<std::int64_t> parcelId(const std::string& id)
+{
+    std::int64_t value = 0;
+    const char* end = id.data() + id.size();
+    const auto [stop, error] = std::from_chars(id.data(), end, value);
+    if (id.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+// Makes the table and counts every current status as seen, all or nothing. The write lock comes
+// first, so that no other connection changes a status between the copy and the commit, and
+// nothing is written to a file whose pages do not all read back.
+SeenStatuses::Preparation create(TSQLiteDatabase& db)
+{
+    db.Execute("BEGIN IMMEDIATE");
+    if (db.HasTable(kTable)) { // another copy made it while this one waited
+        db.Execute("COMMIT");
+        return SeenStatuses::Preparation::Ready;
+    }
+    const auto check = db.Query("PRAGMA quick_check");
+    if (check->RowCount() != 1 || check->FieldText(0) != "ok")
+        throw ESQLiteException("the file is damaged: " + (check->AtEnd() ? std::string() : check->FieldText(0)));
+    db.Execute("CREATE TABLE " + kTable + " (id INTEGER PRIMARY KEY, s_status TEXT)");
+    db.Execute("INSERT INTO " + kTable + " (id, s_status) SELECT id, s_status FROM tracks");
+    db.Execute("COMMIT");
+    return SeenStatuses::Preparation::Ready;
+}
+
+// Rows of parcels that an older copy deleted. Written only when there are some, so that an
+// ordinary start writes nothing; a failure leaves them for the next start.
+void dropDeleted(TSQLiteDatabase& db)
+{
+    const std::string deleted = " FROM " + kTable + " WHERE id NOT IN (SELECT id FROM tracks)";
+    if (db.Query("SELECT 1" + deleted + " LIMIT 1")->RowCount() > 0)
+        db.Execute("DELETE" + deleted);
+}
+
+} // namespace
+
+SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string* cause) noexcept
+{
+    const auto untouched = [cause](const std::string& why) {
+        if (cause)
+            *cause = why;
+        return Preparation::Untouched;
+    };
+    if (!db.handle())
+        return untouched("the database is not open");
+    if (sqlite3_db_readonly(db.handle(), "main") == 1)
+        return untouched("the database is read-only");
+    try {
+        if (!db.HasTable("tracks"))
+            return untouched("the database has no table tracks");
+        if (!db.HasTable(kTable))
+            return create(db);
+    } catch (const std::exception& e) {
+        // A lock held by another connection passes; anything else about a file stays as it is.
+        const bool busy = db.lockedByOther();
+        rollback(db);
+        if (cause)
+            *cause = e.what();
+        return busy ? Preparation::Busy : Preparation::Untouched;
+    }
+    try {
+        dropDeleted(db);
+    } catch (const std::exception&) {
+    }
+    return Preparation::Ready;
+}
+
+std::optional<std::unordered_set<std::string>> SeenStatuses::changedParcels(TSQLiteDatabase& db) noexcept
+{
+    try {
+        // Compared as stored bytes; a parcel without a row was seen with no status.
+        const auto table = db.Query("SELECT t.id FROM tracks t LEFT JOIN " + kTable
+                                    + " s ON s.id = t.id WHERE ifnull(t.s_status, '') IS NOT ifnull(s.s_status, '')");
+        std::unordered_set<std::string> ids;
+        for (; !table->AtEnd(); table->NextRow())
+            ids.insert(table->FieldText(0));
+        return ids;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool SeenStatuses::markSeen(TSQLiteDatabase& db, const std::string& id, const std::string& status) noexcept
+{
+    const auto number = parcelId(id);
+    if (!number)
+        return false;
+    try {
+        db.Execute("INSERT OR REPLACE INTO " + kTable + " (id, s_status) SELECT id, ?2 FROM tracks WHERE id=?1",
+                   {*number, status});
+        return sqlite3_changes(db.handle()) > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool SeenStatuses::forget(TSQLiteDatabase& db, const std::string& id) noexcept
+{
+    const auto number = parcelId(id);
+    if (!number)
+        return false;
+    try {
+        db.Execute("DELETE FROM " + kTable + " WHERE id=?1", {*number});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
