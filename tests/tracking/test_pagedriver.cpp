@@ -8,6 +8,8 @@
 
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -37,15 +39,31 @@ std::string dataUrl(const QString& html)
     return "data:text/html;charset=utf-8," + QUrl::toPercentEncoding(html).toStdString();
 }
 
+using Kind = EPageError::Kind;
+// The kind of the last error pageError caught.
+Kind lastKind = Kind::Stopped;
+
 // The message of the EPageError that `operation` raises, or nothing when it raises none.
 template <typename Operation> std::optional<std::string> pageError(Operation operation)
 {
     try {
         operation();
     } catch (const EPageError& error) {
+        lastKind = error.kind();
         return std::string(error.what());
     }
     return std::nullopt;
+}
+
+// True once the process has ended (a zombie has too).
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const QByteArray state = line.mid(line.lastIndexOf(')') + 2, 1);
+    return state == "Z" || state == "X";
 }
 
 const QList<SiteDouble::Event> kTwoEvents = {
@@ -210,6 +228,7 @@ TEST_F(PageDriverTest, MissingElementsRaiseErrorsThatNameThem)
     auto error = pageError([&] { m_driver->enterNumber("RR123456789CN"); });
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, R"(enter number: the page has no element with the id "item")");
+    EXPECT_EQ(lastKind, Kind::PageChanged);
 
     loadAndWait(dataUrl(QStringLiteral("<p>Технические работы</p>")));
     error = pageError([&] { m_driver->selectInternationalTracking(); });
@@ -346,6 +365,7 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     };
 
     EXPECT_TRUE(contains(loadError(goneUrl), "ERR_CONNECTION_REFUSED"));
+    EXPECT_EQ(lastKind, Kind::NotLoaded);
     const auto refused = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(refused);
     EXPECT_TRUE(contains(*refused, "read page text: the tracking page " + goneUrl + " could not be loaded"))
@@ -355,6 +375,7 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     faults.httpStatus = 503;
     m_site.setPageFaults(faults);
     EXPECT_TRUE(contains(loadError(m_site.url().toStdString()), "HTTP status 503"));
+    EXPECT_EQ(lastKind, Kind::ErrorAnswer);
     // The server's error page is on screen, but it is no page to search on.
     EXPECT_TRUE(pageError([&] { m_driver->selectInternationalTracking(); }));
 
@@ -368,31 +389,52 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
 }
 
-TEST_F(PageDriverTest, AScriptThatNeverAnswersEndsAtTheDeadlineAndItsLateAnswerIsIgnored)
+TEST_F(PageDriverTest, AScriptThatNeverAnswersClosesThePageAndEndsItsRenderProcessAtTheDeadline)
 {
     loadSite();
     const std::string expected = m_driver->readPageText();
-    // The page's own script keeps the page busy, so nothing of ours runs meanwhile.
-    m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
+    // The page's own script never returns, so nothing of ours runs any more.
+    m_driver->webPage()->runJavaScript(QStringLiteral("for (;;) {}"));
+    const qint64 renderer = m_driver->webPage()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
     m_driver->setScriptTimeout(std::chrono::milliseconds(200));
     const auto error = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "read page text: the page gave no answer within 200 ms")) << *error;
+    EXPECT_EQ(lastKind, Kind::NoAnswer);
+    EXPECT_EQ(m_driver->webPage(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return processGone(renderer); })) << "render process " << renderer;
 
+    // Until the next load there is no page; then a new one works.
+    EXPECT_TRUE(pageError([&] { m_driver->readPageText(); }));
     m_driver->setScriptTimeout(PageDriver::kDefaultScriptTimeout);
+    loadSite();
     EXPECT_EQ(m_driver->readPageText(), expected);
-    EXPECT_EQ(m_driver->readyState(), 4);
 }
 
-TEST_F(PageDriverTest, ANavigationEndsAWaitAtOnce)
+TEST_F(PageDriverTest, ANavigationOrAStopEndsAWaitAtOnce)
 {
     loadSite();
     m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
     QTimer::singleShot(50, m_driver.get(), [&] { m_driver->loadPage(dataUrl(QStringLiteral("<p>другая</p>"))); });
-    const auto error = pageError([&] { m_driver->readPageText(); });
+    auto error = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "began loading another document")) << *error;
     ASSERT_TRUE(waitUntil([&] { return m_driver->readyState() == 4; }));
+    EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("другая")));
+
+    // The check run is asked to stop (the window closes) while a page script keeps the page busy.
+    bool stop = false;
+    m_driver->setStopCondition([&stop] { return stop; });
+    m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
+    QTimer::singleShot(50, m_driver.get(), [&] { stop = true; });
+    QElapsedTimer waited;
+    waited.start();
+    error = pageError([&] { m_driver->readPageText(); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(lastKind, Kind::Stopped);
+    EXPECT_LT(waited.elapsed(), 1000) << "the wait went on after the stop";
+    stop = false;
     EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("другая")));
 }
 
@@ -409,6 +451,7 @@ TEST_F(PageDriverTest, AGoneRenderProcessRaisesUntilThePageIsLoadedAgain)
     const auto error = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "render process")) << *error;
+    EXPECT_EQ(lastKind, Kind::BrowserFailed);
     EXPECT_TRUE(pageError([&] { m_driver->readyState(); }));
 
     loadSite();
