@@ -319,6 +319,7 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
         return false;
     try {
         statement(*store);
+        m_storedAny = true;
         return true;
     } catch (...) {
         // The row keeps its values; the box says so and the run goes on.
@@ -334,6 +335,7 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
 void CheckRun::siteDidNotAnswer()
 {
     m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не ответил")));
+    refreshIfStored();
     m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!")));
     m_host.setGridEnabled(true);
 }
@@ -350,8 +352,16 @@ void CheckRun::pageFailed(const std::exception& error, const std::string* number
     } else {
         m_host.appendStatusLine(text(QStringLiteral(" Ошибка при загрузке сайта БелПочты")));
     }
+    refreshIfStored();
     m_host.setGridEnabled(true);
     m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));
+}
+
+// A run that ends early has still stored what it stored: the grid shows it.
+void CheckRun::refreshIfStored()
+{
+    if (m_storedAny)
+        m_host.refreshGrid();
 }
 
 void CheckRun::finish()

@@ -54,6 +54,7 @@ private:
     bool storeGuarded(const std::function<void(ParcelStore&)>& statement);
     void siteDidNotAnswer();
     void pageFailed(const std::exception& error, const std::string* number);
+    void refreshIfStored();
     void finish();
 
     CheckRunHost& m_host;
@@ -61,4 +62,5 @@ private:
     Limits m_limits;
     TickSource m_ticks;
     EventWait m_wait;
+    bool m_storedAny = false;
 };

@@ -754,7 +754,7 @@ TEST_F(CheckRunTest, PageErrorIsReportedAndEndsTheRunKeepingEarlierRows)
     });
     ASSERT_NE(report, events.end());
     EXPECT_EQ(std::vector<std::string>(report + 1, events.end()),
-              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "grid on",
+              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "refresh", "grid on",
                                         "label Статус: Ошибка, попробуйте позже."}));
 }
 
@@ -780,6 +780,44 @@ TEST_F(CheckRunTest, PageErrorsAreToldInOneRussianSentenceFollowedByTheDetail)
         // Ending in a full stop, the message gets none added by the general error report.
         EXPECT_EQ(m_host->lines("report"), std::vector<std::string>{sentence + " " + detail});
     }
+}
+
+TEST_F(CheckRunTest, EveryEarlyEndAfterAStoredRowRefreshesTheGrid)
+{
+    addParcel("RA1");
+    addParcel("RS1");
+    addParcel("RC1");
+    page().answers["RA1"] = found(kOneEvent);
+    page().answers["RS1"].kind = Answer::Kind::Unanswered;
+    m_limits.searchMs = 100;
+    m_limits.pageLoadMs = 100;
+    const auto endsWith = [this](const std::vector<std::string>& tail) {
+        const auto& events = m_host->events;
+        return events.size() >= tail.size() && std::equal(tail.begin(), tail.end(), events.end() - tail.size());
+    };
+
+    // The load after the unanswered search never completes, or fails.
+    page().beforeLoad = [this](long load) { page().loadDelayMs = load == 1 ? 10 : -1; };
+    run();
+    EXPECT_TRUE(endsWith({"log  Сайт БелПочты не ответил", "refresh",
+                          "label Статус: Сайт Белпочты не ответил, зайдите позже!", "grid on"}));
+
+    m_host->events.clear();
+    page().beforeLoad = [this](long load) {
+        page().loadDelayMs = 10;
+        page().failOn = load % 2 == 0 ? "load" : "";
+    };
+    run();
+    EXPECT_TRUE(endsWith({"log  Ошибка при загрузке сайта БелПочты", "refresh", "grid on",
+                          "label Статус: Ошибка, попробуйте позже."}));
+
+    // Nothing stored, nothing to show.
+    m_host->events.clear();
+    page().beforeLoad = {};
+    page().failOn = "enter";
+    run();
+    EXPECT_EQ(m_host->lines("report").size(), 1u);
+    EXPECT_EQ(std::count(m_host->events.begin(), m_host->events.end(), "refresh"), 0);
 }
 
 TEST_F(CheckRunTest, PageThatStopsAnsweringIsPassedOverLikeAnUnansweredSearch)
