@@ -151,8 +151,9 @@ void CheckRun::execute()
         snapshot->Rewind();
         for (std::int32_t row = 0; row < rowCount; ++row, snapshot->NextRow()) {
             if (reloadFirst) {
-                // Once per run, and again after a search that never answered: its answer may
-                // still arrive and would then be taken for the next number's.
+                // Once per run, and again after a number that got no answer: a late answer
+                // would be taken for the next number's, and a page that stopped answering
+                // has been closed.
                 const Wait loaded = loadPage(page);
                 if (loaded == Wait::Stopped)
                     return;

@@ -375,8 +375,8 @@ void PageDriver::onLoadingChanged(const QWebEngineLoadingInfo& info)
     }
     m_loadState = LoadState::Failed;
     m_loadError = describeLoadFailure(info);
-    m_loadErrorKind = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ? Kind::ErrorAnswer
-                                                                                        : Kind::NotLoaded;
+    m_loadErrorKind =
+        info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ? Kind::ErrorAnswer : Kind::NotLoaded;
 }
 
 void PageDriver::onRenderProcessTerminated(int status, int exitCode)

@@ -61,13 +61,34 @@ public:
         return operation();
     }
 
-    void loadPage(const std::string& url) override { timed([&] { m_driver.loadPage(url); }); }
-    int readyState() override { return timed([&] { return m_driver.readyState(); }); }
-    void selectInternationalTracking() override { timed([&] { m_driver.selectInternationalTracking(); }); }
-    void enterNumber(const std::string& number) override { timed([&] { m_driver.enterNumber(number); }); }
-    void startSearch() override { timed([&] { m_driver.startSearch(); }); }
-    std::string readPageText() override { return timed([&] { return m_driver.readPageText(); }); }
-    std::string readPageHtml() override { return timed([&] { return m_driver.readPageHtml(); }); }
+    void loadPage(const std::string& url) override
+    {
+        timed([&] { m_driver.loadPage(url); });
+    }
+    int readyState() override
+    {
+        return timed([&] { return m_driver.readyState(); });
+    }
+    void selectInternationalTracking() override
+    {
+        timed([&] { m_driver.selectInternationalTracking(); });
+    }
+    void enterNumber(const std::string& number) override
+    {
+        timed([&] { m_driver.enterNumber(number); });
+    }
+    void startSearch() override
+    {
+        timed([&] { m_driver.startSearch(); });
+    }
+    std::string readPageText() override
+    {
+        return timed([&] { return m_driver.readPageText(); });
+    }
+    std::string readPageHtml() override
+    {
+        return timed([&] { return m_driver.readPageHtml(); });
+    }
     void setStopCondition(std::function<bool()> stopRequested) override
     {
         m_driver.setStopCondition(std::move(stopRequested));

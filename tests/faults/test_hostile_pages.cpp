@@ -97,8 +97,8 @@ protected:
     {
         EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
         EXPECT_TRUE(m_h.prompts.shown().empty());
-        EXPECT_TRUE(m_h.log().contains(QStringLiteral("- посылка №%1\n- отправка данных\n- нет ответа по номеру\n")
-                                           .arg(number)))
+        EXPECT_TRUE(m_h.log().contains(
+            QStringLiteral("- посылка №%1\n- отправка данных\n- нет ответа по номеру\n").arg(number)))
             << logText();
     }
 

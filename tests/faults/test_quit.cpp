@@ -24,8 +24,8 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
     ASSERT_TRUE(dir.isValid());
     SiteDouble site;
     ASSERT_TRUE(site.start());
-    site.setAnswer(QStringLiteral("RQ000000001CN"), {{QStringLiteral("2013-03-16 12:30:00"),
-                                                      QStringLiteral("Приём"), QStringLiteral("MINSK")}});
+    site.setAnswer(QStringLiteral("RQ000000001CN"),
+                   {{QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Приём"), QStringLiteral("MINSK")}});
     SiteDouble::PageFaults looping;
     looping.loopingScript = true;
     site.setPageFaults(looping);
@@ -39,8 +39,9 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The page operation's bound is far beyond what the test waits for.
-    program.start(QStringLiteral(KURIERIX_FAULTS_CHECKRUN), {database, site.url(), QString::number(site.port()),
-                                                             QStringLiteral("close-when-stuck"), QStringLiteral("20000")});
+    program.start(QStringLiteral(KURIERIX_FAULTS_CHECKRUN),
+                  {database, site.url(), QString::number(site.port()), QStringLiteral("close-when-stuck"),
+                   QStringLiteral("20000")});
     ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
     QByteArray output;
     const auto lineStarting = [&](const QByteArray& start) {
@@ -55,8 +56,8 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
         << output.toStdString();
     QElapsedTimer sinceClose;
     sinceClose.start();
-    const bool ended = testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; },
-                                              std::chrono::seconds(3));
+    const bool ended =
+        testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(3));
     const qint64 wall = sinceClose.elapsed();
     if (!ended) {
         program.kill();

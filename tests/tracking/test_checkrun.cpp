@@ -749,8 +749,8 @@ TEST_F(CheckRunTest, PageErrorIsReportedAndEndsTheRunKeepingEarlierRows)
     EXPECT_EQ(stored(c), (Stored{"", "", ""}));
     const auto& events = m_host->events;
     const auto report = std::find_if(events.begin(), events.end(), [](const std::string& e) {
-        return e.rfind("report ", 0) == 0 && e.find(R"((enter number: the page has no element with the id "item").)")
-                                                 != std::string::npos;
+        return e.rfind("report ", 0) == 0
+               && e.find(R"((enter number: the page has no element with the id "item").)") != std::string::npos;
     });
     ASSERT_NE(report, events.end());
     EXPECT_EQ(std::vector<std::string>(report + 1, events.end()),
@@ -808,8 +808,8 @@ TEST_F(CheckRunTest, EveryEarlyEndAfterAStoredRowRefreshesTheGrid)
         page().failOn = load % 2 == 0 ? "load" : "";
     };
     run();
-    EXPECT_TRUE(endsWith({"log  Ошибка при загрузке сайта БелПочты", "refresh", "grid on",
-                          "label Статус: Ошибка, попробуйте позже."}));
+    EXPECT_TRUE(endsWith(
+        {"log  Ошибка при загрузке сайта БелПочты", "refresh", "grid on", "label Статус: Ошибка, попробуйте позже."}));
 
     // Nothing stored, nothing to show.
     m_host->events.clear();
@@ -833,9 +833,9 @@ TEST_F(CheckRunTest, PageThatStopsAnsweringIsPassedOverLikeAnUnansweredSearch)
     run();
 
     const auto log = m_host->lines("log");
-    EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.begin() + 6),
-              (std::vector<std::string>{"- посылка №RB1", "- отправка данных", "- нет ответа по номеру",
-                                        "- посылка №RC1"}));
+    EXPECT_EQ(
+        std::vector<std::string>(log.begin() + 2, log.begin() + 6),
+        (std::vector<std::string>{"- посылка №RB1", "- отправка данных", "- нет ответа по номеру", "- посылка №RC1"}));
     EXPECT_EQ(stored(stuck), (Stored{"", "", ""}));
     EXPECT_EQ(stored(next).history, historyOf(kOneEvent));
     EXPECT_EQ(page().loads(), 2);
