@@ -8,11 +8,10 @@
 // Boxes are not shown but written to standard output, one line each, so that nothing waits
 // for a click; "finished" follows when the run has ended.
 //
-// With close-when-stuck, the program ends as it does for a user: when its last window closes.
-// The page driver's bound on one page operation is <ms>, and the window is closed once a page
-// operation has been awaited for 300 ms, so the close lands while a page script is awaited.
-// It then writes "closing <CPU ms> <clock ms> <render process id>" and, when everything has
-// been torn down, "ended <CPU ms> <clock ms>".
+// With close-when-stuck the program ends as for a user, when its last window closes; one page
+// operation may take <ms>. The window is closed once the log has ended in "- отправка данных"
+// for 300 ms, so the close lands while the page is awaited. The program then writes "closing
+// <CPU ms> <clock ms> <render process id>" and, once all is torn down, "ended <CPU ms> <clock ms>".
 #include "app/MainFormOptions.h"
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
@@ -22,11 +21,13 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QWebEnginePage>
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 namespace {
 
@@ -41,68 +42,6 @@ public:
     }
 };
 
-// The page driver, noting since when its current operation has been awaited.
-class TimedPage : public TrackingPage
-{
-public:
-    TimedPage(const QString& dir, QObject* parent, std::chrono::milliseconds scriptTimeout) : m_driver(dir, parent)
-    {
-        m_driver.setScriptTimeout(scriptTimeout);
-    }
-
-    template <typename Operation> auto timed(Operation operation)
-    {
-        m_since.start();
-        struct Done
-        {
-            QElapsedTimer& since;
-            ~Done() { since.invalidate(); }
-        } done{m_since};
-        return operation();
-    }
-
-    void loadPage(const std::string& url) override
-    {
-        timed([&] { m_driver.loadPage(url); });
-    }
-    int readyState() override
-    {
-        return timed([&] { return m_driver.readyState(); });
-    }
-    void selectInternationalTracking() override
-    {
-        timed([&] { m_driver.selectInternationalTracking(); });
-    }
-    void enterNumber(const std::string& number) override
-    {
-        timed([&] { m_driver.enterNumber(number); });
-    }
-    void startSearch() override
-    {
-        timed([&] { m_driver.startSearch(); });
-    }
-    std::string readPageText() override
-    {
-        return timed([&] { return m_driver.readPageText(); });
-    }
-    std::string readPageHtml() override
-    {
-        return timed([&] { return m_driver.readPageHtml(); });
-    }
-    void setStopCondition(std::function<bool()> stopRequested) override
-    {
-        m_driver.setStopCondition(std::move(stopRequested));
-    }
-
-    // Milliseconds the current operation has been awaited; 0 between operations.
-    qint64 awaitedMs() const { return m_since.isValid() ? m_since.elapsed() : 0; }
-    qint64 renderProcessPid() const { return m_driver.webPage() ? m_driver.webPage()->renderProcessPid() : 0; }
-
-private:
-    PageDriver m_driver;
-    QElapsedTimer m_since;
-};
-
 qint64 cpuMs()
 {
     timespec used{};
@@ -110,24 +49,43 @@ qint64 cpuMs()
     return qint64(used.tv_sec) * 1000 + used.tv_nsec / 1000000;
 }
 
-qint64 clockMs()
+// Closes the window once the page has been awaited after a search for 300 ms.
+void closeWhenStuck(TMainForm& window)
 {
-    return QDeadlineTimer::current().deadline();
+    auto* closer = new QTimer(&window);
+    auto stuck = std::make_shared<QElapsedTimer>();
+    QObject::connect(closer, &QTimer::timeout, &window, [&window, closer, stuck] {
+        if (!window.Memo_Status->toPlainText().endsWith(QStringLiteral("- отправка данных"))) {
+            stuck->invalidate();
+            return;
+        }
+        if (!stuck->isValid())
+            stuck->start();
+        if (stuck->elapsed() < 300)
+            return;
+        closer->stop();
+        const auto* driver = dynamic_cast<PageDriver*>(&window.trackingPage());
+        std::printf("closing %lld %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline(),
+                    driver && driver->webPage() ? driver->webPage()->renderProcessPid() : 0);
+        std::fflush(stdout);
+        window.close();
+    });
+    closer->start(20);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const bool closeWhenStuck = argc == 6 && QByteArray(argv[4]) == "close-when-stuck";
-    if (argc != 4 && !closeWhenStuck) {
+    const bool closing = argc == 6 && QByteArray(argv[4]) == "close-when-stuck";
+    if (argc != 4 && !closing) {
         std::fprintf(stderr, "usage: %s <database file> <tracking page address> <probe port> [close-when-stuck <ms>]\n",
                      argv[0]);
         return 2;
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QGuiApplication::setQuitOnLastWindowClosed(closeWhenStuck);
+    QGuiApplication::setQuitOnLastWindowClosed(closing);
 
     PrintingPrompts prompts;
     MainFormOptions options;
@@ -137,13 +95,12 @@ int main(int argc, char** argv)
     options.endpoints.probePort = QByteArray(argv[3]).toInt();
     options.browserStorageDir = QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath() + QStringLiteral("/browser");
     options.prompts = &prompts;
-    TimedPage* page = nullptr;
-    if (closeWhenStuck) {
+    if (closing) {
         const std::chrono::milliseconds scriptTimeout(QByteArray(argv[5]).toInt());
-        options.pageFactory = [&page, scriptTimeout](const QString& dir, QObject* parent) {
-            auto timed = std::make_unique<TimedPage>(dir, parent, scriptTimeout);
-            page = timed.get();
-            return timed;
+        options.pageFactory = [scriptTimeout](const QString& dir, QObject* parent) {
+            auto driver = std::make_unique<PageDriver>(dir, parent);
+            driver->setScriptTimeout(scriptTimeout);
+            return driver;
         };
     }
 
@@ -154,17 +111,8 @@ int main(int argc, char** argv)
             return 1;
         window.createParcelDialog();
         window.show();
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, &window, [&] {
-            if (page == nullptr || page->awaitedMs() < 300)
-                return;
-            closer.stop();
-            std::printf("closing %lld %lld %lld\n", cpuMs(), clockMs(), page->renderProcessPid());
-            std::fflush(stdout);
-            window.close();
-        });
-        if (closeWhenStuck)
-            closer.start(20);
+        if (closing)
+            closeWhenStuck(window);
         QTimer::singleShot(0, &window, [&window] {
             window.N4->trigger();
             std::printf("finished\n");
@@ -173,9 +121,7 @@ int main(int argc, char** argv)
         });
         result = app.exec();
     }
-    if (closeWhenStuck) {
-        std::printf("ended %lld %lld\n", cpuMs(), clockMs());
-        std::fflush(stdout);
-    }
+    if (closing)
+        std::printf("ended %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline());
     return result;
 }
