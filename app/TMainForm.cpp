@@ -15,11 +15,9 @@
 #include "tracking/CheckRun.h"
 #include "tracking/TrackingPage.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -32,7 +30,6 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -704,7 +701,7 @@ TrackingPage& TMainForm::trackingPage()
         m_trackingPage = factory ? factory(m_options.browserStorageDir, WebBrowser1)
                                  : createPageDriver(m_options.browserStorageDir, WebBrowser1);
         if (!m_trackingPage)
-            throw EPageError("The tracking page could not be created");
+            throw EPageError(EPageError::Kind::BrowserFailed, "The tracking page could not be created");
     }
     return *m_trackingPage;
 }
@@ -740,20 +737,6 @@ void TMainForm::showErrorBox(const std::string& text)
 void TMainForm::reportError(const std::string& message)
 {
     m_errorReport.report(message);
-}
-
-void TMainForm::processEvents(int maxWaitMs)
-{
-    if (maxWaitMs <= 0) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    // Wait in the dispatcher for the next event, but no longer than maxWaitMs: the timer's own
-    // event ends the wait.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(maxWaitMs);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 bool TMainForm::stopRequested() const

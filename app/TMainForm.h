@@ -128,7 +128,6 @@ public:
     void refreshGrid() override;
     void showErrorBox(const std::string& text) override;
     void reportError(const std::string& message) override;
-    void processEvents(int maxWaitMs) override;
     bool stopRequested() const override;
 
     // ParcelEditor

@@ -35,10 +35,63 @@ std::uint32_t systemTicks()
     return static_cast<std::uint32_t>(QDeadlineTimer::current(Qt::PreciseTimer).deadline());
 }
 
+bool stopRequestedOf(CheckRunHost& host)
+{
+    return host.stopRequested() || host.store() == nullptr;
+}
+
+// While the run drives the page, the page's own waits end with the run's stop; afterwards
+// nothing of the run is left in the page.
+class PageStopsWithRun
+{
+public:
+    PageStopsWithRun(TrackingPage& page, CheckRunHost& host) : m_page(page)
+    {
+        page.setStopCondition([&host] { return stopRequestedOf(host); });
+    }
+    ~PageStopsWithRun() { m_page.setStopCondition({}); }
+    PageStopsWithRun(const PageStopsWithRun&) = delete;
+    PageStopsWithRun& operator=(const PageStopsWithRun&) = delete;
+
+private:
+    TrackingPage& m_page;
+};
+
+// What the user is told of a page failure: one sentence to act on, then the technical detail.
+std::string forTheUser(const EPageError& error)
+{
+    QString sentence;
+    switch (error.kind()) {
+    case EPageError::Kind::NotLoaded:
+        sentence = QStringLiteral("Не удалось загрузить сайт БелПочты: проверьте подключение к интернету и повторите "
+                                  "проверку позже");
+        break;
+    case EPageError::Kind::ErrorAnswer:
+        sentence = QStringLiteral("Сайт БелПочты ответил ошибкой: повторите проверку позже");
+        break;
+    case EPageError::Kind::PageChanged:
+        sentence = QStringLiteral("Сайт БелПочты изменил свою страницу, и на ней нет нужного программе поля: "
+                                  "проверьте посылки на самом сайте");
+        break;
+    case EPageError::Kind::NoAnswer:
+        sentence = QStringLiteral("Сайт БелПочты не ответил вовремя: повторите проверку позже");
+        break;
+    case EPageError::Kind::BrowserFailed:
+        sentence = QStringLiteral("Встроенный браузер программы перестал работать: повторите проверку, а если это не "
+                                  "поможет, перезапустите программу");
+        break;
+    case EPageError::Kind::Stopped:
+        sentence = QStringLiteral("Проверка посылок остановлена");
+        break;
+    }
+    return text(sentence) + " (" + error.what() + ").";
+}
+
 } // namespace
 
 CheckRun::CheckRun(CheckRunHost& host, Endpoints endpoints)
-    : m_host(host), m_endpoints(std::move(endpoints)), m_ticks(systemTicks)
+    : m_host(host), m_endpoints(std::move(endpoints)), m_ticks(systemTicks),
+      m_wait([&host] { return stopRequestedOf(host); })
 {
 }
 
@@ -74,7 +127,7 @@ void CheckRun::execute()
 
     const bool reachable =
         ReachabilityProbe(m_endpoints.probeHost, m_endpoints.probePort, m_limits.probeTimeoutMs).isReachable();
-    m_host.processEvents(0);
+    EventWait::handlePending();
     if (stopped())
         return;
     if (!reachable) {
@@ -89,18 +142,18 @@ void CheckRun::execute()
     m_host.setStatusLabel(text(QStringLiteral("Статус: Получение данных... ждите")));
     m_host.setGridEnabled(false);
 
-    const std::string nothingFoundMarker = text(QStringLiteral("По вашему запросу ничего не найдено"));
-
     std::string number;
     bool inParcel = false;
     try {
         TrackingPage& page = m_host.trackingPage();
+        const PageStopsWithRun pageStops(page, m_host);
         bool reloadFirst = true;
         snapshot->Rewind();
         for (std::int32_t row = 0; row < rowCount; ++row, snapshot->NextRow()) {
             if (reloadFirst) {
-                // Once per run, and again after a search that never answered: its answer may
-                // still arrive and would then be taken for the next number's.
+                // Once per run, and again after a number that got no answer: a late answer
+                // would be taken for the next number's, and a page that stopped answering
+                // has been closed.
                 const Wait loaded = loadPage(page);
                 if (loaded == Wait::Stopped)
                     return;
@@ -116,37 +169,23 @@ void CheckRun::execute()
             inParcel = true;
             m_host.appendStatusLine(text(QStringLiteral("- посылка №")) + number);
 
-            page.selectInternationalTracking();
-            if (stopped())
+            std::string html;
+            const Answer answer = askPage(page, number, html);
+            if (answer == Answer::Stopped)
                 return;
-            page.enterNumber(number);
-            if (stopped())
-                return;
-            m_host.appendStatusLine(text(QStringLiteral("- отправка данных")));
-            page.startSearch();
-            if (stopped())
-                return;
-
-            std::string pageText;
-            const Wait answered = waitForAnswer(page, pageText);
-            if (answered == Wait::Stopped)
-                return;
-            if (answered == Wait::TimedOut) {
+            if (answer == Answer::NoAnswer) {
                 m_host.appendStatusLine(text(QStringLiteral("- нет ответа по номеру")));
                 reloadFirst = true;
                 inParcel = false;
                 continue;
             }
 
-            if (contains(pageText, nothingFoundMarker)) {
+            if (answer == Answer::NothingFound) {
                 if (!storeGuarded([&id](ParcelStore& store) { store.storeNoInformation(id); }))
                     return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
                 m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
             } else {
-                const std::string html = page.readPageHtml();
-                if (stopped())
-                    return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
                 const ExtractedResults results = ExtractResults(html);
                 // Any event cell leaves text in the history; none at all means the answer
@@ -167,7 +206,7 @@ void CheckRun::execute()
     } catch (const std::exception& error) {
         if (stopped())
             return;
-        pageFailed(error.what(), inParcel ? &number : nullptr);
+        pageFailed(error, inParcel ? &number : nullptr);
         return;
     }
 
@@ -184,16 +223,10 @@ bool CheckRun::stopped() const
 
 // Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
 // busy, so one wait for "the next event" would come back at once and the page would be read
-// in a tight loop.
+// in a tight loop. A wake (the page saying it changed) ends the pause early.
 bool CheckRun::pause(int ms)
 {
-    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
-    while (!deadline.hasExpired()) {
-        m_host.processEvents(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-        if (stopped())
-            return false;
-    }
-    return !stopped();
+    return m_wait.sleep(QDeadlineTimer(ms, Qt::PreciseTimer)) != EventWait::Outcome::Stopped;
 }
 
 // Answers that come at once are seen within a few milliseconds. While a slow one is awaited,
@@ -246,6 +279,39 @@ CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, std::string& pageText
     return stopped() ? Wait::Stopped : Wait::Ready;
 }
 
+CheckRun::Answer CheckRun::askPage(TrackingPage& page, const std::string& number, std::string& html)
+{
+    static const std::string nothingFoundMarker = text(QStringLiteral("По вашему запросу ничего не найдено"));
+    try {
+        page.selectInternationalTracking();
+        if (stopped())
+            return Answer::Stopped;
+        page.enterNumber(number);
+        if (stopped())
+            return Answer::Stopped;
+        m_host.appendStatusLine(text(QStringLiteral("- отправка данных")));
+        page.startSearch();
+        if (stopped())
+            return Answer::Stopped;
+
+        std::string pageText;
+        const Wait answered = waitForAnswer(page, pageText);
+        if (answered != Wait::Ready)
+            return answered == Wait::Stopped ? Answer::Stopped : Answer::NoAnswer;
+        if (contains(pageText, nothingFoundMarker))
+            return Answer::NothingFound;
+        html = page.readPageHtml();
+        return stopped() ? Answer::Stopped : Answer::Found;
+    } catch (const EPageError& error) {
+        // The page stopped answering (a script of its own that never returns) and was closed:
+        // like a search whose answer never came, the parcel is passed over and the page is
+        // loaded afresh for the next one.
+        if (error.kind() == EPageError::Kind::NoAnswer && !stopped())
+            return Answer::NoAnswer;
+        throw;
+    }
+}
+
 bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
 {
     ParcelStore* store = m_host.store();
@@ -253,6 +319,7 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
         return false;
     try {
         statement(*store);
+        m_storedAny = true;
         return true;
     } catch (...) {
         // The row keeps its values; the box says so and the run goes on.
@@ -268,13 +335,16 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
 void CheckRun::siteDidNotAnswer()
 {
     m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не ответил")));
+    refreshIfStored();
     m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!")));
     m_host.setGridEnabled(true);
 }
 
-void CheckRun::pageFailed(const std::string& message, const std::string* number)
+// Errors that are not the page's (the store's own) are reported as they are worded.
+void CheckRun::pageFailed(const std::exception& error, const std::string* number)
 {
-    m_host.reportError(message);
+    const auto* pageError = dynamic_cast<const EPageError*>(&error);
+    m_host.reportError(pageError != nullptr ? forTheUser(*pageError) : std::string(error.what()));
     if (stopped())
         return;
     if (number != nullptr) {
@@ -282,8 +352,16 @@ void CheckRun::pageFailed(const std::string& message, const std::string* number)
     } else {
         m_host.appendStatusLine(text(QStringLiteral(" Ошибка при загрузке сайта БелПочты")));
     }
+    refreshIfStored();
     m_host.setGridEnabled(true);
     m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));
+}
+
+// A run that ends early has still stored what it stored: the grid shows it.
+void CheckRun::refreshIfStored()
+{
+    if (m_storedAny)
+        m_host.refreshGrid();
 }
 
 void CheckRun::finish()

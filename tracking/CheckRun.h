@@ -1,8 +1,10 @@
 #pragma once
 
 #include "tracking/Endpoints.h"
+#include "tracking/EventWait.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -12,7 +14,8 @@ class ParcelStore;
 class TrackingPage;
 
 // The check run over every parcel: the body of `Button_CheckClick`.
-// Runs synchronously on the UI thread, keeping the window alive through the host.
+// Runs synchronously on the UI thread and keeps the window alive by handling events while it
+// waits; the host only hears of its progress.
 class CheckRun
 {
 public:
@@ -30,6 +33,8 @@ public:
     using TickSource = std::function<std::uint32_t()>;
 
     CheckRun(CheckRunHost& host, Endpoints endpoints);
+    CheckRun(const CheckRun&) = delete;
+    CheckRun& operator=(const CheckRun&) = delete;
     void setLimits(const Limits& limits);
     void setTickSource(TickSource ticks);
 
@@ -37,19 +42,25 @@ public:
 
 private:
     enum class Wait { Ready, TimedOut, Stopped };
+    enum class Answer { NothingFound, Found, NoAnswer, Stopped };
 
     bool stopped() const;
     bool pause(int ms);
     int pollInterval(const QElapsedTimer& waited) const;
     Wait loadPage(TrackingPage& page);
     Wait waitForAnswer(TrackingPage& page, std::string& pageText);
+    // Searches `number` on the page; gives the page HTML when something was found.
+    Answer askPage(TrackingPage& page, const std::string& number, std::string& html);
     bool storeGuarded(const std::function<void(ParcelStore&)>& statement);
     void siteDidNotAnswer();
-    void pageFailed(const std::string& message, const std::string* number);
+    void pageFailed(const std::exception& error, const std::string* number);
+    void refreshIfStored();
     void finish();
 
     CheckRunHost& m_host;
     Endpoints m_endpoints;
     Limits m_limits;
     TickSource m_ticks;
+    EventWait m_wait;
+    bool m_storedAny = false;
 };

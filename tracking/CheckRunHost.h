@@ -7,7 +7,7 @@ class ParcelStore;
 class TSQLiteTable;
 class TrackingPage;
 
-// What the check run needs of the main window. Texts are Windows-1251 bytes.
+// What the check run needs of the window it reports to. Texts are Windows-1251 bytes.
 class CheckRunHost
 {
 public:
@@ -30,9 +30,7 @@ public:
     // The general error report with the application title as caption.
     virtual void reportError(const std::string& message) = 0;
 
-    // Handles pending window messages, waiting at most `maxWaitMs` for one to arrive, so that
-    // polling loops neither spin a core nor stall the page.
-    virtual void processEvents(int maxWaitMs) = 0;
-    // True once the user has asked to close the window: the run ends at its next step.
+    // True once the user has asked to close the window: the run ends at its next step, and a
+    // wait under way ends at once. The run does its own waiting, handling events meanwhile.
     virtual bool stopRequested() const = 0;
 };

@@ -5,12 +5,9 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QPointer>
-#include <QTimer>
 #include <QUrl>
 #include <QVariant>
 #include <QWebEngineDownloadRequest>
@@ -21,6 +18,8 @@
 
 #include <algorithm>
 
+#include <csignal>
+
 // The resources of a static library are not registered on their own.
 static void initTrackingResources()
 {
@@ -29,9 +28,7 @@ static void initTrackingResources()
 
 namespace {
 
-// Between two looks at the deadline the wait sleeps in the event dispatcher; an answer from
-// the page wakes it at once.
-constexpr std::chrono::milliseconds kPollInterval{50};
+using Kind = EPageError::Kind;
 
 const QString& legacyWriterSource()
 {
@@ -45,9 +42,21 @@ const QString& legacyWriterSource()
     return source;
 }
 
-[[noreturn]] void raise(const char* operation, const QString& what)
+[[noreturn]] void raise(Kind kind, const char* operation, const QString& what)
 {
-    throw EPageError(toCp1251(QStringLiteral("%1: %2").arg(QLatin1String(operation), what)));
+    throw EPageError(kind, toCp1251(QStringLiteral("%1: %2").arg(QLatin1String(operation), what)));
+}
+
+// True while the process runs; a zombie has ended.
+bool processRunning(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (name) state ...": the name may hold blanks, so read after its closing bracket.
+    const QByteArray line = stat.readAll();
+    const QByteArray state = line.mid(line.lastIndexOf(')') + 2, 1);
+    return !state.isEmpty() && state != "Z" && state != "X";
 }
 
 QString describeLoadFailure(const QWebEngineLoadingInfo& info)
@@ -75,8 +84,8 @@ struct PageDriver::ScriptWait
     bool over = false;
     QVariant value;
     QString endReason; // set when something other than the answer ended the wait
+    Kind endKind = Kind::BrowserFailed;
     bool endedByNavigation = false;
-    QPointer<QEventLoop> loop; // the loop the waiter sleeps in, while it sleeps
 };
 
 PageDriver::PageDriver(QString storagePath, QObject* parent) : QObject(parent), m_storagePath(std::move(storagePath))
@@ -85,9 +94,16 @@ PageDriver::PageDriver(QString storagePath, QObject* parent) : QObject(parent), 
 
 PageDriver::~PageDriver()
 {
-    endWaits(QStringLiteral("the tracking page was closed"), false);
-    m_page.reset();
+    // A script still unanswered may be stuck behind a page script that never returns; that
+    // render process must not outlive the program.
+    const bool stuck = std::any_of(m_waits.begin(), m_waits.end(), [](const auto& w) { return !w.expired(); });
+    dropPage(stuck);
     m_profile.reset();
+}
+
+void PageDriver::setStopCondition(std::function<bool()> stopRequested)
+{
+    m_wait.setStopCondition(std::move(stopRequested));
 }
 
 void PageDriver::setScriptTimeout(std::chrono::milliseconds timeout)
@@ -140,17 +156,9 @@ void PageDriver::loadPage(const std::string& address)
     static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
                                          QStringLiteral("data")};
     if (!url.isValid() || !kSchemes.contains(url.scheme()))
-        raise("load page",
+        raise(Kind::NotLoaded, "load page",
               QStringLiteral("\"%1\" is not an address a page can be loaded from").arg(fromCp1251(address)));
 
-    if (m_page && m_unresponsive) {
-        // A hung page would not take the load either; a new page gets a render process of its
-        // own, and the old one goes with its page.
-        endWaits(QStringLiteral("the tracking page did not answer and was replaced"), false);
-        m_page.reset();
-        m_loadState = LoadState::None;
-    }
-    m_unresponsive = false;
     if (!m_page)
         createPage();
     m_renderProcessGone.clear();
@@ -234,7 +242,7 @@ std::string PageDriver::readPageText()
 })())"),
                                     "read page text");
     if (text.typeId() != QMetaType::QString)
-        raise("read page text", QStringLiteral("the page gave no text"));
+        raise(Kind::PageChanged, "read page text", QStringLiteral("the page gave no text"));
     return toCp1251(text.toString());
 }
 
@@ -242,21 +250,21 @@ std::string PageDriver::readPageHtml()
 {
     const QString& writer = legacyWriterSource();
     if (writer.isEmpty())
-        raise("read page HTML", QStringLiteral("the HTML writer is missing from the program"));
+        raise(Kind::BrowserFailed, "read page HTML", QStringLiteral("the HTML writer is missing from the program"));
     const QVariant html = runScript(writer, "read page HTML");
     if (html.typeId() != QMetaType::QString)
-        raise("read page HTML", QStringLiteral("the page gave no HTML"));
+        raise(Kind::PageChanged, "read page HTML", QStringLiteral("the page gave no HTML"));
     return toCp1251(html.toString());
 }
 
 void PageDriver::requireUsablePage(const char* operation) const
 {
     if (!m_page)
-        raise(operation, QStringLiteral("no tracking page has been loaded"));
+        raise(Kind::NotLoaded, operation, QStringLiteral("no tracking page has been loaded"));
     if (!m_renderProcessGone.isEmpty())
-        raise(operation, m_renderProcessGone);
+        raise(Kind::BrowserFailed, operation, m_renderProcessGone);
     if (m_loadState == LoadState::Failed)
-        raise(operation, m_loadError);
+        raise(m_loadErrorKind, operation, m_loadError);
 }
 
 void PageDriver::runElementScript(const QString& source, const char* operation, const char* missing,
@@ -267,8 +275,8 @@ void PageDriver::runElementScript(const QString& source, const char* operation, 
     if (navigated || outcome == QLatin1String("ok"))
         return;
     if (outcome == QLatin1String("missing"))
-        raise(operation, QStringLiteral("the page has no %1").arg(QLatin1String(missing)));
-    raise(operation, QStringLiteral("the page gave no usable answer"));
+        raise(Kind::PageChanged, operation, QStringLiteral("the page has no %1").arg(QLatin1String(missing)));
+    raise(Kind::PageChanged, operation, QStringLiteral("the page gave no usable answer"));
 }
 
 QVariant PageDriver::runScript(const QString& source, const char* operation, bool* navigated)
@@ -280,56 +288,72 @@ QVariant PageDriver::runScript(const QString& source, const char* operation, boo
                   m_waits.end());
     m_waits.push_back(wait);
 
+    // The callback comes as an event, and the wait looks at `over` after every event.
     m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [wait](const QVariant& value) {
         if (wait->over)
             return;
         wait->value = value;
         wait->answered = true;
         wait->over = true;
-        if (wait->loop)
-            wait->loop->quit();
     });
 
     const QDeadlineTimer deadline(m_scriptTimeout);
-    while (!wait->over) {
-        if (deadline.hasExpired()) {
-            wait->over = true;
-            m_unresponsive = true;
-            raise(operation, QStringLiteral("the page gave no answer within %1 ms").arg(m_scriptTimeout.count()));
-        }
-        QEventLoop loop;
-        wait->loop = &loop;
-        const auto remaining = std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 0));
-        QTimer::singleShot(std::min(remaining, kPollInterval), &loop, &QEventLoop::quit);
-        loop.exec();
-        wait->loop = nullptr;
+    EventWait::Outcome outcome;
+    do
+        outcome = m_wait.until([&wait] { return wait->over; }, deadline);
+    while (outcome == EventWait::Outcome::Woken);
+    if (outcome == EventWait::Outcome::Stopped) {
+        wait->over = true;
+        raise(Kind::Stopped, operation, QStringLiteral("the check was stopped while the page was awaited"));
+    }
+    if (outcome == EventWait::Outcome::TimedOut) {
+        // A page script that never returns keeps its render process busy for good, and the
+        // page takes nothing more: the page goes now, and the next load starts a new one.
+        wait->over = true;
+        dropPage(true);
+        raise(Kind::NoAnswer, operation,
+              QStringLiteral("the page gave no answer within %1 ms and was closed").arg(m_scriptTimeout.count()));
     }
 
-    if (wait->answered)
-        m_unresponsive = false;
     if (!wait->answered) {
         if (wait->endedByNavigation && navigated) {
             *navigated = true;
             return {};
         }
-        raise(operation, wait->endReason);
+        raise(wait->endKind, operation, wait->endReason);
     }
     return wait->value;
 }
 
-void PageDriver::endWaits(const QString& reason, bool navigation)
+void PageDriver::endWaits(const QString& reason, Kind kind, bool navigation)
 {
+    // The list keeps the scripts that have not answered, ended or not: see the destructor.
     for (const auto& weak : m_waits) {
         const auto wait = weak.lock();
         if (!wait || wait->over)
             continue;
         wait->over = true;
         wait->endReason = reason;
+        wait->endKind = kind;
         wait->endedByNavigation = navigation;
-        if (wait->loop)
-            wait->loop->quit();
     }
-    m_waits.clear();
+}
+
+void PageDriver::dropPage(bool stuck)
+{
+    if (!m_page)
+        return;
+    endWaits(QStringLiteral("the tracking page was closed"), Kind::BrowserFailed, false);
+    const qint64 renderer = m_page->renderProcessPid();
+    m_page.reset();
+    m_loadState = LoadState::None;
+    m_renderProcessGone.clear();
+    m_loadError.clear();
+    // Deleting the page makes the engine end its render process within milliseconds, a busy
+    // one too. One stuck in a script is ended here at once all the same, so that the program is
+    // idle as soon as the page is gone, whatever the engine's timing.
+    if (stuck && renderer > 0 && processRunning(renderer))
+        ::kill(static_cast<pid_t>(renderer), SIGKILL);
 }
 
 void PageDriver::onLoadStarted()
@@ -338,7 +362,7 @@ void PageDriver::onLoadStarted()
     m_loadState = LoadState::Loading;
     m_loadError.clear();
     // A script sent to the old document may never answer once it is torn down.
-    endWaits(QStringLiteral("the page began loading another document"), true);
+    endWaits(QStringLiteral("the page began loading another document"), Kind::PageChanged, true);
 }
 
 void PageDriver::onLoadingChanged(const QWebEngineLoadingInfo& info)
@@ -351,6 +375,8 @@ void PageDriver::onLoadingChanged(const QWebEngineLoadingInfo& info)
     }
     m_loadState = LoadState::Failed;
     m_loadError = describeLoadFailure(info);
+    m_loadErrorKind =
+        info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ? Kind::ErrorAnswer : Kind::NotLoaded;
 }
 
 void PageDriver::onRenderProcessTerminated(int status, int exitCode)
@@ -360,5 +386,5 @@ void PageDriver::onRenderProcessTerminated(int status, int exitCode)
     m_renderProcessGone = QStringLiteral("the page's render process %1 (exit code %2); the page must be loaded again")
                               .arg(QLatin1String(how))
                               .arg(exitCode);
-    endWaits(m_renderProcessGone, false);
+    endWaits(m_renderProcessGone, Kind::BrowserFailed, false);
 }

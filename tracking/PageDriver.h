@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tracking/EventWait.h"
 #include "tracking/TrackingPage.h"
 
 #include <QObject>
@@ -18,7 +19,8 @@ class SilentPage;
 
 // The tracking page in a hidden browser page. Every operation is a script run in the page, in
 // a world of its own so that the page's scripts cannot interfere, and awaited on the calling
-// (UI) thread while events are processed, within a deadline.
+// (UI) thread while events are processed, within a deadline. A page that lets that deadline
+// pass is closed at once, its render process with it; the next load starts a new page.
 //
 // The browser engine starts with the first loadPage, not before: a program that never runs a
 // check never pays for it. Its profile keeps nothing on disk outside `storagePath`.
@@ -38,8 +40,9 @@ public:
     void startSearch() override;
     std::string readPageText() override;
     std::string readPageHtml() override;
+    void setStopCondition(std::function<bool()> stopRequested) override;
 
-    // How long one operation waits for the page to answer before it raises.
+    // How long one operation waits for the page to answer before it closes the page and raises.
     void setScriptTimeout(std::chrono::milliseconds timeout);
     // The browser page, or nullptr before the first load. For tests and diagnostics.
     QWebEnginePage* webPage() const;
@@ -56,7 +59,9 @@ private:
     // Runs a script that gives "ok" or the name of what the page lacks.
     void runElementScript(const QString& source, const char* operation, const char* missing,
                           bool navigationCompletes = false);
-    void endWaits(const QString& reason, bool navigation);
+    void endWaits(const QString& reason, EPageError::Kind kind, bool navigation);
+    // Deletes the page; with `stuck`, its render process is ended too.
+    void dropPage(bool stuck);
 
     void onLoadStarted();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
@@ -73,9 +78,9 @@ private:
     // started belongs to the previous document and is ignored.
     bool m_awaitingStart = false;
     QString m_loadError;
+    EPageError::Kind m_loadErrorKind = EPageError::Kind::NotLoaded;
     QString m_renderProcessGone;
-    // A script got no answer within its bound and none has answered since: the page is taken
-    // for hung (a script of its own that never returns) and the next load starts a new one.
-    bool m_unresponsive = false;
+    // Scripts sent to the page and not answered yet, awaited or given up on.
     std::vector<std::weak_ptr<ScriptWait>> m_waits;
+    EventWait m_wait;
 };

@@ -1,14 +1,28 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
 // An error of the page automation: a missing element, a failed load, the browser gone.
-// The message is Windows-1251 text.
+// The message is the technical detail, Windows-1251 text; the kind says what the user is told.
 class EPageError : public std::runtime_error
 {
 public:
-    explicit EPageError(const std::string& message) : std::runtime_error(message) {}
+    enum class Kind {
+        NotLoaded,     // the page could not be loaded: no connection, refused, dropped, a bad address
+        ErrorAnswer,   // the site answered the page request with an error status
+        PageChanged,   // the page lacks an element the check needs, or answers in a way it cannot use
+        NoAnswer,      // the page did not answer within its bound (a script that never returns)
+        BrowserFailed, // the browser component stopped or could not be started
+        Stopped,       // the check was asked to stop while the page was awaited
+    };
+
+    EPageError(Kind kind, const std::string& message) : std::runtime_error(message), m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
 };
 
 // The tracking page as the check run drives it: loaded once per run, then per parcel
@@ -34,4 +48,9 @@ public:
     virtual std::string readPageText() = 0;
     // The HTML of the whole page as the old browser control wrote it.
     virtual std::string readPageHtml() = 0;
+
+    // While `stopRequested` holds, an operation that waits for the page ends at once and raises
+    // EPageError (Stopped). Empty: nothing stops them. A page whose operations never wait may
+    // ignore it.
+    virtual void setStopCondition(std::function<bool()> stopRequested) { (void)stopRequested; }
 };

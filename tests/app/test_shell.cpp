@@ -258,17 +258,3 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
     EXPECT_EQ(r.h.db().rows(), before);
     EXPECT_TRUE(r.h.prompts.shown().empty());
 }
-
-TEST(Shell, ProcessingEventsHandlesWhatIsPendingAndReturns)
-{
-    Harness h;
-    TMainForm& window = h.start();
-    bool handled = false;
-    QTimer::singleShot(0, [&] { handled = true; });
-    for (int i = 0; i < 100 && !handled; ++i)
-        window.processEvents(50);
-    EXPECT_TRUE(handled);
-    // With nothing pending it still comes back.
-    window.processEvents(1);
-    window.processEvents(0);
-}

@@ -1,20 +1,33 @@
-// The program as the kill test needs it: the real main window over a given database file,
-// pointed at the tracking-site double, which starts one check run by itself (as "Проверить
-// посылки" does) and exits when the run is over. The test kills it somewhere in between.
+// The program as the kill and quit tests need it: the real main window over a given database
+// file, pointed at the tracking-site double, which starts one check run by itself (as
+// "Проверить посылки" does) and exits when the run is over. The kill test kills it somewhere in
+// between.
 //
-//   faults_checkrun <database file> <tracking page address> <probe port>
+//   faults_checkrun <database file> <tracking page address> <probe port> [close-when-stuck <ms>]
 //
 // Boxes are not shown but written to standard output, one line each, so that nothing waits
 // for a click; "finished" follows when the run has ended.
+//
+// With close-when-stuck the program ends as for a user, when its last window closes; one page
+// operation may take <ms>. The window is closed once the log has ended in "- отправка данных"
+// for 300 ms, so the close lands while the page is awaited. The program then writes "closing
+// <CPU ms> <clock ms> <render process id>" and, once all is torn down, "ended <CPU ms> <clock ms>".
 #include "app/MainFormOptions.h"
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tracking/PageDriver.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTimer>
+#include <QWebEnginePage>
 
 #include <cstdio>
+#include <ctime>
+#include <memory>
 
 namespace {
 
@@ -29,17 +42,50 @@ public:
     }
 };
 
+qint64 cpuMs()
+{
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return qint64(used.tv_sec) * 1000 + used.tv_nsec / 1000000;
+}
+
+// Closes the window once the page has been awaited after a search for 300 ms.
+void closeWhenStuck(TMainForm& window)
+{
+    auto* closer = new QTimer(&window);
+    auto stuck = std::make_shared<QElapsedTimer>();
+    QObject::connect(closer, &QTimer::timeout, &window, [&window, closer, stuck] {
+        if (!window.Memo_Status->toPlainText().endsWith(QStringLiteral("- отправка данных"))) {
+            stuck->invalidate();
+            return;
+        }
+        if (!stuck->isValid())
+            stuck->start();
+        if (stuck->elapsed() < 300)
+            return;
+        closer->stop();
+        const auto* driver = dynamic_cast<PageDriver*>(&window.trackingPage());
+        std::printf("closing %lld %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline(),
+                    driver && driver->webPage() ? driver->webPage()->renderProcessPid() : 0);
+        std::fflush(stdout);
+        window.close();
+    });
+    closer->start(20);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <database file> <tracking page address> <probe port>\n", argv[0]);
+    const bool closing = argc == 6 && QByteArray(argv[4]) == "close-when-stuck";
+    if (argc != 4 && !closing) {
+        std::fprintf(stderr, "usage: %s <database file> <tracking page address> <probe port> [close-when-stuck <ms>]\n",
+                     argv[0]);
         return 2;
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setQuitOnLastWindowClosed(closing);
 
     PrintingPrompts prompts;
     MainFormOptions options;
@@ -49,17 +95,33 @@ int main(int argc, char** argv)
     options.endpoints.probePort = QByteArray(argv[3]).toInt();
     options.browserStorageDir = QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath() + QStringLiteral("/browser");
     options.prompts = &prompts;
+    if (closing) {
+        const std::chrono::milliseconds scriptTimeout(QByteArray(argv[5]).toInt());
+        options.pageFactory = [scriptTimeout](const QString& dir, QObject* parent) {
+            auto driver = std::make_unique<PageDriver>(dir, parent);
+            driver->setScriptTimeout(scriptTimeout);
+            return driver;
+        };
+    }
 
-    TMainForm window(std::move(options));
-    if (window.startupFailed())
-        return 1;
-    window.createParcelDialog();
-    window.show();
-    QTimer::singleShot(0, &window, [&window] {
-        window.N4->trigger();
-        std::printf("finished\n");
-        std::fflush(stdout);
-        QCoreApplication::quit();
-    });
-    return app.exec();
+    int result = 0;
+    {
+        TMainForm window(std::move(options));
+        if (window.startupFailed())
+            return 1;
+        window.createParcelDialog();
+        window.show();
+        if (closing)
+            closeWhenStuck(window);
+        QTimer::singleShot(0, &window, [&window] {
+            window.N4->trigger();
+            std::printf("finished\n");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+        result = app.exec();
+    }
+    if (closing)
+        std::printf("ended %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline());
+    return result;
 }

@@ -32,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 using testsupport::cp1251;
@@ -119,6 +120,8 @@ public:
     int loadDelayMs = 10; // negative: the load never completes
     std::string failOn;   // an operation that raises EPageError ...
     std::string failFor;  // ... for this number only (empty: always)
+    EPageError::Kind failKind = EPageError::Kind::PageChanged;
+    std::function<void(long load)> beforeLoad; // told the number of each load, from 1
     std::vector<std::string> ops;
     int textReads = 0;
     std::map<std::string, int> textReadsFor;
@@ -126,6 +129,8 @@ public:
     void loadPage(const std::string& url) override
     {
         ops.push_back("load " + url);
+        if (beforeLoad)
+            beforeLoad(loads());
         maybeFail("load");
         ++m_generation;
         m_ready = false;
@@ -227,7 +232,7 @@ private:
     void maybeFail(const std::string& op)
     {
         if (op == failOn && (failFor.empty() || failFor == m_number))
-            throw EPageError(cp1251("Элемент \"item\" не найден на странице"));
+            throw EPageError(failKind, "enter number: the page has no element with the id \"item\"");
     }
 
     QObject m_context;
@@ -272,22 +277,17 @@ public:
             onErrorBox();
     }
     void reportError(const std::string& message) override { record("report " + utf8(message)); }
-
-    void processEvents(int maxWaitMs) override
-    {
-        touchedAfterClose();
-        waits.push_back(maxWaitMs);
-        if (onProcessEvents)
-            onProcessEvents();
-        if (maxWaitMs <= 0 || busyEventQueue) {
-            QCoreApplication::processEvents();
-            return;
-        }
-        QEventLoop loop;
-        QTimer::singleShot(maxWaitMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
     bool stopRequested() const override { return m_stop; }
+
+    // Calls `action` every few milliseconds while the run waits and handles events.
+    void whileWaiting(std::function<void()> action)
+    {
+        QObject::connect(&m_ticker, &QTimer::timeout, std::move(action));
+        m_ticker.start(1);
+    }
+    // As with the browser engine running: there is always an event, so a wait for "the next
+    // event" returns at once.
+    void keepEventQueueBusy() { m_ticker.start(0); }
 
     // What closing the main window does: the store is released and the run must stop.
     void closeWindow()
@@ -313,13 +313,9 @@ public:
 
     FakePage page;
     std::vector<std::string> events;
-    std::vector<int> waits;
     std::shared_ptr<TSQLiteTable> current;
     int currentResultSets = 0;
-    std::function<void()> onProcessEvents;
     std::function<void()> onErrorBox;
-    // As with the browser engine running: there is always an event, so a wait returns at once.
-    bool busyEventQueue = false;
     std::size_t eventsAtClose = 0;
     std::size_t opsAtClose = 0;
     bool usedAfterClose = false;
@@ -339,6 +335,7 @@ private:
     ParcelStore m_store;
     bool m_stop = false;
     bool m_released = false;
+    QTimer m_ticker;
 };
 
 // --- listeners on 127.0.0.1 for the probe -----------------------------------------------------
@@ -522,12 +519,10 @@ TEST_F(CheckRunTest, WaitsKeepTheEventLoopTurningWithoutSpinning)
     run();
 
     EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
-    EXPECT_GT(page().textReads, 1);
-    // Every poll blocks in the event dispatcher for a moment; only the one look right after the
-    // probe asks for no wait.
-    ASSERT_FALSE(m_host->waits.empty());
-    EXPECT_EQ(std::count(m_host->waits.begin(), m_host->waits.end(), 0), 1);
-    EXPECT_TRUE(std::all_of(m_host->waits.begin(), m_host->waits.end(), [](int ms) { return ms >= 0; }));
+    // Every look at the page is followed by a sleep in the event dispatcher: a few dozen looks
+    // at most in 80 ms, where a loop that does not sleep makes thousands.
+    EXPECT_GT(page().textReadsFor["RA1"], 1);
+    EXPECT_LT(page().textReadsFor["RA1"], 60);
 }
 
 TEST_F(CheckRunTest, BusyEventQueueDoesNotTurnTheWaitsIntoATightLoop)
@@ -535,7 +530,7 @@ TEST_F(CheckRunTest, BusyEventQueueDoesNotTurnTheWaitsIntoATightLoop)
     addParcel("RA1");
     page().loadDelayMs = 200;
     page().answers["RA1"] = found(kOneEvent, 200);
-    m_host->busyEventQueue = true;
+    m_host->keepEventQueueBusy();
     m_limits.pollMs = 10;
 
     run();
@@ -754,11 +749,67 @@ TEST_F(CheckRunTest, PageErrorIsReportedAndEndsTheRunKeepingEarlierRows)
     EXPECT_EQ(stored(b), (Stored{"", "", ""}));
     EXPECT_EQ(stored(c), (Stored{"", "", ""}));
     const auto& events = m_host->events;
-    const auto report = std::find(events.begin(), events.end(), "report Элемент \"item\" не найден на странице");
+    const auto report = std::find_if(events.begin(), events.end(), [](const std::string& e) {
+        return e.rfind("report ", 0) == 0
+               && e.find(R"((enter number: the page has no element with the id "item").)") != std::string::npos;
+    });
     ASSERT_NE(report, events.end());
     EXPECT_EQ(std::vector<std::string>(report + 1, events.end()),
-              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "grid on",
+              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "refresh", "grid on",
                                         "label Статус: Ошибка, попробуйте позже."}));
+}
+
+TEST_F(CheckRunTest, PageErrorsAreToldInOneRussianSentenceOfTheirOwnFollowedByTheDetail)
+{
+    addParcel("RA1");
+    page().failOn = "ready";
+    std::set<std::string> sentences;
+    for (const EPageError::Kind kind :
+         {EPageError::Kind::NotLoaded, EPageError::Kind::ErrorAnswer, EPageError::Kind::PageChanged,
+          EPageError::Kind::NoAnswer, EPageError::Kind::BrowserFailed}) {
+        m_host->events.clear();
+        page().failKind = kind;
+        run();
+        // Ending in a full stop, the message gets none added by the general error report.
+        const auto reports = m_host->lines("report");
+        ASSERT_EQ(reports.size(), 1u);
+        const std::string detail = R"( (enter number: the page has no element with the id "item").)";
+        ASSERT_TRUE(reports[0].ends_with(detail)) << reports[0];
+        const std::string sentence = reports[0].substr(0, reports[0].size() - detail.size());
+        EXPECT_TRUE(sentence.find("БелПочты") != std::string::npos || sentence.find("браузер") != std::string::npos)
+            << sentence;
+        sentences.insert(sentence);
+    }
+    EXPECT_EQ(sentences.size(), 5u);
+}
+
+TEST_F(CheckRunTest, EveryEarlyEndAfterAStoredRowRefreshesTheGrid)
+{
+    addParcel("RA1");
+    addParcel("RS1");
+    addParcel("RC1");
+    page().answers["RA1"] = found(kOneEvent, kWithinTheClick);
+    page().answers["RS1"].kind = Answer::Kind::Unanswered;
+    m_limits.searchMs = 200;
+    m_limits.pageLoadMs = 500;
+    const auto endsWith = [this](const std::vector<std::string>& tail) {
+        const auto& events = m_host->events;
+        return events.size() >= tail.size() && std::equal(tail.begin(), tail.end(), events.end() - tail.size());
+    };
+
+    // The load after the unanswered search never completes, or fails.
+    page().beforeLoad = [this](long load) { page().loadDelayMs = load == 1 ? 0 : -1; };
+    run();
+    EXPECT_TRUE(endsWith({"log  Сайт БелПочты не ответил", "refresh",
+                          "label Статус: Сайт Белпочты не ответил, зайдите позже!", "grid on"}));
+
+    page().beforeLoad = [this](long load) {
+        page().loadDelayMs = 0;
+        page().failOn = load % 2 == 0 ? "load" : "";
+    };
+    run();
+    EXPECT_TRUE(endsWith(
+        {"log  Ошибка при загрузке сайта БелПочты", "refresh", "grid on", "label Статус: Ошибка, попробуйте позже."}));
 }
 
 TEST_F(CheckRunTest, PageErrorWhileLoadingIsReported)
@@ -783,11 +834,11 @@ TEST_F(CheckRunTest, ClosingTheWindowStopsTheRunBeforeItsNextStep)
     page().answers["RA1"] = found(kOneEvent, 0);
     page().answers["RB1"] = found(kTwoEvents, 300);
     // Close while the second parcel waits for its answer.
-    m_host->onProcessEvents = [this] {
+    m_host->whileWaiting([this] {
         if (!m_host->stopRequested() && !m_host->page.ops.empty() && m_host->page.ops.back() == "search"
             && std::count(m_host->page.ops.begin(), m_host->page.ops.end(), "search") == 2)
             m_host->closeWindow();
-    };
+    });
 
     run();
 
@@ -802,10 +853,10 @@ TEST_F(CheckRunTest, ClosingTheWindowStopsTheRunBeforeItsNextStep)
 TEST_F(CheckRunTest, ClosingTheWindowDuringTheFirstPauseSkipsTheProbe)
 {
     addParcel("RA1");
-    m_host->onProcessEvents = [this] {
+    m_host->whileWaiting([this] {
         if (!m_host->stopRequested())
             m_host->closeWindow();
-    };
+    });
 
     run();
 
@@ -836,7 +887,7 @@ TEST_F(CheckRunTest, RunWalksItsSnapshotWhateverReplacesTheCurrentResult)
     page().answers["RA1"] = found(kOneEvent);
     page().answers["RB1"] = found(kTwoEvents);
     // A history view replaces the window's current result while the run waits.
-    m_host->onProcessEvents = [this] { m_host->current.reset(); };
+    m_host->whileWaiting([this] { m_host->current.reset(); });
 
     run();
 

@@ -37,12 +37,17 @@ std::string dataUrl(const QString& html)
     return "data:text/html;charset=utf-8," + QUrl::toPercentEncoding(html).toStdString();
 }
 
+using Kind = EPageError::Kind;
+// The kind of the last error pageError caught.
+Kind lastKind = Kind::Stopped;
+
 // The message of the EPageError that `operation` raises, or nothing when it raises none.
 template <typename Operation> std::optional<std::string> pageError(Operation operation)
 {
     try {
         operation();
     } catch (const EPageError& error) {
+        lastKind = error.kind();
         return std::string(error.what());
     }
     return std::nullopt;
@@ -210,6 +215,7 @@ TEST_F(PageDriverTest, MissingElementsRaiseErrorsThatNameThem)
     auto error = pageError([&] { m_driver->enterNumber("RR123456789CN"); });
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, R"(enter number: the page has no element with the id "item")");
+    EXPECT_EQ(lastKind, Kind::PageChanged);
 
     loadAndWait(dataUrl(QStringLiteral("<p>Технические работы</p>")));
     error = pageError([&] { m_driver->selectInternationalTracking(); });
@@ -346,6 +352,7 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     };
 
     EXPECT_TRUE(contains(loadError(goneUrl), "ERR_CONNECTION_REFUSED"));
+    EXPECT_EQ(lastKind, Kind::NotLoaded);
     const auto refused = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(refused);
     EXPECT_TRUE(contains(*refused, "read page text: the tracking page " + goneUrl + " could not be loaded"))
@@ -355,6 +362,7 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     faults.httpStatus = 503;
     m_site.setPageFaults(faults);
     EXPECT_TRUE(contains(loadError(m_site.url().toStdString()), "HTTP status 503"));
+    EXPECT_EQ(lastKind, Kind::ErrorAnswer);
     // The server's error page is on screen, but it is no page to search on.
     EXPECT_TRUE(pageError([&] { m_driver->selectInternationalTracking(); }));
 
@@ -368,20 +376,27 @@ TEST_F(PageDriverTest, FailedLoadsRaiseSayingWhatHappenedAndANewLoadRecovers)
     EXPECT_TRUE(contains(m_driver->readPageText(), cp1251("Номер отправления")));
 }
 
-TEST_F(PageDriverTest, AScriptThatNeverAnswersEndsAtTheDeadlineAndItsLateAnswerIsIgnored)
+TEST_F(PageDriverTest, AScriptThatNeverAnswersClosesThePageAndEndsItsRenderProcessAtTheDeadline)
 {
     loadSite();
     const std::string expected = m_driver->readPageText();
-    // The page's own script keeps the page busy, so nothing of ours runs meanwhile.
-    m_driver->webPage()->runJavaScript(QStringLiteral("var t = Date.now(); while (Date.now() - t < 1500) {}"));
+    // The page's own script never returns, so nothing of ours runs any more.
+    m_driver->webPage()->runJavaScript(QStringLiteral("for (;;) {}"));
+    const qint64 renderer = m_driver->webPage()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
     m_driver->setScriptTimeout(std::chrono::milliseconds(200));
     const auto error = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "read page text: the page gave no answer within 200 ms")) << *error;
+    EXPECT_EQ(lastKind, Kind::NoAnswer);
+    EXPECT_EQ(m_driver->webPage(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return ::kill(static_cast<pid_t>(renderer), 0) != 0; })) << renderer;
 
+    // Until the next load there is no page; then a new one works.
+    EXPECT_TRUE(pageError([&] { m_driver->readPageText(); }));
     m_driver->setScriptTimeout(PageDriver::kDefaultScriptTimeout);
+    loadSite();
     EXPECT_EQ(m_driver->readPageText(), expected);
-    EXPECT_EQ(m_driver->readyState(), 4);
 }
 
 TEST_F(PageDriverTest, ANavigationEndsAWaitAtOnce)
@@ -409,6 +424,7 @@ TEST_F(PageDriverTest, AGoneRenderProcessRaisesUntilThePageIsLoadedAgain)
     const auto error = pageError([&] { m_driver->readPageText(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "render process")) << *error;
+    EXPECT_EQ(lastKind, Kind::BrowserFailed);
     EXPECT_TRUE(pageError([&] { m_driver->readyState(); }));
 
     loadSite();
