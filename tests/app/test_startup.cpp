@@ -116,7 +116,7 @@ TEST(Startup, AnExistingFileThatIsNoDatabaseEndsTheProgram)
     {
         QFile file(QString::fromStdString(h.databasePath()));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("this is not a database, just some text that is long enough to have a header", 77));
+        file.write("this is not a database, just some text that is long enough to have a header");
     }
     TMainForm& window = h.start();
 

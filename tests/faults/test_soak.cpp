@@ -55,7 +55,7 @@ struct Parcel
     QString firstDate; // of a stored answer
 };
 
-constexpr int kSearchBoundMs = 1000;
+constexpr int kSearchBoundMs = 3000;
 
 // Picks a fault for `parcel`, sets it up in the double and notes the outcome it calls for.
 void arrange(SiteDouble& site, Parcel& parcel, std::mt19937& random)
