@@ -3,6 +3,7 @@
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckRun.h"
+#include "tracking/CheckRunContext.h"
 #include "tracking/CheckRunHost.h"
 #include "tracking/extraction/Extraction.h"
 #include "tracking/TrackingPage.h"
@@ -245,7 +246,7 @@ private:
 
 // --- the window, recorded -------------------------------------------------------------------
 
-class FakeHost : public CheckRunHost
+class FakeHost : public CheckRunHost, public CheckRunContext
 {
 public:
     explicit FakeHost(const QString& dir)
@@ -270,7 +271,7 @@ public:
     void setStatusLabel(const std::string& text) override { record("label " + utf8(text)); }
     void setGridEnabled(bool enabled) override { record(enabled ? "grid on" : "grid off"); }
     void refreshGrid() override { record("refresh"); }
-    void showErrorBox(const std::string& text) override
+    void showErrorBox(const std::string& text, const std::string&) override
     {
         record("box " + utf8(text));
         if (onErrorBox)
@@ -385,7 +386,7 @@ protected:
 
     void run(std::optional<CheckRun::TickSource> ticks = std::nullopt)
     {
-        CheckRun checkRun(*m_host, m_endpoints);
+        CheckRun checkRun(*m_host, *m_host, m_endpoints);
         checkRun.setLimits(m_limits);
         if (ticks)
             checkRun.setTickSource(*ticks);
