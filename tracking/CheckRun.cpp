@@ -399,8 +399,7 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
         m_storeFailure = "unknown error";
     }
     m_lastStore = StoreResult::Failed;
-    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")),
-                        m_storeFailure);
+    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")), m_storeFailure);
     if (stopped())
         return false;
     m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));

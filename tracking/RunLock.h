@@ -14,8 +14,8 @@ class RunLock
 public:
     enum class Taken {
         Yes,
-        HeldByOther,   // another process, or another lock of this one, holds it
-        NotAvailable,  // the lock file cannot be made here (a read-only folder): run without it
+        HeldByOther,  // another process, or another lock of this one, holds it
+        NotAvailable, // the lock file cannot be made here (a read-only folder): run without it
     };
 
     explicit RunLock(const std::string& databasePath);

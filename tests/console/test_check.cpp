@@ -78,8 +78,8 @@ protected:
     {
         QProcess program;
         start(program, arguments, bus);
-        const bool finished = testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; },
-                                                     std::chrono::seconds(90));
+        const bool finished =
+            testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(90));
         EXPECT_TRUE(finished) << "kurierix " << arguments.join(u' ').toStdString() << " did not end";
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         const QString out = QString::fromUtf8(program.readAllStandardOutput());
@@ -169,11 +169,13 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
     const QStringList summary = {
         QStringLiteral("Новый статус: RR123456789CN, AliExpress, Чехол для телефона: 2013-04-02 10:40:00 Вручение "
                        "адресату 220030"),
-        QStringLiteral("Новый статус: RB987654321CN, Ebay, Карта памяти: 2013-04-01 09:15:00 Прием отправления SHENZHEN"),
+        QStringLiteral(
+            "Новый статус: RB987654321CN, Ebay, Карта памяти: 2013-04-01 09:15:00 Прием отправления SHENZHEN"),
         QStringLiteral("Новый статус: RA000000000BY: Пока, нет информации!")};
     ASSERT_EQ(run.out.size(), expected.size() + 1 + summary.size()) << run.out.join(u'\n').toStdString();
     EXPECT_EQ(run.out.mid(0, expected.size()), expected);
-    EXPECT_TRUE(run.out[expected.size()].contains(QRegularExpression(QStringLiteral("^ Время работы \\(сек\\) [0-9.,]+$"))))
+    EXPECT_TRUE(
+        run.out[expected.size()].contains(QRegularExpression(QStringLiteral("^ Время работы \\(сек\\) [0-9.,]+$"))))
         << run.out[expected.size()].toStdString();
     EXPECT_EQ(run.out.mid(expected.size() + 1), summary);
     EXPECT_EQ(rows(m_database), rows(windowDatabase));
@@ -198,7 +200,8 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
     const Outcome noBus = check({QStringLiteral("--check"), QStringLiteral("--quiet")}, s_bus->deadAddress());
     EXPECT_EQ(noBus.status, 0);
     EXPECT_EQ(noBus.out.size(), 1) << noBus.out.join(u'\n').toStdString();
-    EXPECT_TRUE(noBus.err.startsWith(QStringLiteral("kurierix: уведомление на рабочем столе не показано: no session D-Bus")))
+    EXPECT_TRUE(
+        noBus.err.startsWith(QStringLiteral("kurierix: уведомление на рабочем столе не показано: no session D-Bus")))
         << noBus.err.toStdString();
 }
 
@@ -211,8 +214,8 @@ TEST_F(CheckCommand, ExitStatusesTellAnUnreadableDatabaseAnUnreachableSiteAndAHe
     m_site.setAnswerFaults(QStringLiteral("RB987654321CN"), links);
     const Outcome refused = check({QStringLiteral("--check"), QStringLiteral("--quiet")});
     EXPECT_EQ(refused.status, 0);
-    EXPECT_TRUE(refused.err.startsWith(
-        QStringLiteral("kurierix: Ошибка №7 - Во время добавление данных возникла ошибка (A text value holds a double quote")))
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral(
+        "kurierix: Ошибка №7 - Во время добавление данных возникла ошибка (A text value holds a double quote")))
         << refused.err.toStdString();
     EXPECT_EQ(refused.out.size(), 2) << refused.out.join(u'\n').toStdString();
 
@@ -234,8 +237,9 @@ TEST_F(CheckCommand, ExitStatusesTellAnUnreadableDatabaseAnUnreachableSiteAndAHe
     m_probePort = refusing.port();
     const Outcome unreachable = check({QStringLiteral("--check")});
     EXPECT_EQ(unreachable.status, 3);
-    EXPECT_EQ(unreachable.out, (QStringList{QStringLiteral(" Проверка интернета..."), QStringLiteral(" Сайт БелПочты не доступен"),
-                                            QStringLiteral("Статусы посылок не изменились.")}));
+    EXPECT_EQ(unreachable.out,
+              (QStringList{QStringLiteral(" Проверка интернета..."), QStringLiteral(" Сайт БелПочты не доступен"),
+                           QStringLiteral("Статусы посылок не изменились.")}));
     EXPECT_EQ(rows(m_database), before);
 
     // No database, something else under its name: 2, and nothing is made.
@@ -266,7 +270,8 @@ TEST_F(CheckCommand, SigtermStopsTheRunAtItsNextStepAndNothingIsWrittenAfterIt)
     ASSERT_TRUE(testsupport::waitUntil([&] { return m_site.searchCount(QStringLiteral("RB987654321CN")) > 0; },
                                        std::chrono::seconds(60)));
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(5)));
     EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "it did not end by the signal";
     const QStringList out = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(out.last(), QStringLiteral("- отправка данных")) << out.join(u'\n').toStdString();

@@ -213,10 +213,10 @@ TEST(CommandLine, HelpNamesEveryOptionAndMistakesEndWithTheUsageStatus)
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
     EXPECT_EQ(kurierix(dir.path(), {QStringLiteral("-h")}).out, help.out);
 
-    for (const QStringList& wrong : {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--csv")},
-                                     QStringList{QStringLiteral("--list"), QStringLiteral("extra")},
-                                     QStringList{QStringLiteral("--quiet")},
-                                     QStringList{QStringLiteral("--check"), QStringLiteral("--list")}}) {
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--csv")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("extra")}, QStringList{QStringLiteral("--quiet")},
+          QStringList{QStringLiteral("--check"), QStringLiteral("--list")}}) {
         const Outcome run = kurierix(dir.path(), wrong);
         EXPECT_EQ(run.status, 64) << wrong.join(u' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());

@@ -106,8 +106,8 @@ bool PrivateBus::start(QString* error)
     QDBusConnection serviceSide = QDBusConnection::connectToBus(m_address, kServiceConnection);
     if (!serviceSide.registerVirtualObject(NotificationService::kPath, m_service.get())
         || !serviceSide.registerService(NotificationService::kService)) {
-        *error = QStringLiteral("the notification service could not be registered: ")
-                 + serviceSide.lastError().message();
+        *error =
+            QStringLiteral("the notification service could not be registered: ") + serviceSide.lastError().message();
         return false;
     }
     return true;
