@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/TrackingPageFactory.h"
+#include "notify/ChangedParcel.h"
 #include "tracking/CheckRun.h"
 #include "tracking/Endpoints.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 #include <QString>
 #include <QUrl>
@@ -43,4 +45,7 @@ struct MainFormOptions
     std::array<QUrl, 3> shopPages = defaultShopPages();
     // Makes the hidden tracking page on first use; empty: the page driver.
     TrackingPageFactory pageFactory;
+    // Tells the desktop of the parcels whose status a check run changed; empty: a notification
+    // through the session bus's notification service.
+    std::function<void(const QList<ChangedParcel>&)> notifyChanged;
 };

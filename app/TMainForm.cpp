@@ -12,7 +12,9 @@
 #include "parcels/Tahoma.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
-#include "tracking/CheckRun.h"
+#include "notify/DesktopNotifier.h"
+#include "tracking/CheckSession.h"
+#include "tracking/RunLock.h"
 #include "tracking/TrackingPage.h"
 
 #include <QApplication>
@@ -30,6 +32,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -49,6 +52,11 @@ const QColor kGrey(0x80, 0x80, 0x80);
 const QColor kBlue(0x00, 0x00, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLime(0x00, 0xFF, 0x00);
+
+// While a check run of another process of ours holds the database (`kurierix --check` from the
+// timer), a statement that meets its lock waits this long for it: its writes take milliseconds.
+// Another program's lock still fails at once.
+constexpr int kWaitForOurRunMs = 2000;
 
 // The date the hidden day-count button measures from.
 constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
@@ -178,6 +186,15 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     QtTranslations::installRussian();
     createControls();
     wireHandlers();
+    m_checkSession = std::make_unique<CheckSession>(
+        m_options.databasePath,
+        [this]() -> std::unique_ptr<TrackingPage> {
+            const TrackingPageFactory& factory = m_options.pageFactory;
+            return factory ? factory(m_options.browserStorageDir, WebBrowser1)
+                           : createPageDriver(m_options.browserStorageDir, WebBrowser1);
+        },
+        m_options.endpoints);
+    m_checkSession->setLimits(m_options.checkRunLimits);
     FormCreate();
 }
 
@@ -387,9 +404,13 @@ void TMainForm::FormCreate()
         case ParcelStore::OpenResult::Created:
             break;
         }
-        // Before anything can change a status, so that every status stored now counts as seen.
-        if (m_store->isOpen())
+        if (m_store->isOpen()) {
+            m_store->database().setBusyWait(kWaitForOurRunMs, [lock = RunLock::pathFor(m_options.databasePath)] {
+                return RunLock::heldByAnotherProcess(lock);
+            });
+            // Before anything can change a status, so that every status stored now counts as seen.
             m_seenTable = SeenStatuses::prepare(m_store->database());
+        }
         m_databaseWatch = new DatabaseWatch(
             QString::fromStdString(m_options.databasePath), [this] { noticeOtherWriters(); }, this);
         RefreshGrid();
@@ -399,9 +420,9 @@ void TMainForm::FormCreate()
 void TMainForm::FormClose()
 {
     runGuarded([this] {
-        // A check run may still be on the stack; it sees the store gone and the stop request at
-        // its next step and ends there.
-        m_stopRequested = true;
+        // A check run may still be on the stack; it sees the stop at its next step and ends there,
+        // without touching the store again.
+        m_checkSession->stop();
         m_closed = true;
         if (m_store) {
             m_store->close();
@@ -484,7 +505,7 @@ void TMainForm::showChangedRows(TSQLiteTable& table)
 
 bool TMainForm::windowFree() const
 {
-    return !m_checkRunning && !m_closed && !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+    return !checkRunning() && !m_closed && !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
 }
 
 void TMainForm::noticeOtherWriters()
@@ -663,9 +684,8 @@ void TMainForm::N4Click()
 void TMainForm::Button_CheckClick()
 {
     runGuarded([this] {
-        if (m_checkRunning || m_closed)
+        if (checkRunning() || m_closed || !m_store)
             return;
-        m_checkRunning = true;
         // However the run ends, the menu must be usable again: an error that ends it early
         // would otherwise leave the grid, and with it every command, disabled for good.
         struct RunEnd
@@ -673,15 +693,21 @@ void TMainForm::Button_CheckClick()
             TMainForm& form;
             ~RunEnd()
             {
-                form.m_checkRunning = false;
                 if (!form.m_closed)
                     form.StringGrid2->setEnabled(true);
             }
         } runEnd{*this};
-        CheckRun run(*this, m_options.endpoints);
-        run.setLimits(m_options.checkRunLimits);
-        run.execute();
+        const CheckOutcome outcome = m_checkSession->run(*m_store, *this);
+        if (outcome.end == CheckOutcome::End::LockHeld && !m_closed)
+            m_prompts->showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
+                                   Prompts::Icon::Information);
+        notifyChanged(outcome);
     });
+}
+
+bool TMainForm::checkRunning() const
+{
+    return m_checkSession->running();
 }
 
 ParcelStore* TMainForm::store()
@@ -689,21 +715,37 @@ ParcelStore* TMainForm::store()
     return m_closed ? nullptr : m_store.get();
 }
 
+TrackingPage& TMainForm::trackingPage()
+{
+    return m_checkSession->trackingPage();
+}
+
+bool TMainForm::stopRequested() const
+{
+    return m_checkSession->stopRequested();
+}
+
+void TMainForm::notifyChanged(const CheckOutcome& outcome)
+{
+    QList<ChangedParcel> changed;
+    for (const ParcelOutcome& parcel : outcome.changed())
+        changed += ChangedParcel::fromStored(parcel.number, parcel.shop, parcel.title, parcel.statusAfter);
+    if (changed.isEmpty() || m_closed)
+        return;
+    // Out of the run's handler, so that the grid is usable again before the desktop is asked:
+    // its notification service may take up to the notifier's time limit to answer. The window
+    // says nothing when no notification could be shown.
+    QTimer::singleShot(0, this, [this, changed] {
+        if (m_options.notifyChanged)
+            m_options.notifyChanged(changed);
+        else
+            DesktopNotifier().notify(changed);
+    });
+}
+
 void TMainForm::setCurrentResult(std::shared_ptr<TSQLiteTable> table)
 {
     m_currentResult = std::move(table);
-}
-
-TrackingPage& TMainForm::trackingPage()
-{
-    if (!m_trackingPage) {
-        const TrackingPageFactory& factory = m_options.pageFactory;
-        m_trackingPage = factory ? factory(m_options.browserStorageDir, WebBrowser1)
-                                 : createPageDriver(m_options.browserStorageDir, WebBrowser1);
-        if (!m_trackingPage)
-            throw EPageError(EPageError::Kind::BrowserFailed, "The tracking page could not be created");
-    }
-    return *m_trackingPage;
 }
 
 void TMainForm::appendStatusLine(const std::string& line)
@@ -729,7 +771,7 @@ void TMainForm::refreshGrid()
     RefreshGrid();
 }
 
-void TMainForm::showErrorBox(const std::string& text)
+void TMainForm::showErrorBox(const std::string& text, const std::string&)
 {
     m_prompts->showError(fromCp1251(text));
 }
@@ -737,11 +779,6 @@ void TMainForm::showErrorBox(const std::string& text)
 void TMainForm::reportError(const std::string& message)
 {
     m_errorReport.report(message);
-}
-
-bool TMainForm::stopRequested() const
-{
-    return m_stopRequested;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "app/MainFormOptions.h"
 #include "parcels/ParcelEditor.h"
 #include "seen/SeenStatuses.h"
+#include "tracking/CheckOutcome.h"
 #include "tracking/CheckRunHost.h"
 
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 
+class CheckSession;
 class DatabaseWatch;
 class ParcelGrid;
 class ParcelStore;
@@ -49,7 +51,7 @@ public:
 
     // True when the existing database file could not be opened: the program must end.
     bool startupFailed() const { return m_startupFailed; }
-    bool checkRunning() const { return m_checkRunning; }
+    bool checkRunning() const;
     const std::shared_ptr<TSQLiteTable>& currentResult() const { return m_currentResult; }
     // The id the last load for editing took from the grid (Windows-1251).
     const std::string& editedRowId() const { return m_editedRowId; }
@@ -118,17 +120,21 @@ public:
     // the window is activated and when the database file changes.
     void noticeOtherWriters();
 
+    // The open store, or nullptr once the window has released it.
+    ParcelStore* store();
+    // The hidden tracking page, made on first use.
+    TrackingPage& trackingPage();
+    // True once the window is closing: a check run under way ends at its next step.
+    bool stopRequested() const;
+
     // CheckRunHost
-    ParcelStore* store() override;
     void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
-    TrackingPage& trackingPage() override;
     void appendStatusLine(const std::string& line) override;
     void setStatusLabel(const std::string& text) override;
     void setGridEnabled(bool enabled) override;
     void refreshGrid() override;
-    void showErrorBox(const std::string& text) override;
+    void showErrorBox(const std::string& text, const std::string& cause) override;
     void reportError(const std::string& message) override;
-    bool stopRequested() const override;
 
     // ParcelEditor
     bool loadForEditing(TFm_Track& dialog) override;
@@ -151,7 +157,7 @@ private:
     // Sets the dialog mode ("new" or "edit") and shows the parcel dialog modally.
     void showParcelDialog(const QString& mode);
     // Menu commands are refused while a check run walks the table.
-    bool menuRefused() const { return m_checkRunning || m_closed; }
+    bool menuRefused() const { return checkRunning() || m_closed; }
     QDateTime now() const;
 
     enum class GridReload {
@@ -163,6 +169,9 @@ private:
     GridReload reloadGrid();
     void showChangedRows(TSQLiteTable& table);
     bool windowFree() const;
+    // One desktop notification of the parcels whose status the run changed, once the run's
+    // handler has returned.
+    void notifyChanged(const CheckOutcome& outcome);
 
     MainFormOptions m_options;
     std::unique_ptr<Prompts> m_ownPrompts;
@@ -172,7 +181,7 @@ private:
 
     std::unique_ptr<ParcelStore> m_store;
     std::shared_ptr<TSQLiteTable> m_currentResult;
-    std::unique_ptr<TrackingPage> m_trackingPage;
+    std::unique_ptr<CheckSession> m_checkSession;
     TFm_Track* m_parcelDialog = nullptr;
     std::string m_editedRowId;
     DatabaseWatch* m_databaseWatch = nullptr;
@@ -183,7 +192,5 @@ private:
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
     bool m_revealAddedParcel = false;
     bool m_startupFailed = false;
-    bool m_checkRunning = false;
-    bool m_stopRequested = false;
     bool m_closed = false;
 };

@@ -3,17 +3,52 @@
 #include "app/MainFormOptions.h"
 #include "app/ProcessSetup.h"
 #include "app/TMainForm.h"
+#include "app/TrackingPageFactory.h"
 #include "console/Console.h"
+#include "console/ConsoleCheck.h"
+#include "tracking/TrackingPage.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <optional>
 
+namespace {
+
+QString browserStorageDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
+}
+
+// `kurierix --check`: no window, but the browser page needs a GUI application object.
+int checkWithoutWindow(int& argc, char** argv, bool quiet)
+{
+    ProcessSetup::withoutWindow();
+    ProcessSetup::beforeApplication();
+    // The browser engine describes its graphics set-up at length when it has none to use, which
+    // is always the case here; the journal of a background check needs none of it.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
+
+    ConsoleCheck::Settings settings;
+    settings.quiet = quiet;
+    settings.endpoints = Endpoints::fromEnvironment();
+    const QString storage = browserStorageDir();
+    settings.pageFactory = [storage] { return createPageDriver(storage, nullptr); };
+    return ConsoleCheck::run(settings);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // A command such as --list runs without a window; no arguments start the window as always.
-    if (const std::optional<int> status = Console::run(argc, argv))
+    const Console::CheckCommand check = [&argc, argv](bool quiet) { return checkWithoutWindow(argc, argv, quiet); };
+    if (const std::optional<int> status = Console::run(argc, argv, check))
         return *status;
     ProcessSetup::beforeApplication();
     QApplication app(argc, argv);
@@ -23,8 +58,7 @@ int main(int argc, char** argv)
 
     MainFormOptions options;
     options.endpoints = Endpoints::fromEnvironment();
-    options.browserStorageDir =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
+    options.browserStorageDir = browserStorageDir();
     TMainForm mainForm(std::move(options));
     if (mainForm.startupFailed())
         return 1;

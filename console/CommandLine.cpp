@@ -49,6 +49,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     bool help = false;
     bool list = false;
     bool csv = false;
+    bool check = false;
+    bool quiet = false;
     for (const QString& argument : arguments) {
         if (argument == u"--help" || argument == u"-h")
             help = true;
@@ -56,6 +58,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             list = true;
         else if (argument == u"--csv")
             csv = true;
+        else if (argument == u"--check")
+            check = true;
+        else if (argument == u"--quiet")
+            quiet = true;
         else if (argument.startsWith(u'-'))
             return usage(QStringLiteral("неизвестный параметр «%1»").arg(argument));
         else
@@ -67,8 +73,17 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         line.command = Command::Help;
         return line;
     }
+    if (list && check)
+        return usage(QStringLiteral("--list и --check нельзя давать вместе"));
     if (csv && !list)
         return usage(QStringLiteral("--csv действует только вместе с --list"));
+    if (quiet && !check)
+        return usage(QStringLiteral("--quiet действует только вместе с --check"));
+    if (check) {
+        line.command = Command::Check;
+        line.quiet = quiet;
+        return line;
+    }
     line.command = Command::List;
     line.csv = csv;
     return line;

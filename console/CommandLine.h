@@ -11,11 +11,13 @@ struct CommandLine
         Window, // no arguments, or only Qt's own window options (-platform, -style, -session, …)
         Help,   // -h, --help
         List,   // --list [--csv]
+        Check,  // --check [--quiet]
         Usage,  // anything else: `error` says what, in the program's language
     };
 
     Command command = Command::Window;
-    bool csv = false; // --list --csv
+    bool csv = false;   // --list --csv
+    bool quiet = false; // --check --quiet
     QString error;
 
     // `arguments` without the program name.

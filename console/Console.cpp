@@ -10,9 +10,6 @@
 
 namespace {
 
-// The command line cannot run a check yet; when it can, --help describes it.
-constexpr bool kCheckAvailable = false;
-
 bool writeAll(std::FILE* stream, const QByteArray& bytes)
 {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) == std::size_t(bytes.size())
@@ -21,25 +18,30 @@ bool writeAll(std::FILE* stream, const QByteArray& bytes)
 
 } // namespace
 
-std::optional<int> Console::run(int argc, char** argv)
+std::optional<int> Console::run(int argc, char** argv, const CheckCommand& check)
 {
     if (argc < 2)
         return std::nullopt;
     const CommandLine line = CommandLine::parse(argc, argv);
     if (line.command == CommandLine::Command::Window)
         return std::nullopt;
-    return run(line);
+    return run(line, check);
 }
 
-int Console::run(const CommandLine& line)
+int Console::run(const CommandLine& line, const CheckCommand& check)
 {
     switch (line.command) {
     case CommandLine::Command::Window:
         break;
     case CommandLine::Command::Help:
-        return writeOut(HelpText::text(kCheckAvailable)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
+        return writeOut(HelpText::text(bool(check))) ? ExitStatus::Ok : ExitStatus::OutputFailed;
     case CommandLine::Command::List:
         return list(line.csv);
+    case CommandLine::Command::Check:
+        if (check)
+            return check(line.quiet);
+        writeError(QStringLiteral("эта сборка не проверяет посылки без окна"));
+        return ExitStatus::Usage;
     case CommandLine::Command::Usage:
         writeError(line.error);
         writeAll(stderr, HelpText::hint().toUtf8());

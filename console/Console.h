@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The program's commands without a window. main() hands it the command line first: it runs a
@@ -13,8 +14,12 @@
 class Console
 {
 public:
-    static std::optional<int> run(int argc, char** argv);
-    static int run(const CommandLine& line);
+    // Runs `kurierix --check [--quiet]` and gives its exit status. The program brings it: the
+    // check needs an application object and the browser page, which this room does not make.
+    using CheckCommand = std::function<int(bool quiet)>;
+
+    static std::optional<int> run(int argc, char** argv, const CheckCommand& check);
+    static int run(const CommandLine& line, const CheckCommand& check);
 
     // Writes `text` as UTF-8; false when it could not be written whole.
     static bool writeOut(const QString& text);

@@ -4,8 +4,19 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <limits>
 #include <string>
+
+struct TSQLiteDatabase::BusyWait
+{
+    int maxMs = 0;
+    std::function<bool()> worthWaiting;
+    // Of the lock met last.
+    std::chrono::steady_clock::time_point metAt;
+    bool waiting = false;
+};
 
 void TSQLiteDatabase::Closer::operator()(sqlite3* db) const
 {
@@ -37,7 +48,7 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
 
     Execute("PRAGMA SYNCHRONOUS=NORMAL;");
     Execute("PRAGMA temp_store = MEMORY;");
-    // No busy time-out: a database locked by another program fails at once.
+    // No busy time-out: a database locked by another program fails at once (see setBusyWait).
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() = default;
@@ -140,4 +151,42 @@ bool TSQLiteDatabase::lockedByOther() const
 {
     const int code = m_db ? sqlite3_errcode(m_db.get()) & 0xFF : SQLITE_OK;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+void TSQLiteDatabase::setBusyWait(int maxMs, std::function<bool()> worthWaiting)
+{
+    if (!m_db)
+        return;
+    if (maxMs <= 0) {
+        sqlite3_busy_handler(m_db.get(), nullptr, nullptr);
+        m_busyWait.reset();
+        return;
+    }
+    if (!m_busyWait)
+        m_busyWait = std::make_unique<BusyWait>();
+    m_busyWait->maxMs = maxMs;
+    m_busyWait->worthWaiting = std::move(worthWaiting);
+    sqlite3_busy_handler(m_db.get(), &TSQLiteDatabase::onBusy, m_busyWait.get());
+}
+
+// SQLite calls this each time a statement meets a lock, `attempts` counting from 0 for each lock
+// met; non-zero means "try again".
+int TSQLiteDatabase::onBusy(void* data, int attempts)
+{
+    auto& wait = *static_cast<BusyWait*>(data);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempts == 0) {
+        wait.metAt = now;
+        try {
+            wait.waiting = !wait.worthWaiting || wait.worthWaiting();
+        } catch (...) {
+            wait.waiting = false;
+        }
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - wait.metAt).count();
+    if (!wait.waiting || waited >= wait.maxMs)
+        return 0;
+    // Another program's statements are short: look again soon, but do not spin.
+    sqlite3_sleep(static_cast<int>(std::min<long long>(5, wait.maxMs - waited)));
+    return 1;
 }

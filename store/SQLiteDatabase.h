@@ -3,6 +3,7 @@
 #include "store/SQLiteTable.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -55,7 +56,15 @@ public:
     // Whether the last failed call met a lock that another connection holds.
     bool lockedByOther() const;
 
+    // How a statement that meets another connection's lock behaves. By default it fails at once.
+    // With a wait, it tries again for up to `maxMs`, but only if `worthWaiting` (asked once when
+    // the lock is met; empty: always) says the holder will soon let go.
+    void setBusyWait(int maxMs, std::function<bool()> worthWaiting = {});
+
 private:
+    struct BusyWait;
+    static int onBusy(void* wait, int attempts);
+
     struct Finalizer {
         void operator()(sqlite3_stmt* statement) const;
     };
@@ -67,5 +76,7 @@ private:
     struct Closer {
         void operator()(sqlite3* db) const;
     };
+    // Declared before the connection, which refers to it until it is closed.
+    std::unique_ptr<BusyWait> m_busyWait;
     std::unique_ptr<sqlite3, Closer> m_db;
 };

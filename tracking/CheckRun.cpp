@@ -3,6 +3,7 @@
 #include "store/Cp1251.h"
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
+#include "tracking/CheckRunContext.h"
 #include "tracking/CheckRunHost.h"
 #include "tracking/extraction/Extraction.h"
 #include "tracking/ReachabilityProbe.h"
@@ -35,9 +36,20 @@ std::uint32_t systemTicks()
     return static_cast<std::uint32_t>(QDeadlineTimer::current(Qt::PreciseTimer).deadline());
 }
 
-bool stopRequestedOf(CheckRunHost& host)
+bool stopRequestedOf(CheckRunContext& context)
 {
-    return host.stopRequested() || host.store() == nullptr;
+    return context.stopRequested() || context.store() == nullptr;
+}
+
+// A field of the snapshot for the outcome; a table that lacks the column gives an empty text (the
+// run itself reads only `id` and `s_track`, and says so when it cannot).
+std::string fieldOf(const TSQLiteTable& table, const char* column)
+{
+    try {
+        return table.FieldText(column);
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 // While the run drives the page, the page's own waits end with the run's stop; afterwards
@@ -45,9 +57,9 @@ bool stopRequestedOf(CheckRunHost& host)
 class PageStopsWithRun
 {
 public:
-    PageStopsWithRun(TrackingPage& page, CheckRunHost& host) : m_page(page)
+    PageStopsWithRun(TrackingPage& page, CheckRunContext& context) : m_page(page)
     {
-        page.setStopCondition([&host] { return stopRequestedOf(host); });
+        page.setStopCondition([&context] { return stopRequestedOf(context); });
     }
     ~PageStopsWithRun() { m_page.setStopCondition({}); }
     PageStopsWithRun(const PageStopsWithRun&) = delete;
@@ -89,9 +101,9 @@ std::string forTheUser(const EPageError& error)
 
 } // namespace
 
-CheckRun::CheckRun(CheckRunHost& host, Endpoints endpoints)
-    : m_host(host), m_endpoints(std::move(endpoints)), m_ticks(systemTicks),
-      m_wait([&host] { return stopRequestedOf(host); })
+CheckRun::CheckRun(CheckRunContext& context, CheckRunHost& host, Endpoints endpoints)
+    : m_context(context), m_host(host), m_endpoints(std::move(endpoints)), m_ticks(systemTicks),
+      m_wait([&context] { return stopRequestedOf(context); })
 {
 }
 
@@ -107,14 +119,36 @@ void CheckRun::setTickSource(TickSource ticks)
 
 void CheckRun::execute()
 {
+    // Every early end that is not named below is a stop.
+    m_outcome = CheckOutcome{CheckOutcome::End::Stopped, {}, {}};
     if (stopped())
         return;
 
     // The run walks its own copy of the rows: whatever replaces the window's current result
     // meanwhile, the snapshot stays alive here.
-    const std::shared_ptr<TSQLiteTable> snapshot(m_host.store()->listAll());
+    std::shared_ptr<TSQLiteTable> snapshot;
+    try {
+        snapshot = m_context.store()->listAll();
+    } catch (const std::exception& error) {
+        // Before anything else has happened: the general error report, as for any error that
+        // leaves the menu's handler.
+        m_outcome.end = CheckOutcome::End::DatabaseUnreadable;
+        m_outcome.cause = error.what();
+        m_host.reportError(error.what());
+        return;
+    }
     m_host.setCurrentResult(snapshot);
     const std::int32_t rowCount = snapshot->RowCount();
+    for (snapshot->Rewind(); !snapshot->AtEnd(); snapshot->NextRow()) {
+        ParcelOutcome parcel;
+        parcel.id = fieldOf(*snapshot, "id");
+        parcel.number = fieldOf(*snapshot, "s_track");
+        parcel.shop = fieldOf(*snapshot, "s_shop");
+        parcel.title = fieldOf(*snapshot, "s_title");
+        parcel.statusBefore = fieldOf(*snapshot, "s_status");
+        parcel.statusAfter = parcel.statusBefore;
+        m_outcome.parcels.push_back(std::move(parcel));
+    }
     if (rowCount == 0) {
         finish();
         return;
@@ -131,6 +165,7 @@ void CheckRun::execute()
     if (stopped())
         return;
     if (!reachable) {
+        m_outcome.end = CheckOutcome::End::SiteUnreachable;
         m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не доступен")));
         m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не доступен, зайдите позже!")));
         return;
@@ -144,9 +179,10 @@ void CheckRun::execute()
 
     std::string number;
     bool inParcel = false;
+    std::int32_t current = 0;
     try {
-        TrackingPage& page = m_host.trackingPage();
-        const PageStopsWithRun pageStops(page, m_host);
+        TrackingPage& page = m_context.trackingPage();
+        const PageStopsWithRun pageStops(page, m_context);
         bool reloadFirst = true;
         snapshot->Rewind();
         for (std::int32_t row = 0; row < rowCount; ++row, snapshot->NextRow()) {
@@ -167,13 +203,16 @@ void CheckRun::execute()
             number = snapshot->FieldText("s_track");
             const std::string id = snapshot->FieldText("id");
             inParcel = true;
+            current = row;
             m_host.appendStatusLine(text(QStringLiteral("- посылка №")) + number);
 
             std::string html;
             const Answer answer = askPage(page, number, html);
             if (answer == Answer::Stopped)
                 return;
+            ParcelOutcome& outcome = parcel(row);
             if (answer == Answer::NoAnswer) {
+                outcome.result = ParcelOutcome::Result::NoAnswer;
                 m_host.appendStatusLine(text(QStringLiteral("- нет ответа по номеру")));
                 reloadFirst = true;
                 inParcel = false;
@@ -181,7 +220,9 @@ void CheckRun::execute()
             }
 
             if (answer == Answer::NothingFound) {
-                if (!storeGuarded([&id](ParcelStore& store) { store.storeNoInformation(id); }))
+                const bool stored = storeGuarded([&id](ParcelStore& store) { store.storeNoInformation(id); });
+                noteStored(outcome, ParcelOutcome::Result::NothingFound, text(QStringLiteral("Пока, нет информации!")));
+                if (!stored)
                     return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
                 m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
@@ -193,12 +234,16 @@ void CheckRun::execute()
                 // three empty texts would wipe what an earlier check found, and a table read
                 // only in part would store an old event as the status and a short history.
                 if (results.history.empty() || !results.readWhole) {
+                    outcome.result = ParcelOutcome::Result::Unreadable;
                     m_host.appendStatusLine(
                         text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
-                } else if (!storeGuarded([&](ParcelStore& store) {
-                               store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
-                           })) {
-                    return;
+                } else {
+                    const bool stored = storeGuarded([&](ParcelStore& store) {
+                        store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
+                    });
+                    noteStored(outcome, ParcelOutcome::Result::Stored, results.status);
+                    if (!stored)
+                        return;
                 }
             }
             inParcel = false;
@@ -206,6 +251,13 @@ void CheckRun::execute()
     } catch (const std::exception& error) {
         if (stopped())
             return;
+        m_outcome.end = CheckOutcome::End::PageFailed;
+        m_outcome.cause = error.what();
+        if (inParcel) {
+            ParcelOutcome& failed = parcel(current);
+            failed.result = ParcelOutcome::Result::PageError;
+            failed.cause = error.what();
+        }
         pageFailed(error, inParcel ? &number : nullptr);
         return;
     }
@@ -218,7 +270,23 @@ void CheckRun::execute()
 
 bool CheckRun::stopped() const
 {
-    return m_host.stopRequested() || m_host.store() == nullptr;
+    return stopRequestedOf(m_context);
+}
+
+void CheckRun::noteStored(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& status)
+{
+    switch (m_lastStore) {
+    case StoreResult::Stored:
+        parcel.result = result;
+        parcel.statusAfter = status;
+        break;
+    case StoreResult::Failed:
+        parcel.result = ParcelOutcome::Result::StoreFailed;
+        parcel.cause = m_storeFailure;
+        break;
+    case StoreResult::NotTried:
+        break;
+    }
 }
 
 // Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
@@ -314,17 +382,24 @@ CheckRun::Answer CheckRun::askPage(TrackingPage& page, const std::string& number
 
 bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
 {
-    ParcelStore* store = m_host.store();
-    if (store == nullptr || m_host.stopRequested())
+    m_lastStore = StoreResult::NotTried;
+    ParcelStore* store = m_context.store();
+    if (store == nullptr || m_context.stopRequested())
         return false;
+    m_storeFailure.clear();
     try {
         statement(*store);
         m_storedAny = true;
+        m_lastStore = StoreResult::Stored;
         return true;
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The row keeps its values; the box says so and the run goes on.
+        m_storeFailure = error.what();
+    } catch (...) {
+        m_storeFailure = "unknown error";
     }
-    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")));
+    m_lastStore = StoreResult::Failed;
+    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")), m_storeFailure);
     if (stopped())
         return false;
     m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));
@@ -334,6 +409,7 @@ bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
 
 void CheckRun::siteDidNotAnswer()
 {
+    m_outcome.end = CheckOutcome::End::SiteDidNotAnswer;
     m_host.appendStatusLine(text(QStringLiteral(" Сайт БелПочты не ответил")));
     refreshIfStored();
     m_host.setStatusLabel(text(QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!")));
@@ -345,8 +421,10 @@ void CheckRun::pageFailed(const std::exception& error, const std::string* number
 {
     const auto* pageError = dynamic_cast<const EPageError*>(&error);
     m_host.reportError(pageError != nullptr ? forTheUser(*pageError) : std::string(error.what()));
-    if (stopped())
+    if (stopped()) {
+        m_outcome.end = CheckOutcome::End::Stopped;
         return;
+    }
     if (number != nullptr) {
         m_host.appendStatusLine(text(QStringLiteral("- ошибка при проверке посылки №")) + *number);
     } else {
@@ -366,6 +444,7 @@ void CheckRun::refreshIfStored()
 
 void CheckRun::finish()
 {
+    m_outcome.end = CheckOutcome::End::WentThrough;
     m_host.refreshGrid();
     m_host.setStatusLabel(text(QStringLiteral("Статус: ok")));
     m_host.setGridEnabled(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tracking/CheckOutcome.h"
 #include "tracking/Endpoints.h"
 #include "tracking/EventWait.h"
 
@@ -8,6 +9,7 @@
 #include <functional>
 #include <string>
 
+class CheckRunContext;
 class CheckRunHost;
 class QElapsedTimer;
 class ParcelStore;
@@ -15,7 +17,8 @@ class TrackingPage;
 
 // The check run over every parcel: the body of `Button_CheckClick`.
 // Runs synchronously on the UI thread and keeps the window alive by handling events while it
-// waits; the host only hears of its progress.
+// waits. It works on what its context gives it (the store, the page, the stop); the host only
+// hears of its progress. What it did, parcel by parcel, is its outcome.
 class CheckRun
 {
 public:
@@ -32,13 +35,14 @@ public:
     // A millisecond tick count that wraps at 2^32, as the elapsed time is measured.
     using TickSource = std::function<std::uint32_t()>;
 
-    CheckRun(CheckRunHost& host, Endpoints endpoints);
+    CheckRun(CheckRunContext& context, CheckRunHost& host, Endpoints endpoints);
     CheckRun(const CheckRun&) = delete;
     CheckRun& operator=(const CheckRun&) = delete;
     void setLimits(const Limits& limits);
     void setTickSource(TickSource ticks);
 
     void execute();
+    const CheckOutcome& outcome() const { return m_outcome; }
 
 private:
     enum class Wait { Ready, TimedOut, Stopped };
@@ -52,15 +56,24 @@ private:
     // Searches `number` on the page; gives the page HTML when something was found.
     Answer askPage(TrackingPage& page, const std::string& number, std::string& html);
     bool storeGuarded(const std::function<void(ParcelStore&)>& statement);
+    // What the last storeGuarded did, in the parcel's outcome.
+    void noteStored(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& status);
     void siteDidNotAnswer();
     void pageFailed(const std::exception& error, const std::string* number);
     void refreshIfStored();
     void finish();
+    // The parcel the run is at, in the outcome.
+    ParcelOutcome& parcel(std::int32_t row) { return m_outcome.parcels[static_cast<std::size_t>(row)]; }
 
+    CheckRunContext& m_context;
     CheckRunHost& m_host;
     Endpoints m_endpoints;
     Limits m_limits;
     TickSource m_ticks;
     EventWait m_wait;
     bool m_storedAny = false;
+    enum class StoreResult { Stored, Failed, NotTried };
+    StoreResult m_lastStore = StoreResult::NotTried;
+    CheckOutcome m_outcome;
+    std::string m_storeFailure; // the cause of the last failed statement
 };

@@ -208,12 +208,15 @@ TEST(CommandLine, HelpNamesEveryOptionAndMistakesEndWithTheUsageStatus)
     QTemporaryDir dir;
     const Outcome help = kurierix(dir.path(), {QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"--list", "--csv", "-h, --help", "database.db", "RFC 4180", "  0 ", "  2 ", "  64 "})
+    for (const char* word : {"--list", "--csv", "--check", "--quiet", "-h, --help", "database.db", "RFC 4180", "  0 ",
+                             "  2 ", "  3 ", "  4 ", "  64 "})
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
     EXPECT_EQ(kurierix(dir.path(), {QStringLiteral("-h")}).out, help.out);
 
-    for (const QStringList& wrong : {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--csv")},
-                                     QStringList{QStringLiteral("--list"), QStringLiteral("extra")}}) {
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--csv")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("extra")}, QStringList{QStringLiteral("--quiet")},
+          QStringList{QStringLiteral("--check"), QStringLiteral("--list")}}) {
         const Outcome run = kurierix(dir.path(), wrong);
         EXPECT_EQ(run.status, 64) << wrong.join(u' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());

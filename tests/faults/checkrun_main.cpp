@@ -1,17 +1,15 @@
-// The program as the kill and quit tests need it: the real main window over a given database
-// file, pointed at the tracking-site double, which starts one check run by itself (as
-// "Проверить посылки" does) and exits when the run is over. The kill test kills it somewhere in
-// between.
+// The program as the quit test needs it: the real main window over a given database file,
+// pointed at the tracking-site double, which starts one check run by itself (as "Проверить
+// посылки" does) and is closed by a user in the middle of it.
 //
-//   faults_checkrun <database file> <tracking page address> <probe port> [close-when-stuck <ms>]
+//   faults_checkrun <database file> <tracking page address> <probe port> <page operation ms>
 //
 // Boxes are not shown but written to standard output, one line each, so that nothing waits
-// for a click; "finished" follows when the run has ended.
-//
-// With close-when-stuck the program ends as for a user, when its last window closes; one page
-// operation may take <ms>. The window is closed once the log has ended in "- отправка данных"
-// for 300 ms, so the close lands while the page is awaited. The program then writes "closing
-// <CPU ms> <clock ms> <render process id>" and, once all is torn down, "ended <CPU ms> <clock ms>".
+// for a click. The program ends as for a user, when its last window closes; one page operation
+// may take <page operation ms>. The window is closed once the log has ended in "- отправка
+// данных" for 300 ms, so the close lands while the page is awaited. The program then writes
+// "closing <CPU ms> <clock ms> <render process id>" and, once all is torn down, "ended <CPU ms>
+// <clock ms>".
 #include "app/MainFormOptions.h"
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
@@ -77,15 +75,13 @@ void closeWhenStuck(TMainForm& window)
 
 int main(int argc, char** argv)
 {
-    const bool closing = argc == 6 && QByteArray(argv[4]) == "close-when-stuck";
-    if (argc != 4 && !closing) {
-        std::fprintf(stderr, "usage: %s <database file> <tracking page address> <probe port> [close-when-stuck <ms>]\n",
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s <database file> <tracking page address> <probe port> <page operation ms>\n",
                      argv[0]);
         return 2;
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QGuiApplication::setQuitOnLastWindowClosed(closing);
 
     PrintingPrompts prompts;
     MainFormOptions options;
@@ -95,14 +91,12 @@ int main(int argc, char** argv)
     options.endpoints.probePort = QByteArray(argv[3]).toInt();
     options.browserStorageDir = QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath() + QStringLiteral("/browser");
     options.prompts = &prompts;
-    if (closing) {
-        const std::chrono::milliseconds scriptTimeout(QByteArray(argv[5]).toInt());
-        options.pageFactory = [scriptTimeout](const QString& dir, QObject* parent) {
-            auto driver = std::make_unique<PageDriver>(dir, parent);
-            driver->setScriptTimeout(scriptTimeout);
-            return driver;
-        };
-    }
+    const std::chrono::milliseconds scriptTimeout(QByteArray(argv[4]).toInt());
+    options.pageFactory = [scriptTimeout](const QString& dir, QObject* parent) {
+        auto driver = std::make_unique<PageDriver>(dir, parent);
+        driver->setScriptTimeout(scriptTimeout);
+        return driver;
+    };
 
     int result = 0;
     {
@@ -111,17 +105,10 @@ int main(int argc, char** argv)
             return 1;
         window.createParcelDialog();
         window.show();
-        if (closing)
-            closeWhenStuck(window);
-        QTimer::singleShot(0, &window, [&window] {
-            window.N4->trigger();
-            std::printf("finished\n");
-            std::fflush(stdout);
-            QCoreApplication::quit();
-        });
+        closeWhenStuck(window);
+        QTimer::singleShot(0, &window, [&window] { window.N4->trigger(); });
         result = app.exec();
     }
-    if (closing)
-        std::printf("ended %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline());
+    std::printf("ended %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline());
     return result;
 }

@@ -34,8 +34,7 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(QStringLiteral(KURIERIX_FAULTS_CHECKRUN),
-                  {database, site.url(), QString::number(site.port()), QStringLiteral("close-when-stuck"),
-                   QStringLiteral("20000")});
+                  {database, site.url(), QString::number(site.port()), QStringLiteral("20000")});
     QByteArray output;
     // The fields of the output line that begins with `word`.
     const auto line = [&](const QByteArray& word) {

@@ -2,149 +2,48 @@
 // that the test starts, so nothing here depends on the machine's own session.
 #include "notify/DesktopNotifier.h"
 
+#include "support/PrivateBus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QMutex>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <memory>
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+using testsupport::NotificationService;
 
-// Records every call it gets and answers as the test tells it to. It lives in a thread of its
-// own, so it answers while the notifier blocks the test's thread on its call.
-class NotificationService : public QDBusVirtualObject
-{
-public:
-    enum class Answer { Reply, Error, Silence };
-
-    QString introspect(const QString&) const override { return {}; }
-
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        QMutexLocker lock(&m_mutex);
-        m_calls += message;
-        if (m_answer == Answer::Error)
-            connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
-                                                     QStringLiteral("refused by the test")));
-        else if (m_answer == Answer::Reply && message.member() == u"GetCapabilities")
-            connection.send(message.createReply(QStringList{QStringLiteral("body"), QStringLiteral("body-markup")}));
-        else if (m_answer == Answer::Reply)
-            connection.send(message.createReply(uint(m_calls.size())));
-        return true;
-    }
-
-    void reset(Answer answer)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_calls.clear();
-        m_answer = answer;
-    }
-
-    QList<QDBusMessage> calls(const QString& member = {}) const
-    {
-        QMutexLocker lock(&m_mutex);
-        QList<QDBusMessage> found;
-        for (const QDBusMessage& call : m_calls)
-            if (member.isEmpty() || call.member() == member)
-                found += call;
-        return found;
-    }
-
-private:
-    mutable QMutex m_mutex;
-    QList<QDBusMessage> m_calls;
-    Answer m_answer = Answer::Reply;
-};
+const QString kService = NotificationService::kService;
 
 class NotifierOnPrivateBus : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = std::make_unique<QTemporaryDir>();
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        ASSERT_FALSE(daemon.isEmpty()) << "dbus-daemon is missing: run scripts/setup";
-        // A session bus of our own, without service folders, so that no notification daemon
-        // installed on the machine is started in place of the test's service.
-        QFile config(s_dir->filePath(QStringLiteral("bus.conf")));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)")
-                         .arg(s_dir->filePath(QStringLiteral("bus")))
-                         .toUtf8());
-        config.close();
-
-        s_daemon = std::make_unique<QProcess>();
-        s_daemon->start(daemon, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
-                                 QStringLiteral("--print-address")});
-        while (!s_daemon->canReadLine() && s_daemon->waitForReadyRead(10000)) {
-        }
-        const QString address = QString::fromUtf8(s_daemon->readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty()) << "dbus-daemon gave no address: " << s_daemon->readAllStandardError().data();
-
-        s_service = std::make_unique<NotificationService>();
-        s_serviceThread = std::make_unique<QThread>();
-        s_service->moveToThread(s_serviceThread.get());
-        s_serviceThread->start();
-        QDBusConnection serviceSide = QDBusConnection::connectToBus(address, QStringLiteral("service"));
-        ASSERT_TRUE(serviceSide.registerVirtualObject(kPath, s_service.get()));
-        ASSERT_TRUE(serviceSide.registerService(kService));
-        s_address = address;
+        s_bus = std::make_unique<testsupport::PrivateBus>();
+        QString error;
+        ASSERT_TRUE(s_bus->start(&error)) << error.toStdString();
+        s_service = &s_bus->service();
     }
 
     static void TearDownTestSuite()
     {
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
         QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
-        if (s_serviceThread) {
-            s_serviceThread->quit();
-            s_serviceThread->wait();
-        }
-        s_service.reset();
-        if (s_daemon) {
-            s_daemon->kill();
-            s_daemon->waitForFinished();
-        }
-        s_daemon.reset();
-        s_dir.reset();
+        s_bus.reset();
     }
 
     void SetUp() override { s_service->reset(NotificationService::Answer::Reply); }
 
     static DesktopNotifier notifier()
     {
-        return DesktopNotifier(QDBusConnection::connectToBus(s_address, QStringLiteral("caller")));
+        return DesktopNotifier(QDBusConnection::connectToBus(s_bus->address(), QStringLiteral("caller")));
     }
 
-    static inline std::unique_ptr<QTemporaryDir> s_dir;
-    static inline std::unique_ptr<QProcess> s_daemon;
-    static inline std::unique_ptr<NotificationService> s_service;
-    static inline std::unique_ptr<QThread> s_serviceThread;
-    static inline QString s_address;
+    static inline std::unique_ptr<testsupport::PrivateBus> s_bus;
+    static inline NotificationService* s_service = nullptr;
 };
 
 QList<ChangedParcel> parcels(int count)
@@ -221,14 +120,14 @@ TEST_F(NotifierOnPrivateBus, NothingChangedSendsNothing)
 
 TEST_F(NotifierOnPrivateBus, FailsWithAReasonWithoutBusOrService)
 {
-    const QString bogus = QStringLiteral("unix:path=") + s_dir->filePath(QStringLiteral("no-bus"));
+    const QString bogus = s_bus->deadAddress();
     DesktopNotifier::Result result =
         DesktopNotifier(QDBusConnection::connectToBus(bogus, QStringLiteral("bogus"))).notify(parcels(1));
     QDBusConnection::disconnectFromBus(QStringLiteral("bogus"));
     EXPECT_FALSE(result.sent);
     EXPECT_TRUE(result.failure.startsWith(QStringLiteral("no session D-Bus"))) << result.failure.toStdString();
 
-    QDBusConnection serviceSide(QStringLiteral("service"));
+    QDBusConnection serviceSide(testsupport::PrivateBus::kServiceConnection);
     ASSERT_TRUE(serviceSide.unregisterService(kService));
     result = notifier().notify(parcels(1));
     ASSERT_TRUE(serviceSide.registerService(kService));

@@ -3,6 +3,7 @@
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckRun.h"
+#include "tracking/CheckRunContext.h"
 #include "tracking/CheckRunHost.h"
 #include "tracking/extraction/Extraction.h"
 #include "tracking/TrackingPage.h"
@@ -245,7 +246,7 @@ private:
 
 // --- the window, recorded -------------------------------------------------------------------
 
-class FakeHost : public CheckRunHost
+class FakeHost : public CheckRunHost, public CheckRunContext
 {
 public:
     explicit FakeHost(const QString& dir)
@@ -270,7 +271,7 @@ public:
     void setStatusLabel(const std::string& text) override { record("label " + utf8(text)); }
     void setGridEnabled(bool enabled) override { record(enabled ? "grid on" : "grid off"); }
     void refreshGrid() override { record("refresh"); }
-    void showErrorBox(const std::string& text) override
+    void showErrorBox(const std::string& text, const std::string&) override
     {
         record("box " + utf8(text));
         if (onErrorBox)
@@ -385,11 +386,12 @@ protected:
 
     void run(std::optional<CheckRun::TickSource> ticks = std::nullopt)
     {
-        CheckRun checkRun(*m_host, m_endpoints);
+        CheckRun checkRun(*m_host, *m_host, m_endpoints);
         checkRun.setLimits(m_limits);
         if (ticks)
             checkRun.setTickSource(*ticks);
         checkRun.execute();
+        m_outcome = checkRun.outcome();
     }
 
     FakePage& page() { return m_host->page; }
@@ -399,6 +401,7 @@ protected:
     std::unique_ptr<FakeHost> m_host;
     Endpoints m_endpoints;
     CheckRun::Limits m_limits;
+    CheckOutcome m_outcome;
     int m_lastId = 0;
 };
 
@@ -947,6 +950,64 @@ TEST_F(CheckRunTest, AnswerWhosePlainRowsThePatternPassesOverKeepsTheRow)
                                             {"- ответ сайта не удалось прочитать, данные не изменены"},
                                             {m_host->lines("log").back()}}));
     EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+}
+
+// --- what the run did, for its hosts ----------------------------------------------------------
+
+TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
+{
+    m_limits.searchMs = 300;
+    for (const char* number : {"RA1", "RB1", "RC1", "RD1", "RE1", "RF1", "RG1", "RH1"})
+        addParcel(number);
+    m_host->database().storeCheckResult("1", "old", "", "");
+    page().answers["RA1"] = found(kOneEvent);
+    page().answers["RC1"].kind = Answer::Kind::Unanswered;
+    page().answers["RD1"].kind = Answer::Kind::Unreadable;
+    page().answers["RE1"] = found({{"2013-03-16 12:30:00", "Посылка \"Срочно\"", "MINSK"}});
+    page().answers["RF1"] = found(kOneEvent);
+    page().failOn = "enter";
+    page().failFor = "RG1";
+
+    run();
+
+    using R = ParcelOutcome::Result;
+    ASSERT_EQ(m_outcome.parcels.size(), 8u);
+    const std::vector<R> results = {R::Stored,      R::NothingFound, R::NoAnswer,  R::Unreadable,
+                                    R::StoreFailed, R::Stored,       R::PageError, R::NotReached};
+    for (std::size_t i = 0; i < results.size(); ++i)
+        EXPECT_EQ(m_outcome.parcels[i].result, results[i]) << m_outcome.parcels[i].number;
+    EXPECT_EQ(m_outcome.end, CheckOutcome::End::PageFailed);
+    EXPECT_EQ(m_outcome.parcels[0].statusBefore, "old");
+    EXPECT_EQ(utf8(m_outcome.parcels[0].statusAfter), stored("1").status);
+    EXPECT_NE(stored("1").status, "old");
+    EXPECT_EQ(m_outcome.parcels[0].shop, "AliExpress");
+    EXPECT_NE(m_outcome.parcels[4].cause.find("double quote"), std::string::npos) << m_outcome.parcels[4].cause;
+    EXPECT_NE(m_outcome.parcels[6].cause.find("enter number"), std::string::npos);
+    // Changed: a new status, and "Пока, нет информации!" where there was none; a failed, refused or
+    // skipped parcel keeps its status.
+    std::vector<std::string> changed;
+    for (const ParcelOutcome& parcel : m_outcome.changed())
+        changed.push_back(parcel.number);
+    EXPECT_EQ(changed, (std::vector<std::string>{"RA1", "RB1", "RF1"}));
+
+    // The second time the same answers change nothing.
+    page().failOn.clear();
+    page().answers["RC1"] = nothingFound();
+    run();
+    EXPECT_EQ(m_outcome.end, CheckOutcome::End::WentThrough);
+    changed.clear();
+    for (const ParcelOutcome& parcel : m_outcome.changed())
+        changed.push_back(parcel.number);
+    EXPECT_EQ(changed, (std::vector<std::string>{"RC1", "RG1", "RH1"}));
+
+    // A table that cannot be read ends the run before anything else, with the general error report.
+    m_host->database().database().Execute("DROP TABLE tracks");
+    m_host->events.clear();
+    run();
+    EXPECT_EQ(m_outcome.end, CheckOutcome::End::DatabaseUnreadable);
+    EXPECT_TRUE(m_outcome.parcels.empty());
+    ASSERT_EQ(m_host->events.size(), 1u);
+    EXPECT_EQ(m_host->events[0].rfind("report ", 0), 0u) << m_host->events[0];
 }
 
 } // namespace

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one check run did with one parcel. Texts are Windows-1251 bytes, as stored.
+struct ParcelOutcome
+{
+    enum class Result {
+        NotReached,   // the run ended before it came to this parcel
+        Stored,       // the page's answer was stored
+        NothingFound, // the site knows nothing of the number: "Пока, нет информации!" was stored
+        NoAnswer,     // no answer within the bound; the row was left as it was
+        Unreadable,   // an answer without a readable event table; the row was left as it was
+        StoreFailed,  // the statement failed (the error box); the row was left as it was
+        PageError,    // the page failed while this parcel was asked about; the run ended there
+    };
+
+    std::string id;
+    std::string number;
+    std::string shop;
+    std::string title;
+    Result result = Result::NotReached;
+    std::string statusBefore; // NULL reads as empty
+    std::string statusAfter;  // what the row holds after the run
+    std::string cause;        // StoreFailed, PageError: the technical reason
+
+    // Whether the stored status is now another than before the run.
+    bool statusChanged() const
+    {
+        return (result == Result::Stored || result == Result::NothingFound) && statusAfter != statusBefore;
+    }
+};
+
+// What one check run did, parcel by parcel, and how it ended.
+struct CheckOutcome
+{
+    enum class End {
+        WentThrough,        // every parcel was asked about (an empty table too)
+        SiteUnreachable,    // the reachability probe failed: nothing was asked
+        SiteDidNotAnswer,   // the tracking page did not load within its bound
+        PageFailed,         // the page (or the browser) failed; the run ended there
+        Stopped,            // stopped from outside (the window closed, a signal)
+        DatabaseUnreadable, // the parcels could not be read
+        LockHeld,           // another check run holds the database: nothing was done
+        AlreadyRunning,     // this session runs a check already: nothing was done
+    };
+
+    End end = End::WentThrough;
+    std::vector<ParcelOutcome> parcels; // in row order, every parcel of the snapshot
+    std::string cause;                  // anything but WentThrough: the technical reason, if any
+
+    std::vector<ParcelOutcome> changed() const
+    {
+        std::vector<ParcelOutcome> found;
+        for (const ParcelOutcome& parcel : parcels) {
+            if (parcel.statusChanged())
+                found.push_back(parcel);
+        }
+        return found;
+    }
+};

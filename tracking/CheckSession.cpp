@@ -1,0 +1,69 @@
+#include "tracking/CheckSession.h"
+
+#include "tracking/TrackingPage.h"
+
+#include <utility>
+
+CheckSession::CheckSession(std::string databasePath, PageFactory pageFactory, Endpoints endpoints)
+    : m_pageFactory(std::move(pageFactory)), m_endpoints(std::move(endpoints)), m_lock(databasePath)
+{
+}
+
+CheckSession::~CheckSession() = default;
+
+CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host)
+{
+    CheckOutcome refused;
+    if (m_running) {
+        refused.end = CheckOutcome::End::AlreadyRunning;
+        return refused;
+    }
+    if (m_stopped) {
+        refused.end = CheckOutcome::End::Stopped;
+        return refused;
+    }
+    // Held for the whole run, the snapshot included. Where no lock file can be made (a read-only
+    // folder), nobody can write the database either: the run goes on and says so in its boxes.
+    const RunLock::Taken taken = m_lock.take();
+    if (taken == RunLock::Taken::HeldByOther) {
+        refused.end = CheckOutcome::End::LockHeld;
+        const qint64 holder = m_lock.holder();
+        refused.cause = "held by process " + (holder > 0 ? std::to_string(holder) : std::string("?"));
+        return refused;
+    }
+
+    struct RunEnd
+    {
+        CheckSession& session;
+        bool locked;
+        ~RunEnd()
+        {
+            session.m_running = false;
+            session.m_store = nullptr;
+            if (locked)
+                session.m_lock.release();
+        }
+    } runEnd{*this, taken == RunLock::Taken::Yes};
+    m_running = true;
+    m_store = &store;
+
+    CheckRun checkRun(*this, host, m_endpoints);
+    checkRun.setLimits(m_limits);
+    checkRun.execute();
+    return checkRun.outcome();
+}
+
+TrackingPage& CheckSession::trackingPage()
+{
+    if (!m_page) {
+        m_page = m_pageFactory ? m_pageFactory() : nullptr;
+        if (!m_page)
+            throw EPageError(EPageError::Kind::BrowserFailed, "The tracking page could not be created");
+    }
+    return *m_page;
+}
+
+ParcelStore* CheckSession::store()
+{
+    return m_stopped ? nullptr : m_store;
+}
