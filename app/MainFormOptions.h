@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/TrackingPageFactory.h"
 #include "tracking/CheckRun.h"
 #include "tracking/Endpoints.h"
+#include "tracking/TrackingPageFactory.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -41,6 +41,7 @@ struct MainFormOptions
     // Opens a shop page in the desktop's browser; empty: QDesktopServices::openUrl.
     std::function<void(const QUrl&)> openUrl;
     std::array<QUrl, 3> shopPages = defaultShopPages();
-    // Makes the hidden tracking page on first use; empty: the page driver.
+    // Makes the hidden tracking page on first use; empty: the browser module's page, its files
+    // under browserStorageDir.
     TrackingPageFactory pageFactory;
 };

@@ -12,6 +12,7 @@
 #include "parcels/Tahoma.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
+#include "tracking/BrowserModule.h"
 #include "tracking/CheckRun.h"
 #include "tracking/TrackingPage.h"
 
@@ -697,9 +698,9 @@ void TMainForm::setCurrentResult(std::shared_ptr<TSQLiteTable> table)
 TrackingPage& TMainForm::trackingPage()
 {
     if (!m_trackingPage) {
-        const TrackingPageFactory& factory = m_options.pageFactory;
-        m_trackingPage = factory ? factory(m_options.browserStorageDir, WebBrowser1)
-                                 : createPageDriver(m_options.browserStorageDir, WebBrowser1);
+        if (!m_options.pageFactory)
+            m_options.pageFactory = browserPageFactory(m_options.browserStorageDir);
+        m_trackingPage = m_options.pageFactory();
         if (!m_trackingPage)
             throw EPageError(EPageError::Kind::BrowserFailed, "The tracking page could not be created");
     }

@@ -16,6 +16,11 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef KURIERIX_BROWSER_MODULE_BUILT
+    // Also for the programs the tests start.
+    if (!qEnvironmentVariableIsSet("KURIERIX_BROWSER_MODULE"))
+        qputenv("KURIERIX_BROWSER_MODULE", KURIERIX_BROWSER_MODULE_BUILT);
+#endif
 #ifdef KURIERIX_TEST_GUI
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif
