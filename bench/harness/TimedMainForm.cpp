@@ -10,6 +10,7 @@ TimedMainForm::TimedMainForm(MainFormOptions options)
     : TMainForm(std::move(options)), m_parcelPrefix(toCp1251(QStringLiteral("- посылка №"))),
       m_elapsedPrefix(toCp1251(QStringLiteral(" Время работы (сек) ")))
 {
+    // The benchmarks are not beside the program, where it looks for the browser module.
     if (!qEnvironmentVariableIsSet(BrowserModule::kOverrideVariable))
         qputenv(BrowserModule::kOverrideVariable, KURIERIX_BROWSER_MODULE_BUILT);
 }
