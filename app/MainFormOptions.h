@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/TrackingPageFactory.h"
 #include "notify/ChangedParcel.h"
 #include "tracking/CheckRun.h"
 #include "tracking/Endpoints.h"
+#include "tracking/TrackingPageFactory.h"
 
 #include <QDateTime>
 #include <QList>
@@ -43,7 +43,8 @@ struct MainFormOptions
     // Opens a shop page in the desktop's browser; empty: QDesktopServices::openUrl.
     std::function<void(const QUrl&)> openUrl;
     std::array<QUrl, 3> shopPages = defaultShopPages();
-    // Makes the hidden tracking page on first use; empty: the page driver.
+    // Makes the hidden tracking page on first use; empty: the browser module's page, its files
+    // under browserStorageDir.
     TrackingPageFactory pageFactory;
     // Tells the desktop of the parcels whose status a check run changed; empty: a notification
     // through the session bus's notification service.

@@ -13,6 +13,7 @@
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "notify/DesktopNotifier.h"
+#include "tracking/BrowserModule.h"
 #include "tracking/CheckSession.h"
 #include "tracking/RunLock.h"
 #include "tracking/TrackingPage.h"
@@ -188,11 +189,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     wireHandlers();
     m_checkSession = std::make_unique<CheckSession>(
         m_options.databasePath,
-        [this]() -> std::unique_ptr<TrackingPage> {
-            const TrackingPageFactory& factory = m_options.pageFactory;
-            return factory ? factory(m_options.browserStorageDir, WebBrowser1)
-                           : createPageDriver(m_options.browserStorageDir, WebBrowser1);
-        },
+        m_options.pageFactory ? m_options.pageFactory : browserPageFactory(m_options.browserStorageDir),
         m_options.endpoints);
     m_checkSession->setLimits(m_options.checkRunLimits);
     FormCreate();

@@ -3,10 +3,9 @@
 #include "app/MainFormOptions.h"
 #include "app/ProcessSetup.h"
 #include "app/TMainForm.h"
-#include "app/TrackingPageFactory.h"
 #include "console/Console.h"
 #include "console/ConsoleCheck.h"
-#include "tracking/TrackingPage.h"
+#include "tracking/BrowserModule.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -37,8 +36,7 @@ int checkWithoutWindow(int& argc, char** argv, bool quiet)
     ConsoleCheck::Settings settings;
     settings.quiet = quiet;
     settings.endpoints = Endpoints::fromEnvironment();
-    const QString storage = browserStorageDir();
-    settings.pageFactory = [storage] { return createPageDriver(storage, nullptr); };
+    settings.pageFactory = browserPageFactory(browserStorageDir());
     return ConsoleCheck::run(settings);
 }
 

@@ -17,3 +17,6 @@ file(GLOB bench_harness_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/harn
      ${CMAKE_CURRENT_LIST_DIR}/harness/*.h)
 add_library(kurierix_benchharness STATIC ${bench_harness_sources})
 target_link_libraries(kurierix_benchharness PUBLIC kurierix_benchsupport kurierix_app PkgConfig::SQLITE3)
+# The benchmarks are not beside the program, where it looks for the browser module: they name it.
+target_compile_definitions(kurierix_benchharness PRIVATE KURIERIX_BROWSER_MODULE_BUILT="$<TARGET_FILE:kurierix-browser>")
+add_dependencies(kurierix_benchharness kurierix-browser)

@@ -108,9 +108,39 @@ std::optional<QDateTime> combine(const QDate& date, const std::optional<QTime>& 
     return result;
 }
 
+// "yyyy-MM-dd HH:mm:ss" as the check run stores it: the digits at their places, nothing else.
+bool isStoredForm(std::string_view text)
+{
+    static constexpr std::string_view kShape = "0000-00-00 00:00:00";
+    if (text.size() != kShape.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == '0' ? !digit : text[i] != kShape[i])
+            return false;
+    }
+    return true;
+}
+
+int number(std::string_view text, std::size_t from, std::size_t count)
+{
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i)
+        value = value * 10 + (text[i] - '0');
+    return value;
+}
+
 // readLocalDateTime(); with `inZone`, local times come in the system zone (see localDateTime).
 std::optional<QDateTime> readDateTime(std::string_view text, const QLocale& locale, bool inZone)
 {
+    // The form every stored first-event date has, read without the patterns below: the grid
+    // reads one date per parcel at every refresh.
+    if (isStoredForm(text)) {
+        const QTime time(number(text, 11, 2), number(text, 14, 2), number(text, 17, 2));
+        return combine(QDate(number(text, 0, 4), number(text, 5, 2), number(text, 8, 2)),
+                       time.isValid() ? std::optional<QTime>(time) : std::nullopt, false, inZone);
+    }
+
     const QString s = fromCp1251(text).trimmed();
 
     static const QRegularExpression hyphenForm(QStringLiteral(

@@ -92,6 +92,9 @@ std::string forTheUser(const EPageError& error)
         sentence = QStringLiteral("Встроенный браузер программы перестал работать: повторите проверку, а если это не "
                                   "поможет, перезапустите программу");
         break;
+    case EPageError::Kind::NotInstalled:
+        sentence = QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
+        break;
     case EPageError::Kind::Stopped:
         sentence = QStringLiteral("Проверка посылок остановлена");
         break;

@@ -15,6 +15,7 @@ public:
         PageChanged,   // the page lacks an element the check needs, or answers in a way it cannot use
         NoAnswer,      // the page did not answer within its bound (a script that never returns)
         BrowserFailed, // the browser component stopped or could not be started
+        NotInstalled,  // the browser component (a module of its own) could not be loaded
         Stopped,       // the check was asked to stop while the page was awaited
     };
 

@@ -2,6 +2,7 @@
 
 #include "bench/support/ProcessProbe.h"
 #include "store/Cp1251.h"
+#include "tracking/BrowserModule.h"
 
 #include <unistd.h>
 
@@ -9,6 +10,9 @@ TimedMainForm::TimedMainForm(MainFormOptions options)
     : TMainForm(std::move(options)), m_parcelPrefix(toCp1251(QStringLiteral("- посылка №"))),
       m_elapsedPrefix(toCp1251(QStringLiteral(" Время работы (сек) ")))
 {
+    // The benchmarks are not beside the program, where it looks for the browser module.
+    if (!qEnvironmentVariableIsSet(BrowserModule::kOverrideVariable))
+        qputenv(BrowserModule::kOverrideVariable, KURIERIX_BROWSER_MODULE_BUILT);
 }
 
 void TimedMainForm::resetMarks()

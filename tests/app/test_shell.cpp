@@ -61,7 +61,7 @@ struct RunHarness
         options.endpoints.trackingUrl = "http://127.0.0.1:9/";
         options.endpoints.probeHost = "127.0.0.1";
         options.endpoints.probePort = probe.serverPort();
-        options.pageFactory = [this](const QString&, QObject*) {
+        options.pageFactory = [this] {
             ++pagesMade;
             auto made = std::make_unique<ScriptedPage>();
             page = made.get();

@@ -13,7 +13,7 @@
 #include "app/MainFormOptions.h"
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
-#include "tracking/PageDriver.h"
+#include "tracking/browser/PageDriver.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -92,8 +92,8 @@ int main(int argc, char** argv)
     options.browserStorageDir = QFileInfo(QString::fromLocal8Bit(argv[1])).absolutePath() + QStringLiteral("/browser");
     options.prompts = &prompts;
     const std::chrono::milliseconds scriptTimeout(QByteArray(argv[4]).toInt());
-    options.pageFactory = [scriptTimeout](const QString& dir, QObject* parent) {
-        auto driver = std::make_unique<PageDriver>(dir, parent);
+    options.pageFactory = [scriptTimeout, dir = options.browserStorageDir] {
+        auto driver = std::make_unique<PageDriver>(dir);
         driver->setScriptTimeout(scriptTimeout);
         return driver;
     };

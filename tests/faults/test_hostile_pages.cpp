@@ -8,7 +8,7 @@
 #include "app/AppTestHarness.h"
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
-#include "tracking/PageDriver.h"
+#include "tracking/browser/PageDriver.h"
 
 #include <QElapsedTimer>
 #include <QWebEnginePage>
@@ -61,8 +61,8 @@ protected:
         options.endpoints = {m_site.url().toStdString(), "127.0.0.1", m_site.port()};
         options.checkRunLimits.pageLoadMs = 10000;
         options.checkRunLimits.searchMs = 10000;
-        options.pageFactory = [this, scriptTimeout](const QString& dir, QObject* parent) {
-            auto driver = std::make_unique<PageDriver>(dir, parent);
+        options.pageFactory = [this, scriptTimeout, dir = options.browserStorageDir] {
+            auto driver = std::make_unique<PageDriver>(dir);
             driver->setScriptTimeout(scriptTimeout);
             m_driver = driver.get();
             return driver;

@@ -16,6 +16,12 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef KURIERIX_BROWSER_MODULE_BUILT
+    // The tests are not beside the program, where it looks for the browser module: they name
+    // the one built, for the programs they start too.
+    if (!qEnvironmentVariableIsSet("KURIERIX_BROWSER_MODULE"))
+        qputenv("KURIERIX_BROWSER_MODULE", KURIERIX_BROWSER_MODULE_BUILT);
+#endif
 #ifdef KURIERIX_TEST_GUI
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif

@@ -1,4 +1,4 @@
-#include "tracking/SilentPage.h"
+#include "tracking/browser/SilentPage.h"
 
 #include <QWebEngineCertificateError>
 #include <QWebEngineFileSystemAccessRequest>

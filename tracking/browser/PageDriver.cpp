@@ -1,7 +1,7 @@
-#include "tracking/PageDriver.h"
+#include "tracking/browser/PageDriver.h"
 
 #include "store/Cp1251.h"
-#include "tracking/SilentPage.h"
+#include "tracking/browser/SilentPage.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -88,7 +88,7 @@ struct PageDriver::ScriptWait
     bool endedByNavigation = false;
 };
 
-PageDriver::PageDriver(QString storagePath, QObject* parent) : QObject(parent), m_storagePath(std::move(storagePath))
+PageDriver::PageDriver(QString storagePath) : m_storagePath(std::move(storagePath))
 {
 }
 

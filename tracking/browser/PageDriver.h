@@ -30,7 +30,7 @@ class PageDriver : public QObject, public TrackingPage
 public:
     static constexpr std::chrono::milliseconds kDefaultScriptTimeout{10000};
 
-    explicit PageDriver(QString storagePath, QObject* parent = nullptr);
+    explicit PageDriver(QString storagePath);
     ~PageDriver() override;
 
     void loadPage(const std::string& url) override;

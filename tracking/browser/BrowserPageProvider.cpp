@@ -1,0 +1,8 @@
+#include "tracking/browser/BrowserPageProvider.h"
+
+#include "tracking/browser/PageDriver.h"
+
+std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir)
+{
+    return std::make_unique<PageDriver>(storageDir);
+}

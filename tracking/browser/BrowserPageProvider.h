@@ -1,0 +1,15 @@
+#pragma once
+
+#include "tracking/TrackingPageProvider.h"
+
+#include <QObject>
+
+// The root object of the browser module: it makes page drivers for the program's check runs.
+class BrowserPageProvider : public QObject, public TrackingPageProvider
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID TrackingPageProvider_iid)
+    Q_INTERFACES(TrackingPageProvider)
+public:
+    std::unique_ptr<TrackingPage> create(const QString& storageDir) override;
+};
