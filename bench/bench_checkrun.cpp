@@ -23,7 +23,9 @@
 //                 reference that drives the same double in Chromium.
 //
 // --parcels, --runs and (for --waiting and --held) --latency-ms change the counts; --trace prints
-// the timed status-log lines of the first parcels of the last run (throughput and held).
+// the timed status-log lines of the first parcels of the last run (throughput and held);
+// --fallback-ms sets the check run's fallback look interval instead of the program's own, and
+// KURIERIX_NO_PAGE_NOTIFICATIONS=1 leaves the run to the fallback looks alone (experiments).
 #include "app/ProcessSetup.h"
 #include "app/RecordingPrompts.h"
 #include "bench/harness/BenchParcels.h"
@@ -139,6 +141,9 @@ class Bench
 public:
     explicit Bench(BenchReport& report) : m_report(report) {}
 
+    // Overrides the check run's fallback look interval (ms), for experiments; 0 keeps the program's.
+    void setFallbackMs(int fallbackMs) { m_fallbackMs = fallbackMs; }
+
     // `parcels` parcels, each answer held `latencyMs`, those of the first `heldFirst` `heldMs`.
     bool prepare(int parcels, int latencyMs, int heldFirst = 0, int heldMs = 0)
     {
@@ -160,6 +165,8 @@ public:
         options.databasePath = m_databasePath;
         options.browserStorageDir = QDir(m_directory.path()).filePath(QStringLiteral("browser"));
         options.prompts = &m_prompts;
+        if (m_fallbackMs > 0)
+            options.checkRunLimits.fallbackLookMs = m_fallbackMs;
         m_window = std::make_unique<TimedMainForm>(std::move(options));
         if (m_window->startupFailed())
             return fail("the main window could not open its database");
@@ -229,6 +236,7 @@ private:
     QTemporaryDir m_directory;
     std::string m_databasePath;
     int m_parcels = 0;
+    int m_fallbackMs = 0;
     SiteDoubleProcess m_double;
     RecordingPrompts m_prompts;
     std::unique_ptr<TimedMainForm> m_window;
@@ -241,6 +249,7 @@ int throughput(BenchReport& report, const BenchArguments& args)
     const int parcels = args.intValue(QStringLiteral("--parcels"), 200);
     const int runs = std::max(1, args.intValue(QStringLiteral("--runs"), 5));
     Bench bench(report);
+    bench.setFallbackMs(args.intValue(QStringLiteral("--fallback-ms"), 0));
     if (!bench.prepare(parcels, 0))
         return report.exitCode();
     report.info(std::to_string(parcels) + " parcels answered at once; one first run, then " + std::to_string(runs)
@@ -291,6 +300,7 @@ int held(BenchReport& report, const BenchArguments& args)
     const int latencyMs = args.intValue(QStringLiteral("--latency-ms"), 300);
     const int runs = std::max(1, args.intValue(QStringLiteral("--runs"), 5));
     Bench bench(report);
+    bench.setFallbackMs(args.intValue(QStringLiteral("--fallback-ms"), 0));
     if (!bench.prepare(2 * parcels, 0, parcels, latencyMs))
         return report.exitCode();
     report.info(std::to_string(parcels) + " parcels answered after " + std::to_string(latencyMs) + " ms, then "
@@ -333,6 +343,7 @@ int waiting(BenchReport& report, const BenchArguments& args)
     const int latencyMs = args.intValue(QStringLiteral("--latency-ms"), 2000);
     const int runs = std::max(1, args.intValue(QStringLiteral("--runs"), 3));
     Bench bench(report);
+    bench.setFallbackMs(args.intValue(QStringLiteral("--fallback-ms"), 0));
     if (!bench.prepare(parcels, latencyMs))
         return report.exitCode();
     report.info(std::to_string(parcels) + " parcels answered after " + std::to_string(latencyMs)
@@ -383,6 +394,7 @@ int memory(BenchReport& report, const BenchArguments& args)
     const int runs = std::max(1, args.intValue(QStringLiteral("--runs"), 3));
     const int early = std::min(20, parcels);
     Bench bench(report);
+    bench.setFallbackMs(args.intValue(QStringLiteral("--fallback-ms"), 0));
     if (!bench.prepare(parcels, 0))
         return report.exitCode();
     bench.window().setSampleMemory(true);
