@@ -83,7 +83,7 @@ public:
     }
 
     // True when the page has told of a change (of its content or its load) that no look at it
-    // has seen yet: the time to look again. Only says when to look, never what is there. A
+    // (ready state, page text) has seen yet: the time to look again. Only says when to look, never what is there. A
     // page that tells nothing always gives false, and its caller looks on a slow schedule.
     virtual bool hasUnseenChange() const { return false; }
 
