@@ -10,7 +10,6 @@
 #include "tracking/TrackingPage.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QString>
 
 #include <algorithm>
@@ -23,6 +22,13 @@ constexpr int kReadyStateComplete = 4;
 std::string text(const QString& utf16)
 {
     return toCp1251(utf16);
+}
+
+// While the page shows this, its answer is outstanding.
+const std::string& loadingMarker()
+{
+    static const std::string marker = text(QStringLiteral("Загрузка"));
+    return marker;
 }
 
 bool contains(const std::string& haystack, const std::string& needle)
@@ -293,30 +299,31 @@ void CheckRun::noteStored(ParcelOutcome& parcel, ParcelOutcome::Result result, c
 }
 
 // Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
-// busy, so one wait for "the next event" would come back at once and the page would be read
-// in a tight loop. A wake (the page saying it changed) ends the pause early.
+// busy, so one wait for "the next event" would come back at once.
 bool CheckRun::pause(int ms)
 {
-    return m_wait.sleep(QDeadlineTimer(ms, Qt::PreciseTimer)) != EventWait::Outcome::Stopped;
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    EventWait::Outcome outcome;
+    do
+        outcome = m_wait.sleep(deadline);
+    while (outcome == EventWait::Outcome::Woken);
+    return outcome != EventWait::Outcome::Stopped;
 }
 
-// Answers that come at once are seen within a few milliseconds. While a slow one is awaited,
-// the looks at the page thin out to half the time waited so far (at most 500 ms): each look is
-// a round trip to the browser engine, and a run that waits seconds for every answer would
-// otherwise keep the program and the engine busy the whole time. An answer is then seen at
-// most half its own wait (and never more than 500 ms) late.
-int CheckRun::pollInterval(const QElapsedTimer& waited) const
+// Sleeps until the page tells of a change no look has seen, or until the fallback look is due
+// (a notification may be lost, or the page may tell nothing at all), or until `deadline`.
+// Each look is a round trip to the browser engine: between changes there is nothing to see.
+bool CheckRun::awaitChange(const TrackingPage& page, QDeadlineTimer deadline)
 {
-    const int longest = std::max(m_limits.pollMs, 500);
-    return static_cast<int>(std::clamp<qint64>(waited.elapsed() / 2, m_limits.pollMs, longest));
+    const QDeadlineTimer fallback(m_limits.fallbackLookMs, Qt::PreciseTimer);
+    return m_wait.until([&page] { return page.hasUnseenChange(); }, std::min(deadline, fallback))
+           != EventWait::Outcome::Stopped;
 }
 
 CheckRun::Wait CheckRun::loadPage(TrackingPage& page)
 {
     page.loadPage(m_endpoints.trackingUrl);
-    const QDeadlineTimer deadline(m_limits.pageLoadMs);
-    QElapsedTimer waited;
-    waited.start();
+    const QDeadlineTimer deadline(m_limits.pageLoadMs, Qt::PreciseTimer);
     for (;;) {
         if (stopped())
             return Wait::Stopped;
@@ -324,28 +331,24 @@ CheckRun::Wait CheckRun::loadPage(TrackingPage& page)
             return stopped() ? Wait::Stopped : Wait::Ready;
         if (deadline.hasExpired())
             return Wait::TimedOut;
-        if (!pause(pollInterval(waited)))
+        if (!awaitChange(page, deadline))
             return Wait::Stopped;
     }
 }
 
-CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, std::string& pageText)
+// `look` is the first look, taken with the click; the page is looked at again while it shows
+// the loading text.
+CheckRun::Wait CheckRun::waitForAnswer(TrackingPage& page, TrackingPage::Look& look)
 {
-    static const std::string loadingMarker = text(QStringLiteral("Загрузка"));
-    const QDeadlineTimer deadline(m_limits.searchMs);
-    QElapsedTimer waited;
-    waited.start();
-    // The first look comes straight after the click, before any message is handled: a page
-    // that shows no loading text is taken as it is.
-    pageText = page.readPageText();
-    while (contains(pageText, loadingMarker)) {
+    const QDeadlineTimer deadline(m_limits.searchMs, Qt::PreciseTimer);
+    while (contains(look.text, loadingMarker())) {
         if (stopped())
             return Wait::Stopped;
         if (deadline.hasExpired())
             return Wait::TimedOut;
-        if (!pause(pollInterval(waited)))
+        if (!awaitChange(page, deadline))
             return Wait::Stopped;
-        pageText = page.readPageText();
+        look = page.readPage(loadingMarker());
     }
     return stopped() ? Wait::Stopped : Wait::Ready;
 }
@@ -354,24 +357,23 @@ CheckRun::Answer CheckRun::askPage(TrackingPage& page, const std::string& number
 {
     static const std::string nothingFoundMarker = text(QStringLiteral("По вашему запросу ничего не найдено"));
     try {
-        page.selectInternationalTracking();
-        if (stopped())
-            return Answer::Stopped;
-        page.enterNumber(number);
+        page.selectAndEnterNumber(number);
         if (stopped())
             return Answer::Stopped;
         m_host.appendStatusLine(text(QStringLiteral("- отправка данных")));
-        page.startSearch();
+        // The first look comes with the click, before any event is handled: a page that shows
+        // no loading text is taken as it is.
+        TrackingPage::Look look = page.startSearchAndReadPage(loadingMarker());
         if (stopped())
             return Answer::Stopped;
 
-        std::string pageText;
-        const Wait answered = waitForAnswer(page, pageText);
+        const Wait answered = waitForAnswer(page, look);
         if (answered != Wait::Ready)
             return answered == Wait::Stopped ? Answer::Stopped : Answer::NoAnswer;
-        if (contains(pageText, nothingFoundMarker))
+        if (contains(look.text, nothingFoundMarker))
             return Answer::NothingFound;
-        html = page.readPageHtml();
+        // The HTML of the same look as the text, when the page gave it along.
+        html = look.html ? std::move(*look.html) : page.readPageHtml();
         return stopped() ? Answer::Stopped : Answer::Found;
     } catch (const EPageError& error) {
         // The page stopped answering (a script of its own that never returns) and was closed:

@@ -3,6 +3,7 @@
 #include "tracking/CheckOutcome.h"
 #include "tracking/Endpoints.h"
 #include "tracking/EventWait.h"
+#include "tracking/TrackingPage.h"
 
 #include <cstdint>
 #include <exception>
@@ -11,9 +12,7 @@
 
 class CheckRunContext;
 class CheckRunHost;
-class QElapsedTimer;
 class ParcelStore;
-class TrackingPage;
 
 // The check run over every parcel: the body of `Button_CheckClick`.
 // Runs synchronously on the UI thread and keeps the window alive by handling events while it
@@ -30,7 +29,9 @@ public:
         int probeTimeoutMs = 3000;
         int pageLoadMs = 30000; // the tracking page must be complete within this
         int searchMs = 30000;   // one number's answer must replace the loading text within this
-        int pollMs = 2;        // the shortest time events are handled between two looks at the page
+        // The longest time between two looks at the page while it tells of no change: what a
+        // change notification that never comes costs at most.
+        int fallbackLookMs = 500;
     };
     // A millisecond tick count that wraps at 2^32, as the elapsed time is measured.
     using TickSource = std::function<std::uint32_t()>;
@@ -50,9 +51,9 @@ private:
 
     bool stopped() const;
     bool pause(int ms);
-    int pollInterval(const QElapsedTimer& waited) const;
+    bool awaitChange(const TrackingPage& page, QDeadlineTimer deadline);
     Wait loadPage(TrackingPage& page);
-    Wait waitForAnswer(TrackingPage& page, std::string& pageText);
+    Wait waitForAnswer(TrackingPage& page, TrackingPage::Look& look);
     // Searches `number` on the page; gives the page HTML when something was found.
     Answer askPage(TrackingPage& page, const std::string& number, std::string& html);
     bool storeGuarded(const std::function<void(ParcelStore&)>& statement);

@@ -10,9 +10,10 @@
 // wait into a busy loop) once the application has begun to quit.
 //
 // The condition and the stop are looked at before the first sleep and after every batch of
-// events, so whatever an event changes ends the wait at once. A wake() from a notification
-// (a page that says its content changed) ends the current wait, or the next one when nobody
-// waits, so that a change between two waits is not missed.
+// events, so whatever an event changes ends the wait at once: a page that keeps "changed since
+// last looked at" as a state ends the check run's wait through its condition. A wake() ends
+// the current wait, or the next one when nobody waits, so that an event between two waits is
+// not missed.
 class EventWait
 {
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +50,43 @@ public:
     virtual std::string readPageText() = 0;
     // The HTML of the whole page as the old browser control wrote it.
     virtual std::string readPageHtml() = 0;
+
+    // What one look at the page gives: its text and, when the look could take it in the same
+    // round trip, its HTML.
+    struct Look
+    {
+        std::string text;
+        std::optional<std::string> html;
+    };
+
+    // The combined operations do in one step what the single ones do one after another, with
+    // nothing else in between; a page that can do them in one round trip overrides them.
+    //
+    // Selects international tracking, then enters `number`.
+    virtual void selectAndEnterNumber(const std::string& number)
+    {
+        selectInternationalTracking();
+        enterNumber(number);
+    }
+    // Reads the page text and, unless it contains `htmlUnless` (the loading text: a page still
+    // waiting for its answer has no HTML worth reading), the HTML as of the same moment. The
+    // HTML may be left out; the caller then reads it on its own.
+    virtual Look readPage(const std::string& htmlUnless)
+    {
+        (void)htmlUnless;
+        return {readPageText(), std::nullopt};
+    }
+    // Starts the search and reads the page at once, as readPage does.
+    virtual Look startSearchAndReadPage(const std::string& htmlUnless)
+    {
+        startSearch();
+        return readPage(htmlUnless);
+    }
+
+    // True when the page has told of a change (of its content or its load) that no look at it
+    // (ready state, page text) has seen yet: the time to look again. Only says when to look, never what is there. A
+    // page that tells nothing always gives false, and its caller looks on a slow schedule.
+    virtual bool hasUnseenChange() const { return false; }
 
     // While `stopRequested` holds, an operation that waits for the page ends at once and raises
     // EPageError (Stopped). Empty: nothing stops them. A page whose operations never wait may

@@ -114,8 +114,11 @@ void BenchParcels::writeDatabase(const std::string& path, int count, bool checke
     exec(db.get(), "COMMIT");
 }
 
-void BenchParcels::writeFixture(const std::string& path, int count, int latencyMs)
+void BenchParcels::writeFixture(const std::string& path, int count, int latencyMs, int heldFirst, int heldMs)
 {
+    QJsonObject held;
+    for (int i = 1; i <= heldFirst; ++i)
+        held.insert(QString::fromStdString(number(i)), heldMs);
     QJsonObject answers;
     for (int i = 1; i <= count; ++i) {
         QJsonArray events;
@@ -125,7 +128,9 @@ void BenchParcels::writeFixture(const std::string& path, int count, int latencyM
                                       {QStringLiteral("office"), event.office}});
         answers.insert(QString::fromStdString(number(i)), events);
     }
-    const QJsonObject fixture{{QStringLiteral("latencyMs"), latencyMs}, {QStringLiteral("answers"), answers}};
+    const QJsonObject fixture{{QStringLiteral("latencyMs"), latencyMs},
+                              {QStringLiteral("latencyMsFor"), held},
+                              {QStringLiteral("answers"), answers}};
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(QJsonDocument(fixture).toJson(QJsonDocument::Indented)) < 0)

@@ -14,8 +14,8 @@ public:
     // so that the grid shows days in transit for every row.
     static void writeDatabase(const std::string& path, int count, bool checked);
     // A fixture in which every one of the `count` numbers has four events, each answer held
-    // back `latencyMs`.
-    static void writeFixture(const std::string& path, int count, int latencyMs);
+    // back `latencyMs`; those of the first `heldFirst` numbers `heldMs` instead.
+    static void writeFixture(const std::string& path, int count, int latencyMs, int heldFirst = 0, int heldMs = 0);
     // Empties status, date and history of every parcel, as before the first check run.
     static void clearResults(const std::string& path);
     // Parcels of `path` whose history is filled.

@@ -45,6 +45,9 @@ protected:
         m_h.db().addParcel("RR100000003CN", "Amazon", "Kindle");
         MainFormOptions options = m_h.options();
         options.endpoints = {m_site.url().toStdString(), "127.0.0.1", m_site.port()};
+        // The check run is timed with the rest, and a page that tells it nothing (notifications
+        // switched off) is looked at only on the fallback schedule.
+        options.checkRunLimits.fallbackLookMs = 100;
         m_window = &m_h.start(options);
         m_before = m_h.db().rows();
         ASSERT_EQ(m_before.size(), 3u);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QLocale>
@@ -123,6 +124,9 @@ public:
     std::string failFor;  // ... for this number only (empty: always)
     EPageError::Kind failKind = EPageError::Kind::PageChanged;
     std::function<void(long load)> beforeLoad; // told the number of each load, from 1
+    // Tells of its load and its answers as the page driver's watcher does, unless the tests
+    // run on the fallback looks alone.
+    bool notifies = qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS");
     std::vector<std::string> ops;
     int textReads = 0;
     std::map<std::string, int> textReadsFor;
@@ -141,13 +145,14 @@ public:
             const int generation = m_generation;
             QTimer::singleShot(loadDelayMs, &m_context, [this, generation] {
                 if (generation == m_generation)
-                    m_ready = true;
+                    m_ready = m_changed = true;
             });
         }
     }
 
     int readyState() override
     {
+        m_changed = false;
         maybeFail("ready");
         if (m_generation == 0)
             return 0;
@@ -189,6 +194,7 @@ public:
 
     std::string readPageText() override
     {
+        m_changed = false;
         ++textReads;
         ++textReadsFor[m_number];
         maybeFail("text");
@@ -202,6 +208,8 @@ public:
         return m_html;
     }
 
+    bool hasUnseenChange() const override { return notifies && m_changed; }
+
     long loads() const
     {
         return std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return op.rfind("load", 0) == 0; });
@@ -210,6 +218,7 @@ public:
 private:
     void show(const Answer& answer)
     {
+        m_changed = true;
         switch (answer.kind) {
         case Answer::Kind::NothingFound:
             m_results = cp1251("По вашему запросу ничего не найдено");
@@ -239,6 +248,7 @@ private:
     QObject m_context;
     int m_generation = 0;
     bool m_ready = false;
+    bool m_changed = false;
     std::string m_number;
     std::string m_results;
     std::string m_html;
@@ -522,8 +532,6 @@ TEST_F(CheckRunTest, WaitsKeepTheEventLoopTurningWithoutSpinning)
     run();
 
     EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
-    // Every look at the page is followed by a sleep in the event dispatcher: a few dozen looks
-    // at most in 80 ms, where a loop that does not sleep makes thousands.
     EXPECT_GT(page().textReadsFor["RA1"], 1);
     EXPECT_LT(page().textReadsFor["RA1"], 60);
 }
@@ -534,29 +542,39 @@ TEST_F(CheckRunTest, BusyEventQueueDoesNotTurnTheWaitsIntoATightLoop)
     page().loadDelayMs = 200;
     page().answers["RA1"] = found(kOneEvent, 200);
     m_host->keepEventQueueBusy();
-    m_limits.pollMs = 10;
 
     run();
 
     EXPECT_EQ(stored("1").history, historyOf(kOneEvent));
-    // About 20 looks at the page in 200 ms; a loop that only waits for "the next event" makes
-    // thousands.
+    // A loop that only waits for "the next event" makes thousands of looks in 200 ms.
     EXPECT_LT(page().textReadsFor["RA1"], 100);
 }
 
-TEST_F(CheckRunTest, LooksAtTheStillLoadingPageThinOutWhileASlowAnswerIsAwaited)
+TEST_F(CheckRunTest, APageThatTellsOfChangeIsLookedAtOnceToldAndOneThatTellsNothingOnTheFallbackSchedule)
 {
     addParcel("RA1");
-    page().answers["RA1"] = found(kOneEvent, 1500);
-    m_limits.pollMs = 2;
+    page().loadDelayMs = 50;
+    page().answers["RA1"] = found(kOneEvent, 100);
 
+    // Told of the load and of the answer: nothing waits for a fallback look or a bound.
+    page().notifies = true;
+    m_limits.fallbackLookMs = m_limits.pageLoadMs = m_limits.searchMs = 60000;
+    QElapsedTimer timer;
+    timer.start();
     run();
-
+    EXPECT_LT(timer.elapsed(), 20000);
     EXPECT_EQ(stored("1").history, historyOf(kOneEvent));
-    // Each look is a round trip to the browser engine. Looks every few milliseconds would be
-    // hundreds in 1.5 s; thinning out to half the time waited makes them a few dozen at most.
-    EXPECT_GT(page().textReadsFor["RA1"], 5);
-    EXPECT_LT(page().textReadsFor["RA1"], 60);
+    EXPECT_EQ(page().textReadsFor["RA1"], 2); // with the click, and once told
+
+    // Told nothing: the looks on the fallback schedule find the load and the answer.
+    page().notifies = false;
+    page().textReadsFor.clear();
+    page().answers["RA1"] = found(kTwoEvents, 350);
+    m_limits.fallbackLookMs = 100;
+    run();
+    EXPECT_EQ(stored("1").history, historyOf(kTwoEvents));
+    EXPECT_GE(page().textReadsFor["RA1"], 3);
+    EXPECT_LT(page().textReadsFor["RA1"], 20);
 }
 
 TEST_F(CheckRunTest, PageIsReadAgainOnlyWhileItShowsTheLoadingText)
@@ -716,7 +734,7 @@ TEST_F(CheckRunTest, SearchThatNeverAnswersSkipsTheParcelAndItsLateAnswerIsNotTa
     page().answers["RA1"] = found(kOneEvent);
     // Its answer turns up long after the run gave up on it, while the next number waits.
     page().answers["RS1"] = found(kFourEvents, 400);
-    page().answers["RC1"] = found(kTwoEvents, 250);
+    page().answers["RC1"] = found(kTwoEvents, 150);
     m_limits.searchMs = 300;
 
     run();

@@ -87,15 +87,19 @@ protected:
     // One parcel as the check run does it; gives the page text once no loading text is left.
     std::string search(const std::string& number)
     {
-        m_driver->selectInternationalTracking();
-        m_driver->enterNumber(number);
-        m_driver->startSearch();
-        std::string text = m_driver->readPageText();
+        const std::string loading = cp1251("Загрузка");
+        m_driver->selectAndEnterNumber(number);
+        TrackingPage::Look look = m_driver->startSearchAndReadPage(loading);
         EXPECT_TRUE(waitUntil([&] {
-            text = m_driver->readPageText();
-            return !contains(text, cp1251("Загрузка"));
+            if (!contains(look.text, loading))
+                return true;
+            look = m_driver->readPage(loading);
+            return false;
         }));
-        return text;
+        if (look.html) {
+            EXPECT_EQ(*look.html, m_driver->readPageHtml());
+        }
+        return look.text;
     }
 
     // Runs a script in the page's own world, as the page's scripts would see things.
@@ -154,6 +158,44 @@ TEST_F(PageDriverTest, WholeSequenceForOneNumberShowsLoadingThenTheEventTable)
     EXPECT_EQ(searches.at(0).kind, QStringLiteral("2"));
     // The page's timers run at full speed although nothing shows it.
     EXPECT_EQ(pageScript(QStringLiteral("document.visibilityState")).toString(), QStringLiteral("visible"));
+}
+
+TEST_F(PageDriverTest, ThePageTellsOfEachChangeOfItsResultsOnceAndNotWhenSwitchedOff)
+{
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    SiteDouble::AnswerFaults slow;
+    slow.latency = std::chrono::milliseconds(300);
+    m_site.setAnswerFaults(slow);
+    const std::string loading = cp1251("Загрузка");
+    m_driver->setChangeNotifications(true);
+    loadSite();
+
+    m_driver->selectAndEnterNumber("RR123456789CN");
+    TrackingPage::Look look = m_driver->startSearchAndReadPage(loading);
+    EXPECT_TRUE(contains(look.text, cp1251("Загрузка...")));
+    EXPECT_FALSE(look.html);
+    // The loading text is what the look saw: no news, also once a round trip has passed.
+    pageScript(QStringLiteral("1"));
+    EXPECT_FALSE(m_driver->hasUnseenChange());
+    ASSERT_TRUE(waitUntil([&] { return m_driver->hasUnseenChange(); }));
+    look = m_driver->readPage(loading);
+    EXPECT_FALSE(m_driver->hasUnseenChange());
+    EXPECT_TRUE(contains(look.text, "BEIJING"));
+    ASSERT_TRUE(look.html);
+    EXPECT_TRUE(contains(*look.html, "BEIJING</TD>"));
+    EXPECT_EQ(m_site.searches().value(0).kind, QStringLiteral("2"));
+
+    // The results block replaced by another is a change too.
+    pageScript(QStringLiteral("var block = document.createElement('div'); block.id = 'results';"
+                              "document.getElementById('results').replaceWith(block); 1"));
+    EXPECT_TRUE(waitUntil([&] { return m_driver->hasUnseenChange(); }));
+
+    m_driver->setChangeNotifications(false);
+    loadSite();
+    search("RR123456789CN");
+    pageScript(QStringLiteral("document.getElementById('results').textContent = 'x'; 1"));
+    pageScript(QStringLiteral("1")); // a round trip after the change
+    EXPECT_FALSE(m_driver->hasUnseenChange());
 }
 
 TEST_F(PageDriverTest, TwentyNumbersOneAfterAnotherOnOnceLoadedPage)
@@ -216,14 +258,17 @@ TEST_F(PageDriverTest, MissingElementsRaiseErrorsThatNameThem)
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, R"(enter number: the page has no element with the id "item")");
     EXPECT_EQ(lastKind, Kind::PageChanged);
+    EXPECT_EQ(pageError([&] { m_driver->selectAndEnterNumber("RR123456789CN"); }), *error);
 
     loadAndWait(dataUrl(QStringLiteral("<p>Технические работы</p>")));
     error = pageError([&] { m_driver->selectInternationalTracking(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, R"(id "internal-2")")) << *error;
+    EXPECT_EQ(pageError([&] { m_driver->selectAndEnterNumber("RR123456789CN"); }), error);
     error = pageError([&] { m_driver->startSearch(); });
     ASSERT_TRUE(error);
     EXPECT_TRUE(contains(*error, "no input element")) << *error;
+    EXPECT_EQ(pageError([&] { m_driver->startSearchAndReadPage("x"); }), error);
 }
 
 TEST_F(PageDriverTest, StartSearchClicksTheLastInputEvenWhenItIsNotTheButton)

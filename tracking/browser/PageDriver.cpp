@@ -8,15 +8,19 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
 #include <QUrl>
 #include <QVariant>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 #include <algorithm>
+#include <limits>
 
 #include <csignal>
 
@@ -40,6 +44,86 @@ const QString& legacyWriterSource()
         return QString::fromUtf8(file.readAll());
     }();
     return source;
+}
+
+const QString kWatcherName = QStringLiteral("kurierix-watcher");
+
+// Run in the driver's world as each document is created: watches the results block (and the
+// document around it, since the block may be replaced or come late) and tells the driver on
+// the console at once when it changed. A look takes what has not been told yet, so that a
+// change the look has seen is not told afterwards. Named elements of the page show through
+// on the window object, hence the own, fixed property.
+QString watcherSource(const QString& token)
+{
+    return QStringLiteral(R"((function () {
+    "use strict";
+    var token = "%1";
+    var changes = 0;
+    var results = null;
+    function relevant(records) {
+        if (records.length === 0)
+            return false;
+        var current = document.getElementById("results");
+        if (current !== results) {
+            results = current;
+            return true;
+        }
+        if (!current)
+            return true;
+        for (var i = 0; i < records.length; i++) {
+            if (current.contains(records[i].target))
+                return true;
+        }
+        return false;
+    }
+    var observer = new MutationObserver(function (records) {
+        if (relevant(records))
+            console.debug(token + " " + (++changes));
+    });
+    observer.observe(document, {childList: true, subtree: true, characterData: true});
+    Object.defineProperty(window, "kurierixWatcher", {value: Object.freeze({
+        take: function () {
+            if (relevant(observer.takeRecords()))
+                ++changes;
+            return changes;
+        }
+    })});
+})();
+)")
+        .arg(token);
+}
+
+// A script that looks at the page: `body` runs inside a function that has look() at hand,
+// which reads the page text, and the HTML too unless the text contains `htmlUnless` (a null
+// string: never). Whatever `body` returns carries "seen", the changes the look has seen.
+QString lookScript(const QString& body, const QString& htmlUnless, const QString& writer)
+{
+    const QJsonObject args{{QStringLiteral("htmlUnless"), htmlUnless.isNull() ? QJsonValue() : QJsonValue(htmlUnless)}};
+    return QStringLiteral(R"((function (args) {
+    "use strict";
+    var watcher = Object.prototype.hasOwnProperty.call(window, "kurierixWatcher") ? window.kurierixWatcher : null;
+    function seen() {
+        return watcher ? watcher.take() : -1;
+    }
+    function look() {
+        var changes = seen();
+        var root = document.documentElement;
+        var text = root ? root.innerText : "";
+        var html = null;
+        // A writer that fails leaves the HTML to a read of its own, which says why.
+        if (args.htmlUnless !== null && typeof text === "string" && text.indexOf(args.htmlUnless) < 0) {
+            try {
+                html =
+)") + (htmlUnless.isNull() || writer.isEmpty() ? QStringLiteral("null") : writer)
+           + QStringLiteral(R"(;
+            } catch (error) {
+                html = null;
+            }
+        }
+        return {seen: changes, text: text, html: html};
+    }
+)") + body + QStringLiteral("\n})(")
+           + QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)) + QStringLiteral(")");
 }
 
 [[noreturn]] void raise(Kind kind, const char* operation, const QString& what)
@@ -88,8 +172,13 @@ struct PageDriver::ScriptWait
     bool endedByNavigation = false;
 };
 
-PageDriver::PageDriver(QString storagePath) : m_storagePath(std::move(storagePath))
+PageDriver::PageDriver(QString storagePath)
+    : m_storagePath(std::move(storagePath)),
+      m_notifications(qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS"))
 {
+    quint64 secret[2];
+    QRandomGenerator::system()->fillRange(secret);
+    m_token = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(secret), sizeof secret).toHex());
 }
 
 PageDriver::~PageDriver()
@@ -114,6 +203,56 @@ void PageDriver::setScriptTimeout(std::chrono::milliseconds timeout)
 QWebEnginePage* PageDriver::webPage() const
 {
     return m_page.get();
+}
+
+void PageDriver::setChangeNotifications(bool on)
+{
+    m_notifications = on;
+    m_unseenChange = false;
+    if (m_page)
+        installWatcher();
+}
+
+bool PageDriver::hasUnseenChange() const
+{
+    return m_notifications && m_unseenChange;
+}
+
+// In the page's own collection, so that every load and reload gets it.
+void PageDriver::installWatcher()
+{
+    QWebEngineScriptCollection& scripts = m_page->scripts();
+    for (const QWebEngineScript& old : scripts.find(kWatcherName))
+        scripts.remove(old);
+    if (!m_notifications)
+        return;
+    QWebEngineScript watcher;
+    watcher.setName(kWatcherName);
+    watcher.setWorldId(QWebEngineScript::ApplicationWorld);
+    watcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    watcher.setRunsOnSubFrames(false);
+    watcher.setSourceCode(watcherSource(m_token));
+    scripts.insert(watcher);
+}
+
+void PageDriver::onConsoleMessage(const QString& message)
+{
+    if (message.size() <= m_token.size() || !message.startsWith(m_token) || message.at(m_token.size()) != u' ')
+        return;
+    bool ok = false;
+    const qint64 count = QStringView(message).mid(m_token.size() + 1).toLongLong(&ok);
+    if (ok)
+        tellChange(count);
+}
+
+// `count` counts the document's changes; a change of the load or of the page itself is
+// told with the largest count, which no look has seen.
+void PageDriver::tellChange(qint64 count)
+{
+    if (m_lookInFlight)
+        m_toldDuringLook = std::max(m_toldDuringLook, count);
+    else if (count > m_seenChanges)
+        m_unseenChange = true;
 }
 
 void PageDriver::createPage()
@@ -141,6 +280,9 @@ void PageDriver::createPage()
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+
+    connect(m_page.get(), &SilentPage::consoleMessage, this, &PageDriver::onConsoleMessage);
+    installWatcher();
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, &PageDriver::onLoadStarted);
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &PageDriver::onLoadingChanged);
@@ -178,10 +320,16 @@ int PageDriver::readyState()
         return 0;
     requireUsablePage("ready state");
     // Right after a load is requested the old document still reports "complete".
-    if (m_loadState == LoadState::Loading)
+    if (m_loadState == LoadState::Loading) {
+        m_unseenChange = false;
         return 1;
+    }
     bool navigated = false;
-    const QString state = runScript(QStringLiteral("document.readyState"), "ready state", &navigated).toString();
+    const QString state = runLook(QStringLiteral("return {seen: seen(), state: document.readyState};"), QString(),
+                                  "ready state", &navigated)
+                              .toMap()
+                              .value(QStringLiteral("state"))
+                              .toString();
     if (navigated || m_loadState == LoadState::Loading)
         return 1;
     requireUsablePage("ready state");
@@ -236,14 +384,7 @@ void PageDriver::startSearch()
 
 std::string PageDriver::readPageText()
 {
-    const QVariant text = runScript(QStringLiteral(R"((function () {
-    var root = document.documentElement;
-    return root ? root.innerText : "";
-})())"),
-                                    "read page text");
-    if (text.typeId() != QMetaType::QString)
-        raise(Kind::PageChanged, "read page text", QStringLiteral("the page gave no text"));
-    return toCp1251(text.toString());
+    return lookFrom(runLook(QStringLiteral("return look();"), QString(), "read page text"), "read page text").text;
 }
 
 std::string PageDriver::readPageHtml()
@@ -255,6 +396,92 @@ std::string PageDriver::readPageHtml()
     if (html.typeId() != QMetaType::QString)
         raise(Kind::PageChanged, "read page HTML", QStringLiteral("the page gave no HTML"));
     return toCp1251(html.toString());
+}
+
+void PageDriver::selectAndEnterNumber(const std::string& number)
+{
+    // As selectInternationalTracking and enterNumber would do them, in one round trip.
+    const QByteArray literal = QJsonDocument(QJsonArray{fromCp1251(number)}).toJson(QJsonDocument::Compact);
+    const QString outcome = runScript(QStringLiteral(R"((function (args) {
+    var radio = document.getElementById("internal-2");
+    if (!radio)
+        return "no radio";
+    radio.click();
+    var element = document.getElementById("item");
+    if (!element)
+        return "no item";
+    element.value = args[0];
+    return "ok";
+})()") + QString::fromUtf8(literal) + QStringLiteral(")"),
+                                      "select and enter number")
+                                .toString();
+    if (outcome == QLatin1String("ok"))
+        return;
+    if (outcome == QLatin1String("no radio"))
+        raise(Kind::PageChanged, "select international tracking",
+              QStringLiteral("the page has no element with the id \"internal-2\""));
+    if (outcome == QLatin1String("no item"))
+        raise(Kind::PageChanged, "enter number", QStringLiteral("the page has no element with the id \"item\""));
+    raise(Kind::PageChanged, "select and enter number", QStringLiteral("the page gave no usable answer"));
+}
+
+TrackingPage::Look PageDriver::readPage(const std::string& htmlUnless)
+{
+    return lookFrom(runLook(QStringLiteral("return look();"), fromCp1251(htmlUnless), "read page text"),
+                    "read page text");
+}
+
+TrackingPage::Look PageDriver::startSearchAndReadPage(const std::string& htmlUnless)
+{
+    // The click and the first look in one script: nothing of the page's runs in between.
+    bool navigated = false;
+    const QVariant value = runLook(QStringLiteral(R"(    var inputs = document.getElementsByTagName("input");
+    if (inputs.length == 0)
+        return {seen: -1, missing: true};
+    inputs[inputs.length - 1].click();
+    return look();)"),
+                                   fromCp1251(htmlUnless), "start search", &navigated);
+    // A click that makes the page navigate has done its work; what shows now is read anew.
+    if (navigated)
+        return readPage(htmlUnless);
+    if (value.toMap().value(QStringLiteral("missing")).toBool())
+        raise(Kind::PageChanged, "start search", QStringLiteral("the page has no input element"));
+    return lookFrom(value, "read page text");
+}
+
+QVariant PageDriver::runLook(const QString& body, const QString& htmlUnless, const char* operation, bool* navigated)
+{
+    m_lookInFlight = true;
+    m_toldDuringLook = 0;
+    QVariant value;
+    try {
+        value = runScript(lookScript(body, htmlUnless, legacyWriterSource()), operation, navigated);
+    } catch (...) {
+        m_lookInFlight = false;
+        m_unseenChange = m_unseenChange || m_toldDuringLook > m_seenChanges;
+        throw;
+    }
+    m_lookInFlight = false;
+    // What was told while the look was under way may be what it saw, or newer.
+    bool counted = false;
+    const qint64 seen = value.toMap().value(QStringLiteral("seen")).toLongLong(&counted);
+    if (counted && seen >= 0)
+        m_seenChanges = seen;
+    m_unseenChange = m_toldDuringLook > m_seenChanges;
+    return value;
+}
+
+TrackingPage::Look PageDriver::lookFrom(const QVariant& value, const char* operation)
+{
+    const QVariantMap look = value.toMap();
+    const QVariant text = look.value(QStringLiteral("text"));
+    if (text.typeId() != QMetaType::QString)
+        raise(Kind::PageChanged, operation, QStringLiteral("the page gave no text"));
+    Look result{toCp1251(text.toString()), std::nullopt};
+    const QVariant html = look.value(QStringLiteral("html"));
+    if (html.typeId() == QMetaType::QString)
+        result.html = toCp1251(html.toString());
+    return result;
 }
 
 void PageDriver::requireUsablePage(const char* operation) const
@@ -358,6 +585,8 @@ void PageDriver::dropPage(bool stuck)
 
 void PageDriver::onLoadStarted()
 {
+    m_seenChanges = 0;
+    tellChange(std::numeric_limits<qint64>::max());
     m_awaitingStart = false;
     m_loadState = LoadState::Loading;
     m_loadError.clear();
@@ -369,6 +598,7 @@ void PageDriver::onLoadingChanged(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus || m_awaitingStart)
         return;
+    tellChange(std::numeric_limits<qint64>::max());
     if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage()) {
         m_loadState = LoadState::Finished;
         return;
@@ -387,4 +617,5 @@ void PageDriver::onRenderProcessTerminated(int status, int exitCode)
                               .arg(QLatin1String(how))
                               .arg(exitCode);
     endWaits(m_renderProcessGone, Kind::BrowserFailed, false);
+    tellChange(std::numeric_limits<qint64>::max());
 }

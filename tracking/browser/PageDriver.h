@@ -40,7 +40,17 @@ public:
     void startSearch() override;
     std::string readPageText() override;
     std::string readPageHtml() override;
+    void selectAndEnterNumber(const std::string& number) override;
+    Look readPage(const std::string& htmlUnless) override;
+    Look startSearchAndReadPage(const std::string& htmlUnless) override;
+    bool hasUnseenChange() const override;
     void setStopCondition(std::function<bool()> stopRequested) override;
+
+    // Whether the page tells of its changes: a script in the driver's world watches the
+    // results block and says at once when it changed. On by default, off when the environment
+    // sets KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the fallback looks alone).
+    // Takes effect from the next load.
+    void setChangeNotifications(bool on);
 
     // How long one operation waits for the page to answer before it closes the page and raises.
     void setScriptTimeout(std::chrono::milliseconds timeout);
@@ -52,7 +62,14 @@ private:
     enum class LoadState { None, Loading, Finished, Failed };
 
     void createPage();
+    void installWatcher();
     void requireUsablePage(const char* operation) const;
+    // Runs a look script (see lookScript in the source) and notes how many of the page's
+    // changes it has seen; gives the value the script's body returned.
+    QVariant runLook(const QString& body, const QString& htmlUnless, const char* operation, bool* navigated = nullptr);
+    Look lookFrom(const QVariant& value, const char* operation);
+    void onConsoleMessage(const QString& message);
+    void tellChange(qint64 count);
     // Runs `source` and waits for its value. A navigation that starts meanwhile ends the wait:
     // with `navigated` given, it is set and an empty value returned; otherwise it raises.
     QVariant runScript(const QString& source, const char* operation, bool* navigated = nullptr);
@@ -83,4 +100,15 @@ private:
     // Scripts sent to the page and not answered yet, awaited or given up on.
     std::vector<std::weak_ptr<ScriptWait>> m_waits;
     EventWait m_wait;
+
+    // Change notifications: "<token> <count>" on the console, from the watcher, counting the
+    // changes of the current document. A look gives the count it has seen; a notification at
+    // or below it is old news. The token is secret to the driver's world, so that the page's
+    // own scripts cannot pass for the watcher (even if they could, they would only cause a look).
+    bool m_notifications = true;
+    QString m_token;
+    qint64 m_seenChanges = 0;
+    bool m_lookInFlight = false;
+    qint64 m_toldDuringLook = 0;
+    bool m_unseenChange = false;
 };

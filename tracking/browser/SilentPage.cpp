@@ -39,8 +39,9 @@ bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, Q
 }
 
 // The page's own console chatter is of no use to the user and would only fill stderr.
-void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&)
+void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&)
 {
+    emit consoleMessage(message);
 }
 
 QWebEnginePage* SilentPage::createWindow(WebWindowType)

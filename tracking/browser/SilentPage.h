@@ -12,6 +12,10 @@ class SilentPage : public QWebEnginePage
 public:
     explicit SilentPage(QWebEngineProfile* profile, QObject* parent = nullptr);
 
+signals:
+    // Every console message of the page's scripts and of the driver's, for whoever listens.
+    void consoleMessage(const QString& message);
+
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& message) override;
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& message) override;
