@@ -1,20 +1,22 @@
 #include "tracking/ReachabilityProbe.h"
 
-#include "store/Cp1251.h"
-
-#include <QDeadlineTimer>
-#include <QTcpSocket>
-
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // The answer of one name lookup, shared with the thread that waits on the resolver: the probe
 // may give up on it and return while the thread is still blocked in the system.
@@ -23,8 +25,62 @@ struct Lookup
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
-    QList<QHostAddress> addresses;
+    std::vector<std::string> addresses;
 };
+
+// `text` as a socket address when it is a numeric IPv4 or IPv6 address (a scope such as
+// "%eth0" included); never asks a name server.
+struct NumericAddress
+{
+    explicit NumericAddress(const std::string& text, int port)
+    {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        const std::string service = std::to_string(port);
+        if (::getaddrinfo(text.c_str(), service.c_str(), &hints, &found) != 0)
+            found = nullptr;
+    }
+    ~NumericAddress()
+    {
+        if (found)
+            ::freeaddrinfo(found);
+    }
+    NumericAddress(const NumericAddress&) = delete;
+    NumericAddress& operator=(const NumericAddress&) = delete;
+
+    addrinfo* found = nullptr;
+};
+
+// A connect to `address` that gives up at `deadline`; a refused connection fails early, a
+// silent host runs into the deadline.
+bool connects(const addrinfo& address, Clock::time_point deadline)
+{
+    const int fd = ::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    bool connected = false;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0) {
+        connected = true;
+    } else if (errno == EINPROGRESS) {
+        pollfd waiting{fd, POLLOUT, 0};
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const int ready = ::poll(&waiting, 1, int(std::max<std::int64_t>(1, left)));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready > 0) {
+                int error = 0;
+                socklen_t length = sizeof error;
+                connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+            }
+            break;
+        }
+    }
+    ::close(fd);
+    return connected;
+}
 
 } // namespace
 
@@ -43,34 +99,28 @@ bool ReachabilityProbe::isReachable() const
     if (m_host.empty() || m_port < 1 || m_port > 65535)
         return false;
 
-    const QDeadlineTimer deadline(m_timeoutMs);
-    for (const QHostAddress& address : resolve(m_timeoutMs)) {
-        if (deadline.hasExpired())
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    for (const std::string& text : resolve(m_timeoutMs)) {
+        if (Clock::now() >= deadline)
             return false;
-        QTcpSocket socket;
-        socket.connectToHost(address, static_cast<quint16>(m_port));
-        // A refused connection fails early; a silent host runs into the time-out.
-        const bool connected = socket.waitForConnected(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))
-                               && socket.state() == QAbstractSocket::ConnectedState;
-        socket.abort();
-        if (connected)
+        const NumericAddress address(text, m_port);
+        if (address.found && connects(*address.found, deadline))
             return true;
     }
     return false;
 }
 
-QList<QHostAddress> ReachabilityProbe::resolve(int timeoutMs) const
+std::vector<std::string> ReachabilityProbe::resolve(int timeoutMs) const
 {
-    QHostAddress literal;
-    if (literal.setAddress(fromCp1251(m_host)))
-        return {literal};
+    if (NumericAddress(m_host, m_port).found)
+        return {m_host};
 
     // The system's resolver knows no time-out of ours: with an unreachable name server it
     // would hold the window for many seconds. It runs on a thread of its own, which is left
     // to finish by itself when the time is up.
     auto lookup = std::make_shared<Lookup>();
     std::thread([lookup, resolver = m_resolver, host = m_host] {
-        QList<QHostAddress> addresses = resolver(host);
+        std::vector<std::string> addresses = resolver(host);
         std::lock_guard lock(lookup->mutex);
         lookup->addresses = std::move(addresses);
         lookup->finished = true;
@@ -79,10 +129,10 @@ QList<QHostAddress> ReachabilityProbe::resolve(int timeoutMs) const
 
     std::unique_lock lock(lookup->mutex);
     lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lookup->finished; });
-    return lookup->finished ? lookup->addresses : QList<QHostAddress>();
+    return lookup->finished ? lookup->addresses : std::vector<std::string>();
 }
 
-QList<QHostAddress> ReachabilityProbe::systemResolver(const std::string& host)
+std::vector<std::string> ReachabilityProbe::systemResolver(const std::string& host)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -90,11 +140,13 @@ QList<QHostAddress> ReachabilityProbe::systemResolver(const std::string& host)
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
         return {};
-    QList<QHostAddress> addresses;
+    std::vector<std::string> addresses;
     for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        const QHostAddress address(entry->ai_addr);
-        if (!address.isNull() && !addresses.contains(address))
-            addresses.append(address);
+        char text[NI_MAXHOST];
+        if (::getnameinfo(entry->ai_addr, entry->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+            continue;
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+            addresses.emplace_back(text);
     }
     ::freeaddrinfo(found);
     return addresses;

@@ -1,20 +1,20 @@
 #pragma once
 
-#include <QHostAddress>
-#include <QList>
-
 #include <functional>
 #include <string>
+#include <vector>
 
 // Tells whether a host accepts TCP connections on a port. Only a connect is made: nothing is
 // sent or received, and the connection is dropped straight away. Blocks for at most about
-// `timeoutMs`, name lookup included, without processing window messages.
+// `timeoutMs`, name lookup included, without processing window messages. Plain sockets: the
+// program needs no network library of its own until the browser engine comes.
 class ReachabilityProbe
 {
 public:
     static constexpr int kDefaultTimeoutMs = 3000;
-    // Gives the addresses of a host name; may block for as long as the system's resolver does.
-    using Resolver = std::function<QList<QHostAddress>(const std::string& host)>;
+    // Gives the addresses of a host name as numeric texts ("192.0.2.1", "2001:db8::1"); may
+    // block for as long as the system's resolver does.
+    using Resolver = std::function<std::vector<std::string>(const std::string& host)>;
 
     ReachabilityProbe(std::string host, int port, int timeoutMs = kDefaultTimeoutMs);
     // Tests resolve names without asking the network.
@@ -22,10 +22,10 @@ public:
 
     bool isReachable() const;
 
-    static QList<QHostAddress> systemResolver(const std::string& host);
+    static std::vector<std::string> systemResolver(const std::string& host);
 
 private:
-    QList<QHostAddress> resolve(int timeoutMs) const;
+    std::vector<std::string> resolve(int timeoutMs) const;
 
     std::string m_host;
     int m_port;

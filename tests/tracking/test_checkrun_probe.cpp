@@ -53,6 +53,12 @@ TEST(ReachabilityProbe, ConnectsAndSendsNothing)
         return accepted->state() != QAbstractSocket::ConnectedState;
     }));
     EXPECT_EQ(accepted->readAll().size(), 0);
+
+    // An IPv6 literal is connected to as it is, where the machine has IPv6 loopback.
+    QTcpServer server6;
+    if (server6.listen(QHostAddress::LocalHostIPv6)) {
+        EXPECT_TRUE(ReachabilityProbe("::1", server6.serverPort()).isReachable());
+    }
 }
 
 TEST(ReachabilityProbe, RefusedOrSilentHostIsUnreachable)
@@ -80,13 +86,13 @@ TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
     ReachabilityProbe named("tracking.example", server.serverPort());
     named.setResolver([&asked](const std::string& host) {
         asked.push_back(host);
-        return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+        return std::vector<std::string>{"127.0.0.1"};
     });
     EXPECT_TRUE(named.isReachable());
     EXPECT_EQ(asked, (std::vector<std::string>{"tracking.example"}));
 
     ReachabilityProbe unknown("no-such-host.example", server.serverPort());
-    unknown.setResolver([](const std::string&) { return QList<QHostAddress>(); });
+    unknown.setResolver([](const std::string&) { return std::vector<std::string>(); });
     EXPECT_FALSE(unknown.isReachable());
 
     // A name server that never answers must not hold the probe beyond its time-out.
@@ -104,7 +110,7 @@ TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
         gate->changed.wait(lock, [&] { return gate->open; });
         gate->resolverDone = true;
         gate->changed.notify_all();
-        return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+        return std::vector<std::string>{"127.0.0.1"};
     });
     EXPECT_FALSE(hanging.isReachable());
 
