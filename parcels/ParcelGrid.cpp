@@ -27,15 +27,6 @@ constexpr int kRowHeight = 24;
 constexpr std::array<int, ParcelGrid::kColumnCount> kColumnWidths = {24, 40, 104, 260, 80, 148};
 constexpr int kWheelStep = 120; // one notch of a standard wheel
 
-const std::array<QString, ParcelGrid::kColumnCount>& headerTexts()
-{
-    static const std::array<QString, ParcelGrid::kColumnCount> texts = {
-        QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
-        QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней"),
-    };
-    return texts;
-}
-
 // Text two pixels from the cell's left edge, cut off at its right edge without an ellipsis, so
 // that short columns such as "в пути" (40 px) show their whole text.
 constexpr int kTextIndent = 2;
@@ -134,9 +125,13 @@ protected:
 
 } // namespace
 
-ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
+ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new ParcelGridModel(this))
 {
+    setModel(m_model);
     setFont(tahoma::font(tahoma::k10pt));
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    m_model->setBoldFont(boldFont);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -170,7 +165,6 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
         columns->setSectionResizeMode(c, QHeaderView::Fixed);
         columns->resizeSection(c, kColumnWidths[std::size_t(c)]);
     }
-    writeHeader();
 
     // The right button asks for the owner's menu wherever it lands on the grid: the rows, the
     // title row and the scroll bar, whose own menu ("Scroll here", "Top", ...) is not offered.
@@ -186,53 +180,11 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableWidget(0, kColumnCount, parent)
             [this, bar](const QPoint& at) { emit menuRequested(bar->mapToGlobal(at)); });
 }
 
-void ParcelGrid::writeHeader()
-{
-    for (int c = 0; c < kColumnCount; ++c) {
-        QTableWidgetItem* item = horizontalHeaderItem(c);
-        if (!item) {
-            item = new QTableWidgetItem;
-            setHorizontalHeaderItem(c, item);
-        }
-        item->setText(headerTexts()[std::size_t(c)]);
-        item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    }
-}
-
-void ParcelGrid::setCell(int tableRow, int column, const QString& text)
-{
-    QTableWidgetItem* cell = item(tableRow, column);
-    if (!cell) {
-        // Text and flags before the item joins the table: each change of an item in the table
-        // is announced to the view, and a first fill makes tens of thousands of items.
-        cell = new QTableWidgetItem(text);
-        cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-        setItem(tableRow, column, cell);
-        return;
-    }
-    cell->setText(text);
-}
-
-void ParcelGrid::clearRowsFrom(int fromTableRow)
-{
-    for (int r = fromTableRow; r < rowCount(); ++r) {
-        for (int c = 0; c < kColumnCount; ++c)
-            setCell(r, c, QString());
-    }
-}
-
 void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale)
 {
-    const int hadRows = rowCount();
-    const int selected = currentRow();
+    const int hadRows = m_model->rowCount();
+    const int selected = currentIndex().row();
     const int rows = std::max(0, table.RowCount());
-
-    setRowCount(rows);
-    if (rows > 0) {
-        const int keep = (hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1);
-        setCurrentCell(keep, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-    writeHeader();
 
     // A field or a date that cannot be read leaves its one cell empty: every other cell of every
     // row is still written, so no parcel vanishes from the list and no row is left without its
@@ -247,27 +199,40 @@ void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& 
             return QString();
         }
     };
-    int row = 0;
-    for (; !table.AtEnd() && row < rows; ++row) {
-        setCell(row, 0, read([&] { return fromCp1251(table.FieldText("id")); }));
-        setCell(row, 1, read([&] {
-                    const std::string date = table.FieldText("s_date");
-                    return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
-                }));
-        setCell(row, 2, read([&] { return fromCp1251(table.FieldText("s_track")); }));
-        setCell(row, 3, read([&] { return fromCp1251(table.FieldText("s_status")); }));
-        setCell(row, 4, read([&] { return fromCp1251(table.FieldText("s_shop")); }));
-        setCell(row, 5, read([&] { return fromCp1251(table.FieldText("s_title")); }));
+    // Rows the cursor does not reach are written empty.
+    std::vector<ParcelGridModel::RowTexts> texts(static_cast<std::size_t>(rows));
+    for (ParcelGridModel::RowTexts& cells : texts) {
+        if (table.AtEnd())
+            break;
+        cells[0] = read([&] { return fromCp1251(table.FieldText("id")); });
+        cells[1] = read([&] {
+            const std::string date = table.FieldText("s_date");
+            return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
+        });
+        cells[2] = read([&] { return fromCp1251(table.FieldText("s_track")); });
+        cells[3] = read([&] { return fromCp1251(table.FieldText("s_status")); });
+        cells[4] = read([&] { return fromCp1251(table.FieldText("s_shop")); });
+        cells[5] = read([&] { return fromCp1251(table.FieldText("s_title")); });
         table.NextRow();
     }
-    clearRowsFrom(row);
+
+    m_model->setRowCount(rows);
+    if (rows > 0)
+        selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1));
+    m_model->setTexts(std::move(texts));
     if (firstFailure)
         std::rethrow_exception(firstFailure);
 }
 
+void ParcelGrid::selectTableRow(int tableRow, int column)
+{
+    selectionModel()->setCurrentIndex(m_model->index(tableRow, column),
+                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 int ParcelGrid::parcelRowCount() const
 {
-    return rowCount();
+    return m_model->rowCount();
 }
 
 int ParcelGrid::selectedRow() const
@@ -278,18 +243,18 @@ int ParcelGrid::selectedRow() const
 
 void ParcelGrid::setSelectedRow(int row)
 {
-    if (row < 1 || row > rowCount())
+    if (row < 1 || row > parcelRowCount())
         return;
-    setCurrentCell(row - 1, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectTableRow(row - 1);
 }
 
 void ParcelGrid::scrollToRow(int row)
 {
-    if (row < 1 || row > rowCount())
+    if (row < 1 || row > parcelRowCount())
         return;
     // Right after a refresh that added rows the scroll range is not updated yet.
     executeDelayedItemsLayout();
-    scrollTo(model()->index(row - 1, 0), QAbstractItemView::EnsureVisible);
+    scrollTo(m_model->index(row - 1, 0), QAbstractItemView::EnsureVisible);
 }
 
 std::string ParcelGrid::selectedParcelId() const
@@ -302,31 +267,19 @@ QString ParcelGrid::cellText(int row, int column) const
 {
     if (column < 0 || column >= kColumnCount)
         return {};
-    if (row == 0) {
-        const QTableWidgetItem* header = horizontalHeaderItem(column);
-        return header ? header->text() : QString();
-    }
-    const QTableWidgetItem* cell = item(row - 1, column);
-    return cell ? cell->text() : QString();
+    if (row == 0)
+        return m_model->headerData(column, Qt::Horizontal).toString();
+    return m_model->text(row - 1, column);
 }
 
 void ParcelGrid::setRowBold(int row, bool bold)
 {
-    // Set only on a change: each change of an item is announced to the view.
-    if (row < 1 || row > rowCount() || isRowBold(row) == bold)
-        return;
-    QFont boldFont = font();
-    boldFont.setBold(true);
-    for (int c = 0; c < kColumnCount; ++c) {
-        if (QTableWidgetItem* cell = item(row - 1, c))
-            cell->setData(Qt::FontRole, bold ? QVariant(boldFont) : QVariant());
-    }
+    m_model->setBold(row - 1, bold);
 }
 
 bool ParcelGrid::isRowBold(int row) const
 {
-    const QTableWidgetItem* cell = row >= 1 && row <= rowCount() ? item(row - 1, 0) : nullptr;
-    return cell && cell->data(Qt::FontRole).isValid();
+    return m_model->isBold(row - 1);
 }
 
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
@@ -342,7 +295,7 @@ void ParcelGrid::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
     emit gridClicked();
 }
 
@@ -353,7 +306,7 @@ void ParcelGrid::mouseMoveEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QTableWidget::mouseMoveEvent(event);
+    QTableView::mouseMoveEvent(event);
 }
 
 void ParcelGrid::mouseDoubleClickEvent(QMouseEvent* event)
@@ -368,21 +321,22 @@ void ParcelGrid::wheelEvent(QWheelEvent* event)
     m_wheelRemainder += event->angleDelta().y();
     const int steps = m_wheelRemainder / kWheelStep;
     m_wheelRemainder -= steps * kWheelStep;
-    if (steps == 0 || rowCount() == 0)
+    const int rows = parcelRowCount();
+    if (steps == 0 || rows == 0)
         return;
-    const int from = std::max(0, currentRow());
-    const int to = std::clamp(from - steps, 0, rowCount() - 1);
+    const int from = std::max(0, currentIndex().row());
+    const int to = std::clamp(from - steps, 0, rows - 1);
     if (to == from && selectedRow() != 0)
         return;
-    setCurrentCell(to, std::max(0, currentColumn()), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    scrollToItem(item(to, 0));
+    selectTableRow(to, std::max(0, currentIndex().column()));
+    scrollTo(m_model->index(to, 0));
     emit gridClicked();
 }
 
 void ParcelGrid::keyPressEvent(QKeyEvent* event)
 {
     const int before = selectedRow();
-    QTableWidget::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
     if (selectedRow() != before && selectedRow() != 0)
         emit gridClicked();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "parcels/ParcelGridModel.h"
+
 #include <QDateTime>
 #include <QLocale>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <string>
 
@@ -17,12 +19,16 @@ class TSQLiteTable;
 // keyboard and the mouse wheel (one row per step) move the selection and raise gridClicked();
 // the right button leaves the selection alone and raises menuRequested(). A cell whose text is
 // cut at its edge shows the whole text as its tooltip.
-class ParcelGrid : public QTableWidget
+//
+// The texts are held by a model of the grid's own, one row of six texts per parcel, filled in
+// one pass: a grid of items (one object per cell, each announced to the view as it is set) made
+// the refresh at start-up several times slower.
+class ParcelGrid : public QTableView
 {
     Q_OBJECT
 
 public:
-    static constexpr int kColumnCount = 6;
+    static constexpr int kColumnCount = ParcelGridModel::kColumnCount;
 
     explicit ParcelGrid(QWidget* parent = nullptr);
 
@@ -64,9 +70,9 @@ protected:
     void keyboardSearch(const QString& search) override;
 
 private:
-    void writeHeader();
-    void setCell(int tableRow, int column, const QString& text);
-    void clearRowsFrom(int fromTableRow);
+    // Selects table row `tableRow` (the title row not counted) as the current row.
+    void selectTableRow(int tableRow, int column = 0);
 
+    ParcelGridModel* m_model = nullptr;
     int m_wheelRemainder = 0;
 };

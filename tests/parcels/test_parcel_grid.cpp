@@ -79,7 +79,7 @@ TEST_F(GridTest, TheTitleRowIsFixedAndShownWithoutParcels)
     EXPECT_EQ(grid.rowHeight(0), 24);
     EXPECT_EQ(grid.cellText(0, 2), QStringLiteral("Номер посылки"));
     EXPECT_EQ(grid.cellText(1, 2), QStringLiteral("RR1"));
-    EXPECT_FALSE(grid.item(0, 2)->flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(grid.model()->flags(grid.model()->index(0, 2)) & Qt::ItemIsEditable);
 }
 
 TEST_F(GridTest, FillWritesEveryCellAndLeavesTheCursorAtTheEnd)

@@ -1,0 +1,113 @@
+#include "parcels/ParcelGridModel.h"
+
+#include <algorithm>
+
+namespace {
+
+const std::array<QString, ParcelGridModel::kColumnCount>& headerTexts()
+{
+    static const std::array<QString, ParcelGridModel::kColumnCount> texts = {
+        QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
+        QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней"),
+    };
+    return texts;
+}
+
+} // namespace
+
+ParcelGridModel::ParcelGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ParcelGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ParcelGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ParcelGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumnCount)
+        return {};
+    const Row& row = m_rows[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return row.texts[std::size_t(index.column())];
+    case Qt::FontRole:
+        return row.bold ? QVariant(m_boldFont) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant ParcelGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return headerTexts()[std::size_t(section)];
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ParcelGridModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+void ParcelGridModel::setRowCount(int count)
+{
+    const int had = rowCount();
+    count = std::max(0, count);
+    if (count > had) {
+        beginInsertRows(QModelIndex(), had, count - 1);
+        m_rows.resize(std::size_t(count));
+        endInsertRows();
+    } else if (count < had) {
+        beginRemoveRows(QModelIndex(), count, had - 1);
+        m_rows.resize(std::size_t(count));
+        endRemoveRows();
+    }
+}
+
+void ParcelGridModel::setTexts(std::vector<RowTexts> texts)
+{
+    const std::size_t rows = std::min(texts.size(), m_rows.size());
+    for (std::size_t r = 0; r < rows; ++r)
+        m_rows[r].texts = std::move(texts[r]);
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(int(rows) - 1, kColumnCount - 1), {Qt::DisplayRole, Qt::EditRole});
+}
+
+QString ParcelGridModel::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumnCount)
+        return {};
+    return m_rows[std::size_t(row)].texts[std::size_t(column)];
+}
+
+void ParcelGridModel::setBoldFont(const QFont& font)
+{
+    m_boldFont = font;
+}
+
+void ParcelGridModel::setBold(int row, bool bold)
+{
+    if (row < 0 || row >= rowCount() || m_rows[std::size_t(row)].bold == bold)
+        return;
+    m_rows[std::size_t(row)].bold = bold;
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::FontRole});
+}
+
+bool ParcelGridModel::isBold(int row) const
+{
+    return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].bold;
+}
