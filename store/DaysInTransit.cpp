@@ -6,6 +6,7 @@
 #include <QTimeZone>
 
 #include <array>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -96,6 +97,64 @@ QDateTime localDateTime(const QDate& date, const QTime& time, bool inZone = true
             return zoned;
     }
     return QDateTime(date, time);
+}
+
+// Where the system zone's offset from UTC no longer changes (Minsk since 2011, UTC always):
+// from `settledFromMsecs` on, a local date and time is that moment less `offsetMsecs`, worked out
+// without a zone lookup per date. Zones that still change their clocks have no such point, and
+// every date goes through the zone. Worked out once, like the zone.
+struct SettledOffset
+{
+    bool known = false;
+    std::int64_t settledFromMsecs = 0;
+    std::int64_t offsetMsecs = 0;
+};
+
+const SettledOffset& settledOffset()
+{
+    static const SettledOffset settled = [] {
+        SettledOffset result;
+        const QTimeZone& zone = systemZone();
+        if (!zone.isValid())
+            return result;
+        const QDateTime farFuture(QDate(2400, 1, 1), QTime(0, 0), QTimeZone::utc());
+        const QTimeZone::OffsetData last = zone.previousTransition(farFuture);
+        if (!last.atUtc.isValid()) {
+            // No transition at all: one offset for every moment, as long as the zone says so at
+            // both ends of the dates a parcel can have.
+            const int offset = zone.offsetFromUtc(farFuture);
+            if (offset != zone.offsetFromUtc(QDateTime(QDate(1970, 1, 2), QTime(0, 0), QTimeZone::utc())))
+                return result;
+            result.known = true;
+            result.settledFromMsecs = std::numeric_limits<std::int64_t>::min();
+            result.offsetMsecs = std::int64_t(offset) * 1000;
+            return result;
+        }
+        // A rule that goes on changing the clocks yields transitions up to the far future.
+        if (zone.nextTransition(last.atUtc).atUtc.isValid() || last.atUtc.date().year() > 2200)
+            return result;
+        result.known = true;
+        // A day's margin keeps local times near the last change out of the shortcut.
+        result.settledFromMsecs = last.atUtc.toMSecsSinceEpoch() + kMsecsPerDay;
+        result.offsetMsecs = std::int64_t(last.offsetFromUtc) * 1000;
+        return result;
+    }();
+    return settled;
+}
+
+// The moment of a local date and time in milliseconds since the epoch, where the shortcut above
+// applies.
+std::optional<std::int64_t> settledLocalMsecs(const QDate& date, const QTime& time)
+{
+    const SettledOffset& settled = settledOffset();
+    if (!settled.known || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    constexpr std::int64_t kEpochJulianDay = 2440588; // 1970-01-01
+    const std::int64_t asUtc = (date.toJulianDay() - kEpochJulianDay) * kMsecsPerDay + time.msecsSinceStartOfDay();
+    const std::int64_t msecs = asUtc - settled.offsetMsecs;
+    if (msecs < settled.settledFromMsecs)
+        return std::nullopt;
+    return msecs;
 }
 
 std::optional<QDateTime> combine(const QDate& date, const std::optional<QTime>& time, bool utc, bool inZone)
@@ -190,6 +249,18 @@ std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale&
 
 std::int64_t daysInTransit(std::string_view dateText, const QDateTime& now, const QLocale& locale)
 {
+    // The grid counts one date per parcel at every refresh, nearly all of them in the stored
+    // form and long after the zone's last change of offset: those are counted by arithmetic.
+    if (now.timeSpec() == Qt::LocalTime && isStoredForm(dateText)) {
+        const auto from = settledLocalMsecs(now.date(), now.time());
+        const auto moment =
+            settledLocalMsecs(QDate(number(dateText, 0, 4), number(dateText, 5, 2), number(dateText, 8, 2)),
+                              QTime(number(dateText, 11, 2), number(dateText, 14, 2), number(dateText, 17, 2)));
+        if (from && moment) {
+            const std::int64_t ms = *moment - *from;
+            return (ms < 0 ? -ms : ms) / kMsecsPerDay;
+        }
+    }
     const auto moment = readDateTime(dateText, locale, true);
     if (!moment)
         throw std::runtime_error("'" + std::string(dateText) + "' is not a valid date and time");
