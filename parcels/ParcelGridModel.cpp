@@ -80,11 +80,21 @@ void ParcelGridModel::setRowCount(int count)
 
 void ParcelGridModel::setTexts(std::vector<RowTexts> texts)
 {
+    // Only the rows whose texts differ are announced: a refresh that changed nothing (or one
+    // parcel) leaves the view with nothing (or one row) to draw again.
     const std::size_t rows = std::min(texts.size(), m_rows.size());
-    for (std::size_t r = 0; r < rows; ++r)
+    int first = -1;
+    int last = -1;
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (m_rows[r].texts == texts[r])
+            continue;
         m_rows[r].texts = std::move(texts[r]);
-    if (rows > 0)
-        emit dataChanged(index(0, 0), index(int(rows) - 1, kColumnCount - 1), {Qt::DisplayRole, Qt::EditRole});
+        if (first < 0)
+            first = int(r);
+        last = int(r);
+    }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, kColumnCount - 1), {Qt::DisplayRole, Qt::EditRole});
 }
 
 QString ParcelGridModel::text(int row, int column) const

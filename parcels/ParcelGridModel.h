@@ -30,7 +30,8 @@ public:
     // inserted rows, so that a view keeps its selection and scroll position as far as they
     // still exist.
     void setRowCount(int count);
-    // The texts of every row, one entry per row (rowCount() of them), announced as one change.
+    // The texts of every row, one entry per row (rowCount() of them); the rows that changed are
+    // announced as one change.
     void setTexts(std::vector<RowTexts> texts);
     QString text(int row, int column) const;
 
