@@ -6,6 +6,7 @@
 #include "app/PageControlStyle.h"
 #include "app/PatternProbe.h"
 #include "app/QtTranslations.h"
+#include "app/WindowBitmaps.h"
 #include "store/DaysInTransit.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
@@ -58,6 +59,12 @@ const QColor kLime(0x00, 0xFF, 0x00);
 // timer), a statement that meets its lock waits this long for it: its writes take milliseconds.
 // Another program's lock still fails at once.
 constexpr int kWaitForOurRunMs = 2000;
+
+const QString kParcelBitmap = QStringLiteral(":/images/parcel.bmp");
+const QString kShopLargeBitmap = QStringLiteral(":/images/shop1-large.bmp");
+const QString kShopWideBitmap = QStringLiteral(":/images/shop1-wide.bmp");
+const QString kShopSquareBitmap = QStringLiteral(":/images/shop1-square.bmp");
+const QString kShop3Bitmap = QStringLiteral(":/images/shop3.bmp");
 
 // The date the hidden day-count button measures from.
 constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
@@ -112,10 +119,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-QPushButton* makeImageButton(QWidget* parent, const char* name, const QString& image, const QRect& geometry)
+QPushButton* makeImageButton(QWidget* parent, const char* name, const QPixmap& glyph, const QRect& geometry)
 {
     QPushButton* button = makeButton(parent, name, QString(), geometry);
-    const QPixmap glyph(image);
     button->setIcon(QIcon(glyph));
     button->setIconSize(glyph.size());
     button->setCursor(Qt::PointingHandCursor);
@@ -217,14 +223,16 @@ void TMainForm::createControls()
     PageControl1->setStyle(pageStyle);
     PageControl1->tabBar()->setFont(tahoma::font(tahoma::k12pt));
 
-    createProgramPage();
-    createShopsPage();
+    // The bitmaps are read while the controls before them are made.
+    WindowBitmaps bitmaps({kParcelBitmap, kShopLargeBitmap, kShopWideBitmap, kShopSquareBitmap, kShop3Bitmap});
+    createProgramPage(bitmaps);
+    createShopsPage(bitmaps);
     createBrowserPage();
     createPopupMenu();
     PageControl1->setCurrentWidget(TabSheet1);
 }
 
-void TMainForm::createProgramPage()
+void TMainForm::createProgramPage(WindowBitmaps& bitmaps)
 {
     const QFont pageFont = tahoma::font(tahoma::k10pt);
 
@@ -274,7 +282,7 @@ void TMainForm::createProgramPage()
     Label5->setToolTip(QStringLiteral("Зайти на сайт"));
     Image1 = new QLabel(GroupBox3);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/images/parcel.bmp")));
+    Image1->setPixmap(bitmaps.pixmap(kParcelBitmap));
     Image1->move(17, 81);
     Image1->adjustSize();
     Label2 = new QLabel(QStringLiteral("Программа для отслеживания посылок на сайте БелПочты "), GroupBox3);
@@ -283,8 +291,8 @@ void TMainForm::createProgramPage()
     Label2->setWordWrap(true);
     Label2->setGeometry(15, 232, 182, Label2->heightForWidth(182));
     BitBtn4 =
-        makeImageButton(GroupBox3, "BitBtn4", QStringLiteral(":/images/shop1-large.bmp"), QRect(9, 271, 190, 157));
-    BitBtn1 = makeImageButton(GroupBox3, "BitBtn1", QStringLiteral(":/images/shop1-wide.bmp"), QRect(9, 432, 190, 98));
+        makeImageButton(GroupBox3, "BitBtn4", bitmaps.pixmap(kShopLargeBitmap), QRect(9, 271, 190, 157));
+    BitBtn1 = makeImageButton(GroupBox3, "BitBtn1", bitmaps.pixmap(kShopWideBitmap), QRect(9, 432, 190, 98));
 
     GroupBox1 = makeGroup(TabSheet1, "GroupBox1", QStringLiteral("Что делает программа "), QRect(718, 548, 209, 166));
     Memo_Status = makeMemo(GroupBox1, "Memo_Status", QRect(11, 21, 186, 134), tahoma::font(tahoma::k8pt));
@@ -307,7 +315,7 @@ void TMainForm::createProgramPage()
     setTabOrder(BitBtn1, Memo_Status);
 }
 
-void TMainForm::createShopsPage()
+void TMainForm::createShopsPage(WindowBitmaps& bitmaps)
 {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
@@ -321,8 +329,8 @@ void TMainForm::createShopsPage()
     Panel1->setLineWidth(1);
     layout->addWidget(Panel1);
 
-    BitBtn2 = makeImageButton(Panel1, "BitBtn2", QStringLiteral(":/images/shop1-square.bmp"), QRect(9, 7, 190, 157));
-    BitBtn6 = makeImageButton(Panel1, "BitBtn6", QStringLiteral(":/images/shop3.bmp"), QRect(209, 7, 190, 157));
+    BitBtn2 = makeImageButton(Panel1, "BitBtn2", bitmaps.pixmap(kShopSquareBitmap), QRect(9, 7, 190, 157));
+    BitBtn6 = makeImageButton(Panel1, "BitBtn6", bitmaps.pixmap(kShop3Bitmap), QRect(209, 7, 190, 157));
 }
 
 void TMainForm::createBrowserPage()

@@ -32,6 +32,7 @@ class QToolButton;
 class TFm_Track;
 class TSQLiteTable;
 class TrackingPage;
+class WindowBitmaps;
 
 // The main window: the parcel grid with its context menu, the history view, the status log and
 // label, the about box with the shop links, and the hidden page that hosts the tracking browser.
@@ -148,8 +149,8 @@ protected:
 
 private:
     void createControls();
-    void createProgramPage();
-    void createShopsPage();
+    void createProgramPage(WindowBitmaps& bitmaps);
+    void createShopsPage(WindowBitmaps& bitmaps);
     void createBrowserPage();
     void createPopupMenu();
     void wireHandlers();
