@@ -31,14 +31,14 @@ grep -qx 'Persistent=true' "$units/kurierix-check.timer" || { echo "the timer is
 grep -q '^RandomizedDelaySec=' "$units/kurierix-check.timer" || { echo "the timer has no randomized delay"; exit 1; }
 
 # Three successive elapses of the timer's calendar, 6 hours apart.
-spec=$(sed -n 's/^OnCalendar=//p' "$units/kurierix-check.timer")
-systemd-analyze calendar --iterations=3 "$spec" | sed -n 's/^ *\(Next elapse\|Iter\. #[0-9]*\): //p' >"$tmp/elapses"
-[ "$(wc -l <"$tmp/elapses")" -eq 3 ] || { echo "no elapses for OnCalendar=$spec"; exit 1; }
+calendar=$(sed -n 's/^OnCalendar=//p' "$units/kurierix-check.timer")
+systemd-analyze calendar --iterations=3 "$calendar" | sed -n 's/^ *\(Next elapse\|Iter\. #[0-9]*\): //p' >"$tmp/elapses"
+[ "$(wc -l <"$tmp/elapses")" -eq 3 ] || { echo "no elapses for OnCalendar=$calendar"; exit 1; }
 previous=
 while read -r when; do
   now=$(date -d "$when" +%s)
   if [ -n "$previous" ] && [ $((now - previous)) -ne 21600 ]; then
-    echo "OnCalendar=$spec does not fire every 6 hours"; cat "$tmp/elapses"; exit 1
+    echo "OnCalendar=$calendar does not fire every 6 hours"; cat "$tmp/elapses"; exit 1
   fi
   previous=$now
 done <"$tmp/elapses"
