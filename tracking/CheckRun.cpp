@@ -229,9 +229,9 @@ void CheckRun::execute()
             }
 
             if (answer == Answer::NothingFound) {
-                const bool stored = storeGuarded([&id](ParcelStore& store) { store.storeNoInformation(id); });
-                noteStored(outcome, ParcelOutcome::Result::NothingFound, text(QStringLiteral("Пока, нет информации!")));
-                if (!stored)
+                if (!storeGuarded(outcome, ParcelOutcome::Result::NothingFound,
+                                  text(QStringLiteral("Пока, нет информации!")),
+                                  [&id](ParcelStore& store) { store.storeNoInformation(id); }))
                     return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
                 m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
@@ -247,11 +247,9 @@ void CheckRun::execute()
                     m_host.appendStatusLine(
                         text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
                 } else {
-                    const bool stored = storeGuarded([&](ParcelStore& store) {
-                        store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
-                    });
-                    noteStored(outcome, ParcelOutcome::Result::Stored, results.status);
-                    if (!stored)
+                    if (!storeGuarded(outcome, ParcelOutcome::Result::Stored, results.status, [&](ParcelStore& store) {
+                            store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
+                        }))
                         return;
                 }
             }
@@ -280,22 +278,6 @@ void CheckRun::execute()
 bool CheckRun::stopped() const
 {
     return stopRequestedOf(m_context);
-}
-
-void CheckRun::noteStored(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& status)
-{
-    switch (m_lastStore) {
-    case StoreResult::Stored:
-        parcel.result = result;
-        parcel.statusAfter = status;
-        break;
-    case StoreResult::Failed:
-        parcel.result = ParcelOutcome::Result::StoreFailed;
-        parcel.cause = m_storeFailure;
-        break;
-    case StoreResult::NotTried:
-        break;
-    }
 }
 
 // Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
@@ -385,26 +367,30 @@ CheckRun::Answer CheckRun::askPage(TrackingPage& page, const std::string& number
     }
 }
 
-bool CheckRun::storeGuarded(const std::function<void(ParcelStore&)>& statement)
+// Runs `statement` and notes in `parcel` what came of it: `result` and `statusAfter` once stored,
+// the failure and its cause when the store refused. False when the run is to end.
+bool CheckRun::storeGuarded(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& statusAfter,
+                            const std::function<void(ParcelStore&)>& statement)
 {
-    m_lastStore = StoreResult::NotTried;
     ParcelStore* store = m_context.store();
     if (store == nullptr || m_context.stopRequested())
         return false;
-    m_storeFailure.clear();
+    std::string failure;
     try {
         statement(*store);
         m_storedAny = true;
-        m_lastStore = StoreResult::Stored;
+        parcel.result = result;
+        parcel.statusAfter = statusAfter;
         return true;
     } catch (const std::exception& error) {
         // The row keeps its values; the box says so and the run goes on.
-        m_storeFailure = error.what();
+        failure = error.what();
     } catch (...) {
-        m_storeFailure = "unknown error";
+        failure = "unknown error";
     }
-    m_lastStore = StoreResult::Failed;
-    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")), m_storeFailure);
+    parcel.result = ParcelOutcome::Result::StoreFailed;
+    parcel.cause = failure;
+    m_host.showErrorBox(text(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка")), failure);
     if (stopped())
         return false;
     m_host.setStatusLabel(text(QStringLiteral("Статус: Ошибка, попробуйте позже.")));

@@ -56,9 +56,8 @@ private:
     Wait waitForAnswer(TrackingPage& page, TrackingPage::Look& look);
     // Searches `number` on the page; gives the page HTML when something was found.
     Answer askPage(TrackingPage& page, const std::string& number, std::string& html);
-    bool storeGuarded(const std::function<void(ParcelStore&)>& statement);
-    // What the last storeGuarded did, in the parcel's outcome.
-    void noteStored(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& status);
+    bool storeGuarded(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& statusAfter,
+                      const std::function<void(ParcelStore&)>& statement);
     void siteDidNotAnswer();
     void pageFailed(const std::exception& error, const std::string* number);
     void refreshIfStored();
@@ -73,8 +72,5 @@ private:
     TickSource m_ticks;
     EventWait m_wait;
     bool m_storedAny = false;
-    enum class StoreResult { Stored, Failed, NotTried };
-    StoreResult m_lastStore = StoreResult::NotTried;
     CheckOutcome m_outcome;
-    std::string m_storeFailure; // the cause of the last failed statement
 };
