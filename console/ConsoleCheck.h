@@ -5,6 +5,7 @@
 #include "tracking/CheckRunHost.h"
 #include "tracking/CheckSession.h"
 #include "tracking/Endpoints.h"
+#include "tracking/TrackingPageFactory.h"
 
 #include <QString>
 
@@ -23,7 +24,7 @@ public:
         std::string databasePath = "database.db";
         Endpoints endpoints;
         CheckRun::Limits limits;
-        CheckSession::PageFactory pageFactory;
+        TrackingPageFactory pageFactory;
     };
 
     // Runs the check and gives the exit status (ExitStatus). Needs the application object the

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-CheckSession::CheckSession(std::string databasePath, PageFactory pageFactory, Endpoints endpoints)
+CheckSession::CheckSession(std::string databasePath, TrackingPageFactory pageFactory, Endpoints endpoints)
     : m_pageFactory(std::move(pageFactory)), m_endpoints(std::move(endpoints)), m_lock(databasePath)
 {
 }

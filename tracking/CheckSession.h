@@ -5,8 +5,8 @@
 #include "tracking/CheckRunContext.h"
 #include "tracking/Endpoints.h"
 #include "tracking/RunLock.h"
+#include "tracking/TrackingPageFactory.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,10 +21,7 @@ class TrackingPage;
 class CheckSession : private CheckRunContext
 {
 public:
-    // Makes the tracking page; nullptr when it cannot be made.
-    using PageFactory = std::function<std::unique_ptr<TrackingPage>()>;
-
-    CheckSession(std::string databasePath, PageFactory pageFactory, Endpoints endpoints);
+    CheckSession(std::string databasePath, TrackingPageFactory pageFactory, Endpoints endpoints);
     ~CheckSession() override;
     CheckSession(const CheckSession&) = delete;
     CheckSession& operator=(const CheckSession&) = delete;
@@ -52,7 +49,7 @@ public:
 private:
     ParcelStore* store() override;
 
-    PageFactory m_pageFactory;
+    TrackingPageFactory m_pageFactory;
     Endpoints m_endpoints;
     CheckRun::Limits m_limits;
     RunLock m_lock;
