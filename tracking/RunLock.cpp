@@ -6,6 +6,19 @@
 #include <cerrno>
 #include <csignal>
 
+namespace {
+
+// The process id the lock file names, or 0 when it names none.
+qint64 holderOf(const QLockFile& lock)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return lock.getLockInfo(&pid, &host, &application) ? pid : 0;
+}
+
+} // namespace
+
 RunLock::RunLock(const std::string& databasePath) : m_path(pathFor(databasePath)), m_lock(m_path)
 {
     m_lock.setStaleLockTime(0);
@@ -25,10 +38,7 @@ void RunLock::release()
 
 qint64 RunLock::holder() const
 {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    return m_lock.getLockInfo(&pid, &host, &application) ? pid : 0;
+    return holderOf(m_lock);
 }
 
 QString RunLock::pathFor(const std::string& databasePath)
@@ -40,10 +50,8 @@ bool RunLock::heldByAnotherProcess(const QString& lockPath)
 {
     if (!QFileInfo::exists(lockPath))
         return false;
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!QLockFile(lockPath).getLockInfo(&pid, &host, &application) || pid <= 0)
+    const qint64 pid = holderOf(QLockFile(lockPath));
+    if (pid <= 0)
         return false;
     if (pid == QCoreApplication::applicationPid())
         return false;
