@@ -40,7 +40,7 @@ bool fileExists(const std::string& fileName)
     return !error && status.type() != std::filesystem::file_type::not_found;
 }
 
-}  // namespace
+} // namespace
 
 ParcelStore::OpenResult ParcelStore::open(const std::string& fileName)
 {
@@ -121,8 +121,7 @@ std::string ParcelStore::checkResultSql()
 std::string ParcelStore::noInformationSql()
 {
     // "Пока, нет информации!" in the program's Windows-1251 text.
-    static const std::string noInformation =
-        "\xCF\xEE\xEA\xE0, \xED\xE5\xF2 \xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8!";
+    static const std::string noInformation = "\xCF\xEE\xEA\xE0, \xED\xE5\xF2 \xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8!";
     return std::string("UPDATE tracks SET") + " s_status=" + "\"" + noInformation + "\"" + " WHERE id=?1";
 }
 
@@ -143,26 +142,30 @@ void ParcelStore::insert(const std::string& track, const std::string& shop, cons
     database().Execute(insertSql(), {track, shop, title, comment});
 }
 
-void ParcelStore::edit(const std::string& id, const std::string& track, const std::string& shop,
+bool ParcelStore::edit(const std::string& id, const std::string& track, const std::string& shop,
                        const std::string& title, const std::string& comment)
 {
     checkValues({track, shop, title, comment});
     database().Execute(editSql(), {track, shop, title, comment, parcelId(id)});
+    return database().changes() > 0;
 }
 
-void ParcelStore::remove(const std::string& id)
+bool ParcelStore::remove(const std::string& id)
 {
     database().Execute(deleteSql(), {parcelId(id)});
+    return database().changes() > 0;
 }
 
-void ParcelStore::storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
+bool ParcelStore::storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
                                    const std::string& history)
 {
     checkValues({status, date, history});
     database().Execute(checkResultSql(), {status, date, history, parcelId(id)});
+    return database().changes() > 0;
 }
 
-void ParcelStore::storeNoInformation(const std::string& id)
+bool ParcelStore::storeNoInformation(const std::string& id)
 {
     database().Execute(noInformationSql(), {parcelId(id)});
+    return database().changes() > 0;
 }

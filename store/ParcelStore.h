@@ -15,10 +15,10 @@ public:
     static constexpr const char* kFileName = "database.db";
 
     enum class OpenResult {
-        Opened,        // an existing file, used unaltered
-        Created,       // a new file with the table `tracks`
-        OpenFailed,    // an existing file could not be opened: the program must end
-        CreateFailed,  // a new file or its table could not be made: start-up goes on
+        Opened,       // an existing file, used unaltered
+        Created,      // a new file with the table `tracks`
+        OpenFailed,   // an existing file could not be opened: the program must end
+        CreateFailed, // a new file or its table could not be made: start-up goes on
     };
 
     ParcelStore() = default;
@@ -44,12 +44,15 @@ public:
 
     void insert(const std::string& track, const std::string& shop, const std::string& title,
                 const std::string& comment);
-    void edit(const std::string& id, const std::string& track, const std::string& shop,
-              const std::string& title, const std::string& comment);
-    void remove(const std::string& id);
-    void storeCheckResult(const std::string& id, const std::string& status,
-                          const std::string& date, const std::string& history);
-    void storeNoInformation(const std::string& id);
+    // The statements on one parcel give whether its row was there: false when the statement ran
+    // but no row has that id (deleted meanwhile by another window or process), so nothing was
+    // written. A failure still raises.
+    bool edit(const std::string& id, const std::string& track, const std::string& shop, const std::string& title,
+              const std::string& comment);
+    bool remove(const std::string& id);
+    bool storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
+                          const std::string& history);
+    bool storeNoInformation(const std::string& id);
 
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the

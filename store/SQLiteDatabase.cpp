@@ -31,15 +31,14 @@ void TSQLiteDatabase::Finalizer::operator()(sqlite3_stmt* statement) const
 TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
 {
     sqlite3* raw = nullptr;
-    const int flags =
-        mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int flags = mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
         const std::string prefix = "Failed to open database \"" + fileName + "\" : ";
         if (!db)
-            throw ESQLiteException(prefix + "unknown error");
-        throw ESQLiteException(prefix + sqlite3_errmsg(db.get()));
+            throw ESQLiteException(prefix + "unknown error", rc);
+        throw ESQLiteException(prefix + sqlite3_errmsg(db.get()), sqlite3_extended_errcode(db.get()));
     }
     // The statements write text values between double quotes; they must read as text literals
     // whatever default this SQLite library was built with.
@@ -56,9 +55,10 @@ TSQLiteDatabase::~TSQLiteDatabase() = default;
 void TSQLiteDatabase::raiseStatementError(const char* context, const std::string& sql) const
 {
     const char* message = m_db ? sqlite3_errmsg(m_db.get()) : nullptr;
+    const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : SQLITE_OK;
     if (m_db && sqlite3_errcode(m_db.get()) != SQLITE_OK && message)
-        throw ESQLiteException(std::string(context) + " \"" + sql + "\" : " + message);
-    throw ESQLiteException(context);
+        throw ESQLiteException(std::string(context) + " \"" + sql + "\" : " + message, code);
+    throw ESQLiteException(context, code);
 }
 
 TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql, const std::vector<SQLiteValue>& values)
@@ -106,6 +106,11 @@ void TSQLiteDatabase::Execute(const std::string& sql, const std::vector<SQLiteVa
         raiseStatementError("Error executing SQL statement", sql);
 }
 
+std::int64_t TSQLiteDatabase::changes() const
+{
+    return m_db ? sqlite3_changes64(m_db.get()) : 0;
+}
+
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql)
 {
     return Query(sql, {});
@@ -120,7 +125,7 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql, con
         if (rc == SQLITE_DONE)
             break;
         if (rc == SQLITE_BUSY)
-            throw ESQLiteException("Could not prepare SQL statement");
+            throw ESQLiteException("Could not prepare SQL statement", sqlite3_extended_errcode(m_db.get()));
         if (rc != SQLITE_ROW)
             raiseStatementError("Could not retrieve data", sql);
         table->appendRow(statement.get());
@@ -137,8 +142,8 @@ bool TSQLiteDatabase::HasTable(const std::string& tableName)
             c = static_cast<char>(c - 'A' + 'a');
     }
     // The name is bound, never pasted into the statement, so any name is safe to ask about.
-    const auto result = Query("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?1 ",
-                              {lowered});
+    const auto result =
+        Query("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?1 ", {lowered});
     return result->RowCount() > 0;
 }
 

@@ -40,6 +40,10 @@ public:
     // is always stored as the text given and an integer is never read as part of the statement.
     void Execute(const std::string& sql, const std::vector<SQLiteValue>& values);
 
+    // The rows the last INSERT, UPDATE or DELETE of this connection inserted, changed or
+    // deleted: 0 when its WHERE matched none.
+    std::int64_t changes() const;
+
     // Runs the first statement of `sql` and copies all its rows.
     std::unique_ptr<TSQLiteTable> Query(const std::string& sql);
     // As Query, with `values` bound to the statement's parameters.
@@ -65,7 +69,8 @@ private:
     struct BusyWait;
     static int onBusy(void* wait, int attempts);
 
-    struct Finalizer {
+    struct Finalizer
+    {
         void operator()(sqlite3_stmt* statement) const;
     };
     using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
@@ -73,7 +78,8 @@ private:
     Statement prepare(const std::string& sql, const std::vector<SQLiteValue>& values);
     [[noreturn]] void raiseStatementError(const char* context, const std::string& sql) const;
 
-    struct Closer {
+    struct Closer
+    {
         void operator()(sqlite3* db) const;
     };
     // Declared before the connection, which refers to it until it is closed.
