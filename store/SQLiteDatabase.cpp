@@ -8,6 +8,7 @@
 #include <chrono>
 #include <limits>
 #include <string>
+#include <utility>
 
 struct TSQLiteDatabase::BusyWait
 {
@@ -43,6 +44,20 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
     // The statements write text values between double quotes; they must read as text literals
     // whatever default this SQLite library was built with.
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+    // A file from elsewhere may carry triggers and schema objects that call functions: the
+    // program's own statements must do what they say and nothing more. Its own tables use
+    // neither, so a connection that cannot be made so is no connection for this program.
+    const std::pair<int, int> guards[] = {
+        {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+        {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        {SQLITE_DBCONFIG_DEFENSIVE, 1},
+    };
+    for (const auto& [option, wanted] : guards) {
+        int now = -1;
+        if (sqlite3_db_config(db.get(), option, wanted, &now) != SQLITE_OK || now != wanted)
+            throw ESQLiteException("Failed to open database \"" + fileName
+                                   + "\" : cannot guard against the file's triggers");
+    }
     m_db = std::move(db);
 
     Execute("PRAGMA SYNCHRONOUS=NORMAL;");

@@ -28,6 +28,10 @@ public:
 
     // Opens `fileName` (created when missing, unless read-only) and applies the two open-time
     // settings. Raises ESQLiteException when the file cannot be opened or is not a database.
+    // The connection runs no trigger, calls no function the file's schema names unless SQLite
+    // deems it harmless, and refuses statements that would damage the file on purpose
+    // (PRAGMA writable_schema and the like): a file from elsewhere cannot add work of its own
+    // to the program's statements.
     explicit TSQLiteDatabase(const std::string& fileName, OpenMode mode = OpenMode::ReadWriteCreate);
     virtual ~TSQLiteDatabase();
 

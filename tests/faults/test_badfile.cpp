@@ -1,6 +1,7 @@
 // A database.db that is no database, is empty, is damaged, cannot be written or lies in a
 // directory that cannot be written: the program shows its boxes, never alters the file, and
-// goes on (or ends, where an existing file cannot be opened at all) without crashing.
+// goes on (or ends, where an existing file cannot be opened at all) without crashing. A file
+// that carries triggers of its own gets the program's statements and nothing more.
 //
 // The tests run as root, who ignores permission bits, so "cannot be written" is made with the
 // file system's immutable attribute (chattr +i), which holds for root as well. Where the file
@@ -12,6 +13,7 @@
 #include "tools/sitedouble/SiteDouble.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -238,6 +240,48 @@ TEST_F(BadDatabaseFile, DatabaseInReadOnlyFolderShowsItsParcelsAndRefusesEveryCh
 
     EXPECT_EQ(faultfiles::stateOf(m_database), before);
     EXPECT_EQ(faultfiles::entriesOf(m_folder), QStringList{QStringLiteral("database.db")});
+}
+
+TEST_F(BadDatabaseFile, TriggersTheFileCarriesDoNothingOnTheProgramsStatements)
+{
+    seedTwoParcels();
+    const apptest::Database db(m_database.toStdString());
+    db.exec("CREATE TABLE bloat (b BLOB)");
+    db.exec("CREATE TABLE taken (number TEXT)");
+    // On each write to a parcel: four megabytes more, and every other parcel's number copied into a
+    // table of the file's own and the parcel deleted.
+    for (const auto& [event, row] : {std::pair{"INSERT", "NEW"}, {"UPDATE", "NEW"}, {"DELETE", "OLD"}}) {
+        db.exec(std::string("CREATE TRIGGER inflate_") + event + " AFTER " + event
+                + " ON tracks BEGIN INSERT INTO bloat VALUES (zeroblob(4000000)); END");
+        db.exec(std::string("CREATE TRIGGER take_") + event + " AFTER " + event
+                + " ON tracks BEGIN INSERT INTO taken SELECT s_track FROM tracks; DELETE FROM tracks WHERE id <> " + row
+                + ".id; END");
+    }
+    const qint64 sizeBefore = QFileInfo(m_database).size();
+
+    TMainForm& window = start();
+    window.N4->trigger(); // one parcel found, one not
+    EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{});
+    std::vector<apptest::Row> rows = db.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at("s_date"), apptest::Field("2013-03-16 12:30:00"));
+    EXPECT_EQ(rows[1].at("s_status"), apptest::Field(cp("Пока, нет информации!")));
+
+    // Add, edit, delete the first parcel and check again.
+    EXPECT_EQ(everyCommand(window), std::vector<QString>{QStringLiteral("Удалить выбранную запись?")});
+    EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok"));
+    window.close();
+
+    rows = db.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at("s_track"), apptest::Field("RR100000002CN"));
+    EXPECT_EQ(rows[1].at("s_track"), apptest::Field("RR999999999CN"));
+    EXPECT_EQ(db.rows("SELECT * FROM bloat").size(), 0u);
+    EXPECT_EQ(db.rows("SELECT * FROM taken").size(), 0u);
+    // The window's own table of seen statuses takes a few pages; one trigger's run takes megabytes.
+    EXPECT_LT(QFileInfo(m_database).size(), sizeBefore + 64 * 1024);
+    // The file keeps what it brought.
+    EXPECT_EQ(db.rows("SELECT name FROM sqlite_master WHERE type='trigger'").size(), 6u);
 }
 
 TEST_F(BadDatabaseFile, FolderNamedLikeTheDatabaseEndsTheStartWithTheOpenBox)

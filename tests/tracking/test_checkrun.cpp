@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -35,6 +36,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 using testsupport::cp1251;
@@ -123,7 +125,8 @@ public:
     std::string failOn;   // an operation that raises EPageError ...
     std::string failFor;  // ... for this number only (empty: always)
     EPageError::Kind failKind = EPageError::Kind::PageChanged;
-    std::function<void(long load)> beforeLoad; // told the number of each load, from 1
+    std::function<void(long load)> beforeLoad;               // told the number of each load, from 1
+    std::function<void(const std::string& number)> onSearch; // told of each search as it starts
     // Tells of its load and its answers as the page driver's watcher does, unless the tests
     // run on the fallback looks alone.
     bool notifies = qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS");
@@ -176,6 +179,8 @@ public:
     {
         ops.push_back("search");
         maybeFail("search");
+        if (onSearch)
+            onSearch(m_number);
         const auto it = answers.find(m_number);
         const Answer answer = it == answers.end() ? nothingFound() : it->second;
         if (answer.delayMs == kWithinTheClick) {
@@ -651,11 +656,20 @@ TEST_F(CheckRunTest, FailedStatementShowsTheBoxKeepsTheRowAndGoesOn)
     page().answers["RQ1"] = found({{"2013-03-16 12:30:00", "Посылка \"Срочно\"", "MINSK"}});
     page().answers["RQ2"] = nothingFound();
     page().answers["RQ3"] = found(kTwoEvents);
-    // The database refuses any change to the second row.
-    m_host->database().database().Execute("CREATE TRIGGER refuse BEFORE UPDATE ON tracks WHEN OLD.id=" + refused
-                                          + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    // Another program holds the database while the second parcel's answer is stored.
+    sqlite3* other = nullptr;
+    page().onSearch = [&](const std::string& number) {
+        if (number != "RQ2")
+            return;
+        ASSERT_EQ(sqlite3_open((m_dir.path() + "/database.db").toUtf8().constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    };
+    m_host->onErrorBox = [&] {
+        sqlite3_close(std::exchange(other, nullptr)); // its transaction ends with it
+    };
 
     run();
+    sqlite3_close(other);
 
     const std::string box = "Ошибка №7 - Во время добавление данных возникла ошибка";
     EXPECT_EQ(m_host->lines("box"), (std::vector<std::string>{box, box}));
