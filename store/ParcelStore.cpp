@@ -120,9 +120,16 @@ std::string ParcelStore::checkResultSql()
 
 std::string ParcelStore::noInformationSql()
 {
+    // The status is bound like every other value: between double quotes it would read as the
+    // value of a column that a file from elsewhere happens to name so.
+    return std::string("UPDATE tracks SET") + " s_status=?1" + " WHERE id=?2";
+}
+
+const std::string& ParcelStore::noInformationStatus()
+{
     // "Пока, нет информации!" in the program's Windows-1251 text.
-    static const std::string noInformation = "\xCF\xEE\xEA\xE0, \xED\xE5\xF2 \xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8!";
-    return std::string("UPDATE tracks SET") + " s_status=" + "\"" + noInformation + "\"" + " WHERE id=?1";
+    static const std::string status = "\xCF\xEE\xEA\xE0, \xED\xE5\xF2 \xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8!";
+    return status;
 }
 
 std::unique_ptr<TSQLiteTable> ParcelStore::listAll()
@@ -166,6 +173,6 @@ bool ParcelStore::storeCheckResult(const std::string& id, const std::string& sta
 
 bool ParcelStore::storeNoInformation(const std::string& id)
 {
-    database().Execute(noInformationSql(), {parcelId(id)});
+    database().Execute(noInformationSql(), {noInformationStatus(), parcelId(id)});
     return database().changes() > 0;
 }

@@ -54,9 +54,12 @@ public:
                           const std::string& history);
     bool storeNoInformation(const std::string& id);
 
+    // The status the nothing-found statement stores: "Пока, нет информации!".
+    static const std::string& noInformationStatus();
+
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the
-    // id last.
+    // id last; the nothing-found statement's status (noInformationStatus()) comes before it.
     static std::string createTableSql();
     static std::string listSql();
     static std::string parcelSql();

@@ -41,10 +41,7 @@ protected:
         return out;
     }
 
-    std::string lastId()
-    {
-        return m_store.database().Query("SELECT max(id) FROM tracks")->FieldText(0);
-    }
+    std::string lastId() { return m_store.database().Query("SELECT max(id) FROM tracks")->FieldText(0); }
 
     QTemporaryDir m_dir;
     std::string m_path;
@@ -57,9 +54,9 @@ TEST_F(ParcelStoreTest, FirstStartCreatesTheNineColumnsInOrder)
     std::vector<std::string> columns;
     for (; !info->AtEnd(); info->NextRow())
         columns.push_back(info->FieldText("name") + " " + info->FieldText("type"));
-    const std::vector<std::string> expected{"id INTEGER",         "s_track TEXT",  "s_trackfull TEXT",
-                                            "s_title TEXT",       "s_date TEXT",   "s_status TEXT",
-                                            "s_shop TEXT",        "s_comments TEXT", "i_type INTEGER"};
+    const std::vector<std::string> expected{"id INTEGER",   "s_track TEXT",    "s_trackfull TEXT",
+                                            "s_title TEXT", "s_date TEXT",     "s_status TEXT",
+                                            "s_shop TEXT",  "s_comments TEXT", "i_type INTEGER"};
     EXPECT_EQ(columns, expected);
     auto sql = m_store.database().Query("SELECT sql FROM sqlite_master WHERE name='tracks'");
     EXPECT_EQ(sql->FieldText(0), ParcelStore::createTableSql());
@@ -78,8 +75,8 @@ TEST_F(ParcelStoreTest, InsertEditAndChecksTouchOnlyTheirColumns)
     const std::string id = lastId();
     m_store.storeCheckResult(id, cp1251("статус"), "2013-03-16 12:30:00", "line1\r\nline2");
     m_store.edit(id, "RR2", "shop2", "title2", "comment2");
-    EXPECT_EQ(rows()[1], "2|RR2|line1\r\nline2|title2|2013-03-16 12:30:00|" + cp1251("статус")
-                             + "|shop2|comment2|<null>");
+    EXPECT_EQ(rows()[1],
+              "2|RR2|line1\r\nline2|title2|2013-03-16 12:30:00|" + cp1251("статус") + "|shop2|comment2|<null>");
 
     m_store.storeNoInformation(id);
     EXPECT_EQ(rows()[1], "2|RR2|line1\r\nline2|title2|2013-03-16 12:30:00|" + cp1251("Пока, нет информации!")
@@ -122,6 +119,23 @@ TEST_F(ParcelStoreTest, ValuesThatNameAColumnAreStoredAsText)
         for (const char* column : {"s_track", "s_shop", "s_title", "s_comments", "s_status", "s_date", "s_trackfull"})
             EXPECT_EQ(row->FieldText(column), name) << column;
     }
+}
+
+TEST(ParcelStoreForeignFile, NothingFoundStoresItsTextThoughTheFileNamesAColumnSo)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("database.db").toStdString();
+    const std::string noInformation = cp1251("Пока, нет информации!");
+    {
+        TSQLiteDatabase db(path);
+        db.Execute(ParcelStore::createTableSql());
+        db.Execute("ALTER TABLE tracks ADD COLUMN \"" + noInformation + "\" TEXT DEFAULT 'the column'");
+        db.Execute("INSERT INTO tracks (s_track) VALUES ('RR1')");
+    }
+    ParcelStore store;
+    ASSERT_EQ(store.open(path), ParcelStore::OpenResult::Opened);
+    EXPECT_TRUE(store.storeNoInformation("1"));
+    EXPECT_EQ(store.parcel("1")->FieldText("s_status"), noInformation);
 }
 
 TEST(ParcelStoreIds, AnIdThatIsNoWholeNumberSendsNothingAndChangesNoRow)
@@ -212,7 +226,7 @@ TEST(ParcelStoreOpen, ExistingFileIsUsedUnaltered)
     EXPECT_FALSE(store.database().HasTable("tracks"));
     EXPECT_THROW(store.listAll(), ESQLiteException);
     store.close();
-    EXPECT_EQ(QFile(QString::fromStdString(path)).size(), 0);  // nothing was written into it
+    EXPECT_EQ(QFile(QString::fromStdString(path)).size(), 0); // nothing was written into it
 }
 
 TEST(ParcelStoreOpen, FailuresTellOpeningFromCreating)
@@ -225,8 +239,7 @@ TEST(ParcelStoreOpen, FailuresTellOpeningFromCreating)
     EXPECT_NE(store.lastOpenError().find("file is not a database"), std::string::npos);
     EXPECT_FALSE(store.isOpen());
 
-    EXPECT_EQ(store.open(dir.filePath("missing/dir/database.db").toStdString()),
-              ParcelStore::OpenResult::CreateFailed);
+    EXPECT_EQ(store.open(dir.filePath("missing/dir/database.db").toStdString()), ParcelStore::OpenResult::CreateFailed);
     EXPECT_FALSE(store.isOpen());
     EXPECT_THROW(store.listAll(), ESQLiteException);
 }
@@ -246,4 +259,4 @@ TEST(ParcelStoreOpen, ReopenReadsWhatWasWritten)
     EXPECT_EQ(store.listAll()->FieldText("s_title"), title);
 }
 
-}  // namespace
+} // namespace
