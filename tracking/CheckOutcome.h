@@ -7,13 +7,14 @@
 struct ParcelOutcome
 {
     enum class Result {
-        NotReached,   // the run ended before it came to this parcel
-        Stored,       // the page's answer was stored
-        NothingFound, // the site knows nothing of the number: "Пока, нет информации!" was stored
-        NoAnswer,     // no answer within the bound; the row was left as it was
-        Unreadable,   // an answer without a readable event table; the row was left as it was
-        StoreFailed,  // the statement failed (the error box); the row was left as it was
-        PageError,    // the page failed while this parcel was asked about; the run ended there
+        NotReached,     // the run ended before it came to this parcel
+        Stored,         // the page's answer was stored
+        NothingFound,   // the site knows nothing of the number: "Пока, нет информации!" was stored
+        NoAnswer,       // no answer within the bound; the row was left as it was
+        Unreadable,     // an answer without a readable event table; the row was left as it was
+        StoreFailed,    // the statement failed (the error box); the row was left as it was
+        NoLongerListed, // the row was deleted after the run read it: nothing was written
+        PageError,      // the page failed while this parcel was asked about; the run ended there
     };
 
     std::string id;
@@ -25,7 +26,8 @@ struct ParcelOutcome
     std::string statusAfter;  // what the row holds after the run
     std::string cause;        // StoreFailed, PageError: the technical reason
 
-    // Whether the stored status is now another than before the run.
+    // Whether the stored status is now another than before the run. Only a statement that
+    // wrote a row can have changed one.
     bool statusChanged() const
     {
         return (result == Result::Stored || result == Result::NothingFound) && statusAfter != statusBefore;

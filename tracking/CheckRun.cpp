@@ -75,6 +75,12 @@ private:
     TrackingPage& m_page;
 };
 
+// In place of what a parcel's answer would have changed, when its row was deleted meanwhile.
+std::string noLongerListedLine()
+{
+    return text(QStringLiteral("- посылки больше нет в списке, ничего не записано"));
+}
+
 // What the user is told of a page failure: one sentence to act on, then the technical detail.
 std::string forTheUser(const EPageError& error)
 {
@@ -229,12 +235,14 @@ void CheckRun::execute()
             }
 
             if (answer == Answer::NothingFound) {
-                if (!storeGuarded(outcome, ParcelOutcome::Result::NothingFound,
-                                  text(QStringLiteral("Пока, нет информации!")),
-                                  [&id](ParcelStore& store) { store.storeNoInformation(id); }))
+                if (!storeGuarded(outcome, ParcelOutcome::Result::NothingFound, ParcelStore::noInformationStatus(),
+                                  [&id](ParcelStore& store) { return store.storeNoInformation(id); }))
                     return;
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
-                m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
+                if (outcome.result == ParcelOutcome::Result::NoLongerListed)
+                    m_host.appendStatusLine(noLongerListedLine());
+                else
+                    m_host.appendStatusLine(text(QStringLiteral("- нет данных по номеру")));
             } else {
                 m_host.appendStatusLine(text(QStringLiteral("- получение данных")));
                 const ExtractedResults results = ExtractResults(html);
@@ -248,9 +256,11 @@ void CheckRun::execute()
                         text(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены")));
                 } else {
                     if (!storeGuarded(outcome, ParcelOutcome::Result::Stored, results.status, [&](ParcelStore& store) {
-                            store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
+                            return store.storeCheckResult(id, results.status, results.firstEventDate, results.history);
                         }))
                         return;
+                    if (outcome.result == ParcelOutcome::Result::NoLongerListed)
+                        m_host.appendStatusLine(noLongerListedLine());
                 }
             }
             inParcel = false;
@@ -368,16 +378,22 @@ CheckRun::Answer CheckRun::askPage(TrackingPage& page, const std::string& number
 }
 
 // Runs `statement` and notes in `parcel` what came of it: `result` and `statusAfter` once stored,
-// the failure and its cause when the store refused. False when the run is to end.
+// NoLongerListed when the statement found no row of that id (deleted since the snapshot, by the
+// window, another program or the file itself), the failure and its cause when the store refused.
+// False when the run is to end.
 bool CheckRun::storeGuarded(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& statusAfter,
-                            const std::function<void(ParcelStore&)>& statement)
+                            const std::function<bool(ParcelStore&)>& statement)
 {
     ParcelStore* store = m_context.store();
     if (store == nullptr || m_context.stopRequested())
         return false;
     std::string failure;
     try {
-        statement(*store);
+        if (!statement(*store)) {
+            // Nothing was written and nothing is to be told as new: the row is gone.
+            parcel.result = ParcelOutcome::Result::NoLongerListed;
+            return true;
+        }
         m_storedAny = true;
         parcel.result = result;
         parcel.statusAfter = statusAfter;

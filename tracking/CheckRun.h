@@ -57,7 +57,7 @@ private:
     // Searches `number` on the page; gives the page HTML when something was found.
     Answer askPage(TrackingPage& page, const std::string& number, std::string& html);
     bool storeGuarded(ParcelOutcome& parcel, ParcelOutcome::Result result, const std::string& statusAfter,
-                      const std::function<void(ParcelStore&)>& statement);
+                      const std::function<bool(ParcelStore&)>& statement);
     void siteDidNotAnswer();
     void pageFailed(const std::exception& error, const std::string* number);
     void refreshIfStored();

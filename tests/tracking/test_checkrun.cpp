@@ -695,6 +695,46 @@ TEST_F(CheckRunTest, FailedStatementShowsTheBoxKeepsTheRowAndGoesOn)
                                         "Статус: Ошибка, попробуйте позже.", "Статус: ok"}));
 }
 
+TEST_F(CheckRunTest, ParcelDeletedWhileItsAnswerIsAwaitedIsNeitherStoredNorToldAsChanged)
+{
+    const std::string foundThen = addParcel("RD1");
+    const std::string nothingThen = addParcel("RD2");
+    addParcel("RD3");
+    m_host->database().storeCheckResult(foundThen, "old", "", "");
+    page().answers["RD1"] = found(kOneEvent);
+    page().answers["RD2"] = nothingFound();
+    page().answers["RD3"] = found(kOneEvent);
+    // The window, a connection of its own, deletes the first two while the run waits on the page.
+    page().onSearch = [&](const std::string& number) {
+        if (number == "RD3")
+            return;
+        ParcelStore window;
+        window.open((m_dir.path() + "/database.db").toStdString());
+        EXPECT_TRUE(window.remove(number == "RD1" ? foundThen : nothingThen));
+    };
+
+    run();
+
+    const std::string gone = "- посылки больше нет в списке, ничего не записано";
+    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                                            parcelLines("RD1"),
+                                            {gone},
+                                            parcelLines("RD2"),
+                                            {gone},
+                                            parcelLines("RD3"),
+                                            {m_host->lines("log").back()}}));
+    EXPECT_TRUE(m_host->lines("box").empty());
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    using R = ParcelOutcome::Result;
+    ASSERT_EQ(m_outcome.parcels.size(), 3u);
+    EXPECT_EQ(m_outcome.parcels[0].result, R::NoLongerListed);
+    EXPECT_EQ(m_outcome.parcels[1].result, R::NoLongerListed);
+    EXPECT_EQ(m_outcome.parcels[0].statusAfter, "old");
+    ASSERT_EQ(m_outcome.changed().size(), 1u);
+    EXPECT_EQ(m_outcome.changed()[0].number, "RD3");
+    EXPECT_EQ(m_host->database().listAll()->RowCount(), 1);
+}
+
 // --- the probe ----------------------------------------------------------------------------------
 
 TEST_F(CheckRunTest, UnreachableSiteEndsTheRunBeforeThePage)
