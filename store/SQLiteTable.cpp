@@ -26,7 +26,7 @@ ColumnKind kindOfDeclaredType(const char* declared, int firstRowStorageClass)
     return ColumnKind::Text;
 }
 
-}  // namespace
+} // namespace
 
 void TSQLiteTable::appendRow(sqlite3_stmt* statement)
 {
@@ -65,9 +65,15 @@ void TSQLiteTable::appendRow(sqlite3_stmt* statement)
         }
         case ColumnKind::Text:
         case ColumnKind::Null: {
-            // A text value is held up to its first NUL byte.
+            // Held by its length: a NUL byte inside (written by another tool) is part of the text,
+            // so that a number is asked whole and a reader can tell that a text holds more than
+            // it shows. The length is asked after the text, which it describes.
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
-            m_cells.emplace_back(std::string(text ? text : ""));
+            const int size = sqlite3_column_bytes(statement, c);
+            if (!text || size <= 0)
+                m_cells.emplace_back(std::string());
+            else
+                m_cells.emplace_back(std::string(text, static_cast<std::size_t>(size)));
             break;
         }
         }

@@ -520,10 +520,13 @@ TEST_F(CheckRunTest, NumberReachesThePageExactlyAndDuplicatesAreBothVisited)
     const std::string first = addParcel(" rb 123 cn ");
     const std::string second = addParcel(" rb 123 cn ");
     page().answers[cp1251(" rb 123 cn ")] = found(kOneEvent);
+    // Another tool stored a number with a NUL byte in it: it is asked whole.
+    m_host->database().database().Execute("INSERT INTO tracks (s_track) VALUES (CAST(x'525231310052' AS TEXT))");
 
     run();
 
     EXPECT_EQ(std::count(page().ops.begin(), page().ops.end(), "enter  rb 123 cn "), 2);
+    EXPECT_EQ(std::count(page().ops.begin(), page().ops.end(), "enter " + std::string("RR11\0R", 6)), 1);
     EXPECT_EQ(stored(first).history, historyOf(kOneEvent));
     EXPECT_EQ(stored(second).history, historyOf(kOneEvent));
 }
