@@ -35,29 +35,48 @@ QString decodeEntity(QStringView name)
 
 QString plainLine(const QString& text)
 {
+    // How far after its "&" the ";" of an entity may stand: a name of nine characters at most
+    // ("#x10FFFF" and the like).
+    constexpr qsizetype kEntityReach = 10;
+
+    const QStringView all(text);
+    // Where the next `wanted` stands from `from` on, -1 when none: looked up again only once the
+    // text has passed the last one found, so that a text of many "<" and no ">" (or many "&" and
+    // no ";") is read once, not once for each of them.
+    const auto nextOf = [all](char16_t wanted, qsizetype& found, qsizetype from) {
+        if (found >= 0 && found < from)
+            found = all.indexOf(QChar(wanted), from);
+        return found;
+    };
+    qsizetype nextClose = 0;
+    qsizetype nextSemicolon = 0;
+
     QString line;
-    line.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'<') {
+    line.reserve(all.size());
+    // Characters from here on are kept as they are, and copied a run at a time.
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all[i] == u'<') {
             // A "<" with no ">" after it is no tag and stays, as the history view keeps it.
-            const qsizetype close = text.indexOf(u'>', i + 1);
+            const qsizetype close = nextOf(u'>', nextClose, i + 1);
             if (close >= 0) {
+                line.append(all.mid(kept, i - kept));
                 i = close;
-                continue;
+                kept = close + 1;
             }
-        } else if (c == u'&') {
-            const qsizetype semicolon = text.indexOf(u';', i + 1);
-            if (semicolon > i + 1 && semicolon - i <= 10) {
-                const QString decoded = decodeEntity(QStringView(text).mid(i + 1, semicolon - i - 1));
+        } else if (all[i] == u'&') {
+            const qsizetype semicolon = nextOf(u';', nextSemicolon, i + 1);
+            if (semicolon > i + 1 && semicolon - i <= kEntityReach) {
+                const QString decoded = decodeEntity(all.mid(i + 1, semicolon - i - 1));
                 if (!decoded.isNull()) {
+                    line.append(all.mid(kept, i - kept));
                     line += decoded;
                     i = semicolon;
-                    continue;
+                    kept = semicolon + 1;
                 }
             }
         }
-        line += c;
     }
+    line.append(all.mid(kept));
     return line.simplified();
 }
