@@ -41,8 +41,8 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
             throw ESQLiteException(prefix + "unknown error", rc);
         throw ESQLiteException(prefix + sqlite3_errmsg(db.get()), sqlite3_extended_errcode(db.get()));
     }
-    // The statements write text values between double quotes; they must read as text literals
-    // whatever default this SQLite library was built with.
+    // Text values between double quotes, as the program's statements once wrote them, read as
+    // text literals whatever default this SQLite library was built with.
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
     // A file from elsewhere may carry triggers and schema objects that call functions: the
     // program's own statements must do what they say and nothing more. Its own tables use
