@@ -284,12 +284,23 @@ bool ParcelGrid::isRowBold(int row) const
 
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
-        // The right button opens the context menu for the row already selected.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+        // As lists on the desktop do: the row under the pointer is selected (and its history
+        // shown) before the context menu, which comes after this press, acts on the selection.
+        // Beside the rows the selection stays.
+        if (index.isValid() && index.row() + 1 != selectedRow()) {
+            setFocus(Qt::MouseFocusReason);
+            selectTableRow(index.row(), index.column());
+            emit gridClicked();
+        }
         event->accept();
         return;
     }
-    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     if (!index.isValid()) {
         setFocus(Qt::MouseFocusReason);
         event->accept();
