@@ -2,6 +2,7 @@
 
 #include "store/DaysInTransit.h"
 #include "parcels/Tahoma.h"
+#include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
 #include "store/SQLiteTable.h"
 
@@ -204,15 +205,15 @@ void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& 
     for (ParcelGridModel::RowTexts& cells : texts) {
         if (table.AtEnd())
             break;
-        cells[0] = read([&] { return fromCp1251(table.FieldText("id")); });
+        cells[0] = read([&] { return visibleText(table.FieldText("id")); });
         cells[1] = read([&] {
             const std::string date = table.FieldText("s_date");
             return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
         });
-        cells[2] = read([&] { return fromCp1251(table.FieldText("s_track")); });
-        cells[3] = read([&] { return fromCp1251(table.FieldText("s_status")); });
-        cells[4] = read([&] { return fromCp1251(table.FieldText("s_shop")); });
-        cells[5] = read([&] { return fromCp1251(table.FieldText("s_title")); });
+        cells[2] = read([&] { return visibleText(table.FieldText("s_track")); });
+        cells[3] = read([&] { return visibleText(table.FieldText("s_status")); });
+        cells[4] = read([&] { return visibleText(table.FieldText("s_shop")); });
+        cells[5] = read([&] { return visibleText(table.FieldText("s_title")); });
         table.NextRow();
     }
 
