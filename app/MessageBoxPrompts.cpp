@@ -42,6 +42,8 @@ Prompts::Button MessageBoxPrompts::show(const Box& box)
     if (box.buttons.empty())
         buttons = QMessageBox::Ok;
     QMessageBox dialog(toIcon(box.icon), box.caption, box.text, buttons, box.owner);
+    if (!box.detail.isEmpty())
+        dialog.setInformativeText(box.detail);
     dialog.setDefaultButton(toStandard(box.defaultButton));
     // Escape (or the close box) answers like the default button of a question, OK otherwise.
     dialog.setEscapeButton(box.buttons.size() > 1 ? toStandard(box.defaultButton) : QMessageBox::Ok);

@@ -2,18 +2,18 @@
 
 #include "app/ApplicationTitle.h"
 
-void Prompts::showError(const QString& text)
+void Prompts::showError(const QString& text, const QString& detail)
 {
-    show({QStringLiteral("Ошибка"), text, Icon::Error, {Button::Ok}, Button::Ok, nullptr});
+    show({QStringLiteral("Ошибка"), text, Icon::Error, {Button::Ok}, Button::Ok, nullptr, detail});
 }
 
 void Prompts::showMessage(const QString& text, Icon icon)
 {
-    show({applicationTitle(), text, icon, {Button::Ok}, Button::Ok, nullptr});
+    show({applicationTitle(), text, icon, {Button::Ok}, Button::Ok, nullptr, {}});
 }
 
 Prompts::Button Prompts::askYesNo(const QString& caption, const QString& text, Icon icon, Button defaultButton,
                                   QWidget* owner)
 {
-    return show({caption, text, icon, {Button::Yes, Button::No}, defaultButton, owner});
+    return show({caption, text, icon, {Button::Yes, Button::No}, defaultButton, owner, {}});
 }

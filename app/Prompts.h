@@ -22,6 +22,8 @@ public:
         std::vector<Button> buttons;
         Button defaultButton = Button::Ok;
         QWidget* owner = nullptr; // nullptr: a box without owner window
+        // Shown under the text, in the box's smaller print: why the operation failed.
+        QString detail;
     };
 
     virtual ~Prompts() = default;
@@ -29,8 +31,9 @@ public:
     // Shows the box modally and gives the button that closed it.
     virtual Button show(const Box& box) = 0;
 
-    // The error box of a failed operation: caption "Ошибка", error icon, OK, no owner window.
-    void showError(const QString& text);
+    // The error box of a failed operation: caption "Ошибка", error icon, OK, no owner window;
+    // `detail`, when given, says under the fixed text why it failed.
+    void showError(const QString& text, const QString& detail = {});
     // A box with the program's title as caption and one OK button, without owner window.
     void showMessage(const QString& text, Icon icon);
     Button askYesNo(const QString& caption, const QString& text, Icon icon, Button defaultButton, QWidget* owner);

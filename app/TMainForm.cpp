@@ -11,7 +11,9 @@
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
 #include "parcels/Tahoma.h"
+#include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
+#include "store/DatabaseErrorText.h"
 #include "store/ParcelStore.h"
 #include "notify/DesktopNotifier.h"
 #include "tracking/BrowserModule.h"
@@ -151,9 +153,33 @@ QString savedTrackingPage()
     return QString::fromUtf8(file.readAll());
 }
 
+// Boxes of the commands on a parcel that another window or program deleted meanwhile.
+const QString kParcelGone =
+    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой.");
+const QString kParcelGoneOnSave =
+    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой, поэтому "
+                   "изменения не сохранены. Всё введённое осталось в окне.");
+const QString kNoParcelToEdit = QStringLiteral("В списке нет ни одной посылки: изменять нечего.");
+const QString kChooseParcelToEdit =
+    QStringLiteral("Список обновлён: выберите в нём посылку и снова откройте «Редактирова посылку».");
+
+// What a fixed error box adds under its text, called inside the handler of the failure: for a
+// database failure the user can act on, its cause in Russian and the access layer's words.
+QString causeOfCurrentFailure()
+{
+    try {
+        throw;
+    } catch (const ESQLiteException& error) {
+        return databaseErrorText(error);
+    } catch (...) {
+        return {};
+    }
+}
+
 // The box for dialog fields that hold characters the code page lacks: it names them, so that the
-// user can replace them and save again. Invisible ones are named by their code.
-QString unstorableCharactersText(const QStringList& characters)
+// user can replace them and save again. Invisible ones are named by their code. The mark of a
+// NUL byte is one of them: the dialog shows the mark, and the byte itself cannot be stored.
+QString unstorableCharactersText(const QStringList& characters, bool inShownFields, bool inHiddenComment)
 {
     constexpr qsizetype kNamed = 10;
     QStringList named;
@@ -167,13 +193,23 @@ QString unstorableCharactersText(const QStringList& characters)
     QString list = named.join(QStringLiteral(", "));
     if (characters.size() > kNamed)
         list += QStringLiteral(" и другие");
-    return QStringLiteral("Нельзя сохранить знаки: %1. Замените или удалите их.").arg(list);
+    QString text = QStringLiteral("Нельзя сохранить знаки: %1.").arg(list);
+    if (characters.contains(QString(kNulMark)))
+        text += QStringLiteral(" Знаком «␀» окно показывает нулевой байт, который в базу записала другая программа: "
+                               "сохранить его нельзя.");
+    if (inShownFields)
+        text += QStringLiteral(" Замените или удалите их.");
+    // Only a stored comment can hold them there: the user can neither see nor mend it here.
+    if (inHiddenComment)
+        text += QStringLiteral(" Такие знаки есть в комментарии посылки, которого это окно не показывает: чтобы "
+                               "изменить посылку, удалите её и добавьте заново.");
+    return text;
 }
 
 // The history text keeps its CR LF line breaks; the view shows one line per event.
 QString historyForView(const std::string& history)
 {
-    QString text = fromCp1251(history);
+    QString text = visibleText(history);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text + QLatin1Char('\n');
 }
@@ -456,8 +492,9 @@ void TMainForm::RefreshGrid()
         if (m_closed)
             return;
         const bool revealAdded = std::exchange(m_revealAddedParcel, false);
-        if (reloadGrid() != GridReload::Done)
-            m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"));
+        QString cause;
+        if (reloadGrid(&cause) != GridReload::Done)
+            m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"), cause);
         // The parcel just added is the last row: the list comes in rowid order, and a new row
         // gets the highest rowid. The selection stays where it was.
         if (revealAdded)
@@ -465,7 +502,7 @@ void TMainForm::RefreshGrid()
     });
 }
 
-TMainForm::GridReload TMainForm::reloadGrid()
+TMainForm::GridReload TMainForm::reloadGrid(QString* cause)
 {
     if (!m_store)
         return GridReload::Failed;
@@ -482,6 +519,8 @@ TMainForm::GridReload TMainForm::reloadGrid()
     try {
         table = m_store->listAll();
     } catch (...) {
+        if (cause)
+            *cause = causeOfCurrentFailure();
         return GridReload::Failed;
     }
     m_currentResult = table;
@@ -490,6 +529,8 @@ TMainForm::GridReload TMainForm::reloadGrid()
     try {
         StringGrid2->fill(*table, now(), m_options.locale);
     } catch (...) {
+        if (cause)
+            *cause = causeOfCurrentFailure();
         outcome = GridReload::Partial;
     }
     showChangedRows(*table);
@@ -566,27 +607,33 @@ void TMainForm::N3Click()
     runGuarded([this] {
         if (menuRefused())
             return;
+        bool gone = false;
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
             std::shared_ptr<TSQLiteTable> table = m_store->listAll();
             m_currentResult = table;
-            if (table->RowCount() > 0) {
+            // With no parcel row in the grid (one that missed rows another program added) there
+            // is no selected parcel to ask about: the refresh below shows them.
+            const std::string id = StringGrid2->selectedParcelId();
+            if (table->RowCount() > 0 && !id.empty()) {
                 QWidget* owner = QApplication::activeWindow();
                 const auto answer =
                     m_prompts->askYesNo(QStringLiteral("Подтверждение"), QStringLiteral("Удалить выбранную запись?"),
                                         Prompts::Icon::Warning, Prompts::Button::No, owner ? owner : this);
                 if (answer == Prompts::Button::Yes && m_store) {
-                    const std::string id = StringGrid2->selectedParcelId();
-                    m_store->remove(id);
+                    gone = !m_store->remove(id);
                     // A row left by a failure here is dropped when the table is next prepared.
                     SeenStatuses::forget(m_store->database(), id);
                 }
             }
         } catch (...) {
-            m_prompts->showError(QStringLiteral("Ошибка - Во время удаление данных!"));
+            m_prompts->showError(QStringLiteral("Ошибка - Во время удаление данных!"), causeOfCurrentFailure());
         }
         RefreshGrid();
+        // Said over the list as it is now, not as it was.
+        if (gone)
+            m_prompts->showMessage(kParcelGone, Prompts::Icon::Information);
     });
 }
 
@@ -618,24 +665,34 @@ void TMainForm::showParcelDialog(const QString& mode)
 bool TMainForm::loadForEditing(TFm_Track& dialog)
 {
     m_editedRowId.clear();
-    // Without a parcel row there is nothing to load, and a later save writes nothing.
-    if (StringGrid2->selectedRow() == 0)
-        return true;
+    // No dialog opens for a parcel that is not there: its save could change no row.
+    if (StringGrid2->selectedRow() == 0) {
+        // The grid may have missed parcels another program added while a menu was open.
+        RefreshGrid();
+        m_prompts->showMessage(StringGrid2->parcelRowCount() == 0 ? kNoParcelToEdit : kChooseParcelToEdit,
+                               Prompts::Icon::Information);
+        return false;
+    }
     try {
         m_editedRowId = StringGrid2->selectedParcelId();
         if (!m_store)
             throw ESQLiteException("The database is not open");
         std::shared_ptr<TSQLiteTable> table = m_store->parcel(m_editedRowId);
         m_currentResult = table;
-        if (table->RowCount() >= 1) {
-            dialog.Edit_Track->setText(fromCp1251(table->FieldText("s_track")));
-            dialog.Edit_Shop->setText(fromCp1251(table->FieldText("s_shop")));
-            dialog.Edit_Title->setText(fromCp1251(table->FieldText("s_title")));
-            dialog.Edit_Komment->setText(fromCp1251(table->FieldText("s_comments")));
+        if (table->RowCount() == 0) {
+            // Deleted by another window or program since the grid was filled.
+            m_editedRowId.clear();
+            RefreshGrid();
+            m_prompts->showMessage(kParcelGone, Prompts::Icon::Information);
+            return false;
         }
+        dialog.Edit_Track->setText(visibleText(table->FieldText("s_track")));
+        dialog.Edit_Shop->setText(visibleText(table->FieldText("s_shop")));
+        dialog.Edit_Title->setText(visibleText(table->FieldText("s_title")));
+        dialog.Edit_Komment->setText(visibleText(table->FieldText("s_comments")));
         return true;
     } catch (...) {
-        m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"));
+        m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"), causeOfCurrentFailure());
         return false;
     }
 }
@@ -647,28 +704,39 @@ bool TMainForm::writeFromDialog(TFm_Track& dialog)
     if (!adding && !(editing && !m_editedRowId.empty()))
         return true;
 
-    const QStringList fields = {dialog.Edit_Track->text(), dialog.Edit_Shop->text(), dialog.Edit_Title->text(),
-                                dialog.Edit_Komment->text()};
-    const QStringList unstorable = charactersOutsideCp1251(fields.join(QLatin1Char('\n')));
+    // Nothing is written that the code page cannot hold, the mark of a NUL byte included: a text
+    // shown with that mark is never written back cut at the byte or with the mark in its place.
+    const QString shown =
+        QStringList{dialog.Edit_Track->text(), dialog.Edit_Shop->text(), dialog.Edit_Title->text()}.join(u'\n');
+    const QString comment = dialog.Edit_Komment->text();
+    const QStringList unstorable = charactersOutsideCp1251(shown + u'\n' + comment);
     if (!unstorable.isEmpty()) {
-        m_prompts->showError(unstorableCharactersText(unstorable));
+        m_prompts->showError(unstorableCharactersText(unstorable, !charactersOutsideCp1251(shown).isEmpty(),
+                                                      !charactersOutsideCp1251(comment).isEmpty()));
         return false;
     }
 
+    // A failed statement, or an edit of a parcel that is gone, keeps the dialog open with
+    // everything typed, so that the user can try again or copy it.
     try {
         if (!m_store)
             throw ESQLiteException("The database is not open");
         if (adding) {
             m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
-                            toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+                            toCp1251(dialog.Edit_Title->text()), toCp1251(comment));
             m_revealAddedParcel = true;
-        } else {
-            m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
-                          toCp1251(dialog.Edit_Title->text()), toCp1251(dialog.Edit_Komment->text()));
+        } else if (!m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()),
+                                  toCp1251(dialog.Edit_Shop->text()), toCp1251(dialog.Edit_Title->text()),
+                                  toCp1251(comment))) {
+            RefreshGrid();
+            m_prompts->showMessage(kParcelGoneOnSave, Prompts::Icon::Warning);
+            return false;
         }
     } catch (...) {
         m_prompts->showError(adding ? QStringLiteral("Ошибка - Во время добавление данных возникла")
-                                    : QStringLiteral("Ошибка - Во время сохранения измененных данных"));
+                                    : QStringLiteral("Ошибка - Во время сохранения измененных данных"),
+                             causeOfCurrentFailure());
+        return false;
     }
     return true;
 }

@@ -166,8 +166,9 @@ private:
         Partial, // every row is there, but a field or a date could not be read
         Failed,  // the list query failed: the grid shows what it showed
     };
-    // The grid refresh without its box, and the rows changed since last seen in bold.
-    GridReload reloadGrid();
+    // The grid refresh without its box, and the rows changed since last seen in bold. `cause`
+    // gets what the box may say of a failure.
+    GridReload reloadGrid(QString* cause = nullptr);
     void showChangedRows(TSQLiteTable& table);
     bool windowFree() const;
     // One desktop notification of the parcels whose status the run changed, once the run's

@@ -2,6 +2,7 @@
 
 #include "store/DaysInTransit.h"
 #include "parcels/Tahoma.h"
+#include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
 #include "store/SQLiteTable.h"
 
@@ -204,15 +205,15 @@ void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& 
     for (ParcelGridModel::RowTexts& cells : texts) {
         if (table.AtEnd())
             break;
-        cells[0] = read([&] { return fromCp1251(table.FieldText("id")); });
+        cells[0] = read([&] { return visibleText(table.FieldText("id")); });
         cells[1] = read([&] {
             const std::string date = table.FieldText("s_date");
             return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
         });
-        cells[2] = read([&] { return fromCp1251(table.FieldText("s_track")); });
-        cells[3] = read([&] { return fromCp1251(table.FieldText("s_status")); });
-        cells[4] = read([&] { return fromCp1251(table.FieldText("s_shop")); });
-        cells[5] = read([&] { return fromCp1251(table.FieldText("s_title")); });
+        cells[2] = read([&] { return visibleText(table.FieldText("s_track")); });
+        cells[3] = read([&] { return visibleText(table.FieldText("s_status")); });
+        cells[4] = read([&] { return visibleText(table.FieldText("s_shop")); });
+        cells[5] = read([&] { return visibleText(table.FieldText("s_title")); });
         table.NextRow();
     }
 
@@ -284,12 +285,23 @@ bool ParcelGrid::isRowBold(int row) const
 
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
-        // The right button opens the context menu for the row already selected.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+        // As lists on the desktop do: the row under the pointer is selected (and its history
+        // shown) before the context menu, which comes after this press, acts on the selection.
+        // Beside the rows the selection stays.
+        if (index.isValid() && index.row() + 1 != selectedRow()) {
+            setFocus(Qt::MouseFocusReason);
+            selectTableRow(index.row(), index.column());
+            emit gridClicked();
+        }
         event->accept();
         return;
     }
-    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     if (!index.isValid()) {
         setFocus(Qt::MouseFocusReason);
         event->accept();

@@ -17,8 +17,10 @@ class TSQLiteTable;
 //
 // Exactly one whole parcel row is selected whenever there are parcel rows. A left click, the
 // keyboard and the mouse wheel (one row per step) move the selection and raise gridClicked();
-// the right button leaves the selection alone and raises menuRequested(). A cell whose text is
-// cut at its edge shows the whole text as its tooltip.
+// so does a right click on another row, before the context menu asks for menuRequested(). A
+// right click on the title row, the scroll bar or below the rows leaves the selection alone. A
+// cell whose text is cut at its edge shows the whole text as its tooltip; a NUL byte in a text
+// shows as "␀".
 //
 // The texts are held by a model of the grid's own, one row of six texts per parcel, filled in
 // one pass: a grid of items (one object per cell, each announced to the view as it is set) made

@@ -43,6 +43,18 @@ inline const QString kSaveFailed = QStringLiteral("Ошибка - Во врем�
 inline const QString kLoadFailed = QStringLiteral("Ошибка - Загрузки изменненых данных!");
 inline const QString kDeleteFailed = QStringLiteral("Ошибка - Во время удаление данных!");
 inline const QString kStoreFailed = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+// A command on a parcel that another window or program deleted, and edit on an empty list.
+inline const QString kParcelGone =
+    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой.");
+inline const QString kParcelGoneOnSave =
+    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой, поэтому "
+                   "изменения не сохранены. Всё введённое осталось в окне.");
+inline const QString kNoParcelToEdit = QStringLiteral("В списке нет ни одной посылки: изменять нечего.");
+inline const QString kChooseParcelToEdit =
+    QStringLiteral("Список обновлён: выберите в нём посылку и снова откройте «Редактирова посылку».");
+// How a database failure begins when the file is locked by another program.
+inline const QString kFileBusy =
+    QStringLiteral("Файл базы данных занят другой программой: закройте её и попробуйте снова");
 } // namespace boxes
 
 using Field = std::optional<std::string>; // nullopt: NULL
@@ -225,6 +237,24 @@ public:
         open();
         ASSERT_TRUE(testsupport::waitUntil([&] { return acted && !form->isVisible(); }));
         EXPECT_FALSE(leftOpen) << "the dialog stayed open";
+    }
+
+    // Runs `open` (a menu command) and tells whether it showed the parcel dialog; a dialog that
+    // did open is cancelled at once.
+    bool showsDialog(const std::function<void()>& open)
+    {
+        bool shown = false;
+        TFm_Track* form = window->parcelDialog();
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, form, [&, form] {
+            shown = form->isVisible();
+            if (shown)
+                form->reject();
+        });
+        timer.start(0);
+        open();
+        return shown;
     }
 
     // Types `text` key by key; letters outside ASCII go as key events carrying their text.

@@ -152,28 +152,31 @@ TEST(ParcelGridFlow, AFailingDeleteShowsItsBoxDeletesNothingAndRefreshesAllTheSa
     EXPECT_EQ(h.grid().parcelRowCount(), 2);
 }
 
-TEST(ParcelGridFlow, TheRightButtonOpensTheMenuForTheRowAlreadySelected)
+TEST(ParcelGridFlow, ARightClickSelectsItsRowFirstSoThatTheMenuActsOnTheRowClicked)
 {
     Harness h;
     seed(h, 3);
     TMainForm& window = h.start();
     ASSERT_EQ(h.grid().selectedRow(), 1);
 
+    // As the desktop delivers a right click: the press, then the menu event.
     h.clickRow(3, Qt::RightButton);
-    EXPECT_EQ(h.grid().selectedRow(), 1);
-    EXPECT_TRUE(h.history().isEmpty());
-
+    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, h.rowCentre(3),
                                 h.grid().viewport()->mapToGlobal(h.rowCentre(3)));
     QApplication::sendEvent(h.grid().viewport(), &menuEvent);
     ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
-    EXPECT_EQ(h.grid().selectedRow(), 1);
     window.PopupMenu1->hide();
 
     h.prompts.answerNext(Prompts::Button::Yes);
     window.N3->trigger();
-    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR2", "RR3"}));
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR2"}));
 
+    // Below the rows the selection stays where it is, and the menu acts on it.
+    ASSERT_EQ(h.grid().selectedRow(), 2);
+    QTest::mouseClick(h.grid().viewport(), Qt::RightButton, Qt::NoModifier, QPoint(50, 250));
+    EXPECT_EQ(h.grid().selectedRow(), 2);
     h.inDialog([&] { window.edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR2"));
@@ -318,6 +321,7 @@ TEST(ParcelGridFlow, TheTitleRowAndTheScrollBarOpenTheGridsMenuForTheSelectedRow
 
     for (QWidget* target : {titles->viewport(), static_cast<QWidget*>(bar)}) {
         const QPoint at(5, 5);
+        QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, at);
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
         QApplication::sendEvent(target, &menuEvent);
         ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));

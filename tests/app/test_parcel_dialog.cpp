@@ -217,47 +217,23 @@ TEST(ParcelDialog, EnterAndEscapePressNeitherButtonAndTabFollowsTheFields)
     EXPECT_TRUE(h.db().rows().empty());
 }
 
-TEST(ParcelDialog, EditingWithoutAnyParcelLoadsNothingAndSavesNothing)
+TEST(ParcelDialog, EditingWithoutAParcelInTheListOpensNoDialogAndSaysWhy)
 {
     Harness h;
     TMainForm& window = h.start();
-    h.inDialog([&] { window.edit->trigger(); },
-               [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
-                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
-                   fill(h, dialog, QStringLiteral("RR1"), QStringLiteral("Shop"), QStringLiteral("Book"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-               });
-    EXPECT_TRUE(h.prompts.shown().empty());
-    EXPECT_TRUE(h.db().rows().empty());
-    EXPECT_EQ(h.grid().parcelRowCount(), 0);
+    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kNoParcelToEdit});
+    EXPECT_EQ(h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
     EXPECT_EQ(window.editedRowId(), "");
-}
 
-TEST(ParcelDialog, AnEarlierEditedIdIsNotReusedOnceTheGridIsEmpty)
-{
-    Harness h;
-    h.db().create();
+    // A list that missed a parcel another program added (the menu was open): the grid shows it
+    // now, and the user is asked to choose it rather than have it opened unasked.
     h.db().addParcel("RR1", "Shop", "Book");
-    TMainForm& window = h.start();
-    h.inDialog([&] { window.edit->trigger(); },
-               [&](TFm_Track& dialog) { QTest::mouseClick(dialog.Button2, Qt::LeftButton); });
-    EXPECT_EQ(window.editedRowId(), "1");
-
-    h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
-    ASSERT_EQ(h.grid().parcelRowCount(), 0);
-    // Another program puts a row with the old id back; the dialog, opened on an empty grid,
-    // must not overwrite it.
-    h.db().exec("INSERT INTO tracks (id, s_track) VALUES (1, 'OTHER')");
-    h.inDialog([&] { window.edit->trigger(); },
-               [&](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("MINE"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-               });
-    const auto rows = h.db().rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].at("s_track"), Field("OTHER"));
+    h.prompts.clear();
+    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{kChooseParcelToEdit});
+    EXPECT_EQ(h.grid().parcelRowCount(), 1);
+    EXPECT_EQ(h.db().rows().size(), 1u);
 }
 
 TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
@@ -271,6 +247,11 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
                [&](TFm_Track& dialog) {
                    fill(h, dialog, QStringLiteral("RR\"1"), QStringLiteral("Shop"), QStringLiteral("Book"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   // Refused, and nothing typed is lost.
+                   EXPECT_TRUE(dialog.isVisible());
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR\"1"));
+                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Book"));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kAddFailed});
     const auto& box = h.prompts.shown().front();
@@ -284,6 +265,9 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
                [&](TFm_Track& dialog) {
                    dialog.Edit_Title->setText(QStringLiteral("Наушники \"Sony\""));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   EXPECT_TRUE(dialog.isVisible());
+                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Наушники \"Sony\""));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kSaveFailed});
     EXPECT_EQ(h.db().rows(), before);
@@ -335,5 +319,132 @@ TEST(ParcelDialog, AFailedLoadShowsItsBoxAndNotTheDialogSoNoSaveCanWipeTheParcel
     EXPECT_FALSE(shown);
     EXPECT_FALSE(h.dialog().isVisible());
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kLoadFailed});
+    EXPECT_EQ(h.db().rows(), before);
+}
+
+TEST(ParcelDialog, AFailedWriteKeepsTheDialogOpenWithEverythingTypedAndSavingAgainStoresIt)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
+
+    for (QAction* command : {window.Add, window.edit}) {
+        SCOPED_TRACE(command->objectName().toStdString());
+        h.prompts.clear();
+        const auto before = h.db().rows();
+        // Another program writes to the file while the user saves.
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        h.inDialog([&] { command->trigger(); },
+                   [&](TFm_Track& dialog) {
+                       dialog.Edit_Track->setText(QStringLiteral("RR333"));
+                       dialog.Edit_Shop->setText(QStringLiteral("Amazon"));
+                       dialog.Edit_Title->setText(QStringLiteral("Читалка"));
+                       dialog.Edit_Komment->setText(QStringLiteral("для себя"));
+                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                       EXPECT_TRUE(dialog.isVisible());
+                       EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR333"));
+                       EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("Amazon"));
+                       EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Читалка"));
+                       EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("для себя"));
+                       EXPECT_EQ(h.db().rows(), before);
+                       // The other program is done: the same save goes through.
+                       sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   });
+        // The box keeps its own text and says under it why the write failed.
+        ASSERT_EQ(h.boxTexts(), std::vector<QString>{command == window.Add ? kAddFailed : kSaveFailed});
+        EXPECT_TRUE(h.prompts.shown().front().detail.startsWith(kFileBusy + QStringLiteral(" (")));
+    }
+    sqlite3_close(other);
+
+    const auto rows = h.db().rows();
+    ASSERT_EQ(rows.size(), 3u);
+    for (const auto& row : {rows[0], rows[2]}) {
+        EXPECT_EQ(row.at("s_track"), Field("RR333"));
+        EXPECT_EQ(row.at("s_title"), Field(cp("Читалка")));
+        EXPECT_EQ(row.at("s_comments"), Field(cp("для себя")));
+    }
+}
+
+TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrAltered)
+{
+    Harness h;
+    // Another tool made the file and wrote texts with NUL bytes in them; it declared those columns
+    // BLOB, which the store reads by their length.
+    h.db().exec("CREATE TABLE tracks (id INTEGER PRIMARY KEY AUTOINCREMENT,s_track TEXT,s_trackfull BLOB,"
+                "s_title TEXT,s_date TEXT,s_status TEXT,s_shop BLOB,s_comments BLOB,i_type INTEGER)");
+    h.db().addParcel("RR1", "Shop", "Lamp");
+    h.db().addParcel("RR2", "eBay", "Book");
+    h.db().exec("UPDATE tracks SET s_shop=x'5300686F70', s_trackfull=x'6C696E65003120' WHERE id=1");
+    h.db().exec("UPDATE tracks SET s_comments=x'6E6F746500' WHERE id=2");
+    const auto before = h.db().rows();
+    TMainForm& window = h.start();
+
+    const QString mark(QChar(u'\u2400'));
+    EXPECT_EQ(h.grid().cellText(1, 4), QStringLiteral("S") + mark + QStringLiteral("hop"));
+    h.clickRow(1);
+    EXPECT_EQ(h.history(), QStringLiteral("line") + mark + QStringLiteral("1 \n"));
+
+    const QString nulBox =
+        QStringLiteral("Нельзя сохранить знаки: «␀». Знаком «␀» окно показывает нулевой байт, который в "
+                       "базу записала другая программа: сохранить его нельзя.");
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("S") + mark + QStringLiteral("hop"));
+                   // The shop is left as it is; only the title changes.
+                   dialog.Edit_Title->setText(QStringLiteral("Lamp 2"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   EXPECT_TRUE(dialog.isVisible());
+                   EXPECT_EQ(h.db().rows(), before);
+                   dialog.Edit_Shop->setText(QStringLiteral("Shop"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.boxTexts(), std::vector<QString>{nulBox + QStringLiteral(" Замените или удалите их.")});
+    auto rows = h.db().rows();
+    EXPECT_EQ(rows[0].at("s_shop"), Field("Shop"));
+    EXPECT_EQ(rows[0].at("s_title"), Field("Lamp 2"));
+    EXPECT_EQ(rows[0].at("s_trackfull"), before[0].at("s_trackfull"));
+
+    // The hidden comment holds one: the user cannot mend it here, and is told what to do.
+    h.prompts.clear();
+    h.clickRow(2);
+    h.inDialog([&] { window.edit->trigger(); },
+               [&](TFm_Track& dialog) {
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   EXPECT_TRUE(dialog.isVisible());
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+               });
+    EXPECT_EQ(h.boxTexts(),
+              std::vector<QString>{nulBox
+                                   + QStringLiteral(" Такие знаки есть в комментарии посылки, которого это окно не "
+                                                    "показывает: чтобы изменить посылку, удалите её и добавьте "
+                                                    "заново.")});
+    EXPECT_EQ(h.db().rows()[1], before[1]);
+}
+
+TEST(ParcelDialog, CharactersTheCodePageLacksInTheHiddenCommentAloneAreNotSavedAsQuestionMarks)
+{
+    Harness h;
+    seedTwoParcels(h);
+    TMainForm& window = h.start();
+    const auto before = h.db().rows();
+    for (QAction* command : {window.Add, window.edit}) {
+        SCOPED_TRACE(command->objectName().toStdString());
+        h.inDialog([&] { command->trigger(); },
+                   [&](TFm_Track& dialog) {
+                       dialog.Edit_Track->setText(QStringLiteral("RR333"));
+                       dialog.Edit_Komment->clear();
+                       h.typeInto(dialog.Edit_Komment, QStringLiteral("中文"));
+                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                       EXPECT_TRUE(dialog.isVisible());
+                       EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("中文"));
+                       QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   });
+    }
+    ASSERT_EQ(h.prompts.shown().size(), 2u);
+    for (const QString& text : h.boxTexts())
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Нельзя сохранить знаки: «中», «文»."))) << text.toStdString();
     EXPECT_EQ(h.db().rows(), before);
 }

@@ -99,9 +99,11 @@ TEST(Startup, AFileWithoutTracksIsNotRepairedAndEveryParcelOperationFailsWithIts
                [&](TFm_Track& dialog) {
                    h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   // The failed add keeps what was typed.
+                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR1"));
+                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
                });
-    EXPECT_EQ(h.boxTexts(),
-              (std::vector<QString>{QStringLiteral("Ошибка - Во время добавление данных возникла"), kRefreshFailed}));
+    EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Ошибка - Во время добавление данных возникла")}));
 
     h.prompts.clear();
     window.N3->trigger();
@@ -327,6 +329,45 @@ TEST(GeneralErrorReport, AnErrorEscapingAHandlerIsShownWithTheTitleAndTheProgram
     EXPECT_EQ(h.prompts.shown().size(), 1u);
 }
 
+TEST(GeneralErrorReport, ADatabaseFailureLeadsWithItsCauseInRussianAndTheLayersOwnWordsFollow)
+{
+    Harness h;
+    h.db().create();
+    h.db().addParcel("RR1", "Shop", "Book", {}, {}, {}, "line");
+    TMainForm& window = h.start();
+    const QString busy = kFileBusy + QStringLiteral(" (Could not prepare SQL statement).");
+
+    // Another program holds the file: a row click and the edit load cannot read it.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    h.clickRow(1);
+    ASSERT_EQ(h.prompts.shown().size(), 1u);
+    EXPECT_EQ(h.prompts.shown()[0].caption, QStringLiteral("Курьерикс 1.0"));
+    EXPECT_EQ(h.prompts.shown()[0].text, busy);
+    // A box with a fixed text keeps it and says the cause under it.
+    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    ASSERT_EQ(h.prompts.shown().size(), 2u);
+    EXPECT_EQ(h.prompts.shown()[1].text, kLoadFailed);
+    EXPECT_EQ(h.prompts.shown()[1].detail, busy);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // The file is damaged under the open window.
+    h.prompts.clear();
+    {
+        QFile file(QString::fromStdString(h.databasePath()));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.write(QByteArray(100, 'x'));
+    }
+    window.RefreshGrid();
+    ASSERT_EQ(h.prompts.shown().size(), 1u);
+    EXPECT_EQ(h.prompts.shown()[0].text, kRefreshFailed);
+    EXPECT_TRUE(h.prompts.shown()[0].detail.startsWith(
+        QStringLiteral("Файл базы данных повреждён: восстановите его из резервной копии (")))
+        << h.prompts.shown()[0].detail.toStdString();
+}
+
 TEST(MessageBoxPrompts, AQuestionShowsItsTextsAndEnterTakesTheDefaultNo)
 {
     MessageBoxPrompts prompts;
@@ -369,10 +410,12 @@ TEST(MessageBoxPrompts, AnErrorBoxHasNoOwnerAndOneOkButton)
         EXPECT_EQ(box->windowTitle(), QStringLiteral("Ошибка"));
         EXPECT_EQ(box->icon(), QMessageBox::Critical);
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        EXPECT_EQ(box->text(), QStringLiteral("Ошибка - Во время удаление данных!"));
+        EXPECT_EQ(box->informativeText(), QStringLiteral("Причина (cause)."));
         checked = true;
         box->button(QMessageBox::Ok)->click();
     });
     timer.start(0);
-    prompts.showError(QStringLiteral("Ошибка - Во время удаление данных!"));
+    prompts.showError(QStringLiteral("Ошибка - Во время удаление данных!"), QStringLiteral("Причина (cause)."));
     EXPECT_TRUE(checked);
 }

@@ -76,6 +76,14 @@ protected:
         return m_h.start(options);
     }
 
+    // A save that failed keeps the dialog open with what was typed; the user then cancels.
+    static void saveOrCancel(TFm_Track& dialog)
+    {
+        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        if (dialog.isVisible())
+            QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+    }
+
     // Every command of the grid's menu once, each answered by its box; returns the boxes.
     std::vector<QString> everyCommand(TMainForm& window)
     {
@@ -83,13 +91,13 @@ protected:
         m_h.inDialog([&] { window.Add->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Track->setText(QStringLiteral("RR999999999CN"));
-                         QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                         saveOrCancel(dialog);
                      });
         if (m_h.grid().parcelRowCount() > 0) {
             m_h.inDialog([&] { window.edit->trigger(); },
                          [&](TFm_Track& dialog) {
                              dialog.Edit_Title->setText(QStringLiteral("Изменено"));
-                             QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                             saveOrCancel(dialog);
                          });
             m_h.prompts.answerNext(Prompts::Button::Yes);
         }
@@ -134,12 +142,12 @@ TEST_F(BadDatabaseFile, EmptyFileIsUsedAsItIsEveryCommandGivesItsBoxAndTheFileSt
     EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{kRefreshFailed}));
 
     const std::vector<QString> boxes = everyCommand(window);
-    // Add and its refresh; delete's list query and its refresh; the run's snapshot query is not
-    // caught and reaches the general error report with the access layer's message.
-    ASSERT_EQ(boxes.size(), 5u);
-    EXPECT_EQ(std::vector<QString>(boxes.begin(), boxes.begin() + 4),
-              (std::vector<QString>{kAddFailed, kRefreshFailed, kDeleteFailed, kRefreshFailed}));
-    EXPECT_TRUE(boxes[4].contains(QStringLiteral("no such table: tracks"))) << boxes[4].toStdString();
+    // Add; delete's list query and its refresh; the run's snapshot query is not caught and
+    // reaches the general error report with the access layer's message.
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(std::vector<QString>(boxes.begin(), boxes.begin() + 3),
+              (std::vector<QString>{kAddFailed, kDeleteFailed, kRefreshFailed}));
+    EXPECT_TRUE(boxes[3].contains(QStringLiteral("no such table: tracks"))) << boxes[3].toStdString();
     EXPECT_TRUE(m_h.grid().isEnabled());
     EXPECT_EQ(m_site.pageRequests(), 0);
 
@@ -211,9 +219,9 @@ TEST_F(BadDatabaseFile, ReadOnlyFolderWithoutDatabaseGivesTheCreateBoxAndStartsA
     EXPECT_FALSE(window.startupFailed());
     EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{kCreateFailed, kRefreshFailed}));
     const std::vector<QString> boxes = everyCommand(window);
-    ASSERT_EQ(boxes.size(), 5u);
-    EXPECT_EQ(std::vector<QString>(boxes.begin(), boxes.begin() + 4),
-              (std::vector<QString>{kAddFailed, kRefreshFailed, kDeleteFailed, kRefreshFailed}));
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(std::vector<QString>(boxes.begin(), boxes.begin() + 3),
+              (std::vector<QString>{kAddFailed, kDeleteFailed, kRefreshFailed}));
     EXPECT_TRUE(m_h.grid().isEnabled());
     window.close();
     EXPECT_TRUE(faultfiles::entriesOf(m_folder).isEmpty());

@@ -110,6 +110,9 @@ protected:
                     typed = typed && field->text() == text;
                 }
                 QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                // A refused save keeps the dialog open with what was typed; the user then cancels.
+                if (dialog.isVisible())
+                    QTest::mouseClick(dialog.Button2, Qt::LeftButton);
             });
         return typed;
     }
@@ -168,6 +171,7 @@ TEST_F(HostileDialogValues, ValuesThatCannotBeStoredAsGivenAreRefusedWholeWithTh
                      paste(dialog.Edit_Track, QStringLiteral("RR999999999CN"));
                      paste(dialog.Edit_Title, QStringLiteral("Лампа \"Ночник\""));
                      QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                     QTest::mouseClick(dialog.Button2, Qt::LeftButton);
                  });
     EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{kSaveFailed}));
     EXPECT_EQ(m_h.db().rows(), before);

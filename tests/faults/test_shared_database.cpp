@@ -1,7 +1,8 @@
 // The window and `kurierix --check` (the background timer's run) on one database.db, as two real
 // processes: one check run at a time, whoever starts it, through the lock beside the file; a lock
 // left by a killed run holds nobody up; and while a run without a window writes, the open window
-// edits, deletes and refreshes without an error box on either side, and every write lands.
+// edits, deletes and refreshes without an error box on either side, and every write lands. And two
+// windows on one file: a parcel one deletes is gone for the other, which says so.
 #include "app/AppTestHarness.h"
 #include "tools/sitedouble/SiteDouble.h"
 #include "tracking/RunLock.h"
@@ -9,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 
@@ -17,6 +19,8 @@
 using apptest::cp;
 using apptest::Harness;
 using apptest::Row;
+
+using namespace apptest::boxes;
 
 namespace {
 
@@ -213,6 +217,65 @@ TEST_F(SharedDatabase, WindowEditsDeletesAndRefreshesWhileARunWithoutAWindowWrit
     EXPECT_EQ(rows[0].at("s_title"), apptest::Field(testsupport::cp1251(QStringLiteral("правка %1").arg(edits))));
     for (const Row& row : rows)
         EXPECT_EQ(row.at("s_date"), apptest::Field("2013-03-16 12:30:00")) << *row.at("s_track");
+}
+
+TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDeletedByTheOtherWhichSaysSo)
+{
+    addParcels(4);
+    TMainForm& window = m_h.start(options());
+    RecordingPrompts otherPrompts;
+    MainFormOptions otherOptions = options();
+    otherOptions.prompts = &otherPrompts;
+    otherOptions.browserStorageDir = m_h.dirPath() + QStringLiteral("/browser-other");
+    TMainForm other(otherOptions);
+    other.show();
+    const auto deleteInOther = [&](int row) {
+        other.StringGrid2->setSelectedRow(row);
+        otherPrompts.answerNext(Prompts::Button::Yes);
+        other.N3->trigger();
+    };
+
+    // This window edits the fourth parcel; the other deletes it meanwhile; the save changes no row.
+    m_h.grid().setSelectedRow(4);
+    m_h.inDialog([&] { window.edit->trigger(); },
+                 [&](TFm_Track& dialog) {
+                     dialog.Edit_Title->setText(QStringLiteral("правка"));
+                     deleteInOther(4);
+                     QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                     EXPECT_TRUE(dialog.isVisible());
+                     EXPECT_EQ(dialog.Edit_Track->text(), numberOf(3));
+                     EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("правка"));
+                     QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                 });
+    EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{kParcelGoneOnSave});
+    EXPECT_EQ(m_h.grid().parcelRowCount(), 3);
+
+    // The menu is open on the third when the other deletes it; the grid is not reloaded under an
+    // open menu, so it still shows the parcel. No dialog opens for it.
+    m_h.prompts.clear();
+    m_h.grid().setSelectedRow(3);
+    window.PopupMenu1->popup(window.mapToGlobal(QPoint(100, 100)));
+    deleteInOther(3);
+    QTest::qWait(300);
+    ASSERT_EQ(m_h.grid().parcelRowCount(), 3);
+    EXPECT_FALSE(m_h.showsDialog([&] { window.edit->trigger(); }));
+    window.PopupMenu1->hide();
+    EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{kParcelGone});
+    EXPECT_EQ(m_h.grid().parcelRowCount(), 2);
+
+    // Nor does a delete pretend to have deleted it.
+    m_h.prompts.clear();
+    deleteInOther(2);
+    m_h.grid().setSelectedRow(2);
+    m_h.prompts.answerNext(Prompts::Button::Yes);
+    window.N3->trigger();
+    EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kParcelGone}));
+    EXPECT_EQ(m_h.grid().parcelRowCount(), 1);
+
+    EXPECT_TRUE(otherPrompts.shown().size() == 3u) << otherPrompts.shown().size();
+    const std::vector<Row> rows = m_h.db().rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("s_track"), apptest::Field(numberOf(0).toStdString()));
 }
 
 } // namespace

@@ -156,31 +156,36 @@ TEST_F(GridTest, TheSelectionKeepsItsPositionOrFallsBackToTheLastRow)
     EXPECT_EQ(grid.selectedRow(), 1);
 }
 
-TEST_F(GridTest, TheLeftButtonSelectsAndClicksTheRightButtonDoesNeither)
+TEST_F(GridTest, BothButtonsSelectTheRowUnderThePointerAndOnlyTheLeftClicksItAgain)
 {
     for (const char* track : {"A", "B", "C"})
         add(track);
     fill();
     QSignalSpy clicks(&grid, &ParcelGrid::gridClicked);
 
-    QTest::mouseClick(grid.viewport(), Qt::RightButton, Qt::NoModifier, centre(3));
-    EXPECT_EQ(grid.selectedRow(), 1);
-    EXPECT_EQ(clicks.count(), 0);
+    // The right button selects the row under it before its menu opens; on the row already
+    // selected it changes nothing.
+    QTest::mouseClick(grid.viewport(), Qt::RightButton, Qt::NoModifier, centre(2));
+    EXPECT_EQ(grid.selectedRow(), 2);
+    EXPECT_EQ(clicks.count(), 1);
+    QTest::mouseClick(grid.viewport(), Qt::RightButton, Qt::NoModifier, centre(2));
+    EXPECT_EQ(clicks.count(), 1);
 
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(3));
     EXPECT_EQ(grid.selectedRow(), 3);
-    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks.count(), 2);
 
     // Again on the same row: one more click, still one row selected.
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ControlModifier, centre(3));
     EXPECT_EQ(grid.selectedRow(), 3);
     EXPECT_EQ(grid.selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks.count(), 3);
 
-    // Below the last row: nothing is deselected, nothing is clicked.
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 250));
+    // Below the last row, with either button: nothing is deselected, nothing is clicked.
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton})
+        QTest::mouseClick(grid.viewport(), button, Qt::NoModifier, QPoint(50, 250));
     EXPECT_EQ(grid.selectedRow(), 3);
-    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks.count(), 3);
 
     // A drag does not sweep the selection along.
     QTest::mousePress(grid.viewport(), Qt::LeftButton, Qt::NoModifier, centre(1));
