@@ -6,8 +6,8 @@ class ProcessSetup
 {
 public:
     static void beforeApplication();
-    // For a run that shows no window: without a display (neither DISPLAY nor WAYLAND_DISPLAY),
-    // and unless QT_QPA_PLATFORM says otherwise, the offscreen platform, so that a timer or an
-    // ssh session can run it. Called before the application object exists.
+    // For a run that shows no window: the offscreen platform and no display whatever the
+    // environment says, so that a timer or an ssh session can run it, and no logging but the
+    // program's own. Called before the application object exists.
     static void withoutWindow();
 };

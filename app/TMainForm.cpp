@@ -774,6 +774,8 @@ void TMainForm::Button_CheckClick()
         if (outcome.end == CheckOutcome::End::LockHeld && !m_closed)
             m_prompts->showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
                                    Prompts::Icon::Information);
+        if (outcome.end == CheckOutcome::End::LockUnavailable && !m_closed)
+            m_prompts->showError(QString::fromStdString(outcome.cause));
         notifyChanged(outcome);
     });
 }

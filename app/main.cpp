@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <optional>
@@ -26,10 +25,6 @@ int checkWithoutWindow(int& argc, char** argv, bool quiet)
 {
     ProcessSetup::withoutWindow();
     ProcessSetup::beforeApplication();
-    // The browser engine describes its graphics set-up at length when it has none to use, which
-    // is always the case here; the journal of a background check needs none of it.
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
 

@@ -3,6 +3,7 @@
 #include "console/ExitStatus.h"
 #include "console/HelpText.h"
 #include "console/ParcelList.h"
+#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "store/SQLiteException.h"
 
@@ -58,6 +59,16 @@ bool Console::writeOut(const QString& text)
     return false;
 }
 
+QString Console::databaseUnreadable(const std::string& path, const QString& reason, const QString& cause)
+{
+    QString line = QStringLiteral("не удалось открыть или прочитать базу данных ") + QString::fromStdString(path);
+    if (!reason.isEmpty())
+        line += QStringLiteral(": ") + reason;
+    if (!cause.isEmpty())
+        line += QStringLiteral(" (") + cause + u')';
+    return line;
+}
+
 void Console::writeError(const QString& line)
 {
     writeAll(stderr, (QStringLiteral("kurierix: ") + line + u'\n').toUtf8());
@@ -68,9 +79,11 @@ int Console::list(bool csv)
     QList<ParcelList::Row> rows;
     try {
         rows = ParcelList::read(ParcelStore::kFileName, QDateTime::currentDateTime(), QLocale::system());
+    } catch (const ParcelList::Unreadable& e) {
+        writeError(databaseUnreadable(ParcelStore::kFileName, e.reason()));
+        return ExitStatus::DatabaseUnreadable;
     } catch (const ESQLiteException& e) {
-        writeError(QStringLiteral("не удалось открыть или прочитать базу данных %1: %2")
-                       .arg(QString::fromLatin1(ParcelStore::kFileName), QString::fromLocal8Bit(e.what())));
+        writeError(databaseUnreadable(ParcelStore::kFileName, {}, fromCp1251(e.what())));
         return ExitStatus::DatabaseUnreadable;
     }
     return writeOut(csv ? ParcelList::csv(rows) : ParcelList::table(rows)) ? ExitStatus::Ok : ExitStatus::OutputFailed;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 // The program's commands without a window. main() hands it the command line first: it runs a
 // command it knows and gives the exit status, or gives nothing and the window starts as always.
@@ -24,6 +25,9 @@ public:
     // Writes `text` as UTF-8; false when it could not be written whole.
     static bool writeOut(const QString& text);
     static void writeError(const QString& line);
+    // The line for a database that cannot be used: the file, why in the program's language (may
+    // be empty), and SQLite's own words in parentheses (may be empty).
+    static QString databaseUnreadable(const std::string& path, const QString& reason, const QString& cause = {});
 
 private:
     static int list(bool csv);

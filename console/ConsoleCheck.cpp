@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -22,10 +23,17 @@ namespace {
 // long for it.
 constexpr int kBusyWaitMs = 2000;
 
-QString unreadable(const std::string& path, const QString& cause)
+bool storeFailed(const ParcelOutcome& parcel)
 {
-    return QStringLiteral("не удалось открыть или прочитать базу данных %1: %2")
-        .arg(QString::fromStdString(path), cause);
+    return parcel.result == ParcelOutcome::Result::StoreFailed;
+}
+
+// The site answered for it, whatever became of the answer.
+bool gotAnswer(const ParcelOutcome& parcel)
+{
+    using Result = ParcelOutcome::Result;
+    return parcel.result != Result::NotReached && parcel.result != Result::NoAnswer
+           && parcel.result != Result::PageError;
 }
 
 } // namespace
@@ -49,28 +57,34 @@ int ConsoleCheck::run(const Settings& settings)
 
         // Never made here: a timer in a folder without the database must not leave an empty one.
         if (!QFileInfo::exists(QString::fromStdString(settings.databasePath))) {
-            Console::writeError(
-                unreadable(settings.databasePath, QStringLiteral("нет такого файла в %1").arg(QDir::currentPath())));
+            Console::writeError(Console::databaseUnreadable(
+                settings.databasePath, QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath())));
             return ExitStatus::DatabaseUnreadable;
         }
         ParcelStore store;
         if (store.open(settings.databasePath) != ParcelStore::OpenResult::Opened) {
-            Console::writeError(unreadable(settings.databasePath, fromCp1251(store.lastOpenError())));
+            Console::writeError(
+                Console::databaseUnreadable(settings.databasePath, {}, fromCp1251(store.lastOpenError())));
             return ExitStatus::DatabaseUnreadable;
         }
         try {
-            if (!store.database().HasTable("tracks"))
-                throw ESQLiteException("no table tracks");
+            if (!store.database().HasTable("tracks")) {
+                Console::writeError(
+                    Console::databaseUnreadable(settings.databasePath, QStringLiteral("в ней нет таблицы tracks")));
+                return ExitStatus::DatabaseUnreadable;
+            }
         } catch (const std::exception& e) {
-            Console::writeError(unreadable(settings.databasePath, fromCp1251(e.what())));
+            Console::writeError(Console::databaseUnreadable(settings.databasePath, {}, fromCp1251(e.what())));
             return ExitStatus::DatabaseUnreadable;
         }
         store.database().setBusyWait(kBusyWaitMs);
-        // Before any status changes, so that in a file the window never opened every status held
-        // now counts as seen, and the window shows this run's changes in bold.
-        SeenStatuses::prepare(store.database());
 
-        const CheckOutcome outcome = session.run(store, host);
+        const CheckOutcome outcome = session.run(store, host, [&store] {
+            // Once the run holds the database (a run refused for the lock writes nothing) and
+            // before any status changes, so that in a file the window never opened every status
+            // held now counts as seen, and the window shows this run's changes in bold.
+            SeenStatuses::prepare(store.database());
+        });
         // A signal that came as the run ended has not been handled yet.
         EventWait::handlePending();
         signal = stopSignals.received();
@@ -89,11 +103,16 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     using End = CheckOutcome::End;
     switch (outcome.end) {
     case End::LockHeld:
-        Console::writeError(QStringLiteral("базу данных %1 уже проверяет другой процесс (%2)")
-                                .arg(QString::fromStdString(m_settings.databasePath), fromCp1251(outcome.cause)));
+        Console::writeError(
+            QStringLiteral("базу данных %1 уже проверяет другой процесс")
+                .arg(QString::fromStdString(m_settings.databasePath))
+            + (outcome.cause.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(outcome.cause))));
         return ExitStatus::DatabaseBusy;
+    case End::LockUnavailable:
+        Console::writeError(QString::fromStdString(outcome.cause));
+        return ExitStatus::LockUnavailable;
     case End::DatabaseUnreadable:
-        // The general error report has said why.
+        // reportError has said why.
         return ExitStatus::DatabaseUnreadable;
     case End::Stopped:
     case End::AlreadyRunning:
@@ -119,17 +138,45 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
         summary += changedLine(parcel) + u'\n';
         notified += ChangedParcel::fromStored(parcel.number, parcel.shop, parcel.title, parcel.statusAfter);
     }
-    if (changed.empty())
-        summary = QStringLiteral("Статусы посылок не изменились.\n");
+    const QString closing = closingLine(outcome);
+    if (!closing.isEmpty())
+        summary += closing + u'\n';
     const bool written = Console::writeOut(summary);
 
-    const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
-    if (!notified.isEmpty() && !shown.sent)
-        Console::writeError(QStringLiteral("уведомление на рабочем столе не показано: ") + shown.failure);
+    // The bus only when there is something to show: a run that changed nothing leaves it alone.
+    if (!notified.isEmpty()) {
+        const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
+        if (!shown.sent)
+            Console::writeError(QStringLiteral("уведомление на рабочем столе не показано: ") + shown.failure);
+    }
 
-    if (outcome.end != End::WentThrough)
+    const auto& parcels = outcome.parcels;
+    if (std::any_of(parcels.begin(), parcels.end(), storeFailed))
+        return ExitStatus::StoreFailed;
+    if (outcome.end != End::WentThrough
+        || (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer)))
         return ExitStatus::SiteUnreachable;
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
+}
+
+QString ConsoleCheck::closingLine(const CheckOutcome& outcome)
+{
+    const auto& parcels = outcome.parcels;
+    const auto failed = std::count_if(parcels.begin(), parcels.end(), storeFailed);
+    if (failed > 0) {
+        return QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 посылок.")
+            .arg(failed)
+            .arg(parcels.size());
+    }
+    if (outcome.end == CheckOutcome::End::SiteUnreachable)
+        return QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
+    if (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer))
+        return QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта.");
+    if (outcome.end != CheckOutcome::End::WentThrough)
+        return QStringLiteral("Проверены не все посылки: проверка прервана.");
+    if (outcome.changed().empty())
+        return QStringLiteral("Статусы посылок не изменились.");
+    return {};
 }
 
 QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)
@@ -151,6 +198,7 @@ bool ConsoleCheck::silent() const
 
 void ConsoleCheck::setCurrentResult(std::shared_ptr<TSQLiteTable>)
 {
+    m_rowsRead = true;
 }
 
 void ConsoleCheck::appendStatusLine(const std::string& line)
@@ -179,6 +227,12 @@ void ConsoleCheck::showErrorBox(const std::string& text, const std::string& caus
 
 void ConsoleCheck::reportError(const std::string& message)
 {
-    if (!silent())
+    if (silent())
+        return;
+    // Before the run has its rows, the report can only be about reading them: SQLite's own words
+    // then go in parentheses. Later reports (the page's) are the program's own sentences.
+    if (!m_rowsRead)
+        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, {}, fromCp1251(message)));
+    else
         Console::writeError(fromCp1251(message));
 }

@@ -14,7 +14,8 @@
 // `kurierix --check`: one check run without a window, on the terminal. Every status-log line goes
 // to standard output as it happens (not with `quiet`); the error boxes become lines on standard
 // error, their text followed by the cause; at the end comes one line per parcel whose stored
-// status changed, or one that none did, and a desktop notification of those parcels.
+// status changed, then one that none did or what kept the run from storing what it asked, and a
+// desktop notification of those parcels.
 class ConsoleCheck : public CheckRunHost
 {
 public:
@@ -35,6 +36,9 @@ public:
     // The line of the summary for a parcel whose status changed: number, shop, what it holds and
     // the new status on one line without markup.
     static QString changedLine(const ParcelOutcome& parcel);
+    // The summary's last line: what went wrong when the run stored less than it asked, or that
+    // nothing changed; empty when the changed parcels' lines say it all.
+    static QString closingLine(const CheckOutcome& outcome);
 
     void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
     void appendStatusLine(const std::string& line) override;
@@ -51,4 +55,5 @@ private:
 
     const Settings& m_settings;
     const CheckSession& m_session;
+    bool m_rowsRead = false;
 };

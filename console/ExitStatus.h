@@ -6,8 +6,12 @@ struct ExitStatus
 {
     static constexpr int Ok = 0;
     static constexpr int DatabaseUnreadable = 2; // the database could not be opened or read
-    static constexpr int SiteUnreachable = 3;    // the site was not reachable or did not answer
-    static constexpr int DatabaseBusy = 4;       // another check run holds the database
+    // No parcel got an answer (the site was not reachable or did not answer), or the run ended
+    // before its last parcel.
+    static constexpr int SiteUnreachable = 3;
+    static constexpr int DatabaseBusy = 4;    // another check run holds the database
+    static constexpr int StoreFailed = 5;     // at least one answer could not be stored
+    static constexpr int LockUnavailable = 6; // the run lock cannot be had (an unusable lock file, a read-only folder)
     // sysexits.h: 2 means an unreadable database here, so a wrong command line has its own number.
     static constexpr int Usage = 64;        // EX_USAGE
     static constexpr int OutputFailed = 74; // EX_IOERR: standard output could not be written

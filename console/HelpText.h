@@ -6,7 +6,7 @@
 class HelpText
 {
 public:
-    // The whole text. `withCheck` adds --check and --quiet, their exit statuses 3 and 4 and what
+    // The whole text. `withCheck` adds --check and --quiet, their exit statuses 3 to 6 and what
     // stopping a run does; the program has them, a build of the command line alone does not.
     static QString text(bool withCheck);
     // The line that follows a mistake on the command line.

@@ -20,6 +20,9 @@ const std::array<QString, 6> kHeaders = {
     QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
     QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
 
+// The columns before it (id, days in transit) are the program's numbers, the rest texts.
+constexpr std::size_t kFirstTextColumn = 2;
+
 // A listing waits this long for a check run that is writing at that moment.
 constexpr int kBusyTimeoutMs = 2000;
 
@@ -51,6 +54,18 @@ QString cut(const QString& cell, qsizetype width)
     return cell.left(width - 1) + QChar(0x2026);
 }
 
+// A cell that a spreadsheet would read as a formula, and run: "=HYPERLINK(…)" from a shop's name,
+// "=cmd|…" from a status the site sent. A leading "'" makes the spreadsheet show the text as it
+// is, as OWASP advises for CSV files. The program's own numbers (id, days in transit) never get
+// it: they are no one's text, and a quote would make a number text to the spreadsheet.
+QString neutralised(const QString& text)
+{
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        return u'\'' + text;
+    return text;
+}
+
 QString csvField(const QString& text)
 {
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
@@ -66,11 +81,11 @@ QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDate
 {
     const QString path = QString::fromStdString(fileName);
     if (!QFileInfo::exists(path))
-        throw ESQLiteException("no file " + fileName + " in " + QDir::currentPath().toStdString());
+        throw Unreadable(QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath()));
     TSQLiteDatabase db(fileName, TSQLiteDatabase::OpenMode::ReadOnly);
     sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
     if (!db.HasTable("tracks"))
-        throw ESQLiteException("no table tracks in " + fileName);
+        throw Unreadable(QStringLiteral("в ней нет таблицы tracks"));
 
     const auto table = db.Query(ParcelStore::listSql());
     QList<Row> rows;
@@ -145,7 +160,11 @@ QString ParcelList::csv(const QList<Row>& rows)
         text += QStringLiteral("\r\n");
     };
     record(kHeaders);
-    for (const Row& row : rows)
-        record(fields(row));
+    for (const Row& row : rows) {
+        std::array<QString, 6> values = fields(row);
+        for (std::size_t c = kFirstTextColumn; c < values.size(); ++c)
+            values[c] = neutralised(values[c]);
+        record(values);
+    }
     return text;
 }

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <stdexcept>
 #include <string>
 
 // The parcels of a database file as text for a terminal or a spreadsheet: the grid's six
@@ -29,14 +30,27 @@ public:
     static constexpr int kShopWidth = 16;
     static constexpr int kTitleWidth = 24;
 
+    // A file that cannot be listed for a reason of the program's own: missing, or without `tracks`.
+    class Unreadable : public std::runtime_error
+    {
+    public:
+        explicit Unreadable(const QString& reason) : std::runtime_error(reason.toStdString()), m_reason(reason) {}
+        // Why, in the program's language.
+        const QString& reason() const { return m_reason; }
+
+    private:
+        QString m_reason;
+    };
+
     // Every parcel of `fileName`, in ascending id. The file is opened read-only: it is never
-    // created and never written. Raises ESQLiteException (with an English cause) when the file
-    // is missing, is no database, has no table `tracks` or cannot be read.
+    // created and never written. Raises Unreadable when the file is missing or has no table
+    // `tracks`, ESQLiteException (SQLite's own words) when it is no database or cannot be read.
     static QList<Row> read(const std::string& fileName, const QDateTime& now, const QLocale& locale);
 
     // A header line and a line per parcel, columns aligned for a terminal, each cell on one line.
     static QString table(const QList<Row>& rows);
     // RFC 4180: a header record and a record per parcel, CR LF after each, full texts, the status
-    // on one line without markup.
+    // on one line without markup. A text that a spreadsheet would take for a formula (it begins
+    // with "=", "+", "-", "@", a tab or a CR) begins with "'" in its cell.
     static QString csv(const QList<Row>& rows);
 };

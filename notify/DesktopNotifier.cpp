@@ -46,14 +46,13 @@ QString describeFailure(const QDBusMessage& reply)
     const QDBusError error(reply);
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
-        return QStringLiteral("no desktop notification service on the session D-Bus");
+        return QStringLiteral("на сеансовой шине D-Bus нет службы уведомлений");
     case QDBusError::NoReply:
     case QDBusError::Timeout:
     case QDBusError::TimedOut:
-        return QStringLiteral("the desktop notification service did not answer within %1 s")
-            .arg(DesktopNotifier::kReplyTimeoutMs / 1000);
+        return QStringLiteral("служба уведомлений не ответила за %1 с").arg(DesktopNotifier::kReplyTimeoutMs / 1000);
     default:
-        return QStringLiteral("the desktop notification service answered %1: %2").arg(error.name(), error.message());
+        return QStringLiteral("служба уведомлений ответила ошибкой (%1: %2)").arg(error.name(), error.message());
     }
 }
 
@@ -70,8 +69,9 @@ DesktopNotifier::Result DesktopNotifier::notify(const QList<ChangedParcel>& parc
         return result;
     if (!m_connection.isConnected()) {
         const QString cause = m_connection.lastError().message();
-        result.failure =
-            cause.isEmpty() ? QStringLiteral("no session D-Bus") : QStringLiteral("no session D-Bus (%1)").arg(cause);
+        result.failure = QStringLiteral("нет сеансовой шины D-Bus");
+        if (!cause.isEmpty())
+            result.failure += QStringLiteral(" (%1)").arg(cause);
         return result;
     }
 

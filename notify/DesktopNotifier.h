@@ -17,7 +17,9 @@ public:
     struct Result
     {
         bool sent = false;
-        QString failure; // a short English reason when a notification was due but not shown
+        // Why a notification that was due was not shown, in the program's language, with the
+        // technical cause in parentheses where there is one.
+        QString failure;
     };
 
     static constexpr int kReplyTimeoutMs = 3000;

@@ -45,6 +45,8 @@ struct CheckOutcome
         Stopped,            // stopped from outside (the window closed, a signal)
         DatabaseUnreadable, // the parcels could not be read
         LockHeld,           // another check run holds the database: nothing was done
+        LockUnavailable,    // the run lock cannot be had here: nothing was done; `cause` is the
+                            // sentence that says why and what to do, in UTF-8 (it names a file)
         AlreadyRunning,     // this session runs a check already: nothing was done
     };
 

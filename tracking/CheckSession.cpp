@@ -11,7 +11,7 @@ CheckSession::CheckSession(std::string databasePath, TrackingPageFactory pageFac
 
 CheckSession::~CheckSession() = default;
 
-CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host)
+CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host, const std::function<void()>& whenLocked)
 {
     CheckOutcome refused;
     if (m_running) {
@@ -22,30 +22,36 @@ CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host)
         refused.end = CheckOutcome::End::Stopped;
         return refused;
     }
-    // Held for the whole run, the snapshot included. Where no lock file can be made (a read-only
-    // folder), nobody can write the database either: the run goes on and says so in its boxes.
-    const RunLock::Taken taken = m_lock.take();
-    if (taken == RunLock::Taken::HeldByOther) {
+    // Held for the whole run, the snapshot included; a run never goes on without it, and one
+    // refused for it has done nothing at all.
+    switch (m_lock.take()) {
+    case RunLock::Taken::Yes:
+        break;
+    case RunLock::Taken::HeldByOther:
         refused.end = CheckOutcome::End::LockHeld;
-        const qint64 holder = m_lock.holder();
-        refused.cause = "held by process " + (holder > 0 ? std::to_string(holder) : std::string("?"));
+        if (m_lock.holder() > 0)
+            refused.cause = "PID " + std::to_string(m_lock.holder());
+        return refused;
+    case RunLock::Taken::Unavailable:
+        refused.end = CheckOutcome::End::LockUnavailable;
+        refused.cause = m_lock.problem().toStdString();
         return refused;
     }
 
     struct RunEnd
     {
         CheckSession& session;
-        bool locked;
         ~RunEnd()
         {
             session.m_running = false;
             session.m_store = nullptr;
-            if (locked)
-                session.m_lock.release();
+            session.m_lock.release();
         }
-    } runEnd{*this, taken == RunLock::Taken::Yes};
+    } runEnd{*this};
     m_running = true;
     m_store = &store;
+    if (whenLocked)
+        whenLocked();
 
     CheckRun checkRun(*this, host, m_endpoints);
     checkRun.setLimits(m_limits);

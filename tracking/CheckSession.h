@@ -7,6 +7,7 @@
 #include "tracking/RunLock.h"
 #include "tracking/TrackingPageFactory.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,8 +31,10 @@ public:
 
     // One check run over the parcels of `store` (open on this session's database), reported to
     // `host`. Ends at once with LockHeld when another process's run holds the database, with
-    // AlreadyRunning when this session runs one (a click handled inside a run's wait).
-    CheckOutcome run(ParcelStore& store, CheckRunHost& host);
+    // LockUnavailable when no run lock can be had, with AlreadyRunning when this session runs one
+    // (a click handled inside a run's wait); such a run has written nothing. `whenLocked` runs
+    // once the lock is held, before the run reads or writes anything.
+    CheckOutcome run(ParcelStore& store, CheckRunHost& host, const std::function<void()>& whenLocked = {});
     bool running() const { return m_running; }
 
     // From now on a run under way ends at its next step (a wait ends at once), touches the store

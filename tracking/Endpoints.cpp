@@ -1,9 +1,16 @@
 #include "tracking/Endpoints.h"
 
 #include <QByteArray>
-#include <QtGlobal>
+#include <QLoggingCategory>
 
 #include <charconv>
+
+namespace {
+
+// The program's own warnings: a run without a window lets through no other category.
+Q_LOGGING_CATEGORY(lcProgram, "kurierix")
+
+} // namespace
 
 Endpoints Endpoints::postalOperator()
 {
@@ -22,8 +29,10 @@ Endpoints Endpoints::fromEnvironment()
     if (!probe.isEmpty() && !parseHostPort(probe.toStdString(), endpoints.probeHost, endpoints.probePort)) {
         // A mistyped override must not silently send the probe somewhere unexpected:
         // keep the operator's host and say why.
-        qWarning("KURIERIX_PROBE=\"%s\" is not host:port; probing %s:%d instead", probe.constData(),
-                 endpoints.probeHost.c_str(), endpoints.probePort);
+        qCWarning(lcProgram,
+                  "значение KURIERIX_PROBE=\"%s\" не имеет вида хост:порт (порт от 1 до 65535): связь проверяется с "
+                  "%s:%d",
+                  probe.constData(), endpoints.probeHost.c_str(), endpoints.probePort);
     }
     return endpoints;
 }

@@ -1,41 +1,58 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 
 #include <string>
 
 // The lock beside database.db that a check run holds for its whole length, whichever process
 // runs it: the window's run and a run without a window (the background timer's) never work on
-// one file at the same time. A lock left by a killed process is stale by its process id and is
-// taken over; it never goes stale by age, however long a run takes.
+// one file at the same time.
+//
+// The lock is the file's advisory lock (flock), which the system drops when its process ends
+// however it ends: the lock is held while, and only while, a live process of this program holds
+// it open. The file also names its process (id, program, host, as QLockFile writes them, so that
+// an older copy of the program that locked with QLockFile sees it as held), but only for the
+// messages: what the file says never makes it held. Whatever a run finds at the lock's path and
+// nobody holds (a file left by a killed run or a power cut, empty, foreign, unreadable, a link, a
+// folder) it takes over, replacing it where it cannot use it as it is. Never by age, however long
+// a run takes.
 class RunLock
 {
 public:
     enum class Taken {
         Yes,
-        HeldByOther,  // another process, or another lock of this one, holds it
-        NotAvailable, // the lock file cannot be made here (a read-only folder): run without it
+        HeldByOther, // a live process holds it (this one too, through another RunLock)
+        Unavailable, // no lock can be had here: problem() says why and what to do
     };
 
     explicit RunLock(const std::string& databasePath);
+    ~RunLock();
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
     Taken take();
+    // Removes the file and lets go of the lock.
     void release();
     const QString& path() const { return m_path; }
-    // The process that holds the lock, 0 when unknown.
-    qint64 holder() const;
+    // After HeldByOther: the holder's process id as the file gives it, 0 when it gives none.
+    qint64 holder() const { return m_holder; }
+    // After Unavailable: one sentence for the user that names the file and what to do, with the
+    // technical cause in parentheses.
+    const QString& problem() const { return m_problem; }
 
     // "<database>.kurierix-lock": not a name SQLite uses for files of its own (those end in
     // "-journal", "-wal", "-shm", or ".lock" with its dot-file locking).
     static QString pathFor(const std::string& databasePath);
-    // Whether a live process other than this one holds the lock at `lockPath`. Cheap: one small
-    // file read and a signal-0 probe.
+    // Whether a process other than this one holds the lock at `lockPath`. Cheap: one small file
+    // read and a probe of the lock that takes nothing another process would need.
     static bool heldByAnotherProcess(const QString& lockPath);
 
 private:
+    Taken hold(int fd, bool fresh);
+    Taken unavailable(const QString& sentence, const char* call, int error);
+
     QString m_path;
-    QLockFile m_lock;
+    int m_fd = -1;
+    qint64 m_holder = 0;
+    QString m_problem;
 };

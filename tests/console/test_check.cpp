@@ -1,7 +1,8 @@
 // `kurierix --check` as the real program in a child process, against the tracking-site double
 // in this process and with a private session bus whose notification service the test plays: what
 // it prints, what it stores (compared with the window's run over a copy of the same file), the
-// notification, its exit statuses and a stop by SIGTERM.
+// notification, its exit statuses, its run lock and a stop by SIGTERM.
+#include "ImmutableFlag.h"
 #include "support/LoopbackPorts.h"
 #include "support/PrivateBus.h"
 #include "support/TestSupport.h"
@@ -18,12 +19,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 
 using testsupport::cp1251;
 using testsupport::NotificationService;
@@ -34,7 +39,7 @@ struct Outcome
 {
     int status = -1;
     QStringList out; // the lines of standard output
-    QString err;
+    QString err;     // standard error as it is
 };
 
 const QList<SiteDouble::Event> kTwoEvents = {
@@ -74,19 +79,23 @@ protected:
 
     void TearDown() override { m_site.stop(); }
 
-    Outcome check(const QStringList& arguments, const QString& bus = s_bus->address())
+    // `adjust` changes the environment the program starts with.
+    Outcome check(const QStringList& arguments, const QString& bus = s_bus->address(),
+                  const std::function<void(QProcessEnvironment&)>& adjust = {})
     {
         QProcess program;
-        start(program, arguments, bus);
+        start(program, arguments, bus, adjust);
         const bool finished =
             testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(90));
         EXPECT_TRUE(finished) << "kurierix " << arguments.join(u' ').toStdString() << " did not end";
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         const QString out = QString::fromUtf8(program.readAllStandardOutput());
-        return {program.exitCode(), out.split(u'\n', Qt::SkipEmptyParts), ownLines(program.readAllStandardError())};
+        return {program.exitCode(), out.split(u'\n', Qt::SkipEmptyParts),
+                QString::fromUtf8(program.readAllStandardError())};
     }
 
-    void start(QProcess& program, const QStringList& arguments, const QString& bus = s_bus->address())
+    void start(QProcess& program, const QStringList& arguments, const QString& bus = s_bus->address(),
+               const std::function<void(QProcessEnvironment&)>& adjust = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("KURIERIX_TRACKING_URL"), m_site.url());
@@ -94,21 +103,19 @@ protected:
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus);
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
         // No display: the program must choose the offscreen platform by itself.
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "QT_LOGGING_RULES"})
             environment.remove(QString::fromLatin1(name));
+        if (adjust)
+            adjust(environment);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(m_dir.path());
         program.start(QStringLiteral(KURIERIX_PROGRAM), arguments);
     }
 
-    // The program's own lines of standard error, without what the browser engine says there.
-    static QString ownLines(const QByteArray& err)
+    static QByteArray contents(const QString& path)
     {
-        QString own;
-        for (const QString& line : QString::fromUtf8(err).split(u'\n'))
-            if (line.startsWith(QStringLiteral("kurierix: ")))
-                own += line + u'\n';
-        return own;
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Every row of `path`, all columns, as text.
@@ -194,43 +201,68 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_EQ(again.out, QStringList{QStringLiteral("Статусы посылок не изменились.")});
     EXPECT_EQ(s_bus->service().calls(QStringLiteral("Notify")).size(), 1);
-
-    // Without a bus the run still goes through and says the notification was not shown.
-    TSQLiteDatabase(m_database.toStdString()).Execute("UPDATE tracks SET s_status='old' WHERE id=2");
-    const Outcome noBus = check({QStringLiteral("--check"), QStringLiteral("--quiet")}, s_bus->deadAddress());
-    EXPECT_EQ(noBus.status, 0);
-    EXPECT_EQ(noBus.out.size(), 1) << noBus.out.join(u'\n').toStdString();
-    EXPECT_TRUE(
-        noBus.err.startsWith(QStringLiteral("kurierix: уведомление на рабочем столе не показано: no session D-Bus")))
-        << noBus.err.toStdString();
 }
 
-TEST_F(CheckCommand, ExitStatusesTellAnUnreadableDatabaseAnUnreachableSiteAndAHeldLock)
+TEST_F(CheckCommand, NeedsNoDisplayWhateverTheSessionNamesAndSaysOnceThatThereIsNoBus)
 {
     setProbeToSite();
-    // A failed statement is a line on standard error with its cause; the run goes through.
+    // A desktop session's variables whose display has gone, and no session bus anywhere: neither
+    // an address nor the user's runtime folder's socket.
+    const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const Outcome run =
+        check({QStringLiteral("--check"), QStringLiteral("--quiet")}, {}, [&](QProcessEnvironment& env) {
+            env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":7357"));
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-7357"));
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        });
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.size(), 3) << run.out.join(u'\n').toStdString();
+    // One line of the program's own, and nothing of the browser engine's or Qt's.
+    const QStringList lines = run.err.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << run.err.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(
+        QStringLiteral("kurierix: уведомление на рабочем столе не показано: нет сеансовой шины D-Bus (")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].isEmpty());
+    EXPECT_TRUE(QDir(runtime).isEmpty());
+}
+
+TEST_F(CheckCommand, ExitStatusesTellAnswersNotStoredAnUnreachableSiteAndAnUnreadableDatabase)
+{
+    setProbeToSite();
+    // A failed statement is a line on standard error with its cause; the run goes on, and its
+    // status and summary say that not everything was stored.
     SiteDouble::AnswerFaults links;
     links.markupInCells = true;
     m_site.setAnswerFaults(QStringLiteral("RB987654321CN"), links);
     const Outcome refused = check({QStringLiteral("--check"), QStringLiteral("--quiet")});
-    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.status, 5);
     EXPECT_TRUE(refused.err.startsWith(QStringLiteral(
         "kurierix: Ошибка №7 - Во время добавление данных возникла ошибка (A text value holds a double quote")))
         << refused.err.toStdString();
-    EXPECT_EQ(refused.out.size(), 2) << refused.out.join(u'\n').toStdString();
+    ASSERT_EQ(refused.out.size(), 3) << refused.out.join(u'\n').toStdString();
+    EXPECT_EQ(refused.out[2], QStringLiteral("Не удалось сохранить в базе данных ответы сайта по 1 из 3 посылок."));
 
-    // Another run holds the database: 4 at once, nothing asked.
+    // A read-only database.db: every answer is lost, and the run says so rather than that nothing
+    // changed.
+    m_site.clearFaults();
+    TSQLiteDatabase(m_database.toStdString()).Execute("UPDATE tracks SET s_status='old'");
     const QStringList before = rows(m_database);
     {
-        QLockFile held(RunLock::pathFor(m_database.toStdString()));
-        ASSERT_TRUE(held.tryLock(0));
-        m_site.resetCounters();
-        const Outcome busy = check({QStringLiteral("--check")});
-        EXPECT_EQ(busy.status, 4);
-        EXPECT_TRUE(busy.out.isEmpty()) << busy.out.join(u'\n').toStdString();
-        EXPECT_TRUE(busy.err.contains(QString::number(QCoreApplication::applicationPid()))) << busy.err.toStdString();
-        EXPECT_EQ(m_site.totalSearches(), 0);
+        ImmutableFlag readOnly(m_database);
+        if (!readOnly.isSet())
+            GTEST_SKIP() << readOnly.why().toStdString();
+        const Outcome lost = check({QStringLiteral("--check"), QStringLiteral("--quiet")});
+        EXPECT_EQ(lost.status, 5);
+        EXPECT_EQ(lost.out,
+                  QStringList{QStringLiteral("Не удалось сохранить в базе данных ответы сайта по 3 из 3 посылок.")});
+        EXPECT_EQ(lost.err.count(QStringLiteral("kurierix: Ошибка №7")), 3) << lost.err.toStdString();
     }
+    EXPECT_EQ(rows(m_database), before);
 
     // The site does not accept connections: 3, and nothing changes.
     testsupport::RefusingPort refusing;
@@ -239,13 +271,16 @@ TEST_F(CheckCommand, ExitStatusesTellAnUnreadableDatabaseAnUnreachableSiteAndAHe
     EXPECT_EQ(unreachable.status, 3);
     EXPECT_EQ(unreachable.out,
               (QStringList{QStringLiteral(" Проверка интернета..."), QStringLiteral(" Сайт БелПочты не доступен"),
-                           QStringLiteral("Статусы посылок не изменились.")}));
+                           QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.")}));
     EXPECT_EQ(rows(m_database), before);
 
     // No database, something else under its name: 2, and nothing is made.
     ASSERT_TRUE(QFile::remove(m_database));
     const Outcome missing = check({QStringLiteral("--check")});
     EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, QStringLiteral("kurierix: не удалось открыть или прочитать базу данных database.db: такого "
+                                          "файла нет в папке %1\n")
+                               .arg(QFileInfo(m_dir.path()).canonicalFilePath()));
     EXPECT_FALSE(QFile::exists(m_database));
     QFile text(m_database);
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
@@ -253,8 +288,90 @@ TEST_F(CheckCommand, ExitStatusesTellAnUnreadableDatabaseAnUnreachableSiteAndAHe
     text.close();
     const Outcome notADatabase = check({QStringLiteral("--check")});
     EXPECT_EQ(notADatabase.status, 2);
-    EXPECT_TRUE(notADatabase.err.startsWith(QStringLiteral("kurierix: не удалось открыть или прочитать базу данных")))
+    EXPECT_TRUE(notADatabase.err.startsWith(QStringLiteral("kurierix: не удалось открыть или прочитать базу данных "
+                                                           "database.db (")))
         << notADatabase.err.toStdString();
+}
+
+TEST_F(CheckCommand, ALockNobodyHoldsIsTakenOverWhateverItIsAndARunWithoutTheLockWritesNothing)
+{
+    // The probe is refused: a run that has the lock ends right after it with 3, without the browser.
+    testsupport::RefusingPort refusing;
+    m_probePort = refusing.port();
+    const QString lock = RunLock::pathFor(m_database.toStdString());
+    const QByteArray database = contents(m_database);
+    const auto entries = [this] {
+        return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    };
+    const QStringList entriesBefore = entries();
+    // Refused for the lock: the status, one line, and nothing written (the table of the statuses
+    // seen included, which a run makes in a file the window never opened).
+    const auto refusedForTheLock = [&](int status, const QString& line) {
+        const Outcome run = check({QStringLiteral("--check")});
+        EXPECT_EQ(run.status, status) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.join(u'\n').toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("kurierix: ") + line)) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_EQ(contents(m_database), database);
+    };
+
+    // A live process holds it.
+    {
+        QLockFile held(lock);
+        ASSERT_TRUE(held.tryLock(0));
+        refusedForTheLock(4, QStringLiteral("базу данных database.db уже проверяет другой процесс (PID %1)")
+                                 .arg(QCoreApplication::applicationPid()));
+    }
+    EXPECT_EQ(entries(), entriesBefore);
+
+    // A folder with something in it is no lock of anyone's, and no run removes what it holds.
+    ASSERT_TRUE(QDir().mkpath(lock + QStringLiteral("/inside")));
+    refusedForTheLock(6, QStringLiteral("Проверка не начата: файл блокировки %1 остался от прерванной проверки или "
+                                        "испорчен, и заменить его не удалось. Удалите его и начните проверку снова (")
+                             .arg(lock));
+    ASSERT_TRUE(QDir(lock).removeRecursively());
+
+    // A folder where no lock file can be made: no run without the lock.
+    {
+        ImmutableFlag readOnly(m_dir.path());
+        if (!readOnly.isSet())
+            GTEST_SKIP() << readOnly.why().toStdString();
+        refusedForTheLock(6, QStringLiteral("Проверка не начата: в папке %1 не удалось создать файл блокировки %2, без "
+                                            "которого проверка не идёт. Разрешите запись в эту папку (")
+                                 .arg(m_dir.path(), lock));
+    }
+    EXPECT_EQ(entries(), entriesBefore);
+
+    // Whatever a killed run, a power cut or a person left there and nobody holds.
+    const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere.txt"));
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    ASSERT_TRUE(write(elsewhere, "not to be touched\n"));
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    QFile pidMax(QStringLiteral("/proc/sys/kernel/pid_max"));
+    ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly));
+    const QByteArray noProcess = pidMax.readAll().trimmed(); // above every process id
+    const std::vector<std::pair<const char*, std::function<bool()>>> leftovers = {
+        {"an empty file", [&] { return write(lock, {}); }},
+        {"other text", [&] { return write(lock, "nothing of ours\n"); }},
+        {"a process that is gone", [&] { return write(lock, noProcess + "\nkurierix\n" + host + "\n"); }},
+        {"a live process that holds no lock",
+         [&] { return write(lock, QByteArray::number(QCoreApplication::applicationPid()) + "\nkurierix\n" + host); }},
+        {"a file nobody may read", [&] { return write(lock, "1\n") && QFile::setPermissions(lock, {}); }},
+        {"a link to another file", [&] { return QFile::link(elsewhere, lock); }},
+        {"a link to nothing", [&] { return QFile::link(m_dir.filePath(QStringLiteral("nothing")), lock); }},
+        {"an empty folder", [&] { return QDir().mkdir(lock); }},
+        {"a pipe", [&] { return ::mkfifo(QFile::encodeName(lock).constData(), 0644) == 0; }},
+    };
+    for (const auto& [what, leave] : leftovers) {
+        ASSERT_TRUE(leave()) << what;
+        const Outcome run = check({QStringLiteral("--check"), QStringLiteral("--quiet")});
+        EXPECT_EQ(run.status, 3) << what << ": " << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo(lock).exists() || QFileInfo(lock).isSymLink()) << what;
+    }
+    EXPECT_EQ(contents(elsewhere), "not to be touched\n");
 }
 
 TEST_F(CheckCommand, SigtermStopsTheRunAtItsNextStepAndNothingIsWrittenAfterIt)
@@ -275,7 +392,7 @@ TEST_F(CheckCommand, SigtermStopsTheRunAtItsNextStepAndNothingIsWrittenAfterIt)
     EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "it did not end by the signal";
     const QStringList out = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(out.last(), QStringLiteral("- отправка данных")) << out.join(u'\n').toStdString();
-    EXPECT_TRUE(ownLines(program.readAllStandardError()).isEmpty());
+    EXPECT_TRUE(program.readAllStandardError().isEmpty());
     // The first parcel was stored before the signal; the held one and the one after it are not.
     const QStringList after = rows(m_database);
     EXPECT_NE(after[0], before[0]);

@@ -125,18 +125,21 @@ TEST_F(NotifierOnPrivateBus, FailsWithAReasonWithoutBusOrService)
         DesktopNotifier(QDBusConnection::connectToBus(bogus, QStringLiteral("bogus"))).notify(parcels(1));
     QDBusConnection::disconnectFromBus(QStringLiteral("bogus"));
     EXPECT_FALSE(result.sent);
-    EXPECT_TRUE(result.failure.startsWith(QStringLiteral("no session D-Bus"))) << result.failure.toStdString();
+    EXPECT_TRUE(result.failure.startsWith(QStringLiteral("нет сеансовой шины D-Bus (")))
+        << result.failure.toStdString();
 
     QDBusConnection serviceSide(testsupport::PrivateBus::kServiceConnection);
     ASSERT_TRUE(serviceSide.unregisterService(kService));
     result = notifier().notify(parcels(1));
     ASSERT_TRUE(serviceSide.registerService(kService));
     EXPECT_FALSE(result.sent);
-    EXPECT_EQ(result.failure, QStringLiteral("no desktop notification service on the session D-Bus"));
+    EXPECT_EQ(result.failure, QStringLiteral("на сеансовой шине D-Bus нет службы уведомлений"));
 
     s_service->reset(NotificationService::Answer::Error);
     result = notifier().notify(parcels(1));
     EXPECT_FALSE(result.sent);
+    EXPECT_TRUE(result.failure.startsWith(QStringLiteral("служба уведомлений ответила ошибкой (")))
+        << result.failure.toStdString();
     EXPECT_TRUE(result.failure.contains(QStringLiteral("refused by the test"))) << result.failure.toStdString();
 
     // A service that never answers holds the caller only for the notifier's own time limit.
@@ -146,7 +149,8 @@ TEST_F(NotifierOnPrivateBus, FailsWithAReasonWithoutBusOrService)
     result = notifier().notify(parcels(1));
     EXPECT_LT(clock.elapsed(), 2 * DesktopNotifier::kReplyTimeoutMs);
     EXPECT_FALSE(result.sent);
-    EXPECT_TRUE(result.failure.contains(QStringLiteral("did not answer"))) << result.failure.toStdString();
+    EXPECT_EQ(result.failure,
+              QStringLiteral("служба уведомлений не ответила за %1 с").arg(DesktopNotifier::kReplyTimeoutMs / 1000));
 }
 
 } // namespace
