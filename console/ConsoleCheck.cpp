@@ -229,10 +229,11 @@ void ConsoleCheck::reportError(const std::string& message)
 {
     if (silent())
         return;
-    // Before the run has its rows, the report can only be about reading them: SQLite's own words
-    // then go in parentheses. Later reports (the page's) are the program's own sentences.
+    // Before the run has its rows, the report can only be about reading them: the run has worded
+    // its cause, SQLite's own words in parentheses. Later reports (the page's) are the program's
+    // own sentences.
     if (!m_rowsRead)
-        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, {}, fromCp1251(message)));
+        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, fromCp1251(message)));
     else
         Console::writeError(fromCp1251(message));
 }

@@ -1,6 +1,7 @@
 #include "tracking/CheckRun.h"
 
 #include "store/Cp1251.h"
+#include "store/DatabaseErrorText.h"
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckRunContext.h"
@@ -146,10 +147,12 @@ void CheckRun::execute()
         snapshot = m_context.store()->listAll();
     } catch (const std::exception& error) {
         // Before anything else has happened: the general error report, as for any error that
-        // leaves the menu's handler.
+        // leaves the menu's handler, worded by its cause like every other database failure.
+        const auto* databaseError = dynamic_cast<const ESQLiteException*>(&error);
+        const QString cause = databaseError ? databaseErrorText(*databaseError) : QString();
         m_outcome.end = CheckOutcome::End::DatabaseUnreadable;
         m_outcome.cause = error.what();
-        m_host.reportError(error.what());
+        m_host.reportError(cause.isEmpty() ? std::string(error.what()) : text(cause));
         return;
     }
     m_host.setCurrentResult(snapshot);

@@ -1083,6 +1083,9 @@ TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
     EXPECT_TRUE(m_outcome.parcels.empty());
     ASSERT_EQ(m_host->events.size(), 1u);
     EXPECT_EQ(m_host->events[0].rfind("report ", 0), 0u) << m_host->events[0];
+    // Worded by its cause, SQLite's own words after it.
+    EXPECT_NE(m_host->events[0].find("Не удалось выполнить действие с базой данных ("), std::string::npos)
+        << m_host->events[0];
 }
 
 } // namespace
