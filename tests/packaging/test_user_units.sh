@@ -1,7 +1,8 @@
 #!/bin/sh
-# The background check's systemd user units, installed into a fresh prefix, pass systemd's own
-# check (which also wants the launcher the service starts to exist where the service says),
-# fire every 6 hours, and are installed without being switched on.
+# The background check's systemd user units, installed into a fresh ~/.local-style prefix, land
+# where the user manager looks for them, pass systemd's own check (which also wants the launcher
+# the service starts to exist where the service says), fire every 6 hours, and are installed
+# without being switched on; under /usr they land where Debian keeps user units.
 #   test_user_units.sh <build folder>
 set -eu
 build=$1
@@ -13,14 +14,23 @@ if ! command -v systemd-analyze >/dev/null 2>&1; then
 fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-prefix="$tmp/prefix"
-cmake --install "$build" --prefix "$prefix" >/dev/null
-units="$prefix/lib/systemd/user"
-
-# --user wants a runtime folder, which a root shell without a login session does not have.
-# A misspelt key or a value that does not parse is only a warning, so any output fails.
+# --user wants a runtime folder, which a root shell without a login session does not have, and
+# reads the home folder from $HOME: the user manager of a user whose home is $tmp/home.
 mkdir -m 700 "$tmp/run"
-if ! XDG_RUNTIME_DIR="$tmp/run" systemd-analyze verify --user --man=no \
+user_env() {
+  env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS \
+    HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" "$@"
+}
+prefix="$tmp/home/.local"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+units="$prefix/share/systemd/user"
+[ -f "$units/kurierix-check.service" ] && [ -f "$units/kurierix-check.timer" ] \
+  || { echo "no units in $units:"; find "$prefix" -name 'kurierix-check.*'; exit 1; }
+user_env systemd-analyze --user unit-paths | grep -qx "$units" \
+  || { echo "systemd --user does not look in $units"; exit 1; }
+
+# A misspelt key or a value that does not parse is only a warning, so any output fails.
+if ! user_env systemd-analyze verify --user --man=no \
     "$units/kurierix-check.service" "$units/kurierix-check.timer" >"$tmp/verify" 2>&1 || [ -s "$tmp/verify" ]; then
   echo "systemd-analyze verify:"; cat "$tmp/verify"; exit 1
 fi
@@ -46,4 +56,8 @@ done <"$tmp/elapses"
 if find "$prefix" -name '*.wants' | grep -q .; then
   echo "the install enables a unit:"; find "$prefix" -name '*.wants'; exit 1
 fi
+
+DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
+[ -f "$tmp/root/usr/lib/systemd/user/kurierix-check.timer" ] && [ ! -e "$tmp/root/usr/share/systemd" ] \
+  || { echo "under /usr the units are not in lib/systemd/user:"; find "$tmp/root" -name 'kurierix-check.*'; exit 1; }
 echo "user units verified"
