@@ -153,8 +153,9 @@ TEST_F(LockedDatabase, ExclusiveLockFailsReadsAndWritesAtOnceAndTheCheckRunEndsC
     const std::vector<QString> boxes = operation([&] { m_window->N4->trigger(); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(m_h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
-    // The access layer's own words for a query that found the file locked.
-    EXPECT_EQ(boxes.front(), QStringLiteral("Could not prepare SQL statement."));
+    // What the lock means to the user first, the access layer's own words after it.
+    EXPECT_EQ(boxes.front(), QStringLiteral("Файл базы данных занят другой программой: закройте её и попробуйте снова "
+                                            "(Could not prepare SQL statement)."));
     EXPECT_TRUE(m_h.grid().isEnabled());
     EXPECT_FALSE(m_window->checkRunning());
     EXPECT_EQ(m_site.totalSearches(), 0);
