@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 
 #include <gtest/gtest.h>
@@ -352,6 +353,25 @@ TEST_F(PageDriverTest, DialogsAndPopupsOfThePageBlockNothing)
     EXPECT_FALSE(pageScript(QStringLiteral("confirm('Продолжить?')")).toBool());
     EXPECT_TRUE(pageScript(QStringLiteral("prompt('Номер?', 'x') === null")).toBool());
     EXPECT_EQ(pageScript(QStringLiteral("window.open('about:blank') === null")).toBool(), true);
+}
+
+TEST_F(PageDriverTest, AddressesThePageGivesItselfLeaveNoHistoryBehind)
+{
+    // Each search gives the page a new fragment of a million characters (and a title and a
+    // console message as long); every one would stay in the page's history in this process.
+    SiteDouble::PageFaults faults;
+    faults.hugeTextsChars = 1000000;
+    m_site.setPageFaults(faults);
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    loadSite();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(contains(search("RR123456789CN"), "BEIJING")) << i;
+        ASSERT_TRUE(waitUntil([&] {
+            const QString fragment = m_driver->webPage()->url().fragment();
+            return fragment.size() > 1000000 && fragment.startsWith(QString::number(i + 1) + u'x');
+        })) << i;
+        EXPECT_EQ(m_driver->webPage()->history()->count(), 1) << i;
+    }
 }
 
 TEST_F(PageDriverTest, ReadyStateStaysBelowFourWhileALoadIsUnderWay)

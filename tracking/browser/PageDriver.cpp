@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -283,6 +284,14 @@ void PageDriver::createPage()
 
     connect(m_page.get(), &SilentPage::consoleMessage, this, &PageDriver::onConsoleMessage);
     installWatcher();
+    // Each address the page gives itself (a new fragment, a pushed state) becomes an entry of its
+    // history, kept in this process: some fifty entries of up to 2 MB of address each, several
+    // copies of every one. The run never goes back, so only the current entry is kept. (While the
+    // page is being deleted there is nothing to clear.)
+    connect(m_page.get(), &QWebEnginePage::urlChanged, this, [this] {
+        if (m_page)
+            m_page->history()->clear();
+    });
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, &PageDriver::onLoadStarted);
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &PageDriver::onLoadingChanged);

@@ -38,7 +38,10 @@ bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, Q
     return false;
 }
 
-// The page's own console chatter is of no use to the user and would only fill stderr.
+// The page's own console chatter is of no use to the user and would only fill stderr. The engine
+// caps none of it: a message of the page, of its frames or workers, or the report of an uncaught
+// error, reaches this process whole however long it is, and no override can refuse it. Nothing of
+// it is kept here.
 void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&)
 {
     emit consoleMessage(message);
