@@ -56,7 +56,7 @@ function seek(form) {
     var number = document.getElementById("%FIELD%").value;
     var results = document.getElementById("results");
     var serial = ++searchSerial;
-%LOADING%%HOSTILE%    var request = new XMLHttpRequest();
+%LOADING%    var request = new XMLHttpRequest();
     request.open("GET", "/answer?item=" + encodeURIComponent(number) + "&kind=" + kind, true);
     request.onload = function () {
         if (serial == searchSerial)
@@ -67,7 +67,7 @@ function seek(form) {
             results.innerHTML = failure;
     };
     request.send();
-    return false;
+%HOSTILE%    return false;
 }
 </script>
 </body>
@@ -89,7 +89,7 @@ const char16_t kNulInCells[] = uR"(        var cells = results.getElementsByTagN
             if (cells[c].className != "theader")
                 cells[c].insertBefore(document.createTextNode("\u0000"), cells[c].firstChild);
 )";
-// Run by the page's search before it asks for the answer, for the page lifetime faults.
+// Run by the page's search once it has asked for the answer, for the page lifetime faults.
 const char16_t kBusy[] = uR"(    if (!window.busySince) {
         window.busySince = Date.now();
         new Worker(URL.createObjectURL(new Blob(["for (;;) {}"], {type: "text/javascript"})));
@@ -101,7 +101,11 @@ const char16_t kBusy[] = uR"(    if (!window.busySince) {
 const char16_t kHugeTexts[] = uR"(    var huge = serial + "x".repeat(%1);
     document.title = huge;
     console.log(huge);
-    location.hash = huge;
+    setTimeout(function () { throw new Error(huge); }, 0);
+    try {
+        location.hash = huge;
+    } catch (error) {
+    }
 )";
 const char16_t kNotFound[] = u"<p class=\"notfound\">По вашему запросу ничего не найдено</p>\n";
 

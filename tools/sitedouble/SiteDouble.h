@@ -40,8 +40,8 @@ public:
         // Above 0: a search starts a worker that never rests and a beacon that requests "/beacon"
         // every this many ms, both for as long as the page lives.
         int busyAfterSearchMs = 0;
-        // Above 0: a search sets the page's title, writes a console message and sets the address's
-        // fragment, each of this many characters.
+        // Above 0: a search sets the page's title, writes a console message, throws an error and
+        // sets the address's fragment, each of this many characters.
         int hugeTextsChars = 0;
     };
 

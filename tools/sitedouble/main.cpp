@@ -27,8 +27,8 @@ int main(int argc, char** argv)
                                                        "to /beacon every MS milliseconds."),
                                         QStringLiteral("MS"));
     const QCommandLineOption hugeOption(QStringLiteral("huge-texts"),
-                                        QStringLiteral("A search sets a title, a console message and an address "
-                                                       "fragment of N characters."),
+                                        QStringLiteral("A search sets a title, a console message, an error and an "
+                                                       "address fragment of N characters."),
                                         QStringLiteral("N"));
     parser.addOption(portOption);
     parser.addOption(fixtureOption);
@@ -74,5 +74,8 @@ int main(int argc, char** argv)
     int signal = 0;
     sigwait(&stopSignals, &signal);
     site.stop();
+    // What the page asked of the site, for whoever tries a program against it.
+    std::printf("%d page requests, %d searches, %d beacon requests\n", site.pageRequests(), site.totalSearches(),
+                site.beaconRequests());
     return 0;
 }
