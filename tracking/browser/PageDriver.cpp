@@ -49,6 +49,24 @@ const QString& legacyWriterSource()
 
 const QString kWatcherName = QStringLiteral("kurierix-watcher");
 
+// Run in the page's own world as each document is created, before the page's scripts: the page's
+// console messages and the reports of its uncaught errors would each reach this process whole,
+// however long (the engine caps none of them), and nothing here reads them. Frames the page
+// makes by script, its workers and its rejected promises still get through; each message passes
+// and is let go.
+const QString kQuietSource = QStringLiteral(R"((function () {
+    "use strict";
+    var console = window.console;
+    if (console) {
+        Object.getOwnPropertyNames(console).forEach(function (name) {
+            if (typeof console[name] === "function")
+                console[name] = function () {};
+        });
+    }
+    window.addEventListener("error", function (event) { event.preventDefault(); }, true);
+})();
+)");
+
 // Run in the driver's world as each document is created: watches the results block (and the
 // document around it, since the block may be replaced or come late) and tells the driver on
 // the console at once when it changed. A look takes what has not been told yet, so that a
@@ -283,6 +301,13 @@ void PageDriver::createPage()
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
 
     connect(m_page.get(), &SilentPage::consoleMessage, this, &PageDriver::onConsoleMessage);
+    QWebEngineScript quiet;
+    quiet.setName(QStringLiteral("kurierix-quiet"));
+    quiet.setWorldId(QWebEngineScript::MainWorld);
+    quiet.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    quiet.setRunsOnSubFrames(true);
+    quiet.setSourceCode(kQuietSource);
+    m_page->scripts().insert(quiet);
     installWatcher();
     // Each address the page gives itself (a new fragment, a pushed state) becomes an entry of its
     // history, kept in this process: some fifty entries of up to 2 MB of address each, several

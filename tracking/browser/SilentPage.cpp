@@ -39,9 +39,8 @@ bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, Q
 }
 
 // The page's own console chatter is of no use to the user and would only fill stderr. The engine
-// caps none of it: a message of the page, of its frames or workers, or the report of an uncaught
-// error, reaches this process whole however long it is, and no override can refuse it. Nothing of
-// it is kept here.
+// caps none of it: whatever of it gets here has reached this process whole, and no override can
+// refuse it; nothing of it is kept.
 void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&)
 {
     emit consoleMessage(message);
