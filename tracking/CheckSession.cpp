@@ -53,6 +53,15 @@ CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host, const std
     if (whenLocked)
         whenLocked();
 
+    // However the run ends, nothing of the page outlives it: its scripts, timers and workers
+    // would go on in the background, in a render process of their own, for as long as the
+    // program runs. The next run makes a new page, as the first one did.
+    struct PageEnd
+    {
+        std::unique_ptr<TrackingPage>& page;
+        ~PageEnd() { page.reset(); }
+    } pageEnd{m_page};
+
     CheckRun checkRun(*this, host, m_endpoints);
     checkRun.setLimits(m_limits);
     checkRun.execute();

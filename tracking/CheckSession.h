@@ -16,9 +16,9 @@ class ParcelStore;
 class TrackingPage;
 
 // What check runs on one database need, whoever starts them (the window's menu or `kurierix
-// --check`): the tracking page, made on first use and kept for later runs, the stop, the guard
-// that lets one run go at a time, and the lock that keeps other processes' runs off the file
-// meanwhile. A run reports to the host it is given and returns what it did.
+// --check`): the tracking page, made when a run first needs it and discarded as the run ends,
+// the stop, the guard that lets one run go at a time, and the lock that keeps other processes'
+// runs off the file meanwhile. A run reports to the host it is given and returns what it did.
 class CheckSession : private CheckRunContext
 {
 public:
@@ -44,7 +44,7 @@ public:
 
     // The tracking page, made on first use. Raises EPageError when it cannot be made.
     TrackingPage& trackingPage() override;
-    // The page if it was made, otherwise nullptr.
+    // The page if it was made and its run has not ended yet, otherwise nullptr.
     TrackingPage* existingPage() const { return m_page.get(); }
 
     const RunLock& lock() const { return m_lock; }

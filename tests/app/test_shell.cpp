@@ -17,14 +17,21 @@ using apptest::Harness;
 
 namespace {
 
+// What the test tells the pages of its runs, and what they saw. Each run has a page of its own,
+// which goes as the run ends; this stays with the test.
+struct PageScript
+{
+    std::function<void(int reads)> onRead;
+    std::function<bool(int reads)> loading = [](int) { return false; };
+    int reads = 0;
+};
+
 // A tracking page that answers from the test: "Загрузка..." while `loading` says so, then a
 // page with one event. `onRead` runs at every read of the page text, inside the check run.
 class ScriptedPage : public TrackingPage
 {
 public:
-    std::function<void(int reads)> onRead;
-    std::function<bool(int reads)> loading = [](int) { return false; };
-    int reads = 0;
+    explicit ScriptedPage(PageScript& script) : m_script(script) {}
 
     void loadPage(const std::string&) override {}
     int readyState() override { return 4; }
@@ -33,10 +40,10 @@ public:
     void startSearch() override {}
     std::string readPageText() override
     {
-        ++reads;
-        if (onRead)
-            onRead(reads);
-        return loading(reads) ? cp("Загрузка...") : std::string("found");
+        const int reads = ++m_script.reads;
+        if (m_script.onRead)
+            m_script.onRead(reads);
+        return m_script.loading(reads) ? cp("Загрузка...") : std::string("found");
     }
     std::string readPageHtml() override
     {
@@ -44,6 +51,9 @@ public:
                "<TD style=\"BACKGROUND: #8be3ff\">Accepted</TD>"
                "<TD style=\"BACKGROUND: #8be3ff\">BEIJING</TD>";
     }
+
+private:
+    PageScript& m_script;
 };
 
 // A window whose check run reaches a probe host on 127.0.0.1 and drives `page`.
@@ -51,7 +61,7 @@ struct RunHarness
 {
     Harness h;
     QTcpServer probe;
-    ScriptedPage* page = nullptr;
+    PageScript page;
     int pagesMade = 0;
 
     TMainForm& start()
@@ -63,9 +73,7 @@ struct RunHarness
         options.endpoints.probePort = probe.serverPort();
         options.pageFactory = [this] {
             ++pagesMade;
-            auto made = std::make_unique<ScriptedPage>();
-            page = made.get();
-            return std::unique_ptr<TrackingPage>(std::move(made));
+            return std::unique_ptr<TrackingPage>(std::make_unique<ScriptedPage>(page));
         };
         return h.start(options);
     }
@@ -210,10 +218,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
         r.h.grid().setEnabled(false);
         during = r.h.db().rows();
     };
-    // The page is made on first use; hook it before the run reads it.
-    window.trackingPage();
-    ASSERT_EQ(r.pagesMade, 1);
-    r.page->onRead = tryCommands;
+    r.page.onRead = tryCommands;
     window.N4->trigger();
 
     EXPECT_TRUE(tried);
@@ -240,11 +245,9 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
     TMainForm& window = r.start();
     const auto before = r.h.db().rows();
 
-    window.trackingPage();
-    ASSERT_NE(r.page, nullptr);
     // The first search never stops loading; the user closes the window meanwhile.
-    r.page->loading = [](int) { return true; };
-    r.page->onRead = [&](int reads) {
+    r.page.loading = [](int) { return true; };
+    r.page.onRead = [&](int reads) {
         if (reads == 2)
             QTimer::singleShot(0, &window, [&] { window.close(); });
     };
@@ -254,7 +257,7 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
     EXPECT_EQ(window.store(), nullptr);
     EXPECT_TRUE(window.stopRequested());
     EXPECT_FALSE(window.checkRunning());
-    EXPECT_LE(r.page->reads, 4);
+    EXPECT_LE(r.page.reads, 4);
     EXPECT_EQ(r.h.db().rows(), before);
     EXPECT_TRUE(r.h.prompts.shown().empty());
 }

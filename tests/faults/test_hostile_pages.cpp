@@ -1,19 +1,26 @@
 // Hostile answers from the tracking site: several megabytes, thousands of events, cells that
-// never close, a script that never returns, a page that takes too long to lay out, and a render
-// process that dies. Each run ends or goes on as the check run has it (a page operation that
-// fails ends the run with the error report; a page that stops answering is closed and its
-// parcel passed over; an answer that cannot be read leaves its row alone), within its bounds,
-// and the next run works again.
+// never close, a script that never returns, a page that takes too long to lay out, a render
+// process that dies, and a page that keeps working in the background. Each run ends or goes on
+// as the check run has it (a page operation that fails ends the run with the error report; a
+// page that stops answering is closed and its parcel passed over; an answer that cannot be read
+// leaves its row alone), within its bounds, nothing of its page outlives it, and the next run
+// works again.
 #include "StoredResults.h"
 #include "app/AppTestHarness.h"
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
+#include "tracking/EventWait.h"
 #include "tracking/browser/PageDriver.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
 #include <QWebEnginePage>
 
 #include <csignal>
+#include <map>
+#include <unistd.h>
 
 using apptest::cp;
 using apptest::Field;
@@ -30,6 +37,36 @@ const QList<SiteDouble::Event> kEvents = {
     {QStringLiteral("2013-03-20 08:05:00"), QStringLiteral("Поступление в учреждение обмена"),
      QStringLiteral("MINSK PI 2")},
 };
+
+// The browser engine's render processes of this process: its helper processes are its children
+// (the zygotes), and each render process is a child of a zygote.
+std::vector<pid_t> ourRenderProcesses()
+{
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, QByteArray> names;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks.
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() < 2 || fields.at(0) == "Z")
+            continue;
+        parents[pid] = fields.at(1).toInt();
+        names[pid] = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
+    }
+    std::vector<pid_t> renderers;
+    for (const auto& [pid, parent] : parents) {
+        const auto grandparent = parents.find(parent);
+        if (grandparent != parents.end() && grandparent->second == ::getpid() && names[pid].startsWith("QtWebEngine"))
+            renderers.push_back(pid);
+    }
+    return renderers;
+}
 
 class HostilePages : public ::testing::Test
 {
@@ -65,21 +102,42 @@ protected:
             auto driver = std::make_unique<PageDriver>(dir);
             driver->setScriptTimeout(scriptTimeout);
             m_driver = driver.get();
+            ++m_pagesMade;
             return driver;
         };
         return m_h.start(options);
     }
 
-    // One check run from the menu; returns its seconds.
+    // One check run from the menu; returns its seconds. The render processes the run's page had
+    // are noted in m_renderers, in the order they came.
     double check()
     {
         m_h.prompts.clear();
+        m_renderers.clear();
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [this] {
+            const qint64 pid = m_driver && m_driver->webPage() ? m_driver->webPage()->renderProcessPid() : 0;
+            if (pid > 0 && (m_renderers.empty() || m_renderers.back() != pid))
+                m_renderers.push_back(pid);
+        });
+        watcher.start(10);
         QElapsedTimer timer;
         timer.start();
         m_h.window->N4->trigger();
         EXPECT_FALSE(m_h.window->checkRunning());
         EXPECT_TRUE(m_h.grid().isEnabled());
         return timer.elapsed() / 1000.0;
+    }
+
+    // The run's page is gone, and with it every render process it had.
+    void expectNothingOfThePageLeft()
+    {
+        EXPECT_TRUE(m_driver.isNull()) << "the page outlived its run";
+        for (const qint64 pid : m_renderers)
+            EXPECT_TRUE(testsupport::waitUntil([pid] { return ::kill(static_cast<pid_t>(pid), 0) != 0; }))
+                << "the render process " << pid << " outlived its run";
+        EXPECT_TRUE(testsupport::waitUntil([] { return ourRenderProcesses().empty(); }))
+            << ourRenderProcesses().size() << " render processes are left";
     }
 
     Stored storedOf(std::size_t row)
@@ -116,7 +174,10 @@ protected:
     const Stored m_unchanged{cp("прежний статус"), "2013-01-01 00:00:00", cp("прежняя история")};
     SiteDouble m_site;
     Harness m_h;
-    PageDriver* m_driver = nullptr;
+    // The page of the run under way; the session discards it as the run ends.
+    QPointer<PageDriver> m_driver;
+    int m_pagesMade = 0;
+    std::vector<qint64> m_renderers;
 };
 
 TEST_F(HostilePages, MegabytesOfAnswerAndThousandsOfEventsAreReadWhole)
@@ -209,7 +270,8 @@ TEST_F(HostilePages, ScriptThatNeverReturnsIsPassedOverWithItsRenderProcessEnded
     EXPECT_EQ(storedOf(2), storedFor(kEvents));
     EXPECT_EQ(m_site.pageRequests(), 2);
     // The looping render process went with its page, rather than burning a core after the run.
-    EXPECT_NE(m_driver->webPage()->renderProcessPid(), hung);
+    ASSERT_FALSE(m_renderers.empty());
+    EXPECT_NE(m_renderers.back(), hung);
     EXPECT_TRUE(testsupport::waitUntil([&] { return ::kill(static_cast<pid_t>(hung), 0) != 0; }))
         << "the looping render process " << hung << " is still there";
 }
@@ -269,9 +331,50 @@ TEST_F(HostilePages, RenderProcessThatDiesEndsTheRunAndTheNextRunStartsAFreshOne
     m_site.clearFaults();
     check();
     EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
-    EXPECT_NE(m_driver->webPage()->renderProcessPid(), killed);
+    ASSERT_FALSE(m_renderers.empty());
+    EXPECT_NE(m_renderers.back(), killed);
     for (std::size_t row = 0; row < 3; ++row)
         EXPECT_EQ(storedOf(row), storedFor(kEvents)) << row;
+}
+
+TEST_F(HostilePages, PageThatKeepsWorkingAfterTheSearchRunsNoMoreOnceItsRunHasEnded)
+{
+    addParcel(QStringLiteral("RB000000001CN"));
+    addParcel(QStringLiteral("RB000000002CN"));
+    // On the search the page starts a worker that never rests and a beacon to the site every
+    // 50 ms, and sets a title, a console message and an address fragment of a million
+    // characters each. The answers take long enough for the beacon to be heard during the run.
+    SiteDouble::PageFaults hostile;
+    hostile.busyAfterSearchMs = 50;
+    hostile.hugeTextsChars = 1000000;
+    m_site.setPageFaults(hostile);
+    SiteDouble::AnswerFaults slow;
+    slow.latency = std::chrono::milliseconds(300);
+    m_site.setAnswerFaults(slow);
+    open();
+
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        const int beaconsBefore = m_site.beaconRequests();
+        check();
+
+        EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok")) << logText();
+        EXPECT_TRUE(m_h.log().contains(QStringLiteral(" Время работы (сек) "))) << logText();
+        EXPECT_EQ(storedOf(0), storedFor(kEvents));
+        EXPECT_EQ(storedOf(1), storedFor(kEvents));
+        EXPECT_EQ(m_pagesMade, run) << "each run makes its own page";
+        ASSERT_GT(m_site.beaconRequests(), beaconsBefore) << "the page's beacon was not heard during the run";
+        ASSERT_FALSE(m_renderers.empty());
+
+        expectNothingOfThePageLeft();
+        // A beacon already on its way as the run ended may still arrive; after that, nothing.
+        EventWait::handlePending();
+        const int beaconsAfter = m_site.beaconRequests();
+        EXPECT_FALSE(testsupport::waitUntil([&] { return m_site.beaconRequests() > beaconsAfter; },
+                                            std::chrono::milliseconds(1000)))
+            << "the page went on sending after its run had ended";
+        m_h.db().exec("UPDATE tracks SET s_status = NULL, s_date = NULL, s_trackfull = NULL");
+    }
 }
 
 } // namespace

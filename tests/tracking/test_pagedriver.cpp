@@ -4,6 +4,7 @@
 #include "tracking/browser/PageDriver.h"
 
 #include "tools/sitedouble/SiteDouble.h"
+#include "tracking/browser/SilentPage.h"
 #include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 
 #include <gtest/gtest.h>
@@ -352,6 +354,30 @@ TEST_F(PageDriverTest, DialogsAndPopupsOfThePageBlockNothing)
     EXPECT_FALSE(pageScript(QStringLiteral("confirm('Продолжить?')")).toBool());
     EXPECT_TRUE(pageScript(QStringLiteral("prompt('Номер?', 'x') === null")).toBool());
     EXPECT_EQ(pageScript(QStringLiteral("window.open('about:blank') === null")).toBool(), true);
+}
+
+TEST_F(PageDriverTest, HugeTextsOfThePageAreNeitherKeptNorPassedOn)
+{
+    // Each search gives the page a title, a console message, an uncaught error and a new address
+    // fragment of a million characters each. Every fragment would stay in the page's history in
+    // this process, and the message and the error's report would be handed over whole.
+    SiteDouble::PageFaults faults;
+    faults.hugeTextsChars = 1000000;
+    m_site.setPageFaults(faults);
+    m_site.setAnswer(QStringLiteral("RR123456789CN"), kTwoEvents);
+    loadSite();
+    qsizetype longestMessage = 0;
+    QObject::connect(qobject_cast<SilentPage*>(m_driver->webPage()), &SilentPage::consoleMessage,
+                     [&](const QString& message) { longestMessage = std::max(longestMessage, message.size()); });
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(contains(search("RR123456789CN"), "BEIJING")) << i;
+        ASSERT_TRUE(waitUntil([&] {
+            const QString fragment = m_driver->webPage()->url().fragment();
+            return fragment.size() > 1000000 && fragment.startsWith(QString::number(i + 1) + u'x');
+        })) << i;
+        EXPECT_EQ(m_driver->webPage()->history()->count(), 1) << i;
+    }
+    EXPECT_LT(longestMessage, 1000);
 }
 
 TEST_F(PageDriverTest, ReadyStateStaysBelowFourWhileALoadIsUnderWay)

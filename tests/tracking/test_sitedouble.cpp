@@ -248,6 +248,23 @@ TEST_F(SiteDoubleTest, PageFaultsChangeWhatTheNextLoadGets)
     m_site.setPageFaults(faults);
     const auto dropped = get("/");
     EXPECT_FALSE(dropped && dropped->status == 200 && !dropped->body.empty());
+
+    // The search of a page that keeps working starts its worker and beacon once it has asked for
+    // the answer; the beacon's requests are counted.
+    faults = {};
+    faults.busyAfterSearchMs = 250;
+    faults.hugeTextsChars = 1234;
+    m_site.setPageFaults(faults);
+    const std::string busy = get("/")->body;
+    const auto asked = busy.find("request.send();");
+    const auto searched = busy.find("return false;", asked);
+    for (const char* part : {"new Worker(", "}, 250);", R"("x".repeat(1234))"}) {
+        const auto at = busy.find(part);
+        EXPECT_TRUE(asked < at && at < searched) << part;
+    }
+    EXPECT_EQ(m_site.beaconRequests(), 0);
+    EXPECT_EQ(get("/beacon?t=1")->status, 200);
+    EXPECT_EQ(m_site.beaconRequests(), 1);
 }
 
 TEST(SiteDoubleExecutable, ServesTheFixtureAtThePrintedAddressUntilTerminated)

@@ -20,7 +20,7 @@ namespace {
 
 const char* const kHtmlType = "text/html; charset=windows-1251";
 
-// The page as the site serves it. %ALERT%, %FIELD%, %AFTER% and %LOADING% are filled in
+// The page as the site serves it. %ALERT%, %FIELD%, %AFTER%, %LOADING% and %HOSTILE% are filled in
 // per load from the page faults; %SPLIT% marks where a load that never completes stops.
 const char16_t kPage[] = uR"html(<!DOCTYPE html>
 <html>
@@ -67,7 +67,7 @@ function seek(form) {
             results.innerHTML = failure;
     };
     request.send();
-    return false;
+%HOSTILE%    return false;
 }
 </script>
 </body>
@@ -88,6 +88,24 @@ const char16_t kNulInCells[] = uR"(        var cells = results.getElementsByTagN
         for (var c = 0; c < cells.length; c++)
             if (cells[c].className != "theader")
                 cells[c].insertBefore(document.createTextNode("\u0000"), cells[c].firstChild);
+)";
+// Run by the page's search once it has asked for the answer, for the page lifetime faults.
+const char16_t kBusy[] = uR"(    if (!window.busySince) {
+        window.busySince = Date.now();
+        new Worker(URL.createObjectURL(new Blob(["for (;;) {}"], {type: "text/javascript"})));
+        setInterval(function () {
+            fetch("/beacon?t=" + Date.now(), {cache: "no-store"}).catch(function () {});
+        }, %1);
+    }
+)";
+const char16_t kHugeTexts[] = uR"(    var huge = serial + "x".repeat(%1);
+    document.title = huge;
+    console.log(huge);
+    setTimeout(function () { throw new Error(huge); }, 0);
+    try {
+        location.hash = huge;
+    } catch (error) {
+    }
 )";
 const char16_t kNotFound[] = u"<p class=\"notfound\">По вашему запросу ничего не найдено</p>\n";
 
@@ -143,6 +161,7 @@ struct SiteDouble::Shared
     QHash<QString, int> counts;
     QList<Search> searches;
     int pageRequests = 0;
+    int beaconRequests = 0;
 
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
@@ -165,6 +184,12 @@ QString SiteDouble::Shared::renderPage(const PageFaults& faults) const
     page.replace(QStringLiteral("%AFTER%"),
                  faults.inputAfterButton ? QString::fromUtf16(kInputAfterButton) : QString());
     page.replace(QStringLiteral("%LOADING%"), faults.noLoadingText ? QString() : QString::fromUtf16(kLoading));
+    QString hostile;
+    if (faults.busyAfterSearchMs > 0)
+        hostile += QString::fromUtf16(kBusy).arg(faults.busyAfterSearchMs);
+    if (faults.hugeTextsChars > 0)
+        hostile += QString::fromUtf16(kHugeTexts).arg(faults.hugeTextsChars);
+    page.replace(QStringLiteral("%HOSTILE%"), hostile);
     QString answered;
     if (faults.nulInCells)
         answered += QString::fromUtf16(kNulInCells);
@@ -344,6 +369,14 @@ bool SiteDouble::start(quint16 port)
     server->Get("/", [&shared](const httplib::Request&, httplib::Response& response) { shared.handlePage(response); });
     server->Get("/answer", [&shared](const httplib::Request& request, httplib::Response& response) {
         shared.handleAnswer(request, response);
+    });
+    server->Get("/beacon", [&shared](const httplib::Request&, httplib::Response& response) {
+        {
+            std::lock_guard lock(shared.mutex);
+            ++shared.beaconRequests;
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_content("", "text/plain");
     });
     server->Get("/loading.gif", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(reinterpret_cast<const char*>(kLoadingGif), sizeof kLoadingGif, "image/gif");
@@ -542,12 +575,19 @@ int SiteDouble::pageRequests() const
     return m_shared->pageRequests;
 }
 
+int SiteDouble::beaconRequests() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->beaconRequests;
+}
+
 void SiteDouble::resetCounters()
 {
     std::lock_guard lock(m_shared->mutex);
     m_shared->counts.clear();
     m_shared->searches.clear();
     m_shared->pageRequests = 0;
+    m_shared->beaconRequests = 0;
 }
 
 QByteArray SiteDouble::pageBytes() const

@@ -37,6 +37,12 @@ public:
         int httpStatus = 200;            // anything else answers with a short error page
         bool loopingScript = false;      // once an answer has arrived, the page's script never returns
         bool nulInCells = false;         // the page's script puts a NUL character into every event cell
+        // Above 0: a search starts a worker that never rests and a beacon that requests "/beacon"
+        // every this many ms, both for as long as the page lives.
+        int busyAfterSearchMs = 0;
+        // Above 0: a search sets the page's title, writes a console message, throws an error and
+        // sets the address's fragment, each of this many characters.
+        int hugeTextsChars = 0;
     };
 
     // Faults of the answers to searches, for every number or for one.
@@ -79,7 +85,8 @@ public:
     //                                       "event": "...", "office": "100614*" } ],
     //                  "RA000000000BY": null } }
     // Events are listed oldest first; null means not found; "latencyMs" (optional) delays
-    // every answer; "latencyMsFor" (optional, { "number": ms }) delays the answers for one number. Returns false and says why in `error` when the file is unusable.
+    // every answer; "latencyMsFor" (optional, { "number": ms }) delays the answers for one number. Returns false and
+    // says why in `error` when the file is unusable.
     bool loadFixture(const QString& path, QString* error = nullptr);
     void setAnswer(const QString& number, const QList<Event>& events);
     void setNotFound(const QString& number);
@@ -100,6 +107,8 @@ public:
     QList<Search> searches() const;
     // Requests for "/" received.
     int pageRequests() const;
+    // Requests for "/beacon" received.
+    int beaconRequests() const;
     void resetCounters();
 
     // The page and the answer as they would be served now, as Windows-1251 bytes.

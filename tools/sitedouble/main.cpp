@@ -21,8 +21,19 @@ int main(int argc, char** argv)
                                         QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption fixtureOption(QStringLiteral("fixture"), QStringLiteral("JSON file with the answers."),
                                            QStringLiteral("FILE"));
+    // Page faults for trying the program by hand against a hostile page.
+    const QCommandLineOption busyOption(QStringLiteral("busy-after-search"),
+                                        QStringLiteral("A search starts a worker that never rests and a beacon "
+                                                       "to /beacon every MS milliseconds."),
+                                        QStringLiteral("MS"));
+    const QCommandLineOption hugeOption(QStringLiteral("huge-texts"),
+                                        QStringLiteral("A search sets a title, a console message, an error and an "
+                                                       "address fragment of N characters."),
+                                        QStringLiteral("N"));
     parser.addOption(portOption);
     parser.addOption(fixtureOption);
+    parser.addOption(busyOption);
+    parser.addOption(hugeOption);
     parser.process(app);
 
     bool portOk = false;
@@ -33,6 +44,10 @@ int main(int argc, char** argv)
     }
 
     SiteDouble site;
+    SiteDouble::PageFaults faults;
+    faults.busyAfterSearchMs = parser.value(busyOption).toInt();
+    faults.hugeTextsChars = parser.value(hugeOption).toInt();
+    site.setPageFaults(faults);
     if (parser.isSet(fixtureOption)) {
         QString error;
         if (!site.loadFixture(parser.value(fixtureOption), &error)) {
@@ -59,5 +74,8 @@ int main(int argc, char** argv)
     int signal = 0;
     sigwait(&stopSignals, &signal);
     site.stop();
+    // What the page asked of the site, for whoever tries a program against it.
+    std::printf("%d page requests, %d searches, %d beacon requests\n", site.pageRequests(), site.totalSearches(),
+                site.beaconRequests());
     return 0;
 }

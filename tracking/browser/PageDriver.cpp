@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -47,6 +48,24 @@ const QString& legacyWriterSource()
 }
 
 const QString kWatcherName = QStringLiteral("kurierix-watcher");
+
+// Run in the page's own world as each document is created, before the page's scripts: the page's
+// console messages and the reports of its uncaught errors would each reach this process whole,
+// however long (the engine caps none of them), and nothing here reads them. Frames the page
+// makes by script, its workers and its rejected promises still get through; each message passes
+// and is let go.
+const QString kQuietSource = QStringLiteral(R"((function () {
+    "use strict";
+    var console = window.console;
+    if (console) {
+        Object.getOwnPropertyNames(console).forEach(function (name) {
+            if (typeof console[name] === "function")
+                console[name] = function () {};
+        });
+    }
+    window.addEventListener("error", function (event) { event.preventDefault(); }, true);
+})();
+)");
 
 // Run in the driver's world as each document is created: watches the results block (and the
 // document around it, since the block may be replaced or come late) and tells the driver on
@@ -282,7 +301,22 @@ void PageDriver::createPage()
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
 
     connect(m_page.get(), &SilentPage::consoleMessage, this, &PageDriver::onConsoleMessage);
+    QWebEngineScript quiet;
+    quiet.setName(QStringLiteral("kurierix-quiet"));
+    quiet.setWorldId(QWebEngineScript::MainWorld);
+    quiet.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    quiet.setRunsOnSubFrames(true);
+    quiet.setSourceCode(kQuietSource);
+    m_page->scripts().insert(quiet);
     installWatcher();
+    // Each address the page gives itself (a new fragment, a pushed state) becomes an entry of its
+    // history, kept in this process: some fifty entries of up to 2 MB of address each, several
+    // copies of every one. The run never goes back, so only the current entry is kept. (While the
+    // page is being deleted there is nothing to clear.)
+    connect(m_page.get(), &QWebEnginePage::urlChanged, this, [this] {
+        if (m_page)
+            m_page->history()->clear();
+    });
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, &PageDriver::onLoadStarted);
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &PageDriver::onLoadingChanged);

@@ -38,7 +38,9 @@ bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, Q
     return false;
 }
 
-// The page's own console chatter is of no use to the user and would only fill stderr.
+// The page's own console chatter is of no use to the user and would only fill stderr. The engine
+// caps none of it: whatever of it gets here has reached this process whole, and no override can
+// refuse it; nothing of it is kept.
 void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&)
 {
     emit consoleMessage(message);
