@@ -3,7 +3,6 @@
 #include "app/GeneralErrorReport.h"
 #include "store/Cp1251.h"
 #include "store/DatabaseErrorText.h"
-#include "store/SQLiteException.h"
 
 #include <QtGlobal>
 
@@ -15,12 +14,9 @@ void HandlerGuard::run(const std::function<void()>& body) const noexcept
     try {
         body();
         return;
-    } catch (const ESQLiteException& error) {
-        // A database failure leads with what it means to the user; the layer's own words follow.
-        const QString text = databaseErrorText(error);
-        message = text.isEmpty() ? std::string(error.what()) : toCp1251(text);
     } catch (const std::exception& error) {
-        message = error.what();
+        // A database failure leads with what it means to the user; the layer's own words follow.
+        message = reportedMessage(error);
     } catch (...) {
         message = toCp1251(QStringLiteral("Неизвестная ошибка"));
     }

@@ -40,3 +40,10 @@ QString databaseErrorText(const ESQLiteException& error)
         return {};
     return cause + QStringLiteral(" (") + fromCp1251(error.what()) + QStringLiteral(").");
 }
+
+std::string reportedMessage(const std::exception& error)
+{
+    const auto* databaseError = dynamic_cast<const ESQLiteException*>(&error);
+    const QString text = databaseError ? databaseErrorText(*databaseError) : QString();
+    return text.isEmpty() ? std::string(error.what()) : toCp1251(text);
+}

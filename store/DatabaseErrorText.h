@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <exception>
+#include <string>
+
 class ESQLiteException;
 
 // What a failed statement means to the person at the keyboard. Every window, and any host
@@ -17,3 +20,7 @@ QString databaseErrorCause(int code);
 // "Файл базы данных занят другой программой: закройте её и попробуйте снова (database is
 // locked)." Empty when the error has no cause of its own (code 0).
 QString databaseErrorText(const ESQLiteException& error);
+
+// The message of any failure as a report shows it (Windows-1251): a database failure worded as
+// above, any other error, and a database failure without a cause of its own, in its own words.
+std::string reportedMessage(const std::exception& error);

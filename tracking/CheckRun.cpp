@@ -148,11 +148,9 @@ void CheckRun::execute()
     } catch (const std::exception& error) {
         // Before anything else has happened: the general error report, as for any error that
         // leaves the menu's handler, worded by its cause like every other database failure.
-        const auto* databaseError = dynamic_cast<const ESQLiteException*>(&error);
-        const QString cause = databaseError ? databaseErrorText(*databaseError) : QString();
         m_outcome.end = CheckOutcome::End::DatabaseUnreadable;
         m_outcome.cause = error.what();
-        m_host.reportError(cause.isEmpty() ? std::string(error.what()) : text(cause));
+        m_host.reportError(reportedMessage(error));
         return;
     }
     m_host.setCurrentResult(snapshot);
