@@ -2,6 +2,7 @@
 
 #include "console/Console.h"
 #include "console/ExitStatus.h"
+#include "console/ParcelList.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
 #include "seen/SeenStatuses.h"
@@ -10,7 +11,6 @@
 #include "store/PlainLine.h"
 #include "tracking/EventWait.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -36,6 +36,33 @@ bool gotAnswer(const ParcelOutcome& parcel)
            && parcel.result != Result::PageError;
 }
 
+// How the summary of a run that got as far as its parcels ends, and the exit status that goes
+// with it: the last line never says less than the status does.
+struct Ending
+{
+    QString line; // empty when the changed parcels' lines say it all
+    int status;
+};
+
+Ending endingOf(const CheckOutcome& outcome, bool anyChanged)
+{
+    const auto& parcels = outcome.parcels;
+    const auto failed = std::count_if(parcels.begin(), parcels.end(), storeFailed);
+    if (failed > 0) {
+        return {QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 посылок.")
+                    .arg(failed)
+                    .arg(parcels.size()),
+                ExitStatus::StoreFailed};
+    }
+    if (outcome.end == CheckOutcome::End::SiteUnreachable)
+        return {QStringLiteral("Посылки не проверены: сайт Белпочты недоступен."), ExitStatus::SiteUnreachable};
+    if (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer))
+        return {QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта."), ExitStatus::SiteUnreachable};
+    if (outcome.end != CheckOutcome::End::WentThrough)
+        return {QStringLiteral("Проверены не все посылки: проверка прервана."), ExitStatus::SiteUnreachable};
+    return {anyChanged ? QString() : QStringLiteral("Статусы посылок не изменились."), ExitStatus::Ok};
+}
+
 } // namespace
 
 ConsoleCheck::ConsoleCheck(const Settings& settings, const CheckSession& session)
@@ -57,8 +84,7 @@ int ConsoleCheck::run(const Settings& settings)
 
         // Never made here: a timer in a folder without the database must not leave an empty one.
         if (!QFileInfo::exists(QString::fromStdString(settings.databasePath))) {
-            Console::writeError(Console::databaseUnreadable(
-                settings.databasePath, QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath())));
+            Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::missingFileReason()));
             return ExitStatus::DatabaseUnreadable;
         }
         ParcelStore store;
@@ -69,8 +95,7 @@ int ConsoleCheck::run(const Settings& settings)
         }
         try {
             if (!store.database().HasTable("tracks")) {
-                Console::writeError(
-                    Console::databaseUnreadable(settings.databasePath, QStringLiteral("в ней нет таблицы tracks")));
+                Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::noTracksReason()));
                 return ExitStatus::DatabaseUnreadable;
             }
         } catch (const std::exception& e) {
@@ -138,9 +163,9 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
         summary += changedLine(parcel) + u'\n';
         notified += ChangedParcel::fromStored(parcel.number, parcel.shop, parcel.title, parcel.statusAfter);
     }
-    const QString closing = closingLine(outcome);
-    if (!closing.isEmpty())
-        summary += closing + u'\n';
+    const Ending ending = endingOf(outcome, !changed.empty());
+    if (!ending.line.isEmpty())
+        summary += ending.line + u'\n';
     const bool written = Console::writeOut(summary);
 
     // The bus only when there is something to show: a run that changed nothing leaves it alone.
@@ -150,33 +175,9 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
             Console::writeError(QStringLiteral("уведомление на рабочем столе не показано: ") + shown.failure);
     }
 
-    const auto& parcels = outcome.parcels;
-    if (std::any_of(parcels.begin(), parcels.end(), storeFailed))
-        return ExitStatus::StoreFailed;
-    if (outcome.end != End::WentThrough
-        || (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer)))
-        return ExitStatus::SiteUnreachable;
+    if (ending.status != ExitStatus::Ok)
+        return ending.status;
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
-}
-
-QString ConsoleCheck::closingLine(const CheckOutcome& outcome)
-{
-    const auto& parcels = outcome.parcels;
-    const auto failed = std::count_if(parcels.begin(), parcels.end(), storeFailed);
-    if (failed > 0) {
-        return QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 посылок.")
-            .arg(failed)
-            .arg(parcels.size());
-    }
-    if (outcome.end == CheckOutcome::End::SiteUnreachable)
-        return QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
-    if (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer))
-        return QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта.");
-    if (outcome.end != CheckOutcome::End::WentThrough)
-        return QStringLiteral("Проверены не все посылки: проверка прервана.");
-    if (outcome.changed().empty())
-        return QStringLiteral("Статусы посылок не изменились.");
-    return {};
 }
 
 QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)

@@ -36,9 +36,6 @@ public:
     // The line of the summary for a parcel whose status changed: number, shop, what it holds and
     // the new status on one line without markup.
     static QString changedLine(const ParcelOutcome& parcel);
-    // The summary's last line: what went wrong when the run stored less than it asked, or that
-    // nothing changed; empty when the changed parcels' lines say it all.
-    static QString closingLine(const CheckOutcome& outcome);
 
     void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
     void appendStatusLine(const std::string& line) override;

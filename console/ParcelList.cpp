@@ -77,15 +77,25 @@ QString csvField(const QString& text)
 
 } // namespace
 
+QString ParcelList::missingFileReason()
+{
+    return QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath());
+}
+
+QString ParcelList::noTracksReason()
+{
+    return QStringLiteral("в ней нет таблицы tracks");
+}
+
 QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale)
 {
     const QString path = QString::fromStdString(fileName);
     if (!QFileInfo::exists(path))
-        throw Unreadable(QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath()));
+        throw Unreadable(missingFileReason());
     TSQLiteDatabase db(fileName, TSQLiteDatabase::OpenMode::ReadOnly);
     sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
     if (!db.HasTable("tracks"))
-        throw Unreadable(QStringLiteral("в ней нет таблицы tracks"));
+        throw Unreadable(noTracksReason());
 
     const auto table = db.Query(ParcelStore::listSql());
     QList<Row> rows;
