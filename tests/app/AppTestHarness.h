@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -145,6 +146,15 @@ private:
 inline std::string cp(const char* utf8)
 {
     return testsupport::cp1251(utf8);
+}
+
+// Presses the dialog's save button; a save that failed keeps the dialog open with what was
+// typed, and the user then cancels.
+inline void saveOrCancel(TFm_Track& dialog)
+{
+    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+    if (dialog.isVisible())
+        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
 }
 
 class Harness

@@ -76,14 +76,6 @@ protected:
         return m_h.start(options);
     }
 
-    // A save that failed keeps the dialog open with what was typed; the user then cancels.
-    static void saveOrCancel(TFm_Track& dialog)
-    {
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-        if (dialog.isVisible())
-            QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    }
-
     // Every command of the grid's menu once, each answered by its box; returns the boxes.
     std::vector<QString> everyCommand(TMainForm& window)
     {
@@ -91,13 +83,13 @@ protected:
         m_h.inDialog([&] { window.Add->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Track->setText(QStringLiteral("RR999999999CN"));
-                         saveOrCancel(dialog);
+                         apptest::saveOrCancel(dialog);
                      });
         if (m_h.grid().parcelRowCount() > 0) {
             m_h.inDialog([&] { window.edit->trigger(); },
                          [&](TFm_Track& dialog) {
                              dialog.Edit_Title->setText(QStringLiteral("Изменено"));
-                             saveOrCancel(dialog);
+                             apptest::saveOrCancel(dialog);
                          });
             m_h.prompts.answerNext(Prompts::Button::Yes);
         }

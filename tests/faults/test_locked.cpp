@@ -66,14 +66,6 @@ protected:
         return m_h.boxTexts();
     }
 
-    // A save that failed keeps the dialog open with what was typed; the user then cancels.
-    static void saveOrCancel(TFm_Track& dialog)
-    {
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-        if (dialog.isVisible())
-            QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    }
-
     void add(const QString& track)
     {
         m_h.inDialog([&] { m_window->Add->trigger(); },
@@ -81,7 +73,7 @@ protected:
                          dialog.Edit_Track->setText(track);
                          dialog.Edit_Shop->setText(QStringLiteral("Shop"));
                          dialog.Edit_Title->setText(QStringLiteral("Что-то"));
-                         saveOrCancel(dialog);
+                         apptest::saveOrCancel(dialog);
                      });
     }
 
@@ -91,7 +83,7 @@ protected:
         m_h.inDialog([&] { m_window->edit->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Title->setText(title);
-                         saveOrCancel(dialog);
+                         apptest::saveOrCancel(dialog);
                      });
     }
 
