@@ -35,37 +35,43 @@ namespace {
 
 using Kind = EPageError::Kind;
 
+// A script of the driver's own, kept beside it as a resource.
+QString resourceScript(const QString& name)
+{
+    initTrackingResources();
+    QFile file(QStringLiteral(":/tracking/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
 const QString& legacyWriterSource()
 {
-    static const QString source = [] {
-        initTrackingResources();
-        QFile file(QStringLiteral(":/tracking/legacy_writer.js"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }();
+    static const QString source = resourceScript(QStringLiteral("legacy_writer.js"));
     return source;
 }
 
-const QString kWatcherName = QStringLiteral("kurierix-watcher");
+// Run in the page's own world as each document is created, before the page's scripts: see the
+// script for what it keeps out of this process.
+const QString& quietPageSource()
+{
+    static const QString source = resourceScript(QStringLiteral("quiet_page.js"));
+    return source;
+}
 
-// Run in the page's own world as each document is created, before the page's scripts: the page's
-// console messages and the reports of its uncaught errors would each reach this process whole,
-// however long (the engine caps none of them), and nothing here reads them. Frames the page
-// makes by script, its workers and its rejected promises still get through; each message passes
-// and is let go.
-const QString kQuietSource = QStringLiteral(R"((function () {
-    "use strict";
-    var console = window.console;
-    if (console) {
-        Object.getOwnPropertyNames(console).forEach(function (name) {
-            if (typeof console[name] === "function")
-                console[name] = function () {};
-        });
-    }
-    window.addEventListener("error", function (event) { event.preventDefault(); }, true);
-})();
-)");
+// A script that every document of the page gets as it is created, in `world`.
+QWebEngineScript documentScript(const QString& name, quint32 world, bool subFrames, const QString& source)
+{
+    QWebEngineScript script;
+    script.setName(name);
+    script.setWorldId(world);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(subFrames);
+    script.setSourceCode(source);
+    return script;
+}
+
+const QString kWatcherName = QStringLiteral("kurierix-watcher");
 
 // Run in the driver's world as each document is created: watches the results block (and the
 // document around it, since the block may be replaced or come late) and tells the driver on
@@ -245,13 +251,7 @@ void PageDriver::installWatcher()
         scripts.remove(old);
     if (!m_notifications)
         return;
-    QWebEngineScript watcher;
-    watcher.setName(kWatcherName);
-    watcher.setWorldId(QWebEngineScript::ApplicationWorld);
-    watcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    watcher.setRunsOnSubFrames(false);
-    watcher.setSourceCode(watcherSource(m_token));
-    scripts.insert(watcher);
+    scripts.insert(documentScript(kWatcherName, QWebEngineScript::ApplicationWorld, false, watcherSource(m_token)));
 }
 
 void PageDriver::onConsoleMessage(const QString& message)
@@ -301,13 +301,8 @@ void PageDriver::createPage()
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
 
     connect(m_page.get(), &SilentPage::consoleMessage, this, &PageDriver::onConsoleMessage);
-    QWebEngineScript quiet;
-    quiet.setName(QStringLiteral("kurierix-quiet"));
-    quiet.setWorldId(QWebEngineScript::MainWorld);
-    quiet.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    quiet.setRunsOnSubFrames(true);
-    quiet.setSourceCode(kQuietSource);
-    m_page->scripts().insert(quiet);
+    m_page->scripts().insert(
+        documentScript(QStringLiteral("kurierix-quiet"), QWebEngineScript::MainWorld, true, quietPageSource()));
     installWatcher();
     // Each address the page gives itself (a new fragment, a pushed state) becomes an entry of its
     // history, kept in this process: some fifty entries of up to 2 MB of address each, several
