@@ -1,5 +1,7 @@
 #include "ParcelStore.h"
 
+#include "store/Cp1251.h"
+
 #include <charconv>
 #include <filesystem>
 #include <initializer_list>
@@ -175,4 +177,50 @@ bool ParcelStore::storeNoInformation(const std::string& id)
 {
     database().Execute(noInformationSql(), {noInformationStatus(), parcelId(id)});
     return database().changes() > 0;
+}
+
+std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
+{
+    const std::unique_ptr<TSQLiteTable> table = listAll();
+    std::vector<Parcel> found;
+    found.reserve(static_cast<std::size_t>(table->RowCount()));
+    const auto field = [&](const char* column) -> QString {
+        try {
+            return fromCp1251(table->FieldText(column));
+        } catch (const std::exception& error) {
+            if (fieldFailure != nullptr && fieldFailure->empty())
+                *fieldFailure = error.what();
+            return QString();
+        }
+    };
+    for (table->Rewind(); !table->AtEnd(); table->NextRow()) {
+        Parcel parcel;
+        parcel.idText = field("id");
+        const std::string id = toCp1251(parcel.idText);
+        std::int64_t value = 0;
+        const auto [stop, error] = std::from_chars(id.data(), id.data() + id.size(), value);
+        if (!id.empty() && error == std::errc() && stop == id.data() + id.size())
+            parcel.id = value;
+        parcel.number = field("s_track");
+        parcel.history = field("s_trackfull");
+        parcel.title = field("s_title");
+        parcel.firstEventDate = field("s_date");
+        parcel.status = field("s_status");
+        parcel.shop = field("s_shop");
+        parcel.comments = field("s_comments");
+        parcel.type = field("i_type");
+        found.push_back(std::move(parcel));
+    }
+    return found;
+}
+
+bool ParcelStore::storeCheckResult(std::int64_t id, const QString& status, const QString& date,
+                                   const QString& history)
+{
+    return storeCheckResult(std::to_string(id), toCp1251(status), toCp1251(date), toCp1251(history));
+}
+
+bool ParcelStore::storeNoInformation(std::int64_t id)
+{
+    return storeNoInformation(std::to_string(id));
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "store/Parcel.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 #include "store/SQLiteTable.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The parcel table `tracks` in `database.db`: opening the store and every statement the
 // program sends to it. Failures are raised as ESQLiteException; the windows show the boxes.
@@ -37,6 +40,11 @@ public:
     // "SELECT * FROM tracks": every parcel, in ascending id.
     std::unique_ptr<TSQLiteTable> listAll();
 
+    // Every parcel, decoded. A field that cannot be read (a column a foreign table lacks) is left
+    // empty in its parcel, and the first such failure is given in `fieldFailure`: no parcel is
+    // dropped for one bad field. A failure of the query itself raises.
+    std::vector<Parcel> parcels(std::string* fieldFailure = nullptr);
+
     // The operations on one parcel take its id as the grid and the row snapshot hold it:
     // decimal text (Windows-1251). It is bound as an integer; an id that is not a whole
     // decimal number names no parcel, so nothing is sent and ESQLiteException is raised.
@@ -53,6 +61,9 @@ public:
     bool storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
                           const std::string& history);
     bool storeNoInformation(const std::string& id);
+    // The same, for a parcel named by its numeric id; texts are encoded to the file's code page.
+    bool storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history);
+    bool storeNoInformation(std::int64_t id);
 
     // The status the nothing-found statement stores: "Пока, нет информации!".
     static const std::string& noInformationStatus();
