@@ -1,14 +1,14 @@
 #pragma once
 
-#include "tracking/EventWait.h"
 #include "tracking/TrackingPage.h"
+#include "tracking/browser/ChangeWatch.h"
+#include "tracking/browser/ScriptCall.h"
 
 #include <QObject>
 #include <QString>
 
 #include <chrono>
 #include <memory>
-#include <vector>
 
 class QUrl;
 class QVariant;
@@ -28,7 +28,7 @@ class PageDriver : public QObject, public TrackingPage
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds kDefaultScriptTimeout{10000};
+    static constexpr std::chrono::milliseconds kDefaultScriptTimeout = ScriptCall::kDefaultTimeout;
 
     explicit PageDriver(QString storagePath);
     ~PageDriver() override;
@@ -58,25 +58,19 @@ public:
     QWebEnginePage* webPage() const;
 
 private:
-    struct ScriptWait;
     enum class LoadState { None, Loading, Finished, Failed };
 
     void createPage();
-    void installWatcher();
     void requireUsablePage(const char* operation) const;
-    // Runs a look script (see lookScript in the source) and notes how many of the page's
-    // changes it has seen; gives the value the script's body returned.
-    QVariant runLook(const QString& body, const QString& htmlUnless, const char* operation, bool* navigated = nullptr);
-    Look lookFrom(const QVariant& value, const char* operation);
-    void onConsoleMessage(const QString& message);
-    void tellChange(qint64 count);
-    // Runs `source` and waits for its value. A navigation that starts meanwhile ends the wait:
-    // with `navigated` given, it is set and an empty value returned; otherwise it raises.
+    // Runs `source` in the page (see ScriptCall::run).
     QVariant runScript(const QString& source, const char* operation, bool* navigated = nullptr);
-    // Runs a script that gives "ok" or the name of what the page lacks.
+    // Runs a look (see look.js) that does `action` and notes how many of the page's changes it
+    // has seen; gives the look's value.
+    QVariant runLook(const char* action, const QString& htmlUnless, const char* operation, bool* navigated = nullptr);
+    Look lookFrom(const QVariant& value, const char* operation);
+    // Runs a script that gives "ok" or "missing": the page lacks `missing`.
     void runElementScript(const QString& source, const char* operation, const char* missing,
                           bool navigationCompletes = false);
-    void endWaits(const QString& reason, EPageError::Kind kind, bool navigation);
     // Deletes the page; with `stuck`, its render process is ended too.
     void dropPage(bool stuck);
 
@@ -85,7 +79,8 @@ private:
     void onRenderProcessTerminated(int status, int exitCode);
 
     QString m_storagePath;
-    std::chrono::milliseconds m_scriptTimeout = kDefaultScriptTimeout;
+    ScriptCall m_calls;
+    ChangeWatch m_watch;
     // Declared before the page: the page must go before its profile.
     std::unique_ptr<QWebEngineProfile> m_profile;
     std::unique_ptr<SilentPage> m_page;
@@ -97,18 +92,4 @@ private:
     QString m_loadError;
     EPageError::Kind m_loadErrorKind = EPageError::Kind::NotLoaded;
     QString m_renderProcessGone;
-    // Scripts sent to the page and not answered yet, awaited or given up on.
-    std::vector<std::weak_ptr<ScriptWait>> m_waits;
-    EventWait m_wait;
-
-    // Change notifications: "<token> <count>" on the console, from the watcher, counting the
-    // changes of the current document. A look gives the count it has seen; a notification at
-    // or below it is old news. The token is secret to the driver's world, so that the page's
-    // own scripts cannot pass for the watcher (even if they could, they would only cause a look).
-    bool m_notifications = true;
-    QString m_token;
-    qint64 m_seenChanges = 0;
-    bool m_lookInFlight = false;
-    qint64 m_toldDuringLook = 0;
-    bool m_unseenChange = false;
 };

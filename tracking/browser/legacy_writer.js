@@ -2,7 +2,7 @@
 // wrote it, because the result extraction was made for that markup, not for Chromium's:
 // upper-case tag names, no end tags for void elements, the style attribute first and in the
 // control's normal form ("BACKGROUND: #8be3ff"), attribute values bare where they can be.
-// Evaluates to the text.
+// Evaluates to a function that gives the text.
 (function () {
     "use strict";
 
@@ -118,4 +118,4 @@
     if (document.documentElement)
         writeChildren(document.documentElement, out, false);
     return out.join("");
-})()
+})
