@@ -813,7 +813,7 @@ void TMainForm::refreshGrid()
 void TMainForm::followCheckSession()
 {
     CheckSession* session = m_checkSession;
-    connect(session, &CheckSession::progress, this, &TMainForm::appendStatusLine);
+    connect(session, &CheckSession::progress, this, [this](const QString& line) { appendStatusLine(line); });
     connect(session, &CheckSession::statusLabel, this, [this](const QString& text) {
         Label_Status->setText(text);
         Label_Status->adjustSize();

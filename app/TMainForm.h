@@ -126,6 +126,8 @@ public:
     void runGuarded(const std::function<void()>& body) override;
 
 protected:
+    // A line of the check run's status log, scrolled into view.
+    virtual void appendStatusLine(const QString& line);
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -156,7 +158,6 @@ private:
     bool windowFree() const;
     // The check session's signals shown in the window: the log, the label, the boxes, the grid.
     void followCheckSession();
-    void appendStatusLine(const QString& line);
     // One desktop notification of the parcels whose status the run changed, once the run's
     // handler has returned.
     void notifyChanged(const CheckOutcome& outcome);
