@@ -19,6 +19,7 @@
 #include "tracking/BrowserModule.h"
 #include "tracking/CheckSession.h"
 #include "tracking/RunLock.h"
+#include "tracking/PageSource.h"
 #include "tracking/TrackingPage.h"
 
 #include <QApplication>
@@ -229,11 +230,15 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     QtTranslations::installRussian();
     createControls();
     wireHandlers();
-    m_checkSession = std::make_unique<CheckSession>(
+    m_checkSession = new CheckSession(
         m_options.databasePath,
-        m_options.pageFactory ? m_options.pageFactory : browserPageFactory(m_options.browserStorageDir),
-        m_options.endpoints);
+        std::make_unique<PageSource>(m_options.pageFactory ? m_options.pageFactory
+                                                           : browserPageFactory(m_options.browserStorageDir),
+                                     m_options.endpoints),
+        this);
+    m_checkSession->setObjectName(QStringLiteral("checkSession"));
     m_checkSession->setLimits(m_options.checkRunLimits);
+    followCheckSession();
     FormCreate();
 }
 
@@ -326,8 +331,7 @@ void TMainForm::createProgramPage(WindowBitmaps& bitmaps)
     Label2->setFont(pageFont);
     Label2->setWordWrap(true);
     Label2->setGeometry(15, 232, 182, Label2->heightForWidth(182));
-    BitBtn4 =
-        makeImageButton(GroupBox3, "BitBtn4", bitmaps.pixmap(kShopLargeBitmap), QRect(9, 271, 190, 157));
+    BitBtn4 = makeImageButton(GroupBox3, "BitBtn4", bitmaps.pixmap(kShopLargeBitmap), QRect(9, 271, 190, 157));
     BitBtn1 = makeImageButton(GroupBox3, "BitBtn1", bitmaps.pixmap(kShopWideBitmap), QRect(9, 432, 190, 98));
 
     GroupBox1 = makeGroup(TabSheet1, "GroupBox1", QStringLiteral("Что делает программа "), QRect(718, 548, 209, 166));
@@ -770,12 +774,12 @@ void TMainForm::Button_CheckClick()
                     form.StringGrid2->setEnabled(true);
             }
         } runEnd{*this};
-        const CheckOutcome outcome = m_checkSession->run(*m_store, *this);
+        const CheckOutcome outcome = m_checkSession->run(*m_store);
         if (outcome.end == CheckOutcome::End::LockHeld && !m_closed)
             m_prompts->showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
                                    Prompts::Icon::Information);
         if (outcome.end == CheckOutcome::End::LockUnavailable && !m_closed)
-            m_prompts->showError(QString::fromStdString(outcome.cause));
+            m_prompts->showError(outcome.cause);
         notifyChanged(outcome);
     });
 }
@@ -785,26 +789,9 @@ bool TMainForm::checkRunning() const
     return m_checkSession->running();
 }
 
-ParcelStore* TMainForm::store()
-{
-    return m_closed ? nullptr : m_store.get();
-}
-
-TrackingPage& TMainForm::trackingPage()
-{
-    return m_checkSession->trackingPage();
-}
-
-bool TMainForm::stopRequested() const
-{
-    return m_checkSession->stopRequested();
-}
-
 void TMainForm::notifyChanged(const CheckOutcome& outcome)
 {
-    QList<ChangedParcel> changed;
-    for (const ParcelOutcome& parcel : outcome.changed())
-        changed += ChangedParcel::fromStored(parcel.number, parcel.shop, parcel.title, parcel.statusAfter);
+    const QList<ChangedParcel> changed = ChangedParcel::fromOutcome(outcome);
     if (changed.isEmpty() || m_closed)
         return;
     // Out of the run's handler, so that the grid is usable again before the desktop is asked:
@@ -818,42 +805,42 @@ void TMainForm::notifyChanged(const CheckOutcome& outcome)
     });
 }
 
-void TMainForm::setCurrentResult(std::shared_ptr<TSQLiteTable> table)
-{
-    m_currentResult = std::move(table);
-}
-
-void TMainForm::appendStatusLine(const std::string& line)
-{
-    Memo_Status->appendPlainText(fromCp1251(line));
-    QScrollBar* bar = Memo_Status->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
-void TMainForm::setStatusLabel(const std::string& text)
-{
-    Label_Status->setText(fromCp1251(text));
-    Label_Status->adjustSize();
-}
-
-void TMainForm::setGridEnabled(bool enabled)
-{
-    StringGrid2->setEnabled(enabled);
-}
-
 void TMainForm::refreshGrid()
 {
     RefreshGrid();
 }
 
-void TMainForm::showErrorBox(const std::string& text, const std::string&)
+void TMainForm::followCheckSession()
 {
-    m_prompts->showError(fromCp1251(text));
+    CheckSession* session = m_checkSession;
+    connect(session, &CheckSession::progress, this, [this](const QString& line) { appendStatusLine(line); });
+    connect(session, &CheckSession::statusLabel, this, [this](const QString& text) {
+        Label_Status->setText(text);
+        Label_Status->adjustSize();
+    });
+    // The grid, and with it every menu command, is the run's from the first question to the
+    // end; a failed statement gives it back at once, as the program always did.
+    connect(session, &CheckSession::askingStarted, this, [this] { StringGrid2->setEnabled(false); });
+    connect(session, &CheckSession::parcelChecked, this, [this](const ParcelOutcome& parcel) {
+        if (parcel.result == ParcelOutcome::Result::StoreFailed)
+            StringGrid2->setEnabled(true);
+    });
+    connect(session, &CheckSession::resultsFinal, this, &TMainForm::RefreshGrid);
+    connect(session, &CheckSession::finished, this, [this] {
+        if (!m_closed)
+            StringGrid2->setEnabled(true);
+    });
+    // The window's box shows no cause.
+    connect(session, &CheckSession::errorBox, this, [this](const QString& text) { m_prompts->showError(text); });
+    connect(session, &CheckSession::errorReport, this,
+            [this](const QString& message) { m_errorReport.report(toCp1251(message)); });
 }
 
-void TMainForm::reportError(const std::string& message)
+void TMainForm::appendStatusLine(const QString& line)
 {
-    m_errorReport.report(message);
+    Memo_Status->appendPlainText(line);
+    QScrollBar* bar = Memo_Status->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include "parcels/ParcelEditor.h"
 #include "seen/SeenStatuses.h"
 #include "tracking/CheckOutcome.h"
-#include "tracking/CheckRunHost.h"
 
 #include <QWidget>
 
@@ -31,13 +30,12 @@ class QTabWidget;
 class QToolButton;
 class TFm_Track;
 class TSQLiteTable;
-class TrackingPage;
 class WindowBitmaps;
 
 // The main window: the parcel grid with its context menu, the history view, the status log and
 // label, the about box with the shop links, and the hidden page that hosts the tracking browser.
 // It owns the store and the current result; the parcel dialog and the check run work through it.
-class TMainForm : public QWidget, public CheckRunHost, public ParcelEditor
+class TMainForm : public QWidget, public ParcelEditor
 {
     Q_OBJECT
 
@@ -121,28 +119,15 @@ public:
     // the window is activated and when the database file changes.
     void noticeOtherWriters();
 
-    // The open store, or nullptr once the window has released it.
-    ParcelStore* store();
-    // The hidden tracking page, made on first use.
-    TrackingPage& trackingPage();
-    // True once the window is closing: a check run under way ends at its next step.
-    bool stopRequested() const;
-
-    // CheckRunHost
-    void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
-    void appendStatusLine(const std::string& line) override;
-    void setStatusLabel(const std::string& text) override;
-    void setGridEnabled(bool enabled) override;
-    void refreshGrid() override;
-    void showErrorBox(const std::string& text, const std::string& cause) override;
-    void reportError(const std::string& message) override;
-
     // ParcelEditor
+    void refreshGrid() override;
     bool loadForEditing(TFm_Track& dialog) override;
     bool writeFromDialog(TFm_Track& dialog) override;
     void runGuarded(const std::function<void()>& body) override;
 
 protected:
+    // A line of the check run's status log, scrolled into view.
+    virtual void appendStatusLine(const QString& line);
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -171,6 +156,8 @@ private:
     GridReload reloadGrid(QString* cause = nullptr);
     void showChangedRows(TSQLiteTable& table);
     bool windowFree() const;
+    // The check session's signals shown in the window: the log, the label, the boxes, the grid.
+    void followCheckSession();
     // One desktop notification of the parcels whose status the run changed, once the run's
     // handler has returned.
     void notifyChanged(const CheckOutcome& outcome);
@@ -183,7 +170,7 @@ private:
 
     std::unique_ptr<ParcelStore> m_store;
     std::shared_ptr<TSQLiteTable> m_currentResult;
-    std::unique_ptr<CheckSession> m_checkSession;
+    CheckSession* m_checkSession = nullptr; // a child: tests find it by its object name
     TFm_Track* m_parcelDialog = nullptr;
     std::string m_editedRowId;
     DatabaseWatch* m_databaseWatch = nullptr;

@@ -10,6 +10,7 @@
 #include "store/ParcelStore.h"
 #include "store/PlainLine.h"
 #include "tracking/EventWait.h"
+#include "tracking/PageSource.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -65,9 +66,13 @@ Ending endingOf(const CheckOutcome& outcome, bool anyChanged)
 
 } // namespace
 
-ConsoleCheck::ConsoleCheck(const Settings& settings, const CheckSession& session)
-    : m_settings(settings), m_session(session)
+ConsoleCheck::ConsoleCheck(const Settings& settings, CheckSession& session) : m_settings(settings), m_session(session)
 {
+    QObject::connect(&session, &CheckSession::progress, [this](const QString& line) { writeLine(line); });
+    QObject::connect(&session, &CheckSession::askingStarted, [this] { m_asking = true; });
+    QObject::connect(&session, &CheckSession::errorBox,
+                     [this](const QString& text, const QString& cause) { writeErrorBox(text, cause); });
+    QObject::connect(&session, &CheckSession::errorReport, [this](const QString& message) { writeReport(message); });
 }
 
 int ConsoleCheck::run(const Settings& settings)
@@ -75,7 +80,8 @@ int ConsoleCheck::run(const Settings& settings)
     int status = ExitStatus::Ok;
     int signal = 0;
     {
-        CheckSession session(settings.databasePath, settings.pageFactory, settings.endpoints);
+        CheckSession session(settings.databasePath,
+                             std::make_unique<PageSource>(settings.pageFactory, settings.endpoints));
         session.setLimits(settings.limits);
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
@@ -104,7 +110,7 @@ int ConsoleCheck::run(const Settings& settings)
         }
         store.database().setBusyWait(kBusyWaitMs);
 
-        const CheckOutcome outcome = session.run(store, host, [&store] {
+        const CheckOutcome outcome = session.run(store, [&store] {
             // Once the run holds the database (a run refused for the lock writes nothing) and
             // before any status changes, so that in a file the window never opened every status
             // held now counts as seen, and the window shows this run's changes in bold.
@@ -128,16 +134,15 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     using End = CheckOutcome::End;
     switch (outcome.end) {
     case End::LockHeld:
-        Console::writeError(
-            QStringLiteral("базу данных %1 уже проверяет другой процесс")
-                .arg(QString::fromStdString(m_settings.databasePath))
-            + (outcome.cause.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(outcome.cause))));
+        Console::writeError(QStringLiteral("базу данных %1 уже проверяет другой процесс")
+                                .arg(QString::fromStdString(m_settings.databasePath))
+                            + (outcome.cause.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(outcome.cause)));
         return ExitStatus::DatabaseBusy;
     case End::LockUnavailable:
-        Console::writeError(QString::fromStdString(outcome.cause));
+        Console::writeError(outcome.cause);
         return ExitStatus::LockUnavailable;
     case End::DatabaseUnreadable:
-        // reportError has said why.
+        // The report has said why.
         return ExitStatus::DatabaseUnreadable;
     case End::Stopped:
     case End::AlreadyRunning:
@@ -158,11 +163,9 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
 
     const std::vector<ParcelOutcome> changed = outcome.changed();
     QString summary;
-    QList<ChangedParcel> notified;
-    for (const ParcelOutcome& parcel : changed) {
+    for (const ParcelOutcome& parcel : changed)
         summary += changedLine(parcel) + u'\n';
-        notified += ChangedParcel::fromStored(parcel.number, parcel.shop, parcel.title, parcel.statusAfter);
-    }
+    const QList<ChangedParcel> notified = ChangedParcel::fromOutcome(outcome);
     const Ending ending = endingOf(outcome, !changed.empty());
     if (!ending.line.isEmpty())
         summary += ending.line + u'\n';
@@ -183,13 +186,13 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
 QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)
 {
     QStringList label;
-    for (const std::string* part : {&parcel.number, &parcel.shop, &parcel.title}) {
-        const QString line = plainLine(fromCp1251(*part));
+    for (const QString* part : {&parcel.number, &parcel.shop, &parcel.title}) {
+        const QString line = plainLine(*part);
         if (!line.isEmpty())
             label += line;
     }
     return QStringLiteral("Новый статус: ") + label.join(QStringLiteral(", ")) + QStringLiteral(": ")
-           + plainLine(fromCp1251(parcel.statusAfter));
+           + plainLine(parcel.statusAfter);
 }
 
 bool ConsoleCheck::silent() const
@@ -197,44 +200,27 @@ bool ConsoleCheck::silent() const
     return m_session.stopRequested();
 }
 
-void ConsoleCheck::setCurrentResult(std::shared_ptr<TSQLiteTable>)
-{
-    m_rowsRead = true;
-}
-
-void ConsoleCheck::appendStatusLine(const std::string& line)
+void ConsoleCheck::writeLine(const QString& line)
 {
     if (!m_settings.quiet && !silent())
-        Console::writeOut(fromCp1251(line) + u'\n');
+        Console::writeOut(line + u'\n');
 }
 
-void ConsoleCheck::setStatusLabel(const std::string&)
-{
-}
-
-void ConsoleCheck::setGridEnabled(bool)
-{
-}
-
-void ConsoleCheck::refreshGrid()
-{
-}
-
-void ConsoleCheck::showErrorBox(const std::string& text, const std::string& cause)
+void ConsoleCheck::writeErrorBox(const QString& text, const QString& cause)
 {
     if (!silent())
-        Console::writeError(fromCp1251(text) + QStringLiteral(" (") + fromCp1251(cause) + u')');
+        Console::writeError(text + QStringLiteral(" (") + cause + u')');
 }
 
-void ConsoleCheck::reportError(const std::string& message)
+void ConsoleCheck::writeReport(const QString& message)
 {
     if (silent())
         return;
-    // Before the run has its rows, the report can only be about reading them: the run has worded
-    // its cause, SQLite's own words in parentheses. Later reports (the page's) are the program's
-    // own sentences.
-    if (!m_rowsRead)
-        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, fromCp1251(message)));
+    // Before the run asks about its parcels, the report can only be about reading them: the run
+    // has worded its cause, SQLite's own words in parentheses. Later reports (the source's) are
+    // the program's own sentences.
+    if (!m_asking)
+        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, message));
     else
-        Console::writeError(fromCp1251(message));
+        Console::writeError(message);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "tracking/CheckLimits.h"
 #include "tracking/CheckOutcome.h"
-#include "tracking/CheckRun.h"
-#include "tracking/CheckRunHost.h"
 #include "tracking/CheckSession.h"
 #include "tracking/Endpoints.h"
 #include "tracking/TrackingPageFactory.h"
@@ -16,7 +15,7 @@
 // error, their text followed by the cause; at the end comes one line per parcel whose stored
 // status changed, then one that none did or what kept the run from storing what it asked, and a
 // desktop notification of those parcels.
-class ConsoleCheck : public CheckRunHost
+class ConsoleCheck
 {
 public:
     struct Settings
@@ -24,7 +23,7 @@ public:
         bool quiet = false;
         std::string databasePath = "database.db";
         Endpoints endpoints;
-        CheckRun::Limits limits;
+        CheckLimits limits;
         TrackingPageFactory pageFactory;
     };
 
@@ -37,20 +36,15 @@ public:
     // the new status on one line without markup.
     static QString changedLine(const ParcelOutcome& parcel);
 
-    void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override;
-    void appendStatusLine(const std::string& line) override;
-    void setStatusLabel(const std::string& text) override;
-    void setGridEnabled(bool enabled) override;
-    void refreshGrid() override;
-    void showErrorBox(const std::string& text, const std::string& cause) override;
-    void reportError(const std::string& message) override;
-
 private:
-    ConsoleCheck(const Settings& settings, const CheckSession& session);
+    ConsoleCheck(const Settings& settings, CheckSession& session);
     int finish(const CheckOutcome& outcome);
     bool silent() const;
+    void writeLine(const QString& line);
+    void writeErrorBox(const QString& text, const QString& cause);
+    void writeReport(const QString& message);
 
     const Settings& m_settings;
-    const CheckSession& m_session;
-    bool m_rowsRead = false;
+    CheckSession& m_session;
+    bool m_asking = false;
 };

@@ -1,9 +1,11 @@
 #include "notify/ChangedParcel.h"
 
-#include "store/Cp1251.h"
+#include "tracking/CheckOutcome.h"
 
-ChangedParcel ChangedParcel::fromStored(const std::string& track, const std::string& shop, const std::string& title,
-                                        const std::string& status)
+QList<ChangedParcel> ChangedParcel::fromOutcome(const CheckOutcome& outcome)
 {
-    return {fromCp1251(track), fromCp1251(shop), fromCp1251(title), fromCp1251(status)};
+    QList<ChangedParcel> changed;
+    for (const ParcelOutcome& parcel : outcome.changed())
+        changed += ChangedParcel{parcel.number, parcel.shop, parcel.title, parcel.statusAfter};
+    return changed;
 }

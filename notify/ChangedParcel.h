@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
-#include <string>
+struct CheckOutcome;
 
 // A parcel whose stored status changed in a check run, in the words the desktop notification
-// shows. The caller converts the stored Windows-1251 texts.
+// shows.
 struct ChangedParcel
 {
     QString track; // the tracking number
@@ -13,7 +14,6 @@ struct ChangedParcel
     QString title;  // what the parcel holds
     QString status; // the new status as stored: it may span lines and carry the page's tags
 
-    // From the texts as `tracks` stores them (Windows-1251).
-    static ChangedParcel fromStored(const std::string& track, const std::string& shop, const std::string& title,
-                                    const std::string& status);
+    // The parcels whose stored status the run changed, in row order.
+    static QList<ChangedParcel> fromOutcome(const CheckOutcome& outcome);
 };

@@ -1,9 +1,11 @@
 #pragma once
 
-#include <string>
+#include <QMetaType>
+#include <QString>
+
 #include <vector>
 
-// What one check run did with one parcel. Texts are Windows-1251 bytes, as stored.
+// What one check run did with one parcel.
 struct ParcelOutcome
 {
     enum class Result {
@@ -17,14 +19,14 @@ struct ParcelOutcome
         PageError,      // the page failed while this parcel was asked about; the run ended there
     };
 
-    std::string id;
-    std::string number;
-    std::string shop;
-    std::string title;
+    QString id; // as the file holds it
+    QString number;
+    QString shop;
+    QString title;
     Result result = Result::NotReached;
-    std::string statusBefore; // NULL reads as empty
-    std::string statusAfter;  // what the row holds after the run
-    std::string cause;        // StoreFailed, PageError: the technical reason
+    QString statusBefore; // NULL reads as empty
+    QString statusAfter;  // what the row holds after the run
+    QString cause;        // StoreFailed, PageError: the technical reason
 
     // Whether the stored status is now another than before the run. Only a statement that
     // wrote a row can have changed one.
@@ -46,13 +48,13 @@ struct CheckOutcome
         DatabaseUnreadable, // the parcels could not be read
         LockHeld,           // another check run holds the database: nothing was done
         LockUnavailable,    // the run lock cannot be had here: nothing was done; `cause` is the
-                            // sentence that says why and what to do, in UTF-8 (it names a file)
+                            // sentence that says why and what to do (it names a file)
         AlreadyRunning,     // this session runs a check already: nothing was done
     };
 
     End end = End::WentThrough;
     std::vector<ParcelOutcome> parcels; // in row order, every parcel of the snapshot
-    std::string cause;                  // anything but WentThrough: the technical reason, if any
+    QString cause;                      // anything but WentThrough: the technical reason, if any
 
     std::vector<ParcelOutcome> changed() const
     {
@@ -64,3 +66,6 @@ struct CheckOutcome
         return found;
     }
 };
+
+Q_DECLARE_METATYPE(ParcelOutcome)
+Q_DECLARE_METATYPE(CheckOutcome)

@@ -1,17 +1,26 @@
 #include "tracking/CheckSession.h"
 
-#include "tracking/TrackingPage.h"
+#include "tracking/CheckRun.h"
 
 #include <utility>
 
-CheckSession::CheckSession(std::string databasePath, TrackingPageFactory pageFactory, Endpoints endpoints)
-    : m_pageFactory(std::move(pageFactory)), m_endpoints(std::move(endpoints)), m_lock(databasePath)
+CheckSession::CheckSession(std::string databasePath, std::unique_ptr<TrackingSource> source, QObject* parent)
+    : QObject(parent), m_source(std::move(source)), m_lock(databasePath)
 {
+    qRegisterMetaType<ParcelOutcome>();
+    qRegisterMetaType<CheckOutcome>();
+    m_source->setLimits(m_limits);
 }
 
 CheckSession::~CheckSession() = default;
 
-CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host, const std::function<void()>& whenLocked)
+void CheckSession::setLimits(const CheckLimits& limits)
+{
+    m_limits = limits;
+    m_source->setLimits(limits);
+}
+
+CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& whenLocked)
 {
     CheckOutcome refused;
     if (m_running) {
@@ -30,19 +39,23 @@ CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host, const std
     case RunLock::Taken::HeldByOther:
         refused.end = CheckOutcome::End::LockHeld;
         if (m_lock.holder() > 0)
-            refused.cause = "PID " + std::to_string(m_lock.holder());
+            refused.cause = QStringLiteral("PID %1").arg(m_lock.holder());
         return refused;
     case RunLock::Taken::Unavailable:
         refused.end = CheckOutcome::End::LockUnavailable;
-        refused.cause = m_lock.problem().toStdString();
+        refused.cause = m_lock.problem();
         return refused;
     }
 
+    // However the run ends, nothing of the source's outlives it (the page's scripts, timers and
+    // workers would go on in a render process of their own), and the database is free again.
     struct RunEnd
     {
         CheckSession& session;
         ~RunEnd()
         {
+            session.m_source->finishRun();
+            session.m_source->setStopCondition({});
             session.m_running = false;
             session.m_store = nullptr;
             session.m_lock.release();
@@ -50,35 +63,14 @@ CheckOutcome CheckSession::run(ParcelStore& store, CheckRunHost& host, const std
     } runEnd{*this};
     m_running = true;
     m_store = &store;
+    m_source->setStopCondition([this] { return m_stopped; });
     if (whenLocked)
         whenLocked();
+    if (!m_stopped)
+        emit started();
 
-    // However the run ends, nothing of the page outlives it: its scripts, timers and workers
-    // would go on in the background, in a render process of their own, for as long as the
-    // program runs. The next run makes a new page, as the first one did.
-    struct PageEnd
-    {
-        std::unique_ptr<TrackingPage>& page;
-        ~PageEnd() { page.reset(); }
-    } pageEnd{m_page};
-
-    CheckRun checkRun(*this, host, m_endpoints);
-    checkRun.setLimits(m_limits);
-    checkRun.execute();
-    return checkRun.outcome();
-}
-
-TrackingPage& CheckSession::trackingPage()
-{
-    if (!m_page) {
-        m_page = m_pageFactory ? m_pageFactory() : nullptr;
-        if (!m_page)
-            throw EPageError(EPageError::Kind::BrowserFailed, "The tracking page could not be created");
-    }
-    return *m_page;
-}
-
-ParcelStore* CheckSession::store()
-{
-    return m_stopped ? nullptr : m_store;
+    CheckRun checkRun(*this);
+    const CheckOutcome outcome = checkRun.execute();
+    emit finished(outcome);
+    return outcome;
 }

@@ -6,9 +6,7 @@
 
 #include <unistd.h>
 
-TimedMainForm::TimedMainForm(MainFormOptions options)
-    : TMainForm(std::move(options)), m_parcelPrefix(toCp1251(QStringLiteral("- посылка №"))),
-      m_elapsedPrefix(toCp1251(QStringLiteral(" Время работы (сек) ")))
+TimedMainForm::TimedMainForm(MainFormOptions options) : TMainForm(std::move(options))
 {
     // The benchmarks are not beside the program, where it looks for the browser module.
     if (!qEnvironmentVariableIsSet(BrowserModule::kOverrideVariable))
@@ -22,13 +20,13 @@ void TimedMainForm::resetMarks()
     m_lines.clear();
 }
 
-void TimedMainForm::appendStatusLine(const std::string& line)
+void TimedMainForm::appendStatusLine(const QString& line)
 {
     const Clock::time_point now = Clock::now();
-    m_lines.emplace_back(now, line);
-    if (line.compare(0, m_parcelPrefix.size(), m_parcelPrefix) == 0)
+    m_lines.emplace_back(now, toCp1251(line));
+    if (line.startsWith(QStringLiteral("- посылка №")))
         m_parcelStarts.push_back({now, m_sampleMemory ? ProcessProbe::residentKiB(::getpid()) : 0});
-    else if (line.compare(0, m_elapsedPrefix.size(), m_elapsedPrefix) == 0)
+    else if (line.startsWith(QStringLiteral(" Время работы (сек) ")))
         m_runEnd = now;
     if (m_keepLogLines)
         TMainForm::appendStatusLine(line);

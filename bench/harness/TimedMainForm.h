@@ -37,11 +37,10 @@ public:
     // Every line of the run with its time, for a look at where the time goes.
     const std::vector<std::pair<Clock::time_point, std::string>>& lines() const { return m_lines; }
 
-    void appendStatusLine(const std::string& line) override;
+protected:
+    void appendStatusLine(const QString& line) override;
 
 private:
-    std::string m_parcelPrefix;
-    std::string m_elapsedPrefix;
     bool m_sampleMemory = false;
     bool m_keepLogLines = true;
     std::vector<ParcelMark> m_parcelStarts;

@@ -2,6 +2,7 @@
 // tracking-site double on 127.0.0.1, with the database in a temporary directory.
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tracking/CheckSession.h"
 #include "parcels/ParcelGrid.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
@@ -64,7 +65,6 @@ struct Stored
     std::string history;
     bool operator==(const Stored&) const = default;
 };
-
 
 class CheckRunWindowTest : public ::testing::Test
 {
@@ -501,7 +501,7 @@ TEST_F(CheckRunWindowTest, ClosingTheWindowDuringARunStopsItAndWritesNothingMore
     // The run ended at its next look at the page, not at the 30 s bound of the search.
     EXPECT_LT(sinceClose.elapsed(), 10000);
     EXPECT_FALSE(m_window->isVisible());
-    EXPECT_EQ(m_window->store(), nullptr);
+    EXPECT_TRUE(m_window->findChild<CheckSession*>()->stopRequested());
     EXPECT_FALSE(m_window->checkRunning());
     EXPECT_EQ(stored(a).history, historyOf(kFourEvents));
     EXPECT_EQ(stored(held), (Stored{"", "", ""}));

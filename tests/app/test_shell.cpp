@@ -3,6 +3,7 @@
 #include "AppTestHarness.h"
 
 #include "app/PatternProbe.h"
+#include "tracking/CheckSession.h"
 #include "tracking/TrackingPage.h"
 
 #include <QMenu>
@@ -153,8 +154,9 @@ TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
 {
     Harness h;
     TMainForm& window = h.start();
+    CheckSession& session = *window.findChild<CheckSession*>();
     for (int i = 0; i < 40; ++i)
-        window.appendStatusLine(cp("- посылка №") + std::to_string(i));
+        emit session.progress(QStringLiteral("- посылка №%1").arg(i));
     const QStringList lines = h.log().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 41);
     EXPECT_EQ(lines.first(), QStringLiteral("Жду Вашу комманду..."));
@@ -163,13 +165,19 @@ TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
-    window.setStatusLabel(cp("Статус: Проверка интернета"));
+    emit session.statusLabel(QStringLiteral("Статус: Проверка интернета"));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: Проверка интернета"));
     EXPECT_GE(window.Label_Status->width(), window.Label_Status->sizeHint().width());
 
-    window.setGridEnabled(false);
+    // The grid is the run's while it asks; a failed statement or the end gives it back.
+    emit session.askingStarted();
     EXPECT_FALSE(h.grid().isEnabled());
-    window.setGridEnabled(true);
+    ParcelOutcome failed;
+    failed.result = ParcelOutcome::Result::StoreFailed;
+    emit session.parcelChecked(failed);
+    EXPECT_TRUE(h.grid().isEnabled());
+    emit session.askingStarted();
+    emit session.finished(CheckOutcome{});
     EXPECT_TRUE(h.grid().isEnabled());
 }
 
@@ -179,7 +187,7 @@ TEST(Shell, CheckingParcelsFromTheMenuIsTheHiddenButtonsClick)
     TMainForm& window = h.start();
     int clicks = 0;
     QObject::connect(window.Button_Check, &QPushButton::clicked, [&] { ++clicks; });
-    window.setStatusLabel(cp("Статус: something else"));
+    emit window.findChild<CheckSession*>()->statusLabel(QStringLiteral("Статус: something else"));
 
     window.N4->trigger();
 
@@ -254,8 +262,7 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
     window.N4->trigger();
 
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.store(), nullptr);
-    EXPECT_TRUE(window.stopRequested());
+    EXPECT_TRUE(window.findChild<CheckSession*>()->stopRequested());
     EXPECT_FALSE(window.checkRunning());
     EXPECT_LE(r.page.reads, 4);
     EXPECT_EQ(r.h.db().rows(), before);

@@ -3,6 +3,7 @@
 
 #include "app/GeneralErrorReport.h"
 #include "app/MessageBoxPrompts.h"
+#include "tracking/CheckSession.h"
 
 #include <QApplication>
 #include <QFile>
@@ -272,14 +273,13 @@ TEST(Startup, ClosingTheWindowReleasesTheStore)
     h.db().create();
     h.db().addParcel("RR1", "Shop", "Book");
     TMainForm& window = h.start();
-    ASSERT_NE(window.store(), nullptr);
-    EXPECT_FALSE(window.stopRequested());
+    ASSERT_EQ(window.StringGrid2->parcelRowCount(), 1);
+    EXPECT_FALSE(window.findChild<CheckSession*>()->stopRequested());
 
     window.close();
 
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.store(), nullptr);
-    EXPECT_TRUE(window.stopRequested());
+    EXPECT_TRUE(window.findChild<CheckSession*>()->stopRequested());
     // Nothing uses the store afterwards: a late refresh is no error and changes nothing.
     window.refreshGrid();
     EXPECT_TRUE(h.prompts.shown().empty());

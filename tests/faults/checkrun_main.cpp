@@ -13,6 +13,8 @@
 #include "app/MainFormOptions.h"
 #include "app/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tracking/CheckSession.h"
+#include "tracking/PageSource.h"
 #include "tracking/browser/PageDriver.h"
 
 #include <QApplication>
@@ -62,7 +64,8 @@ void closeWhenStuck(TMainForm& window)
         if (stuck->elapsed() < 300)
             return;
         closer->stop();
-        const auto* driver = dynamic_cast<PageDriver*>(&window.trackingPage());
+        const auto* source = dynamic_cast<PageSource*>(&window.findChild<CheckSession*>()->source());
+        const auto* driver = source ? dynamic_cast<PageDriver*>(source->existingPage()) : nullptr;
         std::printf("closing %lld %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline(),
                     driver && driver->webPage() ? driver->webPage()->renderProcessPid() : 0);
         std::fflush(stdout);

@@ -1,11 +1,11 @@
-// The check run against a scripted page and a recording host, with a real store in a temporary
-// directory and a real reachability probe against listeners on 127.0.0.1.
+// The check run against a scripted page (and against a source with no page at all) and a host
+// that records the session's signals, with a real store in a temporary directory and a real
+// reachability probe against listeners on 127.0.0.1.
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
-#include "tracking/CheckRun.h"
-#include "tracking/CheckRunContext.h"
-#include "tracking/CheckRunHost.h"
+#include "tracking/CheckSession.h"
 #include "tracking/extraction/Extraction.h"
+#include "tracking/PageSource.h"
 #include "tracking/TrackingPage.h"
 
 #include "support/LoopbackPorts.h"
@@ -259,9 +259,34 @@ private:
     std::string m_html;
 };
 
+// The session owns the page it makes; the tests keep theirs across runs.
+class BorrowedPage : public TrackingPage
+{
+public:
+    explicit BorrowedPage(TrackingPage& page) : m_page(page) {}
+    void loadPage(const std::string& url) override { m_page.loadPage(url); }
+    int readyState() override { return m_page.readyState(); }
+    void selectInternationalTracking() override { m_page.selectInternationalTracking(); }
+    void enterNumber(const std::string& number) override { m_page.enterNumber(number); }
+    void startSearch() override { m_page.startSearch(); }
+    std::string readPageText() override { return m_page.readPageText(); }
+    std::string readPageHtml() override { return m_page.readPageHtml(); }
+    bool hasUnseenChange() const override { return m_page.hasUnseenChange(); }
+    void setStopCondition(std::function<bool()> stopRequested) override
+    {
+        m_page.setStopCondition(std::move(stopRequested));
+    }
+
+private:
+    TrackingPage& m_page;
+};
+
 // --- the window, recorded -------------------------------------------------------------------
 
-class FakeHost : public CheckRunHost, public CheckRunContext
+// Records what the session tells, as the window shows it: the log, the label, the boxes, and
+// the grid the window switches off when asking starts, on after a failed statement and, if it
+// is off, at the end, and refreshes when the results are final.
+class FakeHost
 {
 public:
     explicit FakeHost(const QString& dir)
@@ -270,30 +295,33 @@ public:
         EXPECT_EQ(result, ParcelStore::OpenResult::Created) << m_store.lastOpenError();
     }
 
-    ParcelStore* store() override { return m_released ? nullptr : &m_store; }
-    void setCurrentResult(std::shared_ptr<TSQLiteTable> table) override
+    void follow(CheckSession& session)
     {
-        current = std::move(table);
-        ++currentResultSets;
+        m_session = &session;
+        QObject::connect(&session, &CheckSession::progress, [this](const QString& line) { record("log ", line); });
+        QObject::connect(&session, &CheckSession::statusLabel, [this](const QString& text) { record("label ", text); });
+        QObject::connect(&session, &CheckSession::askingStarted, [this] { grid(false); });
+        QObject::connect(&session, &CheckSession::parcelChecked, [this](const ParcelOutcome& parcel) {
+            if (parcel.result == ParcelOutcome::Result::StoreFailed)
+                grid(true);
+        });
+        QObject::connect(&session, &CheckSession::resultsFinal, [this] { record("refresh", {}); });
+        QObject::connect(&session, &CheckSession::errorBox, [this](const QString& text) {
+            record("box ", text);
+            if (onErrorBox)
+                onErrorBox();
+        });
+        QObject::connect(&session, &CheckSession::errorReport,
+                         [this](const QString& message) { record("report ", message); });
+        QObject::connect(&session, &CheckSession::finished, [this] {
+            if (!m_gridOn && !stopRequested())
+                grid(true);
+            m_gridOn = true;
+        });
     }
-    TrackingPage& trackingPage() override
-    {
-        touchedAfterClose();
-        return page;
-    }
+    void touchPage() { touchedAfterClose(); }
 
-    void appendStatusLine(const std::string& line) override { record("log " + utf8(line)); }
-    void setStatusLabel(const std::string& text) override { record("label " + utf8(text)); }
-    void setGridEnabled(bool enabled) override { record(enabled ? "grid on" : "grid off"); }
-    void refreshGrid() override { record("refresh"); }
-    void showErrorBox(const std::string& text, const std::string&) override
-    {
-        record("box " + utf8(text));
-        if (onErrorBox)
-            onErrorBox();
-    }
-    void reportError(const std::string& message) override { record("report " + utf8(message)); }
-    bool stopRequested() const override { return m_stop; }
+    bool stopRequested() const { return m_session != nullptr && m_session->stopRequested(); }
 
     // Calls `action` every few milliseconds while the run waits and handles events.
     void whileWaiting(std::function<void()> action)
@@ -305,11 +333,10 @@ public:
     // event" returns at once.
     void keepEventQueueBusy() { m_ticker.start(0); }
 
-    // What closing the main window does: the store is released and the run must stop.
+    // What closing the main window does: the run must stop and the store is released.
     void closeWindow()
     {
-        m_stop = true;
-        m_released = true;
+        m_session->stop();
         m_store.close();
         eventsAtClose = events.size();
         opsAtClose = page.ops.size();
@@ -329,28 +356,31 @@ public:
 
     FakePage page;
     std::vector<std::string> events;
-    std::shared_ptr<TSQLiteTable> current;
-    int currentResultSets = 0;
     std::function<void()> onErrorBox;
     std::size_t eventsAtClose = 0;
     std::size_t opsAtClose = 0;
     bool usedAfterClose = false;
 
 private:
-    void record(std::string event)
+    void grid(bool on)
+    {
+        m_gridOn = on;
+        record(on ? "grid on" : "grid off", {});
+    }
+    void record(const std::string& kind, const QString& text)
     {
         touchedAfterClose();
-        events.push_back(std::move(event));
+        events.push_back(kind + text.toStdString());
     }
     void touchedAfterClose()
     {
-        if (m_stop)
+        if (stopRequested())
             usedAfterClose = true;
     }
 
+    CheckSession* m_session = nullptr;
     ParcelStore m_store;
-    bool m_stop = false;
-    bool m_released = false;
+    bool m_gridOn = true;
     QTimer m_ticker;
 };
 
@@ -399,14 +429,26 @@ protected:
                 utf8(table->FieldText("s_trackfull"))};
     }
 
-    void run(std::optional<CheckRun::TickSource> ticks = std::nullopt)
+    void run(CheckSession::TickSource ticks = {})
     {
-        CheckRun checkRun(*m_host, *m_host, m_endpoints);
-        checkRun.setLimits(m_limits);
-        if (ticks)
-            checkRun.setTickSource(*ticks);
-        checkRun.execute();
-        m_outcome = checkRun.outcome();
+        run(std::make_unique<PageSource>(pageFactory(), m_endpoints), ticks);
+    }
+
+    void run(std::unique_ptr<TrackingSource> source, CheckSession::TickSource ticks = {})
+    {
+        CheckSession session((m_dir.path() + "/database.db").toStdString(), std::move(source));
+        session.setLimits(m_limits);
+        session.setTickSource(std::move(ticks));
+        m_host->follow(session);
+        m_outcome = session.run(m_host->database());
+    }
+
+    TrackingPageFactory pageFactory()
+    {
+        return [this]() -> std::unique_ptr<TrackingPage> {
+            m_host->touchPage();
+            return std::make_unique<BorrowedPage>(m_host->page);
+        };
     }
 
     FakePage& page() { return m_host->page; }
@@ -415,7 +457,7 @@ protected:
     QTcpServer m_probeServer;
     std::unique_ptr<FakeHost> m_host;
     Endpoints m_endpoints;
-    CheckRun::Limits m_limits;
+    CheckLimits m_limits;
     CheckOutcome m_outcome;
     int m_lastId = 0;
 };
@@ -454,9 +496,9 @@ TEST_F(CheckRunTest, EmptyTableOnlyRefreshesTheGrid)
 {
     run();
 
-    EXPECT_EQ(m_host->events, (std::vector<std::string>{"refresh", "label Статус: ok", "grid on"}));
+    // The grid was never taken from the user: nothing gives it back.
+    EXPECT_EQ(m_host->events, (std::vector<std::string>{"refresh", "label Статус: ok"}));
     EXPECT_TRUE(page().ops.empty());
-    EXPECT_EQ(m_host->currentResultSets, 1);
     // No probe either: nobody knocked on the listener.
     EXPECT_FALSE(m_probeServer.waitForNewConnection(0));
 }
@@ -510,9 +552,7 @@ TEST_F(CheckRunTest, ThreeParcelsFoundAreStoredAndReportedInOrder)
     EXPECT_EQ(page().ops, (std::vector<std::string>{"load http://127.0.0.1:9/", "select", "enter RA123456789CN",
                                                     "search", "html", "select", "enter RB000000001CN", "search", "html",
                                                     "select", "enter RC000000002CN", "search", "html"}));
-    ASSERT_TRUE(m_host->current);
-    EXPECT_EQ(m_host->current->RowCount(), 3);
-    EXPECT_EQ(m_host->currentResultSets, 1);
+    EXPECT_EQ(m_outcome.parcels.size(), 3u);
 }
 
 TEST_F(CheckRunTest, NumberReachesThePageExactlyAndDuplicatesAreBothVisited)
@@ -833,8 +873,8 @@ TEST_F(CheckRunTest, PageErrorIsReportedAndEndsTheRunKeepingEarlierRows)
     });
     ASSERT_NE(report, events.end());
     EXPECT_EQ(std::vector<std::string>(report + 1, events.end()),
-              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "refresh", "grid on",
-                                        "label Статус: Ошибка, попробуйте позже."}));
+              (std::vector<std::string>{"log - ошибка при проверке посылки №RB1", "refresh",
+                                        "label Статус: Ошибка, попробуйте позже.", "grid on"}));
 }
 
 TEST_F(CheckRunTest, PageErrorsAreToldInOneRussianSentenceOfTheirOwnFollowedByTheDetail)
@@ -887,7 +927,7 @@ TEST_F(CheckRunTest, EveryEarlyEndAfterAStoredRowRefreshesTheGrid)
     };
     run();
     EXPECT_TRUE(endsWith(
-        {"log  Ошибка при загрузке сайта БелПочты", "refresh", "grid on", "label Статус: Ошибка, попробуйте позже."}));
+        {"log  Ошибка при загрузке сайта БелПочты", "refresh", "label Статус: Ошибка, попробуйте позже.", "grid on"}));
 }
 
 TEST_F(CheckRunTest, PageErrorWhileLoadingIsReported)
@@ -964,8 +1004,11 @@ TEST_F(CheckRunTest, RunWalksItsSnapshotWhateverReplacesTheCurrentResult)
     addParcel("RB1");
     page().answers["RA1"] = found(kOneEvent);
     page().answers["RB1"] = found(kTwoEvents);
-    // A history view replaces the window's current result while the run waits.
-    m_host->whileWaiting([this] { m_host->current.reset(); });
+    // The window reads the table again and again while the run waits.
+    m_host->whileWaiting([this] {
+        if (!m_host->stopRequested())
+            m_host->database().listAll();
+    });
 
     run();
 
@@ -1027,6 +1070,70 @@ TEST_F(CheckRunTest, AnswerWhosePlainRowsThePatternPassesOverKeepsTheRow)
     EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
 }
 
+// --- the run over another source ------------------------------------------------------------
+
+// Answers from a table, with no page at all.
+class ScriptedSource : public TrackingSource
+{
+public:
+    ScriptedSource(int probePort, std::map<QString, TrackingAnswer> answers, int& prepares)
+        : m_probePort(probePort), m_answers(std::move(answers)), m_prepares(prepares)
+    {
+    }
+    std::string probeHost() const override { return "127.0.0.1"; }
+    int probePort() const override { return m_probePort; }
+    void setStopCondition(std::function<bool()>) override {}
+    void prepare() override { ++m_prepares; }
+    TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override
+    {
+        sent();
+        return m_answers.at(number);
+    }
+
+private:
+    int m_probePort;
+    std::map<QString, TrackingAnswer> m_answers;
+    int& m_prepares;
+};
+
+TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRows)
+{
+    using Kind = TrackingAnswer::Kind;
+    const std::string found = addParcel("RA1");
+    const std::string nothing = addParcel("RB1");
+    const std::string unanswered = addParcel("RC1");
+    const std::string unreadable = addParcel("RD1");
+    m_host->database().storeCheckResult(unreadable, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    TrackingAnswer events{Kind::Found, QStringLiteral("Вручение"), QStringLiteral("Прием\r\nВручение"),
+                          QStringLiteral("2013-05-01 10:00:00")};
+    int prepares = 0;
+    run(std::make_unique<ScriptedSource>(m_probeServer.serverPort(),
+                                         std::map<QString, TrackingAnswer>{{"RA1", events},
+                                                                           {"RB1", {Kind::NothingFound, {}, {}, {}}},
+                                                                           {"RC1", {Kind::NoAnswer, {}, {}, {}}},
+                                                                           {"RD1", {Kind::Unreadable, {}, {}, {}}}},
+                                         prepares));
+
+    EXPECT_EQ(m_host->lines("log"),
+              concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                      parcelLines("RA1"),
+                      parcelLines("RB1", true),
+                      {"- посылка №RC1", "- отправка данных", "- нет ответа по номеру"},
+                      parcelLines("RD1"),
+                      {"- ответ сайта не удалось прочитать, данные не изменены", m_host->lines("log").back()}}));
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    EXPECT_EQ(prepares, 2); // before the first number, and after the one without an answer
+    EXPECT_EQ(stored(found), (Stored{"Вручение", "2013-05-01 10:00:00", "Прием\r\nВручение"}));
+    EXPECT_EQ(stored(nothing).status, "Пока, нет информации!");
+    EXPECT_EQ(stored(unanswered), (Stored{"", "", ""}));
+    EXPECT_EQ(stored(unreadable), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    using R = ParcelOutcome::Result;
+    std::vector<R> results;
+    for (const ParcelOutcome& parcel : m_outcome.parcels)
+        results.push_back(parcel.result);
+    EXPECT_EQ(results, (std::vector<R>{R::Stored, R::NothingFound, R::NoAnswer, R::Unreadable}));
+}
+
 // --- what the run did, for its hosts ----------------------------------------------------------
 
 TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
@@ -1050,19 +1157,20 @@ TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
     const std::vector<R> results = {R::Stored,      R::NothingFound, R::NoAnswer,  R::Unreadable,
                                     R::StoreFailed, R::Stored,       R::PageError, R::NotReached};
     for (std::size_t i = 0; i < results.size(); ++i)
-        EXPECT_EQ(m_outcome.parcels[i].result, results[i]) << m_outcome.parcels[i].number;
+        EXPECT_EQ(m_outcome.parcels[i].result, results[i]) << m_outcome.parcels[i].number.toStdString();
     EXPECT_EQ(m_outcome.end, CheckOutcome::End::PageFailed);
     EXPECT_EQ(m_outcome.parcels[0].statusBefore, "old");
-    EXPECT_EQ(utf8(m_outcome.parcels[0].statusAfter), stored("1").status);
+    EXPECT_EQ(m_outcome.parcels[0].statusAfter.toStdString(), stored("1").status);
     EXPECT_NE(stored("1").status, "old");
     EXPECT_EQ(m_outcome.parcels[0].shop, "AliExpress");
-    EXPECT_NE(m_outcome.parcels[4].cause.find("double quote"), std::string::npos) << m_outcome.parcels[4].cause;
-    EXPECT_NE(m_outcome.parcels[6].cause.find("enter number"), std::string::npos);
+    EXPECT_TRUE(m_outcome.parcels[4].cause.contains(QStringLiteral("double quote")))
+        << m_outcome.parcels[4].cause.toStdString();
+    EXPECT_TRUE(m_outcome.parcels[6].cause.contains(QStringLiteral("enter number")));
     // Changed: a new status, and "Пока, нет информации!" where there was none; a failed, refused or
     // skipped parcel keeps its status.
     std::vector<std::string> changed;
     for (const ParcelOutcome& parcel : m_outcome.changed())
-        changed.push_back(parcel.number);
+        changed.push_back(parcel.number.toStdString());
     EXPECT_EQ(changed, (std::vector<std::string>{"RA1", "RB1", "RF1"}));
 
     // The second time the same answers change nothing.
@@ -1072,7 +1180,7 @@ TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
     EXPECT_EQ(m_outcome.end, CheckOutcome::End::WentThrough);
     changed.clear();
     for (const ParcelOutcome& parcel : m_outcome.changed())
-        changed.push_back(parcel.number);
+        changed.push_back(parcel.number.toStdString());
     EXPECT_EQ(changed, (std::vector<std::string>{"RC1", "RG1", "RH1"}));
 
     // A table that cannot be read ends the run before anything else, with the general error report.

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "tracking/CheckLimits.h"
+
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+// What a tracking source says of one number.
+struct TrackingAnswer
+{
+    enum class Kind {
+        Found,        // the events of the parcel: status, history and the first event's date
+        NothingFound, // the site knows nothing of the number
+        NoAnswer,     // no answer within the bound: the number is passed over
+        Unreadable,   // an answer the program cannot read: the row is left as it is
+    };
+
+    Kind kind = Kind::NothingFound;
+    QString status;
+    QString history; // one line per event, CR LF between them
+    QString firstDate;
+};
+
+// What ends a check run on the source's side. The message (what()) is the technical detail as
+// the source gave it; `sentence` is what the user is told, in Russian.
+class TrackingSourceError : public std::runtime_error
+{
+public:
+    enum class Kind {
+        DidNotAnswer, // the site did not answer at all: the run ends as when the page never loads
+        Failed,       // the source failed; the user is told `sentence` and the detail
+    };
+
+    TrackingSourceError(Kind kind, QString sentence, const std::string& detail)
+        : std::runtime_error(detail), m_kind(kind), m_sentence(std::move(sentence))
+    {
+    }
+    Kind kind() const { return m_kind; }
+    const QString& sentence() const { return m_sentence; }
+
+private:
+    Kind m_kind;
+    QString m_sentence;
+};
+
+// Where a check run gets the answers for its parcels: the postal operator's page in the hidden
+// browser, or any other road to the same answers. The run asks one number at a time, on the UI
+// thread; every call is synchronous and keeps the event loop turning while it waits. Any call
+// may raise TrackingSourceError, which ends the run; once the stop condition holds, a call
+// returns (or raises) at once and the run looks at the stop before it uses what it got.
+class TrackingSource
+{
+public:
+    virtual ~TrackingSource() = default;
+
+    // Where the reachability probe knocks before anything is asked.
+    virtual std::string probeHost() const = 0;
+    virtual int probePort() const = 0;
+
+    // The bounds of the source's own waits, and the stop that ends them.
+    virtual void setLimits(const CheckLimits& limits) { (void)limits; }
+    virtual void setStopCondition(std::function<bool()> stopRequested) = 0;
+
+    // Makes the source ready to be asked: before the first number of a run, and again before the
+    // number after one that got no answer (a late answer must not be taken for the next one's).
+    virtual void prepare() = 0;
+    // Asks for `number` as the row holds it. `sent` is called once the request has gone out,
+    // before the wait for its answer.
+    virtual TrackingAnswer ask(const QString& number, const std::function<void()>& sent) = 0;
+    // The run is over, however it ended: nothing of it is to be left running.
+    virtual void finishRun() {}
+};
