@@ -1,3 +1,9 @@
+# The project's headers are named from its root ("store/ParcelStore.h"), by the library that holds
+# them and by whoever includes them. A library links this PUBLIC, since its headers are included
+# by that name (and include each other so); an executable links it PRIVATE.
+add_library(kurierix_root INTERFACE)
+target_include_directories(kurierix_root INTERFACE ${PROJECT_SOURCE_DIR})
+
 # kurierix_sources(<var> <dir>): the C++ sources and headers of one folder.
 # Each subsystem folder is one library; new files join it without editing the build.
 function(kurierix_sources var dir)
