@@ -34,10 +34,18 @@ bool writeSampleDatabase(const std::string& path)
     const auto result = store.open(path);
     if (result != ParcelStore::OpenResult::Created)
         return false;
-    store.insert("RR123456789CN", "AliExpress", cp("Чехол для телефона"), "");
-    store.insert("RA987654321CN", "AliExpress", cp("Фонарик"), "");
-    store.insert("LK123456785US", "eBay", cp("Книга"), cp("подарок"));
-    store.insert("CP000000001DE", "Amazon", cp("Наушники"), "");
+    const auto add = [&store](const char* number, const char* shop, const char* title, const char* comments) {
+        Parcel parcel;
+        parcel.number = QString::fromUtf8(number);
+        parcel.shop = QString::fromUtf8(shop);
+        parcel.title = QString::fromUtf8(title);
+        parcel.comments = QString::fromUtf8(comments);
+        store.insert(parcel);
+    };
+    add("RR123456789CN", "AliExpress", "Чехол для телефона", "");
+    add("RA987654321CN", "AliExpress", "Фонарик", "");
+    add("LK123456785US", "eBay", "Книга", "подарок");
+    add("CP000000001DE", "Amazon", "Наушники", "");
     store.storeCheckResult("1", cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"),
                            "2013-03-16 12:30:00",
                            cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"
