@@ -5,7 +5,6 @@
 #include "app/TMainForm.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
-#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 
 #include <QApplication>
@@ -21,11 +20,6 @@
 #include <cstdio>
 
 namespace {
-
-std::string cp(const char* utf8)
-{
-    return toCp1251(QString::fromUtf8(utf8));
-}
 
 // Four parcels, two of them checked, as a user would have them after a while.
 bool writeSampleDatabase(const std::string& path)
@@ -46,15 +40,16 @@ bool writeSampleDatabase(const std::string& path)
     add("RA987654321CN", "AliExpress", "Фонарик", "");
     add("LK123456785US", "eBay", "Книга", "подарок");
     add("CP000000001DE", "Amazon", "Наушники", "");
-    store.storeCheckResult("1", cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"),
-                           "2013-03-16 12:30:00",
-                           cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"
-                              "2013-03-17 14:16:00 Отправка отправления из учреждения обмена BEIJING \r\n"
-                              "2013-03-25 09:05:00 Поступление в учреждение обмена MINSK PI 2 "));
-    store.storeCheckResult("2", cp("2013-03-20 08:00:00 Получение отправления от отправителя 518000 \r\n"),
-                           "2013-03-20 08:00:00",
-                           cp("2013-03-20 08:00:00 Получение отправления от отправителя 518000 "));
-    store.storeNoInformation("3");
+    store.storeCheckResult(
+        1, QString::fromUtf8("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"),
+        QStringLiteral("2013-03-16 12:30:00"),
+        QString::fromUtf8("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"
+                          "2013-03-17 14:16:00 Отправка отправления из учреждения обмена BEIJING \r\n"
+                          "2013-03-25 09:05:00 Поступление в учреждение обмена MINSK PI 2 "));
+    store.storeCheckResult(2, QString::fromUtf8("2013-03-20 08:00:00 Получение отправления от отправителя 518000 \r\n"),
+                           QStringLiteral("2013-03-20 08:00:00"),
+                           QString::fromUtf8("2013-03-20 08:00:00 Получение отправления от отправителя 518000 "));
+    store.storeNoInformation(3);
     return true;
 }
 
