@@ -321,7 +321,8 @@ void TMainForm::createProgramPage(WindowBitmaps& bitmaps)
     Label2->setFont(pageFont);
     Label2->setWordWrap(true);
     Label2->setGeometry(15, 232, 182, Label2->heightForWidth(182));
-    BitBtn4 = makeImageButton(GroupBox3, "BitBtn4", bitmaps.pixmap(kShopLargeBitmap), QRect(9, 271, 190, 157));
+    BitBtn4 =
+        makeImageButton(GroupBox3, "BitBtn4", bitmaps.pixmap(kShopLargeBitmap), QRect(9, 271, 190, 157));
     BitBtn1 = makeImageButton(GroupBox3, "BitBtn1", bitmaps.pixmap(kShopWideBitmap), QRect(9, 432, 190, 98));
 
     GroupBox1 = makeGroup(TabSheet1, "GroupBox1", QStringLiteral("Что делает программа "), QRect(718, 548, 209, 166));
