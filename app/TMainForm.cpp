@@ -58,11 +58,6 @@ const QColor kBlue(0x00, 0x00, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLime(0x00, 0xFF, 0x00);
 
-// While a check run of another process of ours holds the database (`kurierix --check` from the
-// timer), a statement that meets its lock waits this long for it: its writes take milliseconds.
-// Another program's lock still fails at once.
-constexpr int kWaitForOurRunMs = 2000;
-
 const QString kParcelBitmap = QStringLiteral(":/images/parcel.bmp");
 const QString kShopLargeBitmap = QStringLiteral(":/images/shop1-large.bmp");
 const QString kShopWideBitmap = QStringLiteral(":/images/shop1-wide.bmp");
@@ -208,7 +203,7 @@ QString unstorableCharactersText(const QStringList& characters, bool inShownFiel
 }
 
 // The history text keeps its CR LF line breaks; the view shows one line per event.
-QString historyForView(const std::string& history)
+QString historyForView(const QString& history)
 {
     QString text = visibleText(history);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -437,7 +432,13 @@ void TMainForm::FormCreate()
 {
     runGuarded([this] {
         m_store = std::make_unique<ParcelStore>();
-        switch (m_store->open(m_options.databasePath)) {
+        // While a check run of another process of ours holds the database (`kurierix --check`
+        // from the timer), a statement that meets its lock waits for it; another program's lock
+        // fails at once.
+        const auto ourRun = [lock = RunLock::pathFor(m_options.databasePath)] {
+            return RunLock::heldByAnotherProcess(lock);
+        };
+        switch (m_store->open(m_options.databasePath, ParcelStore::Role::Window, ourRun)) {
         case ParcelStore::OpenResult::OpenFailed:
             m_prompts->showError(QStringLiteral("Ошибка №2 - Откытия базы данных"));
             m_startupFailed = true;
@@ -445,17 +446,12 @@ void TMainForm::FormCreate()
         case ParcelStore::OpenResult::CreateFailed:
             m_prompts->showError(QStringLiteral("Ошибка №1 - Ошибка создание новой базы данных"));
             break;
-        case ParcelStore::OpenResult::Opened:
-        case ParcelStore::OpenResult::Created:
+        default:
             break;
         }
-        if (m_store->isOpen()) {
-            m_store->database().setBusyWait(kWaitForOurRunMs, [lock = RunLock::pathFor(m_options.databasePath)] {
-                return RunLock::heldByAnotherProcess(lock);
-            });
-            // Before anything can change a status, so that every status stored now counts as seen.
-            m_seenTable = SeenStatuses::prepare(m_store->database());
-        }
+        // Before anything can change a status, so that every status stored now counts as seen.
+        if (m_store->isOpen())
+            m_seenTable = m_store->prepareSeen();
         m_databaseWatch = new DatabaseWatch(
             QString::fromStdString(m_options.databasePath), [this] { noticeOtherWriters(); }, this);
         RefreshGrid();
@@ -495,14 +491,13 @@ void TMainForm::RefreshGrid()
     runGuarded([this] {
         if (m_closed)
             return;
-        const bool revealAdded = std::exchange(m_revealAddedParcel, false);
+        const std::optional<std::int64_t> added = std::exchange(m_addedParcelId, std::nullopt);
         QString cause;
         if (reloadGrid(&cause) != GridReload::Done)
             m_prompts->showError(QStringLiteral("Ошибка - Во время обновление данных"), cause);
-        // The parcel just added is the last row: the list comes in rowid order, and a new row
-        // gets the highest rowid. The selection stays where it was.
-        if (revealAdded)
-            StringGrid2->scrollToRow(StringGrid2->parcelRowCount());
+        // The parcel just added comes into view; the selection stays where it was.
+        if (added)
+            StringGrid2->scrollToRow(StringGrid2->rowOf(*added));
     });
 }
 
@@ -510,47 +505,46 @@ TMainForm::GridReload TMainForm::reloadGrid(QString* cause)
 {
     if (!m_store)
         return GridReload::Failed;
-    std::shared_ptr<TSQLiteTable> table;
+    std::vector<Parcel> parcels;
+    std::string fieldFailure;
     std::optional<std::int64_t> version;
     try {
         // A file that was locked at start-up gets its table of seen statuses now.
         if (m_seenTable == SeenStatuses::Preparation::Busy)
-            m_seenTable = SeenStatuses::prepare(m_store->database());
+            m_seenTable = m_store->prepareSeen();
         // Taken before the list: a commit in between is noticed once more, never missed.
         version = m_store->database().dataVersion();
     } catch (...) {
     }
     try {
-        table = m_store->listAll();
+        parcels = m_store->parcels(&fieldFailure);
     } catch (...) {
         if (cause)
             *cause = causeOfCurrentFailure();
         return GridReload::Failed;
     }
-    m_currentResult = table;
     m_gridDataVersion = version;
+    m_lastReadEmpty = parcels.empty();
     GridReload outcome = GridReload::Done;
     try {
-        StringGrid2->fill(*table, now(), m_options.locale);
+        StringGrid2->fill(std::move(parcels), now(), m_options.locale, fieldFailure);
     } catch (...) {
         if (cause)
             *cause = causeOfCurrentFailure();
         outcome = GridReload::Partial;
     }
-    showChangedRows(*table);
+    showChangedRows();
     return outcome;
 }
 
-void TMainForm::showChangedRows(TSQLiteTable& table)
+void TMainForm::showChangedRows()
 {
     // Without the table (a read-only or foreign file) nothing counts as changed.
-    const auto changed = SeenStatuses::changedParcels(m_store->database());
-    std::int32_t idColumn = -1;
-    if (changed && !changed->empty() && table.RowCount() > 0)
-        idColumn = table.ColumnIndex("id");
-    table.Rewind();
-    for (int row = 1; !table.AtEnd(); ++row, table.NextRow())
-        StringGrid2->setRowBold(row, idColumn >= 0 && changed->count(table.FieldText(idColumn)) > 0);
+    const auto changed = m_store->changedParcels();
+    for (int row = 1; row <= StringGrid2->parcelRowCount(); ++row) {
+        const std::optional<std::int64_t> id = StringGrid2->parcelAt(row)->id;
+        StringGrid2->setRowBold(row, changed && id && changed->count(*id) > 0);
+    }
 }
 
 bool TMainForm::windowFree() const
@@ -590,18 +584,22 @@ void TMainForm::StringGrid2Click()
     runGuarded([this] {
         if (menuRefused() || !m_store)
             return;
-        if (!m_currentResult || m_currentResult->RowCount() == 0)
+        if (m_lastReadEmpty)
             return;
         const int row = StringGrid2->selectedRow();
-        const std::string id = StringGrid2->selectedParcelId();
-        std::shared_ptr<TSQLiteTable> table = m_store->parcel(id);
-        m_currentResult = table;
+        const Parcel* shown = StringGrid2->selectedParcel();
+        const std::int64_t id = ParcelStore::rowId(shown ? *shown : Parcel());
+        const std::optional<Parcel> parcel = m_store->parcel(id);
+        m_lastReadEmpty = !parcel;
         Memo_history->clear();
-        Memo_history->setPlainText(historyForView(table->FieldText("s_trackfull")));
+        // Deleted by another window or program since the grid was filled. Clicks stay quiet
+        // until a read finds parcels again (the next refresh).
+        if (!parcel)
+            throw ParcelStore::historyOfMissingParcel();
+        Memo_history->setPlainText(historyForView(parcel->history));
         // Its history is in view: the status just read is the one its user has now seen. A row
         // that stays bold because this could not be written is marked at the next click.
-        if (StringGrid2->isRowBold(row)
-            && SeenStatuses::markSeen(m_store->database(), id, table->FieldText("s_status")))
+        if (StringGrid2->isRowBold(row) && m_store->markSeen(id, parcel->status))
             StringGrid2->setRowBold(row, false);
     });
 }
@@ -615,20 +613,23 @@ void TMainForm::N3Click()
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
-            std::shared_ptr<TSQLiteTable> table = m_store->listAll();
-            m_currentResult = table;
+            const bool anyParcel = !m_store->parcels().empty();
+            m_lastReadEmpty = !anyParcel;
             // With no parcel row in the grid (one that missed rows another program added) there
-            // is no selected parcel to ask about: the refresh below shows them.
-            const std::string id = StringGrid2->selectedParcelId();
-            if (table->RowCount() > 0 && !id.empty()) {
+            // is no selected parcel to ask about: the refresh below shows them. A copy: the grid
+            // may be refilled while the question is open.
+            const std::optional<Parcel> shown =
+                StringGrid2->selectedParcel() ? std::optional(*StringGrid2->selectedParcel()) : std::nullopt;
+            if (anyParcel && shown) {
                 QWidget* owner = QApplication::activeWindow();
                 const auto answer =
                     m_prompts->askYesNo(QStringLiteral("Подтверждение"), QStringLiteral("Удалить выбранную запись?"),
                                         Prompts::Icon::Warning, Prompts::Button::No, owner ? owner : this);
                 if (answer == Prompts::Button::Yes && m_store) {
+                    const std::int64_t id = ParcelStore::rowId(*shown);
                     gone = !m_store->remove(id);
                     // A row left by a failure here is dropped when the table is next prepared.
-                    SeenStatuses::forget(m_store->database(), id);
+                    m_store->forgetSeen(id);
                 }
             }
         } catch (...) {
@@ -668,7 +669,7 @@ void TMainForm::showParcelDialog(const QString& mode)
 
 bool TMainForm::loadForEditing(TFm_Track& dialog)
 {
-    m_editedRowId.clear();
+    m_editedParcelId.reset();
     // No dialog opens for a parcel that is not there: its save could change no row.
     if (StringGrid2->selectedRow() == 0) {
         // The grid may have missed parcels another program added while a menu was open.
@@ -678,22 +679,22 @@ bool TMainForm::loadForEditing(TFm_Track& dialog)
         return false;
     }
     try {
-        m_editedRowId = StringGrid2->selectedParcelId();
         if (!m_store)
             throw ESQLiteException("The database is not open");
-        std::shared_ptr<TSQLiteTable> table = m_store->parcel(m_editedRowId);
-        m_currentResult = table;
-        if (table->RowCount() == 0) {
+        const std::int64_t id = ParcelStore::rowId(*StringGrid2->selectedParcel());
+        const std::optional<Parcel> parcel = m_store->parcel(id);
+        m_lastReadEmpty = !parcel;
+        if (!parcel) {
             // Deleted by another window or program since the grid was filled.
-            m_editedRowId.clear();
             RefreshGrid();
             m_prompts->showMessage(kParcelGone, Prompts::Icon::Information);
             return false;
         }
-        dialog.Edit_Track->setText(visibleText(table->FieldText("s_track")));
-        dialog.Edit_Shop->setText(visibleText(table->FieldText("s_shop")));
-        dialog.Edit_Title->setText(visibleText(table->FieldText("s_title")));
-        dialog.Edit_Komment->setText(visibleText(table->FieldText("s_comments")));
+        m_editedParcelId = id;
+        dialog.Edit_Track->setText(visibleText(parcel->number));
+        dialog.Edit_Shop->setText(visibleText(parcel->shop));
+        dialog.Edit_Title->setText(visibleText(parcel->title));
+        dialog.Edit_Komment->setText(visibleText(parcel->comments));
         return true;
     } catch (...) {
         m_prompts->showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"), causeOfCurrentFailure());
@@ -705,7 +706,7 @@ bool TMainForm::writeFromDialog(TFm_Track& dialog)
 {
     const bool adding = dialog.DialogMode == QLatin1String("new");
     const bool editing = dialog.DialogMode == QLatin1String("edit");
-    if (!adding && !(editing && !m_editedRowId.empty()))
+    if (!adding && !(editing && m_editedParcelId))
         return true;
 
     // Nothing is written that the code page cannot hold, the mark of a NUL byte included: a text
@@ -725,13 +726,15 @@ bool TMainForm::writeFromDialog(TFm_Track& dialog)
     try {
         if (!m_store)
             throw ESQLiteException("The database is not open");
+        Parcel typed;
+        typed.id = m_editedParcelId;
+        typed.number = dialog.Edit_Track->text();
+        typed.shop = dialog.Edit_Shop->text();
+        typed.title = dialog.Edit_Title->text();
+        typed.comments = comment;
         if (adding) {
-            m_store->insert(toCp1251(dialog.Edit_Track->text()), toCp1251(dialog.Edit_Shop->text()),
-                            toCp1251(dialog.Edit_Title->text()), toCp1251(comment));
-            m_revealAddedParcel = true;
-        } else if (!m_store->edit(m_editedRowId, toCp1251(dialog.Edit_Track->text()),
-                                  toCp1251(dialog.Edit_Shop->text()), toCp1251(dialog.Edit_Title->text()),
-                                  toCp1251(comment))) {
+            m_addedParcelId = m_store->insert(typed);
+        } else if (!m_store->edit(typed)) {
             RefreshGrid();
             m_prompts->showMessage(kParcelGoneOnSave, Prompts::Icon::Warning);
             return false;

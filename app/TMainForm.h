@@ -4,7 +4,7 @@
 #include "app/HandlerGuard.h"
 #include "app/MainFormOptions.h"
 #include "parcels/ParcelEditor.h"
-#include "seen/SeenStatuses.h"
+#include "store/SeenStatuses.h"
 #include "tracking/CheckOutcome.h"
 
 #include <QWidget>
@@ -29,7 +29,6 @@ class QPushButton;
 class QTabWidget;
 class QToolButton;
 class TFm_Track;
-class TSQLiteTable;
 class WindowBitmaps;
 
 // The main window: the parcel grid with its context menu, the history view, the status log and
@@ -51,9 +50,10 @@ public:
     // True when the existing database file could not be opened: the program must end.
     bool startupFailed() const { return m_startupFailed; }
     bool checkRunning() const;
-    const std::shared_ptr<TSQLiteTable>& currentResult() const { return m_currentResult; }
-    // The id the last load for editing took from the grid (Windows-1251).
-    const std::string& editedRowId() const { return m_editedRowId; }
+    // Whether the last read of the store found no parcel.
+    bool lastReadEmpty() const { return m_lastReadEmpty; }
+    // The parcel the last load for editing found; nothing when it found none.
+    const std::optional<std::int64_t>& editedParcelId() const { return m_editedParcelId; }
 
     // Controls, named as in the design.
     QTabWidget* PageControl1 = nullptr;
@@ -154,7 +154,7 @@ private:
     // The grid refresh without its box, and the rows changed since last seen in bold. `cause`
     // gets what the box may say of a failure.
     GridReload reloadGrid(QString* cause = nullptr);
-    void showChangedRows(TSQLiteTable& table);
+    void showChangedRows();
     bool windowFree() const;
     // The check session's signals shown in the window: the log, the label, the boxes, the grid.
     void followCheckSession();
@@ -169,17 +169,19 @@ private:
     HandlerGuard m_guard;
 
     std::unique_ptr<ParcelStore> m_store;
-    std::shared_ptr<TSQLiteTable> m_currentResult;
     CheckSession* m_checkSession = nullptr; // a child: tests find it by its object name
     TFm_Track* m_parcelDialog = nullptr;
-    std::string m_editedRowId;
+    std::optional<std::int64_t> m_editedParcelId;
+    // The last read of the store found no parcel (an empty list, or a clicked or edited parcel
+    // gone meanwhile): a click then reads nothing until a read finds parcels again.
+    bool m_lastReadEmpty = true;
     DatabaseWatch* m_databaseWatch = nullptr;
     SeenStatuses::Preparation m_seenTable = SeenStatuses::Preparation::Untouched;
     // The connection's data version when the grid was last filled.
     std::optional<std::int64_t> m_gridDataVersion;
 
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
-    bool m_revealAddedParcel = false;
+    std::optional<std::int64_t> m_addedParcelId;
     bool m_startupFailed = false;
     bool m_closed = false;
 };

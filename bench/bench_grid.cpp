@@ -11,7 +11,6 @@
 #include "bench/harness/BenchParcels.h"
 #include "bench/support/BenchReport.h"
 #include "parcels/ParcelGrid.h"
-#include "store/SQLiteTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,8 +49,7 @@ void BM_RefreshGrid_from_empty(benchmark::State& state)
     TMainForm& window = *fixture->window;
     for (auto _ : state) {
         state.PauseTiming();
-        TSQLiteTable none;
-        window.StringGrid2->fill(none, QDateTime::currentDateTime(), QLocale::c());
+        window.StringGrid2->fill({}, QDateTime::currentDateTime(), QLocale::c());
         state.ResumeTiming();
         window.RefreshGrid();
     }

@@ -5,7 +5,6 @@
 #include "console/ParcelList.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
-#include "seen/SeenStatuses.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "store/PlainLine.h"
@@ -19,10 +18,6 @@
 #include <csignal>
 
 namespace {
-
-// A statement that meets another connection's lock (the open window saving an edit) waits this
-// long for it.
-constexpr int kBusyWaitMs = 2000;
 
 bool storeFailed(const ParcelOutcome& parcel)
 {
@@ -88,33 +83,27 @@ int ConsoleCheck::run(const Settings& settings)
         // A reader that went away (`| head`) must not end the run between two statements.
         std::signal(SIGPIPE, SIG_IGN);
 
-        // Never made here: a timer in a folder without the database must not leave an empty one.
-        if (!QFileInfo::exists(QString::fromStdString(settings.databasePath))) {
+        ParcelStore store;
+        switch (store.open(settings.databasePath, ParcelStore::Role::Check)) {
+        case ParcelStore::OpenResult::Opened:
+            break;
+        case ParcelStore::OpenResult::Missing:
             Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::missingFileReason()));
             return ExitStatus::DatabaseUnreadable;
-        }
-        ParcelStore store;
-        if (store.open(settings.databasePath) != ParcelStore::OpenResult::Opened) {
+        case ParcelStore::OpenResult::NoTracks:
+            Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::noTracksReason()));
+            return ExitStatus::DatabaseUnreadable;
+        default:
             Console::writeError(
                 Console::databaseUnreadable(settings.databasePath, {}, fromCp1251(store.lastOpenError())));
             return ExitStatus::DatabaseUnreadable;
         }
-        try {
-            if (!store.database().HasTable("tracks")) {
-                Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::noTracksReason()));
-                return ExitStatus::DatabaseUnreadable;
-            }
-        } catch (const std::exception& e) {
-            Console::writeError(Console::databaseUnreadable(settings.databasePath, {}, fromCp1251(e.what())));
-            return ExitStatus::DatabaseUnreadable;
-        }
-        store.database().setBusyWait(kBusyWaitMs);
 
         const CheckOutcome outcome = session.run(store, [&store] {
             // Once the run holds the database (a run refused for the lock writes nothing) and
             // before any status changes, so that in a file the window never opened every status
             // held now counts as seen, and the window shows this run's changes in bold.
-            SeenStatuses::prepare(store.database());
+            store.prepareSeen();
         });
         // A signal that came as the run ended has not been handled yet.
         EventWait::handlePending();

@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <array>
 #include <stdexcept>
 
@@ -22,9 +20,6 @@ const std::array<QString, 6> kHeaders = {
 
 // The columns before it (id, days in transit) are the program's numbers, the rest texts.
 constexpr std::size_t kFirstTextColumn = 2;
-
-// A listing waits this long for a check run that is writing at that moment.
-constexpr int kBusyTimeoutMs = 2000;
 
 // Both forms show the status on one line without the page's markup: a spreadsheet cell full of
 // tags and line breaks is harder to read, and nothing of the status's words is lost.
@@ -89,32 +84,39 @@ QString ParcelList::noTracksReason()
 
 QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale)
 {
-    const QString path = QString::fromStdString(fileName);
-    if (!QFileInfo::exists(path))
+    ParcelStore store;
+    switch (store.open(fileName, ParcelStore::Role::List)) {
+    case ParcelStore::OpenResult::Missing:
         throw Unreadable(missingFileReason());
-    TSQLiteDatabase db(fileName, TSQLiteDatabase::OpenMode::ReadOnly);
-    sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
-    if (!db.HasTable("tracks"))
+    case ParcelStore::OpenResult::NoTracks:
         throw Unreadable(noTracksReason());
+    case ParcelStore::OpenResult::Opened:
+        break;
+    default:
+        throw ESQLiteException(store.lastOpenError());
+    }
 
-    const auto table = db.Query(ParcelStore::listSql());
+    std::string fieldFailure;
+    const std::vector<Parcel> parcels = store.parcels(&fieldFailure);
+    // A listing is all or nothing: a table without one of the grid's columns is no list of parcels.
+    if (!fieldFailure.empty())
+        throw ESQLiteException(fieldFailure);
     QList<Row> rows;
-    rows.reserve(table->RowCount());
-    for (; !table->AtEnd(); table->NextRow()) {
+    rows.reserve(static_cast<qsizetype>(parcels.size()));
+    for (const Parcel& parcel : parcels) {
         Row row;
-        row.id = fromCp1251(table->FieldText("id"));
-        const std::string date = table->FieldText("s_date");
-        if (!date.empty()) {
+        row.id = parcel.idText;
+        if (!parcel.firstEventDate.isEmpty()) {
             try {
-                row.days = QString::number(daysInTransit(date, now, locale));
+                row.days = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
             } catch (const std::runtime_error&) {
                 // An unreadable date costs its own cell only, as in the grid.
             }
         }
-        row.track = fromCp1251(table->FieldText("s_track"));
-        row.status = fromCp1251(table->FieldText("s_status"));
-        row.shop = fromCp1251(table->FieldText("s_shop"));
-        row.title = fromCp1251(table->FieldText("s_title"));
+        row.track = parcel.number;
+        row.status = parcel.status;
+        row.shop = parcel.shop;
+        row.title = parcel.title;
         rows += row;
     }
     return rows;

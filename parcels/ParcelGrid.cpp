@@ -4,7 +4,7 @@
 #include "parcels/Tahoma.h"
 #include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
-#include "store/SQLiteTable.h"
+#include "store/SQLiteException.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -181,46 +181,43 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new Parcel
             [this, bar](const QPoint& at) { emit menuRequested(bar->mapToGlobal(at)); });
 }
 
-void ParcelGrid::fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale)
+void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
+                      const std::string& fieldFailure)
 {
     const int hadRows = m_model->rowCount();
     const int selected = currentIndex().row();
-    const int rows = std::max(0, table.RowCount());
+    const int rows = static_cast<int>(parcels.size());
 
-    // A field or a date that cannot be read leaves its one cell empty: every other cell of every
-    // row is still written, so no parcel vanishes from the list and no row is left without its
-    // id. The first failure is raised once the grid is complete.
+    // A date that cannot be read leaves its one cell empty, as a field the store could not read
+    // did: every other cell of every row is still written, so no parcel vanishes from the list
+    // and no row is left without its id. The first failure is raised once the grid is complete.
     std::exception_ptr firstFailure;
-    const auto read = [&firstFailure](auto&& text) -> QString {
-        try {
-            return text();
-        } catch (...) {
-            if (!firstFailure)
-                firstFailure = std::current_exception();
-            return QString();
+    std::vector<ParcelGridModel::RowTexts> texts(parcels.size());
+    for (std::size_t row = 0; row < parcels.size(); ++row) {
+        const Parcel& parcel = parcels[row];
+        ParcelGridModel::RowTexts& cells = texts[row];
+        cells[0] = visibleText(parcel.idText);
+        if (!parcel.firstEventDate.isEmpty()) {
+            try {
+                cells[1] = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
+            } catch (...) {
+                if (!firstFailure)
+                    firstFailure = std::current_exception();
+            }
         }
-    };
-    // Rows the cursor does not reach are written empty.
-    std::vector<ParcelGridModel::RowTexts> texts(static_cast<std::size_t>(rows));
-    for (ParcelGridModel::RowTexts& cells : texts) {
-        if (table.AtEnd())
-            break;
-        cells[0] = read([&] { return visibleText(table.FieldText("id")); });
-        cells[1] = read([&] {
-            const std::string date = table.FieldText("s_date");
-            return date.empty() ? QString() : QString::number(daysInTransit(date, now, locale));
-        });
-        cells[2] = read([&] { return visibleText(table.FieldText("s_track")); });
-        cells[3] = read([&] { return visibleText(table.FieldText("s_status")); });
-        cells[4] = read([&] { return visibleText(table.FieldText("s_shop")); });
-        cells[5] = read([&] { return visibleText(table.FieldText("s_title")); });
-        table.NextRow();
+        cells[2] = visibleText(parcel.number);
+        cells[3] = visibleText(parcel.status);
+        cells[4] = visibleText(parcel.shop);
+        cells[5] = visibleText(parcel.title);
     }
 
+    m_parcels = std::move(parcels);
     m_model->setRowCount(rows);
     if (rows > 0)
         selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1));
     m_model->setTexts(std::move(texts));
+    if (!fieldFailure.empty())
+        throw ESQLiteException(fieldFailure);
     if (firstFailure)
         std::rethrow_exception(firstFailure);
 }
@@ -258,10 +255,20 @@ void ParcelGrid::scrollToRow(int row)
     scrollTo(m_model->index(row - 1, 0), QAbstractItemView::EnsureVisible);
 }
 
-std::string ParcelGrid::selectedParcelId() const
+const Parcel* ParcelGrid::parcelAt(int row) const
 {
-    const int row = selectedRow();
-    return row == 0 ? std::string() : toCp1251(cellText(row, 0));
+    if (row < 1 || row > static_cast<int>(m_parcels.size()))
+        return nullptr;
+    return &m_parcels[static_cast<std::size_t>(row - 1)];
+}
+
+int ParcelGrid::rowOf(std::int64_t id) const
+{
+    for (std::size_t row = 0; row < m_parcels.size(); ++row) {
+        if (m_parcels[row].id == id)
+            return static_cast<int>(row) + 1;
+    }
+    return 0;
 }
 
 QString ParcelGrid::cellText(int row, int column) const

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "parcels/ParcelGridModel.h"
+#include "store/Parcel.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QTableView>
 
+#include <cstdint>
 #include <string>
-
-class TSQLiteTable;
+#include <vector>
 
 // The parcel grid: six columns under a fixed title row, one row per parcel. Row numbers in this
 // interface count the title row as row 0, so parcel rows are 1..parcelRowCount(); the title row
@@ -34,12 +35,14 @@ public:
 
     explicit ParcelGrid(QWidget* parent = nullptr);
 
-    // Rewrites the grid from `table`, walking its cursor from the current row to the end: one
-    // parcel row per result row, the days in transit counted from `now`. The selected row keeps
-    // its position (the last row when that position is gone; the first row when the grid had no
-    // rows). A field or date that cannot be read leaves its cell empty and the rest is written
-    // all the same; the first such failure is then thrown.
-    void fill(TSQLiteTable& table, const QDateTime& now, const QLocale& locale);
+    // Rewrites the grid from `parcels`, one parcel row each, the days in transit counted from
+    // `now`, and keeps the parcels for parcelAt(). The selected row keeps its position (the last
+    // row when that position is gone; the first row when the grid had no rows). A date that
+    // cannot be read leaves its cell empty and the rest is written all the same; once the grid is
+    // complete, `fieldFailure` (a field the store could not read and left empty), or else the
+    // first date's failure, is thrown.
+    void fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
+              const std::string& fieldFailure = {});
 
     int parcelRowCount() const;
     // 1..parcelRowCount(), or 0 when no parcel row is selected.
@@ -47,8 +50,12 @@ public:
     void setSelectedRow(int row);
     // Scrolls parcel row `row` into view without moving the selection.
     void scrollToRow(int row);
-    // The text of column 0 of the selected row (Windows-1251); empty when no parcel row is selected.
-    std::string selectedParcelId() const;
+    // The parcel shown in parcel row `row` (1..parcelRowCount()), or nullptr.
+    const Parcel* parcelAt(int row) const;
+    // The parcel of the selected row; nullptr when no parcel row is selected.
+    const Parcel* selectedParcel() const { return parcelAt(selectedRow()); }
+    // The parcel row that shows the parcel with that id; 0 when none does.
+    int rowOf(std::int64_t id) const;
     // The text of one cell; row 0 is the title row.
     QString cellText(int row, int column) const;
     // Parcel row `row` in the bold face of the grid's font, or back in the regular one. Only the
@@ -76,5 +83,6 @@ private:
     void selectTableRow(int tableRow, int column = 0);
 
     ParcelGridModel* m_model = nullptr;
+    std::vector<Parcel> m_parcels;
     int m_wheelRemainder = 0;
 };

@@ -15,7 +15,9 @@ const std::array<QString, ParcelGridModel::kColumnCount>& headerTexts()
 
 } // namespace
 
-ParcelGridModel::ParcelGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+ParcelGridModel::ParcelGridModel(QObject* parent) : QAbstractTableModel(parent)
+{
+}
 
 int ParcelGridModel::rowCount(const QModelIndex& parent) const
 {

@@ -3,12 +3,9 @@
 #include <QChar>
 #include <QString>
 
-#include <string_view>
-
 // A stored text as the windows show it. A NUL byte (a file another tool wrote) would draw as
 // nothing, and a text field would hold it unseen; it is shown as "␀" instead, so that the user
 // sees that something is there, and a dialog knows it holds a text it could not show as stored.
 inline constexpr QChar kNulMark(u'\u2400');
 
-// `bytes` is Windows-1251.
-QString visibleText(std::string_view bytes);
+QString visibleText(QString text);

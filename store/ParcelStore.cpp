@@ -10,6 +10,10 @@
 
 namespace {
 
+// How long a statement that meets another connection's lock waits for it, where it waits: every
+// writer of ours holds the lock for milliseconds only.
+constexpr int kBusyWaitMs = 2000;
+
 // Values travel as bound parameters, so a value that reads like a column name ("id",
 // "s_track", "rowid") is still stored as the text given. A double quote or a NUL byte is
 // refused as before: such a value was never storable and must not be half-written.
@@ -25,14 +29,59 @@ void checkValues(std::initializer_list<std::string_view> values)
 
 // An id names a parcel only as a whole decimal number. An empty grid cell, or "1 OR 1=1" in a
 // file whose id column another tool declared TEXT, names none: no statement is sent for it.
-std::int64_t parcelId(const std::string& id)
+std::optional<std::int64_t> wholeNumber(const std::string& text)
 {
     std::int64_t value = 0;
-    const char* end = id.data() + id.size();
-    const auto [stop, error] = std::from_chars(id.data(), end, value);
-    if (id.empty() || error != std::errc() || stop != end)
-        throw ESQLiteException("The parcel id \"" + id + "\" is not a whole decimal number");
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
     return value;
+}
+
+std::int64_t parcelId(const std::string& id)
+{
+    const auto value = wholeNumber(id);
+    if (!value)
+        throw ESQLiteException("The parcel id \"" + id + "\" is not a whole decimal number");
+    return *value;
+}
+
+// A parcel without an id (its row's id is no whole number) names no row, whatever its text.
+std::int64_t parcelId(const Parcel& parcel)
+{
+    if (!parcel.id)
+        throw ESQLiteException("The parcel id \"" + toCp1251(parcel.idText) + "\" is not a whole decimal number");
+    return *parcel.id;
+}
+
+// The current row of `table` as a parcel. A field that cannot be read (a column a foreign table
+// lacks) is left empty. The first such failure goes to `fieldFailure`, of every field or only of
+// those a list of parcels shows: a table without the history, the comments or the type is still
+// listed as it always was.
+Parcel decodeRow(const TSQLiteTable& table, std::string* fieldFailure, bool everyField)
+{
+    const auto field = [&](const char* column, bool listed) -> QString {
+        try {
+            return fromCp1251(table.FieldText(column));
+        } catch (const std::exception& error) {
+            if (fieldFailure != nullptr && fieldFailure->empty() && (listed || everyField))
+                *fieldFailure = error.what();
+            return QString();
+        }
+    };
+    Parcel parcel;
+    parcel.idText = field("id", true);
+    parcel.id = wholeNumber(toCp1251(parcel.idText));
+    parcel.number = field("s_track", true);
+    parcel.history = field("s_trackfull", false);
+    parcel.title = field("s_title", true);
+    parcel.firstEventDate = field("s_date", true);
+    parcel.status = field("s_status", true);
+    parcel.shop = field("s_shop", true);
+    parcel.comments = field("s_comments", false);
+    parcel.type = field("i_type", false);
+    return parcel;
 }
 
 bool fileExists(const std::string& fileName)
@@ -44,29 +93,61 @@ bool fileExists(const std::string& fileName)
 
 } // namespace
 
-ParcelStore::OpenResult ParcelStore::open(const std::string& fileName)
+ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role, std::function<bool()> worthWaiting)
 {
     close();
     m_openError.clear();
+    if (role != Role::Window)
+        return openExisting(fileName, role);
+    OpenResult result = OpenResult::Opened;
     if (fileExists(fileName)) {
         // An existing file is used as it is: never inspected, never given a table.
         try {
             m_db = std::make_unique<TSQLiteDatabase>(fileName);
-            return OpenResult::Opened;
         } catch (const ESQLiteException& e) {
             m_openError = e.what();
             return OpenResult::OpenFailed;
         }
+    } else {
+        try {
+            m_db = std::make_unique<TSQLiteDatabase>(fileName);
+            m_db->Execute(createTableSql());
+            result = OpenResult::Created;
+        } catch (const ESQLiteException& e) {
+            // A connection that opened stays open: later statements fail with their own boxes.
+            m_openError = e.what();
+            result = OpenResult::CreateFailed;
+        }
     }
+    if (m_db && worthWaiting)
+        m_db->setBusyWait(kBusyWaitMs, std::move(worthWaiting));
+    return result;
+}
+
+ParcelStore::OpenResult ParcelStore::openExisting(const std::string& fileName, Role role)
+{
+    // As the user sees the folder: a link to nowhere is no database either.
+    std::error_code error;
+    if (!std::filesystem::exists(fileName, error))
+        return OpenResult::Missing;
     try {
-        m_db = std::make_unique<TSQLiteDatabase>(fileName);
-        m_db->Execute(createTableSql());
-        return OpenResult::Created;
+        m_db = std::make_unique<TSQLiteDatabase>(fileName, role == Role::List
+                                                               ? TSQLiteDatabase::OpenMode::ReadOnly
+                                                               : TSQLiteDatabase::OpenMode::ReadWriteCreate);
+        // The list waits already for the question whether there is a table at all.
+        if (role == Role::List)
+            m_db->setBusyWait(kBusyWaitMs);
+        if (!m_db->HasTable("tracks")) {
+            m_db.reset();
+            return OpenResult::NoTracks;
+        }
     } catch (const ESQLiteException& e) {
-        // A connection that opened stays open: later statements fail with their own boxes.
+        m_db.reset();
         m_openError = e.what();
-        return OpenResult::CreateFailed;
+        return OpenResult::OpenFailed;
     }
+    m_db->setBusyWait(kBusyWaitMs);
+    return OpenResult::Opened;
 }
 
 void ParcelStore::close()
@@ -134,35 +215,67 @@ const std::string& ParcelStore::noInformationStatus()
     return status;
 }
 
+const QString& ParcelStore::noInformationText()
+{
+    static const QString text = fromCp1251(noInformationStatus());
+    return text;
+}
+
 std::unique_ptr<TSQLiteTable> ParcelStore::listAll()
 {
     return database().Query(listSql());
 }
 
-std::unique_ptr<TSQLiteTable> ParcelStore::parcel(const std::string& id)
+std::optional<Parcel> ParcelStore::parcel(std::int64_t id)
 {
-    return database().Query(parcelSql(), {parcelId(id)});
+    const std::unique_ptr<TSQLiteTable> table = database().Query(parcelSql(), {id});
+    if (table->AtEnd())
+        return std::nullopt;
+    std::string failure;
+    Parcel found = decodeRow(*table, &failure, true);
+    // One parcel is read for its fields; a field that is not there is a failure of the read.
+    if (!failure.empty())
+        throw ESQLiteException(failure);
+    return found;
 }
 
-void ParcelStore::insert(const std::string& track, const std::string& shop, const std::string& title,
-                         const std::string& comment)
+std::int64_t ParcelStore::insert(const Parcel& parcel)
 {
+    const std::string track = toCp1251(parcel.number), shop = toCp1251(parcel.shop), title = toCp1251(parcel.title),
+                      comment = toCp1251(parcel.comments);
     checkValues({track, shop, title, comment});
     database().Execute(insertSql(), {track, shop, title, comment});
+    return database().lastInsertRowId();
 }
 
-bool ParcelStore::edit(const std::string& id, const std::string& track, const std::string& shop,
-                       const std::string& title, const std::string& comment)
+bool ParcelStore::edit(const Parcel& parcel)
 {
+    const std::string track = toCp1251(parcel.number), shop = toCp1251(parcel.shop), title = toCp1251(parcel.title),
+                      comment = toCp1251(parcel.comments);
     checkValues({track, shop, title, comment});
-    database().Execute(editSql(), {track, shop, title, comment, parcelId(id)});
+    database().Execute(editSql(), {track, shop, title, comment, parcelId(parcel)});
     return database().changes() > 0;
 }
 
-bool ParcelStore::remove(const std::string& id)
+bool ParcelStore::remove(std::int64_t id)
 {
-    database().Execute(deleteSql(), {parcelId(id)});
+    database().Execute(deleteSql(), {id});
     return database().changes() > 0;
+}
+
+ESQLiteException ParcelStore::historyOfMissingParcel()
+{
+    try {
+        TSQLiteTable().FieldText("s_trackfull");
+    } catch (const ESQLiteException& e) {
+        return e;
+    }
+    return ESQLiteException("Empty dataset");
+}
+
+std::int64_t ParcelStore::rowId(const Parcel& parcel)
+{
+    return parcelId(parcel);
 }
 
 bool ParcelStore::storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
@@ -184,38 +297,12 @@ std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
     const std::unique_ptr<TSQLiteTable> table = listAll();
     std::vector<Parcel> found;
     found.reserve(static_cast<std::size_t>(table->RowCount()));
-    const auto field = [&](const char* column) -> QString {
-        try {
-            return fromCp1251(table->FieldText(column));
-        } catch (const std::exception& error) {
-            if (fieldFailure != nullptr && fieldFailure->empty())
-                *fieldFailure = error.what();
-            return QString();
-        }
-    };
-    for (table->Rewind(); !table->AtEnd(); table->NextRow()) {
-        Parcel parcel;
-        parcel.idText = field("id");
-        const std::string id = toCp1251(parcel.idText);
-        std::int64_t value = 0;
-        const auto [stop, error] = std::from_chars(id.data(), id.data() + id.size(), value);
-        if (!id.empty() && error == std::errc() && stop == id.data() + id.size())
-            parcel.id = value;
-        parcel.number = field("s_track");
-        parcel.history = field("s_trackfull");
-        parcel.title = field("s_title");
-        parcel.firstEventDate = field("s_date");
-        parcel.status = field("s_status");
-        parcel.shop = field("s_shop");
-        parcel.comments = field("s_comments");
-        parcel.type = field("i_type");
-        found.push_back(std::move(parcel));
-    }
+    for (table->Rewind(); !table->AtEnd(); table->NextRow())
+        found.push_back(decodeRow(*table, fieldFailure, false));
     return found;
 }
 
-bool ParcelStore::storeCheckResult(std::int64_t id, const QString& status, const QString& date,
-                                   const QString& history)
+bool ParcelStore::storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history)
 {
     return storeCheckResult(std::to_string(id), toCp1251(status), toCp1251(date), toCp1251(history));
 }
@@ -223,4 +310,35 @@ bool ParcelStore::storeCheckResult(std::int64_t id, const QString& status, const
 bool ParcelStore::storeNoInformation(std::int64_t id)
 {
     return storeNoInformation(std::to_string(id));
+}
+
+SeenStatuses::Preparation ParcelStore::prepareSeen(std::string* cause) noexcept
+{
+    if (!m_db) {
+        if (cause)
+            *cause = "the database is not open";
+        return SeenStatuses::Preparation::Untouched;
+    }
+    return SeenStatuses::prepare(*m_db, cause);
+}
+
+std::optional<std::unordered_set<std::int64_t>> ParcelStore::changedParcels() noexcept
+{
+    if (!m_db)
+        return std::nullopt;
+    return SeenStatuses::changedParcels(*m_db);
+}
+
+bool ParcelStore::markSeen(std::int64_t id, const QString& status) noexcept
+{
+    try {
+        return m_db && SeenStatuses::markSeen(*m_db, id, toCp1251(status));
+    } catch (...) {
+        return false; // no memory for the encoded text: the row stays bold until the next click
+    }
+}
+
+bool ParcelStore::forgetSeen(std::int64_t id) noexcept
+{
+    return m_db && SeenStatuses::forget(*m_db, id);
 }

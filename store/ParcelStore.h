@@ -4,10 +4,16 @@
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 #include "store/SQLiteTable.h"
+#include "store/SeenStatuses.h"
+
+#include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // The parcel table `tracks` in `database.db`: opening the store and every statement the
@@ -17,19 +23,37 @@ class ParcelStore
 public:
     static constexpr const char* kFileName = "database.db";
 
+    // Who opens the file, and with it how the file is opened and how long a statement that meets
+    // another connection's lock waits for it.
+    enum class Role {
+        // The window: the file and its table are made when the file is missing. A lock is waited
+        // for only while `worthWaiting` (given to open()) says a check run of ours holds it: its
+        // writes take milliseconds. Another program's lock fails at once.
+        Window,
+        // The check without a window: an existing file with `tracks` only, never made here (a
+        // timer in a folder without the database must not leave an empty one). Any lock is
+        // waited for (the open window saving an edit).
+        Check,
+        // The list: read-only, never made, never written; any lock is waited for.
+        List,
+    };
+
     enum class OpenResult {
         Opened,       // an existing file, used unaltered
-        Created,      // a new file with the table `tracks`
-        OpenFailed,   // an existing file could not be opened: the program must end
+        Created,      // a new file with the table `tracks` (the window only)
+        OpenFailed,   // an existing file could not be opened, or read (Check, List): the program must end
         CreateFailed, // a new file or its table could not be made: start-up goes on
+        Missing,      // Check, List: there is no such file; nothing was made
+        NoTracks,     // Check, List: the file has no table `tracks`; the store stays closed
     };
 
     ParcelStore() = default;
 
-    // Opens `fileName` (relative to the current directory unless absolute), creating the file
-    // and the table only when the file does not exist. On OpenFailed/CreateFailed,
-    // lastOpenError() holds the layer's message; the store may stay without a connection.
-    OpenResult open(const std::string& fileName = kFileName);
+    // Opens `fileName` (relative to the current directory unless absolute) as `role` opens it.
+    // On OpenFailed/CreateFailed, lastOpenError() holds the layer's message; the store may stay
+    // without a connection.
+    OpenResult open(const std::string& fileName = kFileName, Role role = Role::Window,
+                    std::function<bool()> worthWaiting = {});
     const std::string& lastOpenError() const { return m_openError; }
 
     // Releases the connection; every later operation raises.
@@ -37,36 +61,60 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     TSQLiteDatabase& database();
 
-    // "SELECT * FROM tracks": every parcel, in ascending id.
+    // "SELECT * FROM tracks": every parcel, in ascending id. Kept for the check run's snapshot.
     std::unique_ptr<TSQLiteTable> listAll();
 
     // Every parcel, decoded. A field that cannot be read (a column a foreign table lacks) is left
-    // empty in its parcel, and the first such failure is given in `fieldFailure`: no parcel is
-    // dropped for one bad field. A failure of the query itself raises.
+    // empty in its parcel, and the first such failure of a field a list shows (id, first-event
+    // date, number, status, shop, title) is given in `fieldFailure`: no parcel is dropped for one
+    // bad field. A failure of the query itself raises.
     std::vector<Parcel> parcels(std::string* fieldFailure = nullptr);
 
-    // The operations on one parcel take its id as the grid and the row snapshot hold it:
-    // decimal text (Windows-1251). It is bound as an integer; an id that is not a whole
-    // decimal number names no parcel, so nothing is sent and ESQLiteException is raised.
-    std::unique_ptr<TSQLiteTable> parcel(const std::string& id);
+    // The parcel with that id; nothing when no row has it (deleted meanwhile). Raises when one of
+    // its fields cannot be read.
+    std::optional<Parcel> parcel(std::int64_t id);
 
-    void insert(const std::string& track, const std::string& shop, const std::string& title,
-                const std::string& comment);
+    // Adds `parcel`'s number, shop, title and comments as a new row; its id is the new row's.
+    std::int64_t insert(const Parcel& parcel);
     // The statements on one parcel give whether its row was there: false when the statement ran
     // but no row has that id (deleted meanwhile by another window or process), so nothing was
-    // written. A failure still raises.
-    bool edit(const std::string& id, const std::string& track, const std::string& shop, const std::string& title,
-              const std::string& comment);
-    bool remove(const std::string& id);
-    bool storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
-                          const std::string& history);
-    bool storeNoInformation(const std::string& id);
-    // The same, for a parcel named by its numeric id; texts are encoded to the file's code page.
+    // written. A failure still raises. A text with a double quote or a NUL is refused whole.
+    // edit() writes number, shop, title and comments; a parcel without an id names no row, so
+    // nothing is sent and ESQLiteException is raised, as for a bad id below.
+    bool edit(const Parcel& parcel);
+    bool remove(std::int64_t id);
     bool storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history);
     bool storeNoInformation(std::int64_t id);
 
-    // The status the nothing-found statement stores: "Пока, нет информации!".
+    // The same, with the id as the row snapshot holds it: decimal text (Windows-1251) and the
+    // texts as stored bytes. The id is bound as an integer; one that is not a whole decimal
+    // number names no parcel, so nothing is sent and ESQLiteException is raised. Kept while the
+    // check run walks a snapshot of rows.
+    bool storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
+                          const std::string& history);
+    bool storeNoInformation(const std::string& id);
+
+    // What reading the history of a parcel that is not there raises: the layer's words for a
+    // field of an empty result.
+    static ESQLiteException historyOfMissingParcel();
+
+    // The id of a parcel about to be named in a statement; ESQLiteException for one without.
+    static std::int64_t rowId(const Parcel& parcel);
+
+    // The status the nothing-found statement stores: "Пока, нет информации!", as stored bytes
+    // and as text.
     static const std::string& noInformationStatus();
+    static const QString& noInformationText();
+
+    // The status each parcel's user last saw (see SeenStatuses). None of these raises.
+    // Whoever opens the file first after an upgrade prepares it before any status changes.
+    SeenStatuses::Preparation prepareSeen(std::string* cause = nullptr) noexcept;
+    // The parcels whose status differs from the one their user last saw; nothing without the table.
+    std::optional<std::unordered_set<std::int64_t>> changedParcels() noexcept;
+    // Records `status` as seen for parcel `id`; false when nothing could be written.
+    bool markSeen(std::int64_t id, const QString& status) noexcept;
+    // Drops what was seen of a deleted parcel; false when that must wait for the next preparation.
+    bool forgetSeen(std::int64_t id) noexcept;
 
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the
@@ -81,6 +129,8 @@ public:
     static std::string noInformationSql();
 
 private:
+    OpenResult openExisting(const std::string& fileName, Role role);
+
     std::unique_ptr<TSQLiteDatabase> m_db;
     std::string m_openError;
 };

@@ -126,6 +126,27 @@ std::int64_t TSQLiteDatabase::changes() const
     return m_db ? sqlite3_changes64(m_db.get()) : 0;
 }
 
+std::int64_t TSQLiteDatabase::lastInsertRowId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db.get()) : 0;
+}
+
+bool TSQLiteDatabase::isReadOnly() const
+{
+    return m_db && sqlite3_db_readonly(m_db.get(), "main") == 1;
+}
+
+bool TSQLiteDatabase::inTransaction() const
+{
+    return m_db && !sqlite3_get_autocommit(m_db.get());
+}
+
+void TSQLiteDatabase::rollback() noexcept
+{
+    if (inTransaction())
+        sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::Query(const std::string& sql)
 {
     return Query(sql, {});

@@ -56,7 +56,14 @@ public:
     // Whether the database holds a table of that name, ignoring the case of ASCII letters.
     bool HasTable(const std::string& tableName);
 
-    sqlite3* handle() const { return m_db.get(); }
+    // The rowid of the row the last successful INSERT of this connection made.
+    std::int64_t lastInsertRowId() const;
+    // Whether the file was opened (or can only be written) read-only.
+    bool isReadOnly() const;
+    // Whether a transaction begun by this connection is still open.
+    bool inTransaction() const;
+    // Undoes an open transaction, if there is one; never raises.
+    void rollback() noexcept;
 
     // "PRAGMA data_version": a number that changes when another connection has committed to the
     // file since this connection last asked, and never by this connection's own writes.

@@ -34,11 +34,6 @@ using testsupport::waitUntil;
 
 namespace {
 
-std::string utf8(const std::string& windows1251)
-{
-    return fromCp1251(windows1251).toStdString();
-}
-
 // The history the check stores for these events: a line per event, CR LF between lines.
 std::string historyOf(const QList<SiteDouble::Event>& events)
 {
@@ -86,7 +81,13 @@ protected:
     // Adds a parcel to database.db before the window opens it; returns the parcel's id.
     std::string addParcel(const char* number)
     {
-        withStore([&](ParcelStore& store) { store.insert(number, "AliExpress", cp1251("Чехол"), ""); });
+        withStore([&](ParcelStore& store) {
+            Parcel parcel;
+            parcel.number = QString::fromUtf8(number);
+            parcel.shop = QStringLiteral("AliExpress");
+            parcel.title = QStringLiteral("Чехол");
+            store.insert(parcel);
+        });
         return std::to_string(++m_parcels);
     }
 
@@ -150,10 +151,9 @@ protected:
     {
         Stored row;
         withStore([&](ParcelStore& store) {
-            const auto table = store.parcel(id);
-            ASSERT_EQ(table->RowCount(), 1);
-            row = {utf8(table->FieldText("s_status")), utf8(table->FieldText("s_date")),
-                   utf8(table->FieldText("s_trackfull"))};
+            const auto parcel = store.parcel(std::stoll(id));
+            ASSERT_TRUE(parcel);
+            row = {parcel->status.toStdString(), parcel->firstEventDate.toStdString(), parcel->history.toStdString()};
         });
         return row;
     }

@@ -89,7 +89,11 @@ protected:
         ASSERT_EQ(store.open(m_original.toStdString()), ParcelStore::OpenResult::Created);
         for (int i = 0; i < kParcels; ++i) {
             const QString number = numberOf(i);
-            store.insert(number.toStdString(), "Shop " + std::to_string(i), cp("Товар ") + std::to_string(i), "");
+            Parcel parcel;
+            parcel.number = number;
+            parcel.shop = QStringLiteral("Shop %1").arg(i);
+            parcel.title = QStringLiteral("Товар %1").arg(i);
+            store.insert(parcel);
             // Values before the run that the run replaces in every column it writes.
             store.storeCheckResult(std::to_string(i + 1), cp("старый статус ") + std::to_string(i),
                                    "2012-12-" + std::to_string(10 + i % 20) + " 00:00:00",

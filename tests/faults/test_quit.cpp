@@ -28,7 +28,11 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
     {
         ParcelStore store;
         ASSERT_EQ(store.open(database.toStdString()), ParcelStore::OpenResult::Created);
-        store.insert("RQ000000001CN", "Shop", "Thing", "");
+        Parcel parcel;
+        parcel.number = QStringLiteral("RQ000000001CN");
+        parcel.shop = QStringLiteral("Shop");
+        parcel.title = QStringLiteral("Thing");
+        store.insert(parcel);
     }
 
     QProcess program;

@@ -93,8 +93,8 @@ TEST(DaysInTransit, GivesTheLocalMoment)
 // that stopped (Minsk in 2011, Moscow in 2014).
 TEST(DaysInTransit, CountsInTheSystemsZone)
 {
-    const QDateTime nows[] = {at(2013, 3, 31, 12),   at(2013, 10, 27, 12, 30), at(2011, 3, 27, 12),
-                              at(2014, 10, 26, 12),  at(2026, 12, 7, 9, 15),   at(1995, 6, 1, 0, 30)};
+    const QDateTime nows[] = {at(2013, 3, 31, 12),  at(2013, 10, 27, 12, 30), at(2011, 3, 27, 12),
+                              at(2014, 10, 26, 12), at(2026, 12, 7, 9, 15),   at(1995, 6, 1, 0, 30)};
     const char* const dates[] = {"2013-03-30 12:00:00", "2013-03-30 12:30:00", "2013-10-26 12:30:00",
                                  "2011-03-26 12:00:00", "2014-10-25 12:00:00", "2014-10-25 11:00:00",
                                  "2026-12-06 09:15:00", "2026-11-30 10:00:00", "2000-01-01 00:00:00",
@@ -102,7 +102,8 @@ TEST(DaysInTransit, CountsInTheSystemsZone)
     constexpr qint64 kDay = 24LL * 60 * 60 * 1000;
     for (const QDateTime& now : nows) {
         for (const char* date : dates) {
-            const QDateTime then = QDateTime::fromString(QString::fromLatin1(date), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            const QDateTime then =
+                QDateTime::fromString(QString::fromLatin1(date), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             ASSERT_TRUE(then.isValid()) << date;
             EXPECT_EQ(daysInTransit(date, now, kC), std::llabs(now.msecsTo(then)) / kDay)
                 << date << " from " << now.toString(Qt::ISODate).toStdString() << " in " << qgetenv("TZ").toStdString();

@@ -1,4 +1,5 @@
 // The parcel table: opening the store, the statements and the values they refuse or keep.
+#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "support/TestSupport.h"
 
@@ -13,6 +14,19 @@
 namespace {
 
 using testsupport::cp1251;
+
+// A parcel to add or edit, its texts given as the file's bytes.
+Parcel parcelOf(const std::string& track, const std::string& shop, const std::string& title, const std::string& comment,
+                std::optional<std::int64_t> id = std::nullopt)
+{
+    Parcel parcel;
+    parcel.id = id;
+    parcel.number = fromCp1251(track);
+    parcel.shop = fromCp1251(shop);
+    parcel.title = fromCp1251(title);
+    parcel.comments = fromCp1251(comment);
+    return parcel;
+}
 
 class ParcelStoreTest : public ::testing::Test
 {
@@ -63,18 +77,18 @@ TEST_F(ParcelStoreTest, FirstStartCreatesTheNineColumnsInOrder)
     EXPECT_EQ(ParcelStore::createTableSql(),
               "CREATE TABLE tracks (id INTEGER PRIMARY KEY AUTOINCREMENT,s_track TEXT,s_trackfull TEXT,"
               "s_title TEXT,s_date TEXT,s_status TEXT,s_shop TEXT,s_comments TEXT,i_type INTEGER)");
-    EXPECT_EQ(m_store.listAll()->RowCount(), 0);
+    EXPECT_TRUE(m_store.parcels().empty());
 }
 
 TEST_F(ParcelStoreTest, InsertEditAndChecksTouchOnlyTheirColumns)
 {
-    m_store.insert("", "", "", "");
+    m_store.insert(Parcel());
     EXPECT_EQ(rows(), std::vector<std::string>{"1||<null>||<null>|<null>|||<null>"});
 
-    m_store.insert(cp1251("RR123456789CN"), cp1251("АлиЭкспресс"), cp1251("Чехол"), cp1251("подарок"));
+    m_store.insert(parcelOf(cp1251("RR123456789CN"), cp1251("АлиЭкспресс"), cp1251("Чехол"), cp1251("подарок")));
     const std::string id = lastId();
     m_store.storeCheckResult(id, cp1251("статус"), "2013-03-16 12:30:00", "line1\r\nline2");
-    m_store.edit(id, "RR2", "shop2", "title2", "comment2");
+    m_store.edit(parcelOf("RR2", "shop2", "title2", "comment2", 2));
     EXPECT_EQ(rows()[1],
               "2|RR2|line1\r\nline2|title2|2013-03-16 12:30:00|" + cp1251("статус") + "|shop2|comment2|<null>");
 
@@ -82,21 +96,37 @@ TEST_F(ParcelStoreTest, InsertEditAndChecksTouchOnlyTheirColumns)
     EXPECT_EQ(rows()[1], "2|RR2|line1\r\nline2|title2|2013-03-16 12:30:00|" + cp1251("Пока, нет информации!")
                              + "|shop2|comment2|<null>");
 
-    auto one = m_store.parcel(id);
-    ASSERT_EQ(one->RowCount(), 1);
-    EXPECT_EQ(one->FieldText("s_track"), "RR2");
-    EXPECT_EQ(one->FieldText("id"), id);
+    const std::optional<Parcel> one = m_store.parcel(2);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->number, QStringLiteral("RR2"));
+    EXPECT_EQ(one->id, 2);
+    EXPECT_EQ(one->idText, QStringLiteral("2"));
+    EXPECT_EQ(one->status, ParcelStore::noInformationText());
+    EXPECT_FALSE(m_store.parcel(3));
+}
+
+TEST_F(ParcelStoreTest, AParcelIsReadAsTextEveryByteOfTheFileSurvivesIn)
+{
+    // 0x98 is no letter of the code page and a NUL ends a C string; other tools store both.
+    const std::string history = std::string("\x98 ", 2) + cp1251("Принято") + std::string("\0\xFF", 2);
+    m_store.database().Execute("INSERT INTO tracks (s_trackfull, s_status) VALUES (?1, ?2)", {history, cp1251("ёЁ№")});
+    const std::vector<Parcel> all = m_store.parcels();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].history, QString(QChar(0x98)) + QStringLiteral(" Принято") + QChar(0) + QStringLiteral("я"));
+    EXPECT_EQ(all[0].status, QStringLiteral("ёЁ№"));
+    EXPECT_EQ(toCp1251(all[0].history), history);
+    EXPECT_EQ(m_store.parcel(1), all[0]);
 }
 
 TEST_F(ParcelStoreTest, ValuesWithADoubleQuoteOrNulAreRefusedAndNothingChanges)
 {
-    m_store.insert("RR1", "shop", "title", "comment");
+    m_store.insert(parcelOf("RR1", "shop", "title", "comment"));
     const auto before = rows();
     const std::vector<std::string> hostile{"Phone \"X\"", "a\",\"b\",\"c\",\"d\")--", "\"", std::string("a\0b", 3)};
     for (const std::string& value : hostile) {
-        EXPECT_THROW(m_store.insert(value, "", "", ""), ESQLiteException);
-        EXPECT_THROW(m_store.insert("", "", "", value), ESQLiteException);
-        EXPECT_THROW(m_store.edit("1", "ok", value, "ok", "ok"), ESQLiteException);
+        EXPECT_THROW(m_store.insert(parcelOf(value, "", "", "")), ESQLiteException);
+        EXPECT_THROW(m_store.insert(parcelOf("", "", "", value)), ESQLiteException);
+        EXPECT_THROW(m_store.edit(parcelOf("ok", value, "ok", "ok", 1)), ESQLiteException);
         EXPECT_THROW(m_store.storeCheckResult("1", "ok", "ok", value), ESQLiteException);
         EXPECT_THROW(m_store.storeCheckResult("1", value, "ok", "ok"), ESQLiteException);
     }
@@ -107,17 +137,18 @@ TEST_F(ParcelStoreTest, ValuesThatNameAColumnAreStoredAsText)
 {
     const std::vector<std::string> names{"id", "S_TRACK", "s_status", "rowid", "oid", "_rowid_", "i_type"};
     for (const std::string& name : names) {
-        m_store.insert(name, name, name, name);
-        const std::string id = lastId();
+        const QString text = QString::fromStdString(name);
+        const std::int64_t id = m_store.insert(parcelOf(name, name, name, name));
         auto row = m_store.parcel(id);
-        EXPECT_EQ(row->FieldText("s_track"), name);
-        EXPECT_EQ(row->FieldText("s_comments"), name);
+        EXPECT_EQ(row->number, text);
+        EXPECT_EQ(row->comments, text);
 
-        m_store.edit(id, name, name, name, name);
-        m_store.storeCheckResult(id, name, name, name);
+        m_store.edit(parcelOf(name, name, name, name, id));
+        m_store.storeCheckResult(id, text, text, text);
         row = m_store.parcel(id);
-        for (const char* column : {"s_track", "s_shop", "s_title", "s_comments", "s_status", "s_date", "s_trackfull"})
-            EXPECT_EQ(row->FieldText(column), name) << column;
+        for (const QString& field :
+             {row->number, row->shop, row->title, row->comments, row->status, row->firstEventDate, row->history})
+            EXPECT_EQ(field, text);
     }
 }
 
@@ -134,8 +165,8 @@ TEST(ParcelStoreForeignFile, NothingFoundStoresItsTextThoughTheFileNamesAColumnS
     }
     ParcelStore store;
     ASSERT_EQ(store.open(path), ParcelStore::OpenResult::Opened);
-    EXPECT_TRUE(store.storeNoInformation("1"));
-    EXPECT_EQ(store.parcel("1")->FieldText("s_status"), noInformation);
+    EXPECT_TRUE(store.storeNoInformation(1));
+    EXPECT_EQ(toCp1251(store.parcel(1)->status), noInformation);
 }
 
 TEST(ParcelStoreIds, AnIdThatIsNoWholeNumberSendsNothingAndChangesNoRow)
@@ -161,57 +192,66 @@ TEST(ParcelStoreIds, AnIdThatIsNoWholeNumberSendsNothingAndChangesNoRow)
     for (const std::string& id : {std::string("1 OR 1=1"), std::string(""), std::string("2 "), std::string("0x2"),
                                   std::string("2.0"), std::string("99999999999999999999")}) {
         SCOPED_TRACE(id);
-        EXPECT_THROW(store.parcel(id), ESQLiteException);
-        EXPECT_THROW(store.edit(id, "X", "X", "X", "X"), ESQLiteException);
-        EXPECT_THROW(store.remove(id), ESQLiteException);
         EXPECT_THROW(store.storeCheckResult(id, "s", "d", "h"), ESQLiteException);
         EXPECT_THROW(store.storeNoInformation(id), ESQLiteException);
     }
+    // Such a row is read like any other, but as a parcel without an id: it is never written, not
+    // even when its text reads like another row's id.
+    const std::vector<Parcel> parcels = store.parcels();
+    ASSERT_EQ(parcels.size(), 3u);
+    EXPECT_EQ(parcels[1].id, 2);
+    EXPECT_FALSE(parcels[2].id);
+    EXPECT_EQ(parcels[2].idText, QStringLiteral("1 OR 1=1"));
+    Parcel looksLikeTwo = parcels[2];
+    looksLikeTwo.idText = QStringLiteral("2");
+    for (const Parcel& parcel : {parcels[2], looksLikeTwo})
+        EXPECT_THROW(store.edit(parcel), ESQLiteException);
+    EXPECT_THROW(ParcelStore::rowId(parcels[2]), ESQLiteException);
     EXPECT_EQ(snapshot(), before);
     // A whole number still names its row, and only that row.
     store.storeCheckResult("2", "checked", "d", "h");
-    EXPECT_EQ(store.parcel("2")->FieldText("s_status"), "checked");
-    store.remove("1");
+    EXPECT_EQ(store.parcel(2)->status, QStringLiteral("checked"));
+    store.remove(1);
     EXPECT_EQ(snapshot(), "'2'RRchecked;'1 OR 1=1'RR");
 }
 
 TEST_F(ParcelStoreTest, IdsAreNeverReusedAndDuplicatesAreKept)
 {
-    m_store.insert("SAME", "", "", "");
-    m_store.insert("SAME", "", "", "");
-    EXPECT_EQ(m_store.listAll()->RowCount(), 2);
-    m_store.remove("2");
-    m_store.insert("NEXT", "", "", "");
-    auto all = m_store.listAll();
-    ASSERT_EQ(all->RowCount(), 2);
-    EXPECT_EQ(all->FieldText("id"), "1");
-    all->NextRow();
-    EXPECT_EQ(all->FieldText("id"), "3");
-    EXPECT_EQ(all->FieldText("s_track"), "NEXT");
+    // insert() gives the new row's id, which is never one a deleted row had.
+    EXPECT_EQ(m_store.insert(parcelOf("SAME", "", "", "")), 1);
+    EXPECT_EQ(m_store.insert(parcelOf("SAME", "", "", "")), 2);
+    EXPECT_EQ(m_store.parcels().size(), 2u);
+    m_store.remove(2);
+    EXPECT_EQ(m_store.insert(parcelOf("NEXT", "", "", "")), 3);
+    const std::vector<Parcel> all = m_store.parcels();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].id, 1);
+    EXPECT_EQ(all[1].id, 3);
+    EXPECT_EQ(all[1].number, QStringLiteral("NEXT"));
 }
 
 TEST_F(ParcelStoreTest, ClosedStoreRaisesOnEveryOperation)
 {
     m_store.close();
     EXPECT_FALSE(m_store.isOpen());
-    EXPECT_THROW(m_store.listAll(), ESQLiteException);
-    EXPECT_THROW(m_store.insert("a", "b", "c", "d"), ESQLiteException);
+    EXPECT_THROW(m_store.parcels(), ESQLiteException);
+    EXPECT_THROW(m_store.insert(parcelOf("a", "b", "c", "d")), ESQLiteException);
     EXPECT_THROW(m_store.storeNoInformation("1"), ESQLiteException);
 }
 
 TEST_F(ParcelStoreTest, LockedByAnotherProgramFailsAtOnceAndWorksAfterwards)
 {
-    m_store.insert("RR1", "", "", "");
+    m_store.insert(parcelOf("RR1", "", "", ""));
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(m_path.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE tracks SET s_shop='x';", nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EXPECT_THROW(m_store.insert("RR2", "", "", ""), ESQLiteException);
+    EXPECT_THROW(m_store.insert(parcelOf("RR2", "", "", "")), ESQLiteException);
     EXPECT_THROW(m_store.storeCheckResult("1", "s", "d", "h"), ESQLiteException);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    m_store.insert("RR2", "", "", "");
-    EXPECT_EQ(m_store.listAll()->RowCount(), 2);
+    m_store.insert(parcelOf("RR2", "", "", ""));
+    EXPECT_EQ(m_store.parcels().size(), 2u);
 }
 
 TEST(ParcelStoreOpen, ExistingFileIsUsedUnaltered)
@@ -224,7 +264,7 @@ TEST(ParcelStoreOpen, ExistingFileIsUsedUnaltered)
     ParcelStore store;
     EXPECT_EQ(store.open(path), ParcelStore::OpenResult::Opened);
     EXPECT_FALSE(store.database().HasTable("tracks"));
-    EXPECT_THROW(store.listAll(), ESQLiteException);
+    EXPECT_THROW(store.parcels(), ESQLiteException);
     store.close();
     EXPECT_EQ(QFile(QString::fromStdString(path)).size(), 0); // nothing was written into it
 }
@@ -241,7 +281,7 @@ TEST(ParcelStoreOpen, FailuresTellOpeningFromCreating)
 
     EXPECT_EQ(store.open(dir.filePath("missing/dir/database.db").toStdString()), ParcelStore::OpenResult::CreateFailed);
     EXPECT_FALSE(store.isOpen());
-    EXPECT_THROW(store.listAll(), ESQLiteException);
+    EXPECT_THROW(store.parcels(), ESQLiteException);
 }
 
 TEST(ParcelStoreOpen, ReopenReadsWhatWasWritten)
@@ -252,11 +292,11 @@ TEST(ParcelStoreOpen, ReopenReadsWhatWasWritten)
     {
         ParcelStore store;
         ASSERT_EQ(store.open(path), ParcelStore::OpenResult::Created);
-        store.insert("RR1", "shop", title, "");
+        store.insert(parcelOf("RR1", "shop", title, ""));
     }
     ParcelStore store;
     ASSERT_EQ(store.open(path), ParcelStore::OpenResult::Opened);
-    EXPECT_EQ(store.listAll()->FieldText("s_title"), title);
+    EXPECT_EQ(toCp1251(store.parcels().at(0).title), title);
 }
 
 } // namespace

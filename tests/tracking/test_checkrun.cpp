@@ -407,7 +407,11 @@ protected:
     // Adds a parcel; returns its id.
     std::string addParcel(const std::string& number)
     {
-        m_host->database().insert(cp1251(number.c_str()), cp1251("AliExpress"), cp1251("Чехол"), "");
+        Parcel parcel;
+        parcel.number = QString::fromStdString(number);
+        parcel.shop = QStringLiteral("AliExpress");
+        parcel.title = QStringLiteral("Чехол");
+        m_host->database().insert(parcel);
         return std::to_string(++m_lastId);
     }
 
@@ -423,10 +427,11 @@ protected:
     {
         ParcelStore reader;
         reader.open((m_dir.path() + "/database.db").toStdString());
-        const auto table = reader.parcel(id);
-        EXPECT_EQ(table->RowCount(), 1);
-        return {utf8(table->FieldText("s_status")), utf8(table->FieldText("s_date")),
-                utf8(table->FieldText("s_trackfull"))};
+        const auto parcel = reader.parcel(std::stoll(id));
+        EXPECT_TRUE(parcel);
+        if (!parcel)
+            return {};
+        return {parcel->status.toStdString(), parcel->firstEventDate.toStdString(), parcel->history.toStdString()};
     }
 
     void run(CheckSession::TickSource ticks = {})
@@ -753,7 +758,7 @@ TEST_F(CheckRunTest, ParcelDeletedWhileItsAnswerIsAwaitedIsNeitherStoredNorToldA
             return;
         ParcelStore window;
         window.open((m_dir.path() + "/database.db").toStdString());
-        EXPECT_TRUE(window.remove(number == "RD1" ? foundThen : nothingThen));
+        EXPECT_TRUE(window.remove(std::stoll(number == "RD1" ? foundThen : nothingThen)));
     };
 
     run();

@@ -5,7 +5,6 @@
 #include "app/TMainForm.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
-#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 
 #include <QApplication>
@@ -22,11 +21,6 @@
 
 namespace {
 
-std::string cp(const char* utf8)
-{
-    return toCp1251(QString::fromUtf8(utf8));
-}
-
 // Four parcels, two of them checked, as a user would have them after a while.
 bool writeSampleDatabase(const std::string& path)
 {
@@ -34,19 +28,28 @@ bool writeSampleDatabase(const std::string& path)
     const auto result = store.open(path);
     if (result != ParcelStore::OpenResult::Created)
         return false;
-    store.insert("RR123456789CN", "AliExpress", cp("Чехол для телефона"), "");
-    store.insert("RA987654321CN", "AliExpress", cp("Фонарик"), "");
-    store.insert("LK123456785US", "eBay", cp("Книга"), cp("подарок"));
-    store.insert("CP000000001DE", "Amazon", cp("Наушники"), "");
-    store.storeCheckResult("1", cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"),
-                           "2013-03-16 12:30:00",
-                           cp("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"
-                              "2013-03-17 14:16:00 Отправка отправления из учреждения обмена BEIJING \r\n"
-                              "2013-03-25 09:05:00 Поступление в учреждение обмена MINSK PI 2 "));
-    store.storeCheckResult("2", cp("2013-03-20 08:00:00 Получение отправления от отправителя 518000 \r\n"),
-                           "2013-03-20 08:00:00",
-                           cp("2013-03-20 08:00:00 Получение отправления от отправителя 518000 "));
-    store.storeNoInformation("3");
+    const auto add = [&store](const char* number, const char* shop, const char* title, const char* comments) {
+        Parcel parcel;
+        parcel.number = QString::fromUtf8(number);
+        parcel.shop = QString::fromUtf8(shop);
+        parcel.title = QString::fromUtf8(title);
+        parcel.comments = QString::fromUtf8(comments);
+        store.insert(parcel);
+    };
+    add("RR123456789CN", "AliExpress", "Чехол для телефона", "");
+    add("RA987654321CN", "AliExpress", "Фонарик", "");
+    add("LK123456785US", "eBay", "Книга", "подарок");
+    add("CP000000001DE", "Amazon", "Наушники", "");
+    store.storeCheckResult(
+        1, QString::fromUtf8("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"),
+        QStringLiteral("2013-03-16 12:30:00"),
+        QString::fromUtf8("2013-03-16 12:30:00 Получение отправления от отправителя 100614* \r\n"
+                          "2013-03-17 14:16:00 Отправка отправления из учреждения обмена BEIJING \r\n"
+                          "2013-03-25 09:05:00 Поступление в учреждение обмена MINSK PI 2 "));
+    store.storeCheckResult(2, QString::fromUtf8("2013-03-20 08:00:00 Получение отправления от отправителя 518000 \r\n"),
+                           QStringLiteral("2013-03-20 08:00:00"),
+                           QString::fromUtf8("2013-03-20 08:00:00 Получение отправления от отправителя 518000 "));
+    store.storeNoInformation(3);
     return true;
 }
 

@@ -1,11 +1,10 @@
 // The table of statuses last seen: made once beside `tracks` with every status counted as seen,
 // and never in a file that cannot or must not be written.
-#include "seen/SeenStatuses.h"
+#include "store/SeenStatuses.h"
 #include "store/ParcelStore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,7 +69,7 @@ TEST_F(SeenStatusesTest, AFileThatMustNotBeWrittenIsLeftByteForByteAndALockIsWai
     other.Execute("BEGIN IMMEDIATE");
     TSQLiteDatabase db(m_path);
     EXPECT_EQ(SeenStatuses::prepare(db), SeenStatuses::Preparation::Busy);
-    EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+    EXPECT_FALSE(db.inTransaction());
     other.Execute("COMMIT");
     EXPECT_EQ(bytes(), before);
     const std::string tracks = db.Query("SELECT sql FROM sqlite_master WHERE name='tracks'")->FieldText(0);

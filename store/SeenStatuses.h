@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_set>
 
 class TSQLiteDatabase;
 
+// The store's own bookkeeping; the rest of the program reaches it through ParcelStore.
+//
 // The status each parcel's user last saw, kept in database.db in a table of its own
 // (`kurierix_seen`: the parcel's id and its status as the same Windows-1251 bytes as in `tracks`).
 // `tracks` and its definition stay as they are, so older copies of the program still read the
@@ -33,15 +36,16 @@ public:
     // `cause`, when given, receives SQLite's reason for anything but Ready.
     static Preparation prepare(TSQLiteDatabase& db, std::string* cause = nullptr) noexcept;
 
-    // The parcels whose status in `tracks` differs from the one their user last saw, as decimal
-    // ids; nothing when the table is missing or cannot be read.
-    static std::optional<std::unordered_set<std::string>> changedParcels(TSQLiteDatabase& db) noexcept;
+    // The parcels whose status in `tracks` differs from the one their user last saw; nothing when
+    // the table is missing or cannot be read. A row whose id is no whole number is never counted.
+    static std::optional<std::unordered_set<std::int64_t>> changedParcels(TSQLiteDatabase& db) noexcept;
 
     // Records `status` as the one the user has now seen for parcel `id`, if that parcel is still
     // in `tracks`. False when nothing could be written (a lock, a read-only file, no table).
-    static bool markSeen(TSQLiteDatabase& db, const std::string& id, const std::string& status) noexcept;
+    // `status` is the stored Windows-1251 bytes.
+    static bool markSeen(TSQLiteDatabase& db, std::int64_t id, const std::string& status) noexcept;
 
     // Drops the row of a deleted parcel. False when it could not be dropped now; the next
     // preparation drops it then.
-    static bool forget(TSQLiteDatabase& db, const std::string& id) noexcept;
+    static bool forget(TSQLiteDatabase& db, std::int64_t id) noexcept;
 };

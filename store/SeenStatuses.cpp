@@ -1,35 +1,14 @@
-#include "seen/SeenStatuses.h"
+#include "store/SeenStatuses.h"
 
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 
-#include <sqlite3.h>
-
 #include <charconv>
-#include <cstdint>
 #include <system_error>
 
 namespace {
 
 const std::string kTable = SeenStatuses::kTableName;
-
-// Leaves no transaction open after a failure, whatever SQLite already undid by itself.
-void rollback(TSQLiteDatabase& db) noexcept
-{
-    if (db.handle() && !sqlite3_get_autocommit(db.handle()))
-        sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-// Ids go to SQLite as integers, as `tracks` holds them; text that is no whole number names none.
-std::optional<std::int64_t> parcelId(const std::string& id)
-{
-    std::int64_t value = 0;
-    const char* end = id.data() + id.size();
-    const auto [stop, error] = std::from_chars(id.data(), end, value);
-    if (id.empty() || error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
-}
 
 // Makes the table and counts every current status as seen, all or nothing. The write lock comes
 // first, so that no other connection changes a status between the copy and the commit, and
@@ -68,9 +47,7 @@ SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string
             *cause = why;
         return Preparation::Untouched;
     };
-    if (!db.handle())
-        return untouched("the database is not open");
-    if (sqlite3_db_readonly(db.handle(), "main") == 1)
+    if (db.isReadOnly())
         return untouched("the database is read-only");
     try {
         if (!db.HasTable("tracks"))
@@ -80,7 +57,8 @@ SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string
     } catch (const std::exception& e) {
         // A lock held by another connection passes; anything else about a file stays as it is.
         const bool busy = db.lockedByOther();
-        rollback(db);
+        // Leaves no transaction open after a failure, whatever SQLite already undid by itself.
+        db.rollback();
         if (cause)
             *cause = e.what();
         return busy ? Preparation::Busy : Preparation::Untouched;
@@ -92,42 +70,41 @@ SeenStatuses::Preparation SeenStatuses::prepare(TSQLiteDatabase& db, std::string
     return Preparation::Ready;
 }
 
-std::optional<std::unordered_set<std::string>> SeenStatuses::changedParcels(TSQLiteDatabase& db) noexcept
+std::optional<std::unordered_set<std::int64_t>> SeenStatuses::changedParcels(TSQLiteDatabase& db) noexcept
 {
     try {
         // Compared as stored bytes; a parcel without a row was seen with no status.
         const auto table = db.Query("SELECT t.id FROM tracks t LEFT JOIN " + kTable
                                     + " s ON s.id = t.id WHERE ifnull(t.s_status, '') IS NOT ifnull(s.s_status, '')");
-        std::unordered_set<std::string> ids;
-        for (; !table->AtEnd(); table->NextRow())
-            ids.insert(table->FieldText(0));
+        std::unordered_set<std::int64_t> ids;
+        for (; !table->AtEnd(); table->NextRow()) {
+            const std::string id = table->FieldText(0);
+            std::int64_t value = 0;
+            const auto [stop, error] = std::from_chars(id.data(), id.data() + id.size(), value);
+            if (!id.empty() && error == std::errc() && stop == id.data() + id.size())
+                ids.insert(value);
+        }
         return ids;
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-bool SeenStatuses::markSeen(TSQLiteDatabase& db, const std::string& id, const std::string& status) noexcept
+bool SeenStatuses::markSeen(TSQLiteDatabase& db, std::int64_t id, const std::string& status) noexcept
 {
-    const auto number = parcelId(id);
-    if (!number)
-        return false;
     try {
         db.Execute("INSERT OR REPLACE INTO " + kTable + " (id, s_status) SELECT id, ?2 FROM tracks WHERE id=?1",
-                   {*number, status});
-        return sqlite3_changes(db.handle()) > 0;
+                   {id, status});
+        return db.changes() > 0;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-bool SeenStatuses::forget(TSQLiteDatabase& db, const std::string& id) noexcept
+bool SeenStatuses::forget(TSQLiteDatabase& db, std::int64_t id) noexcept
 {
-    const auto number = parcelId(id);
-    if (!number)
-        return false;
     try {
-        db.Execute("DELETE FROM " + kTable + " WHERE id=?1", {*number});
+        db.Execute("DELETE FROM " + kTable + " WHERE id=?1", {id});
         return true;
     } catch (const std::exception&) {
         return false;
