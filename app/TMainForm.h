@@ -27,7 +27,7 @@ class TrackingPage;
 // The main window: the parcel grid with its context menu, the history view, the status log and
 // label, the about box with the shop links, and the hidden third page with the browser control.
 // It owns the store and the current result; the parcel dialog and the check run work through it.
-class TMainForm : public QWidget, public CheckRunHost, public ParcelEditor, public MainFormUi
+class TMainForm : public QWidget, public CheckRunHost, public ParcelEditor, private MainFormUi
 {
     Q_OBJECT
 
