@@ -3,6 +3,7 @@
 #include "app/GeneralErrorReport.h"
 #include "app/HandlerGuard.h"
 #include "app/MainFormOptions.h"
+#include "app/MainFormUi.h"
 #include "parcels/ParcelEditor.h"
 #include "store/SeenStatuses.h"
 #include "tracking/CheckOutcome.h"
@@ -16,25 +17,14 @@
 
 class CheckSession;
 class DatabaseWatch;
-class ParcelGrid;
 class ParcelStore;
 class Prompts;
-class QAction;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QTabWidget;
-class QToolButton;
 class TFm_Track;
-class WindowBitmaps;
 
 // The main window: the parcel grid with its context menu, the history view, the status log and
-// label, the about box with the shop links, and the hidden page that hosts the tracking browser.
+// label, the about box with the shop links, and the hidden third page with the browser control.
 // It owns the store and the current result; the parcel dialog and the check run work through it.
-class TMainForm : public QWidget, public ParcelEditor
+class TMainForm : public QWidget, public ParcelEditor, private MainFormUi
 {
     Q_OBJECT
 
@@ -55,45 +45,6 @@ public:
     // The parcel the last load for editing found; nothing when it found none.
     const std::optional<std::int64_t>& editedParcelId() const { return m_editedParcelId; }
 
-    // Controls, named as in the design.
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    QWidget* TabSheet3 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;
-    QLabel* Label7 = nullptr;
-    ParcelGrid* StringGrid2 = nullptr;
-    QLabel* Label_Status = nullptr;
-    QPlainTextEdit* Memo2 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QPlainTextEdit* Memo_history = nullptr;
-    QToolButton* SpeedButton1 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QPlainTextEdit* Memo_Status = nullptr;
-    QPushButton* Button_Check = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QPushButton* BitBtn6 = nullptr;
-    QWidget* WebBrowser1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* N4 = nullptr;
-    QAction* N5 = nullptr;
-    QAction* Add = nullptr;
-    QAction* edit = nullptr;
-    QAction* N2 = nullptr;
-    QAction* N3 = nullptr;
-    QAction* New = nullptr;
 
     // Event handlers.
     void FormCreate();
@@ -133,11 +84,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
-    void createProgramPage(WindowBitmaps& bitmaps);
-    void createShopsPage(WindowBitmaps& bitmaps);
-    void createBrowserPage();
-    void createPopupMenu();
     void wireHandlers();
     void openShopPage(int index);
     // Sets the dialog mode ("new" or "edit") and shows the parcel dialog modally.

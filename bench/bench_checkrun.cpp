@@ -27,7 +27,7 @@
 // --fallback-ms sets the check run's fallback look interval instead of the program's own, and
 // KURIERIX_NO_PAGE_NOTIFICATIONS=1 leaves the run to the fallback looks alone (experiments).
 #include "app/ProcessSetup.h"
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "bench/harness/BenchParcels.h"
 #include "bench/harness/SiteDoubleProcess.h"
 #include "bench/harness/TimedMainForm.h"
@@ -36,6 +36,7 @@
 #include "bench/support/ProcessProbe.h"
 #include "bench/support/Samples.h"
 #include "store/Cp1251.h"
+#include "tests/support/MainFormView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -195,7 +196,7 @@ public:
         const int checked = BenchParcels::checkedRows(m_databasePath);
         if (checked != m_parcels || int(m_window->parcelStarts().size()) != m_parcels || !m_window->runEnd())
             return fail("the run stored " + std::to_string(checked) + " of " + std::to_string(m_parcels)
-                        + " parcels; the status log says: " + m_window->Memo_Status->toPlainText().toStdString());
+                        + " parcels; the status log says: " + ui(*m_window).Memo_Status->toPlainText().toStdString());
         return true;
     }
 

@@ -6,8 +6,9 @@
 //   with_repaint  a refill and then the pending events, the repaint of the visible rows included
 // Target: the median of refill under 50 ms.
 #include "app/ProcessSetup.h"
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "bench/harness/BenchParcels.h"
 #include "bench/support/BenchReport.h"
 #include "parcels/ParcelGrid.h"
@@ -41,7 +42,7 @@ void BM_RefreshGrid_refill(benchmark::State& state)
     TMainForm& window = *fixture->window;
     for (auto _ : state)
         window.RefreshGrid();
-    state.counters["rows"] = window.StringGrid2->parcelRowCount();
+    state.counters["rows"] = ui(window).StringGrid2->parcelRowCount();
 }
 
 void BM_RefreshGrid_from_empty(benchmark::State& state)
@@ -49,11 +50,11 @@ void BM_RefreshGrid_from_empty(benchmark::State& state)
     TMainForm& window = *fixture->window;
     for (auto _ : state) {
         state.PauseTiming();
-        window.StringGrid2->fill({}, QDateTime::currentDateTime(), QLocale::c());
+        ui(window).StringGrid2->fill({}, QDateTime::currentDateTime(), QLocale::c());
         state.ResumeTiming();
         window.RefreshGrid();
     }
-    state.counters["rows"] = window.StringGrid2->parcelRowCount();
+    state.counters["rows"] = ui(window).StringGrid2->parcelRowCount();
 }
 
 void BM_RefreshGrid_with_repaint(benchmark::State& state)
@@ -63,7 +64,7 @@ void BM_RefreshGrid_with_repaint(benchmark::State& state)
         window.RefreshGrid();
         QCoreApplication::processEvents();
     }
-    state.counters["rows"] = window.StringGrid2->parcelRowCount();
+    state.counters["rows"] = ui(window).StringGrid2->parcelRowCount();
 }
 
 BENCHMARK(BM_RefreshGrid_refill)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
@@ -114,7 +115,7 @@ int main(int argc, char** argv)
     setup.window = std::make_unique<TMainForm>(std::move(options));
     setup.window->show();
     QCoreApplication::processEvents();
-    if (setup.window->StringGrid2->parcelRowCount() != kParcels || !setup.prompts.shown().empty()) {
+    if (ui(*setup.window).StringGrid2->parcelRowCount() != kParcels || !setup.prompts.shown().empty()) {
         report.failure("the grid did not fill with " + std::to_string(kParcels) + " parcels");
         return report.exitCode();
     }

@@ -4,8 +4,9 @@
 // prompts recorder, a fixed clock and recorded shop links; and a second, independent look at
 // the database file through SQLite itself.
 #include "support/TestSupport.h"
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
 #include "store/ParcelStore.h"
@@ -197,12 +198,12 @@ public:
         return *window;
     }
 
-    ParcelGrid& grid() const { return *window->StringGrid2; }
+    ParcelGrid& grid() const { return *ui(*window).StringGrid2; }
     TFm_Track& dialog() const { return *window->parcelDialog(); }
 
-    QString history() const { return window->Memo_history->toPlainText(); }
-    QString log() const { return window->Memo_Status->toPlainText(); }
-    QString label() const { return window->Label_Status->text(); }
+    QString history() const { return ui(*window).Memo_history->toPlainText(); }
+    QString log() const { return ui(*window).Memo_Status->toPlainText(); }
+    QString label() const { return ui(*window).Label_Status->text(); }
 
     // Texts of the boxes shown so far.
     std::vector<QString> boxTexts() const

@@ -35,7 +35,7 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
         qputenv(BrowserModule::kOverrideVariable, module.toLocal8Bit());
         for (int attempt = 0; attempt < 2; ++attempt) {
             h.prompts.clear();
-            window.N4->trigger();
+            ui(window).N4->trigger();
             const std::vector<QString> boxes = h.boxTexts();
             ASSERT_EQ(boxes.size(), 1u) << module.toStdString();
             EXPECT_TRUE(boxes.front().startsWith(QStringLiteral("Не удалось загрузить компонент проверки посылок: ")))
@@ -49,7 +49,7 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
     }
     qputenv(BrowserModule::kOverrideVariable, built);
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Track->setText(QStringLiteral("RB000000002CN"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);

@@ -1,7 +1,8 @@
 // "Проверить посылки" end to end: the real main window, the real browser engine and the
 // tracking-site double on 127.0.0.1, with the database in a temporary directory.
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "tracking/CheckSession.h"
 #include "parcels/ParcelGrid.h"
 #include "store/Cp1251.h"
@@ -113,7 +114,7 @@ protected:
     }
 
     // "Проверить посылки"; the whole run happens inside.
-    void check() { m_window->N4->trigger(); }
+    void check() { ui(*m_window).N4->trigger(); }
 
     // As check(), noting every text the status label shows while the window handles events.
     std::vector<std::string> checkSamplingLabels()
@@ -136,15 +137,15 @@ protected:
     std::vector<std::string> logLines() const
     {
         std::vector<std::string> lines;
-        for (const QString& line : m_window->Memo_Status->toPlainText().split(u'\n'))
+        for (const QString& line : ui(*m_window).Memo_Status->toPlainText().split(u'\n'))
             lines.push_back(line.toStdString());
         return lines;
     }
 
-    std::string label() const { return m_window->Label_Status->text().toStdString(); }
+    std::string label() const { return ui(*m_window).Label_Status->text().toStdString(); }
     std::string gridText(int row, int column) const
     {
-        return m_window->StringGrid2->cellText(row, column).toStdString();
+        return ui(*m_window).StringGrid2->cellText(row, column).toStdString();
     }
 
     Stored stored(const std::string& id)
@@ -245,7 +246,7 @@ TEST_F(CheckRunWindowTest, ThreeParcelsFoundFillTheirRowsTheLogAndTheGrid)
     EXPECT_EQ(gridText(1, 1), "24");
     EXPECT_EQ(gridText(2, 1), "9");
     EXPECT_EQ(gridText(3, 1), "20");
-    EXPECT_TRUE(m_window->StringGrid2->isEnabled());
+    EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
 
     // Every parcel searched once, as an international item, on a page loaded once.
     EXPECT_EQ(m_site.pageRequests(), 1);
@@ -268,8 +269,8 @@ TEST_F(CheckRunWindowTest, EmptyTableOnlyRefreshesTheGrid)
     EXPECT_EQ(logLines(), (std::vector<std::string>{"Жду Вашу комманду..."}));
     EXPECT_EQ(label(), "Статус: ok");
     EXPECT_EQ(m_site.pageRequests(), 0);
-    EXPECT_TRUE(m_window->StringGrid2->isEnabled());
-    EXPECT_EQ(m_window->StringGrid2->parcelRowCount(), 0);
+    EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
+    EXPECT_EQ(ui(*m_window).StringGrid2->parcelRowCount(), 0);
 }
 
 TEST_F(CheckRunWindowTest, NothingFoundKeepsDateAndHistory)
@@ -392,7 +393,7 @@ TEST_F(CheckRunWindowTest, UnreachableSiteLeavesPageGridAndDatabaseAlone)
         EXPECT_EQ(logLines(), (std::vector<std::string>{"Жду Вашу комманду...", " Проверка интернета...",
                                                         " Сайт БелПочты не доступен"}));
         EXPECT_EQ(label(), "Статус: Сайт Белпочты не доступен, зайдите позже!");
-        EXPECT_TRUE(m_window->StringGrid2->isEnabled());
+        EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
         EXPECT_EQ(m_site.pageRequests(), 0);
         EXPECT_EQ(stored(id), (Stored{"", "", ""}));
     }
@@ -412,7 +413,7 @@ TEST_F(CheckRunWindowTest, PageThatNeverCompletesEndsTheRunAndFreesTheGrid)
     const auto log = logLines();
     EXPECT_EQ(log.back(), " Сайт БелПочты не ответил");
     EXPECT_EQ(label(), "Статус: Сайт Белпочты не ответил, зайдите позже!");
-    EXPECT_TRUE(m_window->StringGrid2->isEnabled());
+    EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
     EXPECT_EQ(m_site.totalSearches(), 0);
     EXPECT_EQ(stored(id), (Stored{"", "", ""}));
 }
@@ -465,7 +466,7 @@ TEST_F(CheckRunWindowTest, PageWithoutNumberFieldIsReportedAndEndsTheRun)
     const auto log = logLines();
     EXPECT_EQ(log.back(), "- ошибка при проверке посылки №RR123456789CN");
     EXPECT_EQ(label(), "Статус: Ошибка, попробуйте позже.");
-    EXPECT_TRUE(m_window->StringGrid2->isEnabled());
+    EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
     EXPECT_FALSE(m_window->checkRunning());
     EXPECT_EQ(m_site.totalSearches(), 0);
     EXPECT_EQ(stored(id), (Stored{"", "", ""}));

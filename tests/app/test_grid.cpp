@@ -55,7 +55,7 @@ TEST(ParcelGridFlow, DeleteAsksTheQuestionAndYesDeletesTheSelectedParcel)
     ASSERT_EQ(h.history(), QStringLiteral("history 2\n"));
 
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
 
     ASSERT_EQ(h.prompts.shown().size(), 1u);
     const auto& question = h.prompts.shown().front();
@@ -85,12 +85,12 @@ TEST(ParcelGridFlow, NoAndTheDefaultAnswerKeepTheParcelButStillRefreshTheGrid)
     h.db().addParcel("RR9", "Shop", "Title");
 
     h.prompts.answerNext(Prompts::Button::No);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(tracks(h).size(), 3u);
     EXPECT_EQ(h.grid().parcelRowCount(), 3);
 
     // Enter takes the default button, which is No.
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(h.prompts.shown().size(), 2u);
     EXPECT_EQ(tracks(h).size(), 3u);
 }
@@ -103,12 +103,12 @@ TEST(ParcelGridFlow, DeletingTheLastRowSelectsTheNewLastRowAndTheHighestIdIsNotR
     h.clickRow(3);
 
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR2"}));
     EXPECT_EQ(h.grid().selectedRow(), 2);
     EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Track->setText(QStringLiteral("RR4"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -122,14 +122,14 @@ TEST(ParcelGridFlow, DeletingTheOnlyParcelLeavesTheHeaderAloneAndLaterDeletesAsk
     seed(h, 1);
     TMainForm& window = h.start();
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_TRUE(tracks(h).empty());
     EXPECT_EQ(h.grid().parcelRowCount(), 0);
     EXPECT_EQ(h.grid().selectedRow(), 0);
     EXPECT_EQ(h.grid().cellText(0, 0), QStringLiteral("id"));
 
     h.prompts.clear();
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_TRUE(h.prompts.shown().empty());
 
     // The grid gains rows again: the first one is selected.
@@ -145,7 +145,7 @@ TEST(ParcelGridFlow, AFailingDeleteShowsItsBoxDeletesNothingAndRefreshesAllTheSa
     seed(h, 2);
     TMainForm& window = h.start();
     h.db().exec("ALTER TABLE tracks RENAME TO kept");
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(h.boxTexts(), (std::vector<QString>{kDeleteFailed, kRefreshFailed}));
     EXPECT_EQ(h.db().rows("SELECT * FROM kept").size(), 2u);
     // When the list query fails, the grid keeps what it showed.
@@ -166,18 +166,18 @@ TEST(ParcelGridFlow, ARightClickSelectsItsRowFirstSoThatTheMenuActsOnTheRowClick
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, h.rowCentre(3),
                                 h.grid().viewport()->mapToGlobal(h.rowCentre(3)));
     QApplication::sendEvent(h.grid().viewport(), &menuEvent);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
-    window.PopupMenu1->hide();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ui(window).PopupMenu1->isVisible(); }));
+    ui(window).PopupMenu1->hide();
 
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR2"}));
 
     // Below the rows the selection stays where it is, and the menu acts on it.
     ASSERT_EQ(h.grid().selectedRow(), 2);
     QTest::mouseClick(h.grid().viewport(), Qt::RightButton, Qt::NoModifier, QPoint(50, 250));
     EXPECT_EQ(h.grid().selectedRow(), 2);
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR2"));
                    QTest::mouseClick(dialog.Button2, Qt::LeftButton);
@@ -197,10 +197,10 @@ TEST(ParcelGridFlow, TheHistoryShowsOneEventPerLineAndFollowsClicksKeysAndTheWhe
     h.clickRow(1);
     EXPECT_EQ(h.history(), QStringLiteral("2013-03-16 12:30:00 Получение отправления 100614* \n"
                                           "2013-03-17 14:16:00 Отправка BEIJING \n"));
-    EXPECT_EQ(window.Memo_history->document()->blockCount(), 3);
+    EXPECT_EQ(ui(window).Memo_history->document()->blockCount(), 3);
 
     // A click on the row already selected shows it again.
-    window.Memo_history->setPlainText(QStringLiteral("typed"));
+    ui(window).Memo_history->setPlainText(QStringLiteral("typed"));
     h.clickRow(1);
     EXPECT_TRUE(h.history().startsWith(QStringLiteral("2013-03-16")));
 
@@ -222,7 +222,7 @@ TEST(ParcelGridFlow, TheHistoryShowsOneEventPerLineAndFollowsClicksKeysAndTheWhe
     EXPECT_EQ(h.history(), QStringLiteral("third\n"));
 
     // The header is never a parcel row.
-    window.Memo_history->clear();
+    ui(window).Memo_history->clear();
     QTest::mouseClick(h.grid().horizontalHeader()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 10));
     EXPECT_EQ(h.grid().selectedRow(), 3);
     EXPECT_TRUE(h.history().isEmpty());
@@ -285,7 +285,7 @@ TEST(ParcelGridFlow, AnUnreadableDateLeavesOnlyItsDaysCellEmptyAndEveryRowUsable
     }
     EXPECT_TRUE(h.prompts.shown().empty());
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kRefreshFailed}));
 }
@@ -324,11 +324,11 @@ TEST(ParcelGridFlow, TheTitleRowAndTheScrollBarOpenTheGridsMenuForTheSelectedRow
         QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, at);
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
         QApplication::sendEvent(target, &menuEvent);
-        ASSERT_TRUE(testsupport::waitUntil([&] { return window.PopupMenu1->isVisible(); }));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return ui(window).PopupMenu1->isVisible(); }));
         // No other menu (the scroll bar's own "Scroll here", "Top", ...) is open beside it.
         for (QWidget* widget : QApplication::topLevelWidgets())
-            EXPECT_TRUE(widget == window.PopupMenu1 || !qobject_cast<QMenu*>(widget) || !widget->isVisible());
-        window.PopupMenu1->hide();
+            EXPECT_TRUE(widget == ui(window).PopupMenu1 || !qobject_cast<QMenu*>(widget) || !widget->isVisible());
+        ui(window).PopupMenu1->hide();
         EXPECT_EQ(h.grid().selectedRow(), 3);
     }
 }
@@ -363,7 +363,7 @@ TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
     Harness h;
     seed(h, 30);
     TMainForm& window = h.start();
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Track->setText(QStringLiteral("RR31"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -395,12 +395,12 @@ TEST(ParcelGridFlow, TheDeleteQuestionAndTheMemosMenusSpeakRussian)
         box->button(QMessageBox::No)->click();
     });
     answer.start(0);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
     EXPECT_EQ(tracks(h).size(), 1u);
 
-    std::unique_ptr<QMenu> menu(window.Memo_history->createStandardContextMenu());
+    std::unique_ptr<QMenu> menu(ui(window).Memo_history->createStandardContextMenu());
     QStringList items;
     for (QAction* item : menu->actions())
         items.push_back(item->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));

@@ -28,7 +28,7 @@ TEST(MenuCheck, CheckingFromTheMenuFillsTheRowsThroughTheHiddenPage)
     options.endpoints.probePort = site.port();
     TMainForm& window = h.start(options);
 
-    window.N4->trigger();
+    ui(window).N4->trigger();
 
     EXPECT_TRUE(h.prompts.shown().empty())
         << (h.prompts.shown().empty() ? "" : h.prompts.shown().front().text.toStdString());
@@ -67,7 +67,7 @@ TEST(MenuCheck, ALockThatCannotBeTakenOverIsSaidInAnErrorBoxAndOneNobodyHoldsIsT
     // the run does nothing.
     const QString lock = RunLock::pathFor(h.databasePath());
     ASSERT_TRUE(QDir().mkpath(lock + QStringLiteral("/inside")));
-    window.N4->trigger();
+    ui(window).N4->trigger();
     ASSERT_EQ(h.prompts.shown().size(), 1u);
     EXPECT_EQ(h.prompts.shown()[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(h.prompts.shown()[0].icon, Prompts::Icon::Error);
@@ -85,7 +85,7 @@ TEST(MenuCheck, ALockThatCannotBeTakenOverIsSaidInAnErrorBoxAndOneNobodyHoldsIsT
     ASSERT_TRUE(QDir(lock).removeRecursively());
     ASSERT_TRUE(QFile(lock).open(QIODevice::WriteOnly));
     h.prompts.clear();
-    window.N4->trigger();
+    ui(window).N4->trigger();
     EXPECT_TRUE(h.prompts.shown().empty()) << h.prompts.shown().front().text.toStdString();
     EXPECT_EQ(h.db().rows()[0].at("s_status"), apptest::Field(apptest::cp("Пока, нет информации!")));
     EXPECT_FALSE(QFile::exists(lock));

@@ -37,7 +37,7 @@ TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
     Harness h;
     TMainForm& window = h.start();
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Посылка"));
                    EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
@@ -71,7 +71,7 @@ TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
     EXPECT_EQ(h.grid().cellText(1, 3), QString());
 
     // Clicking it before any check shows an empty history.
-    window.Memo_history->setPlainText(QStringLiteral("typed by the user"));
+    ui(window).Memo_history->setPlainText(QStringLiteral("typed by the user"));
     h.clickRow(1);
     EXPECT_EQ(h.history().trimmed(), QString());
 }
@@ -80,7 +80,7 @@ TEST(ParcelDialog, AddingWithEveryFieldEmptyStoresEmptyTextsNotNull)
 {
     Harness h;
     TMainForm& window = h.start();
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) { QTest::mouseClick(dialog.Button1, Qt::LeftButton); });
 
     const auto rows = h.db().rows();
@@ -98,7 +98,7 @@ TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComme
     TMainForm& window = h.start();
     ASSERT_EQ(h.grid().selectedRow(), 1);
 
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
                    EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Сохранить"));
@@ -134,7 +134,7 @@ TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditi
     TMainForm& window = h.start();
     h.clickRow(2);
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    fill(h, dialog, QStringLiteral("RR333"), QStringLiteral("Amazon"), QStringLiteral("Kindle"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -142,7 +142,7 @@ TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditi
     ASSERT_EQ(h.grid().parcelRowCount(), 3);
     EXPECT_EQ(h.grid().selectedRow(), 2);
 
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR222"));
                    EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("eBay"));
@@ -150,7 +150,7 @@ TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditi
                    QTest::mouseClick(dialog.Button2, Qt::LeftButton);
                });
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
                    EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
@@ -171,7 +171,7 @@ TEST(ParcelDialog, CancellingAnEditChangesNothingAndTheNextEditShowsTheStoredVal
     TMainForm& window = h.start();
     const auto before = h.db().rows();
 
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Track->setText(QStringLiteral("CHANGED"));
                    dialog.Edit_Shop->setText(QStringLiteral("CHANGED"));
@@ -179,7 +179,7 @@ TEST(ParcelDialog, CancellingAnEditChangesNothingAndTheNextEditShowsTheStoredVal
                });
     EXPECT_EQ(h.db().rows(), before);
 
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR111"));
                    EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
@@ -195,7 +195,7 @@ TEST(ParcelDialog, EnterAndEscapePressNeitherButtonAndTabFollowsTheFields)
     Harness h;
     TMainForm& window = h.start();
     h.inDialog(
-        [&] { window.Add->trigger(); },
+        [&] { ui(window).Add->trigger(); },
         [&](TFm_Track& dialog) {
             h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
             QTest::keyClick(dialog.Edit_Track, Qt::Key_Return);
@@ -221,7 +221,7 @@ TEST(ParcelDialog, EditingWithoutAParcelInTheListOpensNoDialogAndSaysWhy)
 {
     Harness h;
     TMainForm& window = h.start();
-    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    EXPECT_FALSE(h.showsDialog([&] { ui(window).edit->trigger(); }));
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kNoParcelToEdit});
     EXPECT_EQ(h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
     EXPECT_FALSE(window.editedParcelId());
@@ -230,7 +230,7 @@ TEST(ParcelDialog, EditingWithoutAParcelInTheListOpensNoDialogAndSaysWhy)
     // now, and the user is asked to choose it rather than have it opened unasked.
     h.db().addParcel("RR1", "Shop", "Book");
     h.prompts.clear();
-    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    EXPECT_FALSE(h.showsDialog([&] { ui(window).edit->trigger(); }));
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kChooseParcelToEdit});
     EXPECT_EQ(h.grid().parcelRowCount(), 1);
     EXPECT_EQ(h.db().rows().size(), 1u);
@@ -243,7 +243,7 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
     TMainForm& window = h.start();
     const auto before = h.db().rows();
 
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    fill(h, dialog, QStringLiteral("RR\"1"), QStringLiteral("Shop"), QStringLiteral("Book"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -261,7 +261,7 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
     EXPECT_EQ(h.db().rows(), before);
 
     h.prompts.clear();
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Title->setText(QStringLiteral("Наушники \"Sony\""));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -278,7 +278,7 @@ TEST(ParcelDialog, AValueThatNamesAColumnIsStoredAsTheText)
     Harness h;
     seedTwoParcels(h);
     TMainForm& window = h.start();
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    dialog.Edit_Track->setText(QStringLiteral("id"));
                    dialog.Edit_Shop->setText(QStringLiteral("s_track"));
@@ -312,7 +312,7 @@ TEST(ParcelDialog, AFailedLoadShowsItsBoxAndNotTheDialogSoNoSaveCanWipeTheParcel
             QTest::mouseClick(h.dialog().Button1, Qt::LeftButton);
     });
     save.start(0);
-    window.edit->trigger();
+    ui(window).edit->trigger();
     h.prompts.onShow(nullptr);
     sqlite3_close(other);
 
@@ -330,7 +330,7 @@ TEST(ParcelDialog, AFailedWriteKeepsTheDialogOpenWithEverythingTypedAndSavingAga
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
 
-    for (QAction* command : {window.Add, window.edit}) {
+    for (QAction* command : {ui(window).Add, ui(window).edit}) {
         SCOPED_TRACE(command->objectName().toStdString());
         h.prompts.clear();
         const auto before = h.db().rows();
@@ -354,7 +354,7 @@ TEST(ParcelDialog, AFailedWriteKeepsTheDialogOpenWithEverythingTypedAndSavingAga
                        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
                    });
         // The box keeps its own text and says under it why the write failed.
-        ASSERT_EQ(h.boxTexts(), std::vector<QString>{command == window.Add ? kAddFailed : kSaveFailed});
+        ASSERT_EQ(h.boxTexts(), std::vector<QString>{command == ui(window).Add ? kAddFailed : kSaveFailed});
         EXPECT_TRUE(h.prompts.shown().front().detail.startsWith(kFileBusy + QStringLiteral(" (")));
     }
     sqlite3_close(other);
@@ -390,7 +390,7 @@ TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrA
     const QString nulBox =
         QStringLiteral("Нельзя сохранить знаки: «␀». Знаком «␀» окно показывает нулевой байт, который в "
                        "базу записала другая программа: сохранить его нельзя.");
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("S") + mark + QStringLiteral("hop"));
                    // The shop is left as it is; only the title changes.
@@ -410,7 +410,7 @@ TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrA
     // The hidden comment holds one: the user cannot mend it here, and is told what to do.
     h.prompts.clear();
     h.clickRow(2);
-    h.inDialog([&] { window.edit->trigger(); },
+    h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
@@ -430,7 +430,7 @@ TEST(ParcelDialog, CharactersTheCodePageLacksInTheHiddenCommentAloneAreNotSavedA
     seedTwoParcels(h);
     TMainForm& window = h.start();
     const auto before = h.db().rows();
-    for (QAction* command : {window.Add, window.edit}) {
+    for (QAction* command : {ui(window).Add, ui(window).edit}) {
         SCOPED_TRACE(command->objectName().toStdString());
         h.inDialog([&] { command->trigger(); },
                    [&](TFm_Track& dialog) {

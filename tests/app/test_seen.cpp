@@ -112,7 +112,7 @@ TEST(SeenStatuses, ADeletedParcelLeavesNoSeenRow)
     ASSERT_EQ(seenIds(h), (std::vector<std::string>{"1", "2", "3"}));
     h.clickRow(2);
     h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(seenIds(h), (std::vector<std::string>{"1", "3"}));
 
     // Deleted by a copy that knows nothing of the table: gone at the next start.
@@ -139,7 +139,7 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
     EXPECT_TRUE(testsupport::waitUntil([&] { return shows(2, "Вручено"); }));
 
     // Not under a modal dialog: once it has closed.
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    otherProcessStores(h, 3, "Вручено");
                    window.noticeOtherWriters();

@@ -88,21 +88,21 @@ TEST(Shell, ShopLinksOpenTheirPagesInTheDesktopBrowser)
     TMainForm& window = h.start();
     const auto shops = defaultShopPages();
 
-    QTest::mouseClick(window.BitBtn4, Qt::LeftButton);
-    QTest::mouseClick(window.BitBtn1, Qt::LeftButton);
-    window.PageControl1->setCurrentWidget(window.TabSheet2);
-    QTest::mouseClick(window.BitBtn2, Qt::LeftButton);
-    QTest::mouseClick(window.BitBtn6, Qt::LeftButton);
-    window.PageControl1->setCurrentWidget(window.TabSheet1);
-    QTest::mouseClick(window.Label5, Qt::LeftButton);
+    QTest::mouseClick(ui(window).BitBtn4, Qt::LeftButton);
+    QTest::mouseClick(ui(window).BitBtn1, Qt::LeftButton);
+    ui(window).PageControl1->setCurrentWidget(ui(window).TabSheet2);
+    QTest::mouseClick(ui(window).BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(ui(window).BitBtn6, Qt::LeftButton);
+    ui(window).PageControl1->setCurrentWidget(ui(window).TabSheet1);
+    QTest::mouseClick(ui(window).Label5, Qt::LeftButton);
 
     EXPECT_EQ(h.opened, (std::vector<QUrl>{shops[0], shops[0], shops[0], shops[2], shops[1]}));
     EXPECT_NE(shops[0], shops[1]);
     EXPECT_NE(shops[1], shops[2]);
     for (const QUrl& shop : shops)
         EXPECT_TRUE(shop.isValid() && shop.scheme().startsWith(QLatin1String("http")));
-    for (QWidget* link : std::initializer_list<QWidget*>{window.BitBtn4, window.BitBtn1, window.BitBtn2, window.BitBtn6,
-                                                         window.Label5}) {
+    for (QWidget* link : std::initializer_list<QWidget*>{ui(window).BitBtn4, ui(window).BitBtn1, ui(window).BitBtn2,
+                                                         ui(window).BitBtn6, ui(window).Label5}) {
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
         EXPECT_EQ(link->toolTip(), QStringLiteral("Зайти на сайт"));
     }
@@ -117,8 +117,8 @@ TEST(Shell, TheHiddenButtonsChangeNothingStoredOrShown)
     TMainForm& window = h.start();
     const auto before = h.db().rows();
 
-    window.BitBtn3->click();
-    window.Button1->click();
+    ui(window).BitBtn3->click();
+    ui(window).Button1->click();
     EXPECT_TRUE(h.prompts.shown().empty());
     EXPECT_EQ(h.db().rows(), before);
     EXPECT_EQ(h.log(), QStringLiteral("Жду Вашу комманду..."));
@@ -127,7 +127,7 @@ TEST(Shell, TheHiddenButtonsChangeNothingStoredOrShown)
 
     // The day count from 2011-11-10 10:36:09 to the (fixed) present.
     h.now = QDateTime(QDate(2011, 11, 20), QTime(10, 36, 8));
-    window.SpeedButton1->click();
+    ui(window).SpeedButton1->click();
     ASSERT_EQ(h.prompts.shown().size(), 1u);
     EXPECT_EQ(h.prompts.shown().front().text, QStringLiteral("9"));
     EXPECT_EQ(h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
@@ -138,7 +138,7 @@ TEST(Shell, TheSavedPageHoldsFourEventsForThePatterns)
 {
     Harness h;
     TMainForm& window = h.start();
-    const std::string page = testsupport::cp1251(window.Memo1->toPlainText());
+    const std::string page = testsupport::cp1251(ui(window).Memo1->toPlainText());
     EXPECT_EQ(PatternProbe::countMatches(PatternProbe::resultsPattern(), page), 1);
     EXPECT_EQ(PatternProbe::countMatches(PatternProbe::cellPattern(), page), 12);
     // The header cells are followed by "class=theader" and never match.
@@ -161,13 +161,13 @@ TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
     ASSERT_EQ(lines.size(), 41);
     EXPECT_EQ(lines.first(), QStringLiteral("Жду Вашу комманду..."));
     EXPECT_EQ(lines.last(), QStringLiteral("- посылка №39"));
-    QScrollBar* bar = window.Memo_Status->verticalScrollBar();
+    QScrollBar* bar = ui(window).Memo_Status->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
     emit session.statusLabel(QStringLiteral("Статус: Проверка интернета"));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: Проверка интернета"));
-    EXPECT_GE(window.Label_Status->width(), window.Label_Status->sizeHint().width());
+    EXPECT_GE(ui(window).Label_Status->width(), ui(window).Label_Status->sizeHint().width());
 
     // The grid is the run's while it asks; a failed statement or the end gives it back.
     emit session.askingStarted();
@@ -186,10 +186,10 @@ TEST(Shell, CheckingParcelsFromTheMenuIsTheHiddenButtonsClick)
     Harness h;
     TMainForm& window = h.start();
     int clicks = 0;
-    QObject::connect(window.Button_Check, &QPushButton::clicked, [&] { ++clicks; });
+    QObject::connect(ui(window).Button_Check, &QPushButton::clicked, [&] { ++clicks; });
     emit window.findChild<CheckSession*>()->statusLabel(QStringLiteral("Статус: something else"));
 
-    window.N4->trigger();
+    ui(window).N4->trigger();
 
     EXPECT_EQ(clicks, 1);
     // An empty table: no log line, no network, the grid refreshed and the label back to ok.
@@ -208,7 +208,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
 
     bool tried = false;
     std::vector<apptest::Row> during;
-    window.Memo_history->setPlainText(QStringLiteral("untouched"));
+    ui(window).Memo_history->setPlainText(QStringLiteral("untouched"));
     // Take the page's first read as the moment the run is under way.
     const auto tryCommands = [&](int reads) {
         if (reads != 1)
@@ -218,16 +218,16 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
         EXPECT_FALSE(r.h.grid().isEnabled());
         // Even with the grid enabled (after a failed statement the run enables it), nothing starts.
         r.h.grid().setEnabled(true);
-        window.Add->trigger();
-        window.edit->trigger();
-        window.N3->trigger();
-        window.N4->trigger();
+        ui(window).Add->trigger();
+        ui(window).edit->trigger();
+        ui(window).N3->trigger();
+        ui(window).N4->trigger();
         r.h.clickRow(1);
         r.h.grid().setEnabled(false);
         during = r.h.db().rows();
     };
     r.page.onRead = tryCommands;
-    window.N4->trigger();
+    ui(window).N4->trigger();
 
     EXPECT_TRUE(tried);
     EXPECT_EQ(r.pagesMade, 1);
@@ -259,7 +259,7 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
         if (reads == 2)
             QTimer::singleShot(0, &window, [&] { window.close(); });
     };
-    window.N4->trigger();
+    ui(window).N4->trigger();
 
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(window.findChild<CheckSession*>()->stopRequested());

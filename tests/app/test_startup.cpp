@@ -96,7 +96,7 @@ TEST(Startup, AFileWithoutTracksIsNotRepairedAndEveryParcelOperationFailsWithIts
     EXPECT_EQ(h.grid().parcelRowCount(), 0);
 
     h.prompts.clear();
-    h.inDialog([&] { window.Add->trigger(); },
+    h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -107,7 +107,7 @@ TEST(Startup, AFileWithoutTracksIsNotRepairedAndEveryParcelOperationFailsWithIts
     EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Ошибка - Во время добавление данных возникла")}));
 
     h.prompts.clear();
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(h.boxTexts(),
               (std::vector<QString>{QStringLiteral("Ошибка - Во время удаление данных!"), kRefreshFailed}));
     EXPECT_EQ(h.db().tables(), std::vector<std::string>{"other"});
@@ -157,18 +157,18 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_EQ(window.pos(), QPoint(181, 207));
 
     // Two reachable pages, "Программа" shown first; the third, with the browser host, has no tab.
-    QTabWidget* pages = window.PageControl1;
+    QTabWidget* pages = ui(window).PageControl1;
     ASSERT_EQ(pages->count(), 3);
-    EXPECT_EQ(pages->currentWidget(), window.TabSheet1);
+    EXPECT_EQ(pages->currentWidget(), ui(window).TabSheet1);
     EXPECT_EQ(pages->tabText(0), QStringLiteral("Программа"));
     EXPECT_EQ(pages->tabText(1), QStringLiteral("Супер магазины"));
     EXPECT_TRUE(pages->isTabVisible(0));
     EXPECT_TRUE(pages->isTabVisible(1));
     EXPECT_FALSE(pages->isTabVisible(2));
-    EXPECT_EQ(window.WebBrowser1->parentWidget(), window.TabSheet3);
-    EXPECT_EQ(window.WebBrowser1->geometry(), QRect(5, 16, 300, 505));
+    EXPECT_EQ(ui(window).WebBrowser1->parentWidget(), ui(window).TabSheet3);
+    EXPECT_EQ(ui(window).WebBrowser1->geometry(), QRect(5, 16, 300, 505));
     EXPECT_EQ(pages->tabBar()->font().pixelSize(), 16);
-    for (QWidget* page : {window.TabSheet2, window.TabSheet1}) {
+    for (QWidget* page : {ui(window).TabSheet2, ui(window).TabSheet1}) {
         pages->setCurrentWidget(page);
         EXPECT_EQ(page->size(), QSize(937, 727)) << page->objectName().toStdString();
     }
@@ -182,51 +182,52 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_FALSE(h.grid().font().bold());
 
     // Group captions bold 10 pt, the controls inside regular.
-    EXPECT_TRUE(window.GroupBox5->font().bold());
-    EXPECT_EQ(window.GroupBox5->font().pixelSize(), 13);
-    EXPECT_FALSE(window.Label7->font().bold());
-    EXPECT_EQ(window.Label1->font().pixelSize(), 15);
-    EXPECT_TRUE(window.Label1->font().bold());
-    EXPECT_EQ(window.Memo_Status->font().pixelSize(), 11);
-    EXPECT_EQ(window.Memo_Status->palette().color(QPalette::Base), QColor(Qt::black));
-    EXPECT_EQ(window.Memo_Status->palette().color(QPalette::Text), QColor(0, 255, 0));
-    EXPECT_EQ(window.Memo_history->palette().color(QPalette::Text), QColor(0, 0, 128));
-    EXPECT_TRUE(window.Label5->font().underline());
-    EXPECT_EQ(window.Label5->toolTip(), QStringLiteral("Зайти на сайт"));
-    EXPECT_EQ(window.Label2->text(), QStringLiteral("Программа для отслеживания посылок на сайте БелПочты "));
+    EXPECT_TRUE(ui(window).GroupBox5->font().bold());
+    EXPECT_EQ(ui(window).GroupBox5->font().pixelSize(), 13);
+    EXPECT_FALSE(ui(window).Label7->font().bold());
+    EXPECT_EQ(ui(window).Label1->font().pixelSize(), 15);
+    EXPECT_TRUE(ui(window).Label1->font().bold());
+    EXPECT_EQ(ui(window).Memo_Status->font().pixelSize(), 11);
+    EXPECT_EQ(ui(window).Memo_Status->palette().color(QPalette::Base), QColor(Qt::black));
+    EXPECT_EQ(ui(window).Memo_Status->palette().color(QPalette::Text), QColor(0, 255, 0));
+    EXPECT_EQ(ui(window).Memo_history->palette().color(QPalette::Text), QColor(0, 0, 128));
+    EXPECT_TRUE(ui(window).Label5->font().underline());
+    EXPECT_EQ(ui(window).Label5->toolTip(), QStringLiteral("Зайти на сайт"));
+    EXPECT_EQ(ui(window).Label2->text(), QStringLiteral("Программа для отслеживания посылок на сайте БелПочты "));
 
     // The five pictures at their sizes.
-    EXPECT_EQ(window.Image1->pixmap().size(), QSize(173, 151));
-    EXPECT_EQ(window.BitBtn4->iconSize(), QSize(176, 144));
-    EXPECT_EQ(window.BitBtn1->iconSize(), QSize(179, 84));
-    EXPECT_EQ(window.BitBtn2->iconSize(), QSize(172, 144));
-    EXPECT_EQ(window.BitBtn6->iconSize(), QSize(172, 144));
-    EXPECT_FALSE(window.BitBtn2->icon().pixmap(172, 144).toImage()
-                 == window.BitBtn6->icon().pixmap(172, 144).toImage());
+    EXPECT_EQ(ui(window).Image1->pixmap().size(), QSize(173, 151));
+    EXPECT_EQ(ui(window).BitBtn4->iconSize(), QSize(176, 144));
+    EXPECT_EQ(ui(window).BitBtn1->iconSize(), QSize(179, 84));
+    EXPECT_EQ(ui(window).BitBtn2->iconSize(), QSize(172, 144));
+    EXPECT_EQ(ui(window).BitBtn6->iconSize(), QSize(172, 144));
+    EXPECT_FALSE(ui(window).BitBtn2->icon().pixmap(172, 144).toImage()
+                 == ui(window).BitBtn6->icon().pixmap(172, 144).toImage());
 
     // The controls nobody sees.
-    for (QWidget* hidden : std::initializer_list<QWidget*>{window.Button_Check, window.Memo1, window.BitBtn3,
-                                                           window.Button1, window.SpeedButton1, window.Memo2})
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{ui(window).Button_Check, ui(window).Memo1, ui(window).BitBtn3,
+                                         ui(window).Button1, ui(window).SpeedButton1, ui(window).Memo2})
         EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
-    EXPECT_EQ(window.Button_Check->text(), QStringLiteral("Проверка"));
-    EXPECT_TRUE(window.Memo1->toPlainText().contains(QStringLiteral("<DIV id=results>")));
+    EXPECT_EQ(ui(window).Button_Check->text(), QStringLiteral("Проверка"));
+    EXPECT_TRUE(ui(window).Memo1->toPlainText().contains(QStringLiteral("<DIV id=results>")));
 
     // The context menu, in order; "Создание" is never shown.
-    const QList<QAction*> items = window.PopupMenu1->actions();
+    const QList<QAction*> items = ui(window).PopupMenu1->actions();
     std::vector<QString> names;
     for (QAction* item : items)
         names.push_back(item->objectName());
     EXPECT_EQ(names, (std::vector<QString>{QStringLiteral("N4"), QStringLiteral("N5"), QStringLiteral("Add"),
                                            QStringLiteral("edit"), QStringLiteral("N2"), QStringLiteral("N3"),
                                            QStringLiteral("New")}));
-    EXPECT_EQ(window.N4->text(), QStringLiteral("Проверить посылки"));
-    EXPECT_TRUE(window.N5->isSeparator());
-    EXPECT_EQ(window.Add->text(), QStringLiteral("Добавить посылку"));
-    EXPECT_EQ(window.edit->text(), QStringLiteral("Редактирова посылку"));
-    EXPECT_TRUE(window.N2->isSeparator());
-    EXPECT_EQ(window.N3->text(), QStringLiteral("Удалить посылку"));
-    EXPECT_EQ(window.New->text(), QStringLiteral("Создание"));
-    EXPECT_FALSE(window.New->isVisible());
+    EXPECT_EQ(ui(window).N4->text(), QStringLiteral("Проверить посылки"));
+    EXPECT_TRUE(ui(window).N5->isSeparator());
+    EXPECT_EQ(ui(window).Add->text(), QStringLiteral("Добавить посылку"));
+    EXPECT_EQ(ui(window).edit->text(), QStringLiteral("Редактирова посылку"));
+    EXPECT_TRUE(ui(window).N2->isSeparator());
+    EXPECT_EQ(ui(window).N3->text(), QStringLiteral("Удалить посылку"));
+    EXPECT_EQ(ui(window).New->text(), QStringLiteral("Создание"));
+    EXPECT_FALSE(ui(window).New->isVisible());
 }
 
 TEST(Startup, NoKeyOrMouseReachesTheHiddenPage)
@@ -234,7 +235,7 @@ TEST(Startup, NoKeyOrMouseReachesTheHiddenPage)
     Harness h;
     TMainForm& window = h.start();
     QApplication::setActiveWindow(&window);
-    QTabWidget* pages = window.PageControl1;
+    QTabWidget* pages = ui(window).PageControl1;
     QTabBar* tabs = pages->tabBar();
     const auto focused = [&] { return QApplication::focusWidget() ? QApplication::focusWidget() : pages; };
     const auto wheel = [&](int notches) {
@@ -254,13 +255,13 @@ TEST(Startup, NoKeyOrMouseReachesTheHiddenPage)
         [&] { wheel(1); },
     };
     // From either page, every way in turn, and each way several times in a row.
-    for (QWidget* start : {window.BitBtn4, window.BitBtn2}) {
+    for (QWidget* start : {ui(window).BitBtn4, ui(window).BitBtn2}) {
         for (std::size_t way = 0; way < ways.size(); ++way) {
-            pages->setCurrentWidget(start == window.BitBtn4 ? window.TabSheet1 : window.TabSheet2);
+            pages->setCurrentWidget(start == ui(window).BitBtn4 ? ui(window).TabSheet1 : ui(window).TabSheet2);
             start->setFocus();
             for (int again = 0; again < 3; ++again) {
                 ways[way]();
-                ASSERT_NE(pages->currentWidget(), window.TabSheet3)
+                ASSERT_NE(pages->currentWidget(), ui(window).TabSheet3)
                     << start->objectName().toStdString() << " way " << way << " step " << again;
             }
         }
@@ -273,7 +274,7 @@ TEST(Startup, ClosingTheWindowReleasesTheStore)
     h.db().create();
     h.db().addParcel("RR1", "Shop", "Book");
     TMainForm& window = h.start();
-    ASSERT_EQ(window.StringGrid2->parcelRowCount(), 1);
+    ASSERT_EQ(ui(window).StringGrid2->parcelRowCount(), 1);
     EXPECT_FALSE(window.findChild<CheckSession*>()->stopRequested());
 
     window.close();
@@ -346,7 +347,7 @@ TEST(GeneralErrorReport, ADatabaseFailureLeadsWithItsCauseInRussianAndTheLayersO
     EXPECT_EQ(h.prompts.shown()[0].caption, QStringLiteral("Курьерикс 1.0"));
     EXPECT_EQ(h.prompts.shown()[0].text, busy);
     // A box with a fixed text keeps it and says the cause under it.
-    EXPECT_FALSE(h.showsDialog([&] { window.edit->trigger(); }));
+    EXPECT_FALSE(h.showsDialog([&] { ui(window).edit->trigger(); }));
     ASSERT_EQ(h.prompts.shown().size(), 2u);
     EXPECT_EQ(h.prompts.shown()[1].text, kLoadFailed);
     EXPECT_EQ(h.prompts.shown()[1].detail, busy);

@@ -7,8 +7,9 @@
 #include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "store/ParcelStore.h"
 #include "tools/sitedouble/SiteDouble.h"
 #include "tracking/RunLock.h"
@@ -170,7 +171,7 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
         options.prompts = &prompts;
         options.notifyChanged = [&](const QList<ChangedParcel>& parcels) { windowNotified += parcels; };
         TMainForm window(std::move(options));
-        window.N4->trigger();
+        ui(window).N4->trigger();
         EXPECT_TRUE(testsupport::waitUntil([&] { return !windowNotified.isEmpty(); }));
         EXPECT_TRUE(prompts.shown().empty());
     }

@@ -11,8 +11,9 @@
 // "closing <CPU ms> <clock ms> <render process id>" and, once all is torn down, "ended <CPU ms>
 // <clock ms>".
 #include "app/MainFormOptions.h"
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "tracking/CheckSession.h"
 #include "tracking/PageSource.h"
 #include "tracking/browser/PageDriver.h"
@@ -55,7 +56,7 @@ void closeWhenStuck(TMainForm& window)
     auto* closer = new QTimer(&window);
     auto stuck = std::make_shared<QElapsedTimer>();
     QObject::connect(closer, &QTimer::timeout, &window, [&window, closer, stuck] {
-        if (!window.Memo_Status->toPlainText().endsWith(QStringLiteral("- отправка данных"))) {
+        if (!ui(window).Memo_Status->toPlainText().endsWith(QStringLiteral("- отправка данных"))) {
             stuck->invalidate();
             return;
         }
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
         window.createParcelDialog();
         window.show();
         closeWhenStuck(window);
-        QTimer::singleShot(0, &window, [&window] { window.N4->trigger(); });
+        QTimer::singleShot(0, &window, [&window] { ui(window).N4->trigger(); });
         result = app.exec();
     }
     std::printf("ended %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline());

@@ -80,21 +80,21 @@ protected:
     std::vector<QString> everyCommand(TMainForm& window)
     {
         m_h.prompts.clear();
-        m_h.inDialog([&] { window.Add->trigger(); },
+        m_h.inDialog([&] { ui(window).Add->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Track->setText(QStringLiteral("RR999999999CN"));
                          apptest::saveOrCancel(dialog);
                      });
         if (m_h.grid().parcelRowCount() > 0) {
-            m_h.inDialog([&] { window.edit->trigger(); },
+            m_h.inDialog([&] { ui(window).edit->trigger(); },
                          [&](TFm_Track& dialog) {
                              dialog.Edit_Title->setText(QStringLiteral("Изменено"));
                              apptest::saveOrCancel(dialog);
                          });
             m_h.prompts.answerNext(Prompts::Button::Yes);
         }
-        window.N3->trigger();
-        window.N4->trigger();
+        ui(window).N3->trigger();
+        ui(window).N4->trigger();
         return m_h.boxTexts();
     }
 
@@ -264,7 +264,7 @@ TEST_F(BadDatabaseFile, TriggersTheFileCarriesDoNothingOnTheProgramsStatements)
     const qint64 sizeBefore = QFileInfo(m_database).size();
 
     TMainForm& window = start();
-    window.N4->trigger(); // one parcel found, one not
+    ui(window).N4->trigger(); // one parcel found, one not
     EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{});
     std::vector<apptest::Row> rows = db.rows();
     ASSERT_EQ(rows.size(), 2u);

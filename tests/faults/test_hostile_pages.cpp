@@ -123,7 +123,7 @@ protected:
         watcher.start(10);
         QElapsedTimer timer;
         timer.start();
-        m_h.window->N4->trigger();
+        ui(*m_h.window).N4->trigger();
         EXPECT_FALSE(m_h.window->checkRunning());
         EXPECT_TRUE(m_h.grid().isEnabled());
         return timer.elapsed() / 1000.0;

@@ -89,12 +89,12 @@ protected:
     }
 
     // Adds a parcel with `text` in all four fields; false when the dialog did not take it as given.
-    bool add(const QString& text) { return saveThroughDialog(m_window->Add, text); }
+    bool add(const QString& text) { return saveThroughDialog(ui(*m_window).Add, text); }
 
     bool editFirst(const QString& text)
     {
         m_h.grid().setSelectedRow(1);
-        return saveThroughDialog(m_window->edit, text);
+        return saveThroughDialog(ui(*m_window).edit, text);
     }
 
     // Opens the dialog with `command`, pastes `text` into all four fields and saves; false when
@@ -166,7 +166,7 @@ TEST_F(HostileDialogValues, ValuesThatCannotBeStoredAsGivenAreRefusedWholeWithTh
     // One bad field is enough: the good ones of the same save are not written either.
     m_h.prompts.clear();
     m_h.grid().setSelectedRow(1);
-    m_h.inDialog([&] { m_window->edit->trigger(); },
+    m_h.inDialog([&] { ui(*m_window).edit->trigger(); },
                  [&](TFm_Track& dialog) {
                      paste(dialog.Edit_Track, QStringLiteral("RR999999999CN"));
                      paste(dialog.Edit_Title, QStringLiteral("Лампа \"Ночник\""));
@@ -182,7 +182,7 @@ TEST_F(HostileDialogValues, CharactersTheCodePageLacksAreNamedAndTheDialogKeepsW
     const std::vector<Row> before = m_h.db().rows();
     const QString shop = QStringLiteral("München");
     const QString title = QStringLiteral("Чехол 中文 😀 中");
-    for (QAction* command : {m_window->Add, m_window->edit}) {
+    for (QAction* command : {ui(*m_window).Add, ui(*m_window).edit}) {
         SCOPED_TRACE(command->objectName().toStdString());
         m_h.prompts.clear();
         m_h.inDialog([&] { command->trigger(); },
@@ -243,7 +243,7 @@ protected:
         MainFormOptions options = m_h.options();
         options.endpoints = {m_site.url().toStdString(), "127.0.0.1", m_site.port()};
         TMainForm& window = m_h.start(options);
-        window.N4->trigger();
+        ui(window).N4->trigger();
         const std::vector<QString> boxes = m_h.boxTexts();
         EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok"))
             << m_h.log().toStdString()

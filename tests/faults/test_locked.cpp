@@ -68,7 +68,7 @@ protected:
 
     void add(const QString& track)
     {
-        m_h.inDialog([&] { m_window->Add->trigger(); },
+        m_h.inDialog([&] { ui(*m_window).Add->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Track->setText(track);
                          dialog.Edit_Shop->setText(QStringLiteral("Shop"));
@@ -80,7 +80,7 @@ protected:
     void editFirstRow(const QString& title)
     {
         m_h.grid().setSelectedRow(1);
-        m_h.inDialog([&] { m_window->edit->trigger(); },
+        m_h.inDialog([&] { ui(*m_window).edit->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Title->setText(title);
                          apptest::saveOrCancel(dialog);
@@ -91,7 +91,7 @@ protected:
     {
         m_h.grid().setSelectedRow(m_h.grid().parcelRowCount());
         m_h.prompts.answerNext(Prompts::Button::Yes);
-        m_window->N3->trigger();
+        ui(*m_window).N3->trigger();
     }
 
     SiteDouble m_site;
@@ -115,7 +115,7 @@ TEST_F(LockedDatabase, WriteLockOfAnotherProgramFailsEveryWriteAtOnceAndChangesN
     EXPECT_EQ(m_h.grid().parcelRowCount(), 3);
 
     // The check run: each of the three statements fails with its box, the run goes on and ends.
-    EXPECT_EQ(operation([&] { m_window->N4->trigger(); }),
+    EXPECT_EQ(operation([&] { ui(*m_window).N4->trigger(); }),
               (std::vector<QString>{kStoreFailed, kStoreFailed, kStoreFailed}));
     EXPECT_EQ(m_h.label(), QStringLiteral("Статус: ok"));
     EXPECT_TRUE(m_h.grid().isEnabled());
@@ -137,12 +137,12 @@ TEST_F(LockedDatabase, ExclusiveLockFailsReadsAndWritesAtOnceAndTheCheckRunEndsC
     EXPECT_EQ(operation([&] { add(QStringLiteral("RR999999999CN")); }), (std::vector<QString>{kAddFailed}));
     // The edit load fails: its box, and no dialog whose empty fields a save could write.
     m_h.grid().setSelectedRow(1);
-    EXPECT_EQ(operation([&] { m_window->edit->trigger(); }), (std::vector<QString>{kLoadFailed}));
+    EXPECT_EQ(operation([&] { ui(*m_window).edit->trigger(); }), (std::vector<QString>{kLoadFailed}));
     EXPECT_FALSE(m_h.dialog().isVisible());
     EXPECT_EQ(operation([&] { deleteLastRow(); }), (std::vector<QString>{kDeleteFailed, kRefreshFailed}));
 
     // The run cannot take its snapshot: the general error report, and nothing is left disabled.
-    const std::vector<QString> boxes = operation([&] { m_window->N4->trigger(); });
+    const std::vector<QString> boxes = operation([&] { ui(*m_window).N4->trigger(); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(m_h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
     // What the lock means to the user first, the access layer's own words after it.
@@ -163,7 +163,7 @@ TEST_F(LockedDatabase, EverythingWorksAgainOnceTheLockIsGone)
         ASSERT_TRUE(other.lock(QString::fromStdString(m_h.databasePath()), LockHolder::Mode::Exclusive))
             << other.error().toStdString();
         operation([&] { add(QStringLiteral("RR999999999CN")); });
-        operation([&] { m_window->N4->trigger(); });
+        operation([&] { ui(*m_window).N4->trigger(); });
     }
     EXPECT_EQ(m_h.db().rows(), m_before);
 
@@ -171,7 +171,7 @@ TEST_F(LockedDatabase, EverythingWorksAgainOnceTheLockIsGone)
     EXPECT_EQ(operation([&] { editFirstRow(QStringLiteral("Изменено")); }), std::vector<QString>{});
     EXPECT_EQ(operation([&] { deleteLastRow(); }), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?")}));
     EXPECT_EQ(operation([&] { m_window->RefreshGrid(); }), std::vector<QString>{});
-    EXPECT_EQ(operation([&] { m_window->N4->trigger(); }), std::vector<QString>{});
+    EXPECT_EQ(operation([&] { ui(*m_window).N4->trigger(); }), std::vector<QString>{});
 
     const auto rows = m_h.db().rows();
     ASSERT_EQ(rows.size(), 3u); // three, one added, the added one deleted again

@@ -123,7 +123,7 @@ TEST_F(SharedDatabase, OneCheckRunAtATimeWhoeverStartsItAndAKilledRunsLockHoldsN
     startCheck(background);
     ASSERT_TRUE(testsupport::waitUntil([&] { return m_site.searchCount(numberOf(0)) > 0; }, std::chrono::seconds(60)));
     ASSERT_TRUE(QFile::exists(lockPath()));
-    window.N4->trigger();
+    ui(window).N4->trigger();
     ASSERT_EQ(m_h.prompts.shown().size(), 1u);
     EXPECT_EQ(m_h.prompts.shown()[0].text, QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."));
     EXPECT_EQ(m_h.prompts.shown()[0].icon, Prompts::Icon::Information);
@@ -161,7 +161,7 @@ TEST_F(SharedDatabase, OneCheckRunAtATimeWhoeverStartsItAndAKilledRunsLockHoldsN
     });
     starter.start(20);
     m_h.prompts.clear();
-    window.N4->trigger();
+    ui(window).N4->trigger();
     starter.stop();
     EXPECT_EQ(duringRun, 4);
     EXPECT_TRUE(m_h.prompts.shown().empty());
@@ -189,7 +189,7 @@ TEST_F(SharedDatabase, WindowEditsDeletesAndRefreshesWhileARunWithoutAWindowWrit
         // Edit the first row's title; every tenth turn delete the last row; refresh in between.
         m_h.grid().setSelectedRow(1);
         const QString title = QStringLiteral("правка %1").arg(++edits);
-        m_h.inDialog([&] { window.edit->trigger(); },
+        m_h.inDialog([&] { ui(window).edit->trigger(); },
                      [&](TFm_Track& dialog) {
                          dialog.Edit_Title->setText(title);
                          QTest::mouseClick(dialog.Button1, Qt::LeftButton);
@@ -198,7 +198,7 @@ TEST_F(SharedDatabase, WindowEditsDeletesAndRefreshesWhileARunWithoutAWindowWrit
         if (edits % 10 == 0 && m_h.grid().parcelRowCount() > 1) {
             m_h.grid().setSelectedRow(m_h.grid().parcelRowCount());
             m_h.prompts.answerNext(Prompts::Button::Yes);
-            window.N3->trigger();
+            ui(window).N3->trigger();
             ++deletes;
         }
         ASSERT_FALSE(runBound.hasExpired()) << "the run without a window does not end";
@@ -230,14 +230,14 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     TMainForm other(otherOptions);
     other.show();
     const auto deleteInOther = [&](int row) {
-        other.StringGrid2->setSelectedRow(row);
+        ui(other).StringGrid2->setSelectedRow(row);
         otherPrompts.answerNext(Prompts::Button::Yes);
-        other.N3->trigger();
+        ui(other).N3->trigger();
     };
 
     // This window edits the fourth parcel; the other deletes it meanwhile; the save changes no row.
     m_h.grid().setSelectedRow(4);
-    m_h.inDialog([&] { window.edit->trigger(); },
+    m_h.inDialog([&] { ui(window).edit->trigger(); },
                  [&](TFm_Track& dialog) {
                      dialog.Edit_Title->setText(QStringLiteral("правка"));
                      deleteInOther(4);
@@ -254,12 +254,12 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     // open menu, so it still shows the parcel. No dialog opens for it.
     m_h.prompts.clear();
     m_h.grid().setSelectedRow(3);
-    window.PopupMenu1->popup(window.mapToGlobal(QPoint(100, 100)));
+    ui(window).PopupMenu1->popup(window.mapToGlobal(QPoint(100, 100)));
     deleteInOther(3);
     QTest::qWait(300);
     ASSERT_EQ(m_h.grid().parcelRowCount(), 3);
-    EXPECT_FALSE(m_h.showsDialog([&] { window.edit->trigger(); }));
-    window.PopupMenu1->hide();
+    EXPECT_FALSE(m_h.showsDialog([&] { ui(window).edit->trigger(); }));
+    ui(window).PopupMenu1->hide();
     EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{kParcelGone});
     EXPECT_EQ(m_h.grid().parcelRowCount(), 2);
 
@@ -268,7 +268,7 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     deleteInOther(2);
     m_h.grid().setSelectedRow(2);
     m_h.prompts.answerNext(Prompts::Button::Yes);
-    window.N3->trigger();
+    ui(window).N3->trigger();
     EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kParcelGone}));
     EXPECT_EQ(m_h.grid().parcelRowCount(), 1);
 

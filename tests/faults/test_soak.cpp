@@ -169,7 +169,7 @@ TEST(Soak, EveryParcelOfALongRunWithMixedFaultsIsAccountedFor)
     TMainForm& window = h.start(options);
     QElapsedTimer timer;
     timer.start();
-    window.N4->trigger();
+    ui(window).N4->trigger();
     const double seconds = timer.elapsed() / 1000.0;
 
     // The run ended normally.

@@ -1,8 +1,9 @@
 // Shows the main window over a sample database and grabs the screen: once with the window alone
 // and once with the parcel dialog open for editing. Run under Xvfb (scripts/screenshot).
 // Usage: kurierix_screenshot <main-window.png> <parcel-dialog.png>
-#include "app/RecordingPrompts.h"
+#include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/MainFormView.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
 #include "store/ParcelStore.h"
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
     TMainForm window(options);
     window.createParcelDialog();
     window.show();
-    window.StringGrid2->setSelectedRow(1);
+    ui(window).StringGrid2->setSelectedRow(1);
     window.StringGrid2Click();
     settle(800);
     bool ok = grab(&window, mainShot);

@@ -11,7 +11,17 @@
 class RecordingPrompts : public Prompts
 {
 public:
-    Button show(const Box& box) override;
+    Button show(const Box& box) override
+    {
+        m_shown.push_back(box);
+        if (m_hook)
+            m_hook(box);
+        if (m_answers.empty())
+            return box.defaultButton;
+        const Button answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
 
     void answerNext(Button answer) { m_answers.push_back(answer); }
     const std::vector<Box>& shown() const { return m_shown; }
