@@ -39,14 +39,6 @@ std::optional<std::int64_t> wholeNumber(const std::string& text)
     return value;
 }
 
-std::int64_t parcelId(const std::string& id)
-{
-    const auto value = wholeNumber(id);
-    if (!value)
-        throw ESQLiteException("The parcel id \"" + id + "\" is not a whole decimal number");
-    return *value;
-}
-
 // A parcel without an id (its row's id is no whole number) names no row, whatever its text.
 std::int64_t parcelId(const Parcel& parcel)
 {
@@ -221,11 +213,6 @@ const QString& ParcelStore::noInformationText()
     return text;
 }
 
-std::unique_ptr<TSQLiteTable> ParcelStore::listAll()
-{
-    return database().Query(listSql());
-}
-
 std::optional<Parcel> ParcelStore::parcel(std::int64_t id)
 {
     const std::unique_ptr<TSQLiteTable> table = database().Query(parcelSql(), {id});
@@ -278,23 +265,9 @@ std::int64_t ParcelStore::rowId(const Parcel& parcel)
     return parcelId(parcel);
 }
 
-bool ParcelStore::storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
-                                   const std::string& history)
-{
-    checkValues({status, date, history});
-    database().Execute(checkResultSql(), {status, date, history, parcelId(id)});
-    return database().changes() > 0;
-}
-
-bool ParcelStore::storeNoInformation(const std::string& id)
-{
-    database().Execute(noInformationSql(), {noInformationStatus(), parcelId(id)});
-    return database().changes() > 0;
-}
-
 std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
 {
-    const std::unique_ptr<TSQLiteTable> table = listAll();
+    const std::unique_ptr<TSQLiteTable> table = database().Query(listSql());
     std::vector<Parcel> found;
     found.reserve(static_cast<std::size_t>(table->RowCount()));
     for (table->Rewind(); !table->AtEnd(); table->NextRow())
@@ -304,12 +277,16 @@ std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
 
 bool ParcelStore::storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history)
 {
-    return storeCheckResult(std::to_string(id), toCp1251(status), toCp1251(date), toCp1251(history));
+    const std::string statusBytes = toCp1251(status), dateBytes = toCp1251(date), historyBytes = toCp1251(history);
+    checkValues({statusBytes, dateBytes, historyBytes});
+    database().Execute(checkResultSql(), {statusBytes, dateBytes, historyBytes, id});
+    return database().changes() > 0;
 }
 
 bool ParcelStore::storeNoInformation(std::int64_t id)
 {
-    return storeNoInformation(std::to_string(id));
+    database().Execute(noInformationSql(), {noInformationStatus(), id});
+    return database().changes() > 0;
 }
 
 SeenStatuses::Preparation ParcelStore::prepareSeen(std::string* cause) noexcept

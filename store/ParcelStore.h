@@ -61,9 +61,6 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     TSQLiteDatabase& database();
 
-    // "SELECT * FROM tracks": every parcel, in ascending id. Kept for the check run's snapshot.
-    std::unique_ptr<TSQLiteTable> listAll();
-
     // Every parcel, decoded. A field that cannot be read (a column a foreign table lacks) is left
     // empty in its parcel, and the first such failure of a field a list shows (id, first-event
     // date, number, status, shop, title) is given in `fieldFailure`: no parcel is dropped for one
@@ -85,14 +82,6 @@ public:
     bool remove(std::int64_t id);
     bool storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history);
     bool storeNoInformation(std::int64_t id);
-
-    // The same, with the id as the row snapshot holds it: decimal text (Windows-1251) and the
-    // texts as stored bytes. The id is bound as an integer; one that is not a whole decimal
-    // number names no parcel, so nothing is sent and ESQLiteException is raised. Kept while the
-    // check run walks a snapshot of rows.
-    bool storeCheckResult(const std::string& id, const std::string& status, const std::string& date,
-                          const std::string& history);
-    bool storeNoInformation(const std::string& id);
 
     // What reading the history of a parcel that is not there raises: the layer's words for a
     // field of an empty result.

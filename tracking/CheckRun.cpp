@@ -137,11 +137,9 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             prepareFirst = true;
             return true;
         case TrackingAnswer::Kind::NothingFound:
-            if (!storeGuarded(outcome, ParcelOutcome::Result::NothingFound,
-                              fromCp1251(ParcelStore::noInformationStatus()), [&parcel](ParcelStore& store) {
-                                  return parcel.id ? store.storeNoInformation(*parcel.id)
-                                                   : store.storeNoInformation(toCp1251(parcel.idText));
-                              }))
+            if (!storeGuarded(
+                    outcome, ParcelOutcome::Result::NothingFound, ParcelStore::noInformationText(),
+                    [&parcel](ParcelStore& store) { return store.storeNoInformation(ParcelStore::rowId(parcel)); }))
                 return false;
             emit m_session.progress(QStringLiteral("- получение данных"));
             emit m_session.progress(outcome.result == ParcelOutcome::Result::NoLongerListed
@@ -157,10 +155,8 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
         case TrackingAnswer::Kind::Found:
             emit m_session.progress(QStringLiteral("- получение данных"));
             if (!storeGuarded(outcome, ParcelOutcome::Result::Stored, answer.status, [&](ParcelStore& store) {
-                    return parcel.id
-                               ? store.storeCheckResult(*parcel.id, answer.status, answer.firstDate, answer.history)
-                               : store.storeCheckResult(toCp1251(parcel.idText), toCp1251(answer.status),
-                                                        toCp1251(answer.firstDate), toCp1251(answer.history));
+                    return store.storeCheckResult(ParcelStore::rowId(parcel), answer.status, answer.firstDate,
+                                                  answer.history);
                 }))
                 return false;
             if (outcome.result == ParcelOutcome::Result::NoLongerListed)

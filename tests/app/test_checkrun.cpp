@@ -94,7 +94,9 @@ protected:
 
     void storeEarlierResult(const std::string& id, const char* status, const char* date, const char* history)
     {
-        withStore([&](ParcelStore& store) { store.storeCheckResult(id, cp1251(status), date, cp1251(history)); });
+        withStore([&](ParcelStore& store) {
+            testsupport::storeResultBytes(store, id, cp1251(status), date, cp1251(history));
+        });
     }
 
     void openWindow()

@@ -95,9 +95,9 @@ protected:
             parcel.title = QStringLiteral("Товар %1").arg(i);
             store.insert(parcel);
             // Values before the run that the run replaces in every column it writes.
-            store.storeCheckResult(std::to_string(i + 1), cp("старый статус ") + std::to_string(i),
-                                   "2012-12-" + std::to_string(10 + i % 20) + " 00:00:00",
-                                   cp("старая история ") + std::to_string(i));
+            testsupport::storeResultBytes(store, std::to_string(i + 1), cp("старый статус ") + std::to_string(i),
+                                          "2012-12-" + std::to_string(10 + i % 20) + " 00:00:00",
+                                          cp("старая история ") + std::to_string(i));
             if (i % 5 == 4) {
                 m_site.setNotFound(number);
                 continue;

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "store/Cp1251.h"
+#include "store/ParcelStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -44,4 +45,10 @@ std::string dataPath(const std::string& name)
     return std::string(KURIERIX_TEST_DATA) + "/" + name;
 }
 
-}  // namespace testsupport
+bool storeResultBytes(ParcelStore& store, const std::string& id, const std::string& status, const std::string& date,
+                      const std::string& history)
+{
+    return store.storeCheckResult(std::stoll(id), fromCp1251(status), fromCp1251(date), fromCp1251(history));
+}
+
+} // namespace testsupport

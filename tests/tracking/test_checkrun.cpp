@@ -650,7 +650,8 @@ TEST_F(CheckRunTest, PageIsReadAgainOnlyWhileItShowsTheLoadingText)
 TEST_F(CheckRunTest, NothingFoundChangesOnlyTheStatus)
 {
     const std::string id = addParcel("RZ999");
-    m_host->database().storeCheckResult(id, cp1251("старый статус"), "2013-03-16 12:30:00", cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), id, cp1251("старый статус"), "2013-03-16 12:30:00",
+                                  cp1251("история"));
     page().answers["RZ999"] = nothingFound();
 
     run();
@@ -665,8 +666,10 @@ TEST_F(CheckRunTest, FoundPageWithoutEventCellsOrReadOnlyPartWayKeepsTheRow)
     const std::string broken = addParcel("RB1");
     const std::string cutShort = addParcel("RB3");
     const std::string next = addParcel("RB2");
-    m_host->database().storeCheckResult(broken, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
-    m_host->database().storeCheckResult(cutShort, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), broken, cp1251("в пути"), "2013-03-16 12:30:00",
+                                  cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), cutShort, cp1251("в пути"), "2013-03-16 12:30:00",
+                                  cp1251("история"));
     Answer unreadable;
     unreadable.kind = Answer::Kind::Unreadable;
     unreadable.html = cp1251("<DIV id=results><TABLE><TBODY><TR><TD>2013-03-16</TD></TR></TBODY></TABLE></DIV>");
@@ -699,7 +702,7 @@ TEST_F(CheckRunTest, FailedStatementShowsTheBoxKeepsTheRowAndGoesOn)
     const std::string quoted = addParcel("RQ1");
     const std::string refused = addParcel("RQ2");
     const std::string last = addParcel("RQ3");
-    m_host->database().storeCheckResult(quoted, "old", "2013-01-01 00:00:00", "old history");
+    testsupport::storeResultBytes(m_host->database(), quoted, "old", "2013-01-01 00:00:00", "old history");
     // A status with a double quote in it can never be stored.
     page().answers["RQ1"] = found({{"2013-03-16 12:30:00", "Посылка \"Срочно\"", "MINSK"}});
     page().answers["RQ2"] = nothingFound();
@@ -748,7 +751,7 @@ TEST_F(CheckRunTest, ParcelDeletedWhileItsAnswerIsAwaitedIsNeitherStoredNorToldA
     const std::string foundThen = addParcel("RD1");
     const std::string nothingThen = addParcel("RD2");
     addParcel("RD3");
-    m_host->database().storeCheckResult(foundThen, "old", "", "");
+    testsupport::storeResultBytes(m_host->database(), foundThen, "old", "", "");
     page().answers["RD1"] = found(kOneEvent);
     page().answers["RD2"] = nothingFound();
     page().answers["RD3"] = found(kOneEvent);
@@ -780,7 +783,7 @@ TEST_F(CheckRunTest, ParcelDeletedWhileItsAnswerIsAwaitedIsNeitherStoredNorToldA
     EXPECT_EQ(m_outcome.parcels[0].statusAfter, "old");
     ASSERT_EQ(m_outcome.changed().size(), 1u);
     EXPECT_EQ(m_outcome.changed()[0].number, "RD3");
-    EXPECT_EQ(m_host->database().listAll()->RowCount(), 1);
+    EXPECT_EQ(m_host->database().parcels().size(), 1u);
 }
 
 // --- the probe ----------------------------------------------------------------------------------
@@ -832,7 +835,7 @@ TEST_F(CheckRunTest, SearchThatNeverAnswersSkipsTheParcelAndItsLateAnswerIsNotTa
     const std::string a = addParcel("RA1");
     const std::string slow = addParcel("RS1");
     const std::string c = addParcel("RC1");
-    m_host->database().storeCheckResult(slow, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), slow, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
     page().answers["RA1"] = found(kOneEvent);
     // Its answer turns up long after the run gave up on it, while the next number waits.
     page().answers["RS1"] = found(kFourEvents, 400);
@@ -1012,7 +1015,7 @@ TEST_F(CheckRunTest, RunWalksItsSnapshotWhateverReplacesTheCurrentResult)
     // The window reads the table again and again while the run waits.
     m_host->whileWaiting([this] {
         if (!m_host->stopRequested())
-            m_host->database().listAll();
+            m_host->database().parcels();
     });
 
     run();
@@ -1055,7 +1058,7 @@ TEST_F(CheckRunTest, ElapsedTimeIsWrittenShortestWithTheLocaleSeparator)
 TEST_F(CheckRunTest, AnswerWhosePlainRowsThePatternPassesOverKeepsTheRow)
 {
     const std::string id = addParcel("RT1");
-    m_host->database().storeCheckResult(id, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), id, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
     // The rows without the highlight styled otherwise: only the first and third events match.
     std::string html = resultHtml(kFourEvents);
     const std::string plain = "style=\"BACKGROUND: none transparent scroll repeat 0% 0%\">";
@@ -1108,7 +1111,8 @@ TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRows)
     const std::string nothing = addParcel("RB1");
     const std::string unanswered = addParcel("RC1");
     const std::string unreadable = addParcel("RD1");
-    m_host->database().storeCheckResult(unreadable, cp1251("в пути"), "2013-03-16 12:30:00", cp1251("история"));
+    testsupport::storeResultBytes(m_host->database(), unreadable, cp1251("в пути"), "2013-03-16 12:30:00",
+                                  cp1251("история"));
     TrackingAnswer events{Kind::Found, QStringLiteral("Вручение"), QStringLiteral("Прием\r\nВручение"),
                           QStringLiteral("2013-05-01 10:00:00")};
     int prepares = 0;
@@ -1146,7 +1150,7 @@ TEST_F(CheckRunTest, OutcomeSaysWhatHappenedToEachParcelAndHowTheRunEnded)
     m_limits.searchMs = 300;
     for (const char* number : {"RA1", "RB1", "RC1", "RD1", "RE1", "RF1", "RG1", "RH1"})
         addParcel(number);
-    m_host->database().storeCheckResult("1", "old", "", "");
+    testsupport::storeResultBytes(m_host->database(), "1", "old", "", "");
     page().answers["RA1"] = found(kOneEvent);
     page().answers["RC1"].kind = Answer::Kind::Unanswered;
     page().answers["RD1"].kind = Answer::Kind::Unreadable;
