@@ -1,5 +1,5 @@
-// Курьерикс: starts the application, builds the main window and the parcel dialog, and runs
-// the event loop until the main window closes.
+// Курьерикс: starts the application, builds the main window (with its parcel dialog) over
+// what it needs from outside, and runs the event loop until the main window closes.
 #include "app/MainFormOptions.h"
 #include "app/ProcessSetup.h"
 #include "app/TMainForm.h"
@@ -49,13 +49,14 @@ int main(int argc, char** argv)
     // made Qt's display name, which X11 window systems would append to every caption again.
     QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
 
+    // The rest keeps its defaults: database.db here, the system clock and locale, real message
+    // boxes, the desktop's notifications and browser.
     MainFormOptions options;
     options.endpoints = Endpoints::fromEnvironment();
     options.browserStorageDir = browserStorageDir();
     TMainForm mainForm(std::move(options));
     if (mainForm.startupFailed())
         return 1;
-    mainForm.createParcelDialog();
     mainForm.show();
     return app.exec();
 }

@@ -171,7 +171,6 @@ public:
         m_window = std::make_unique<TimedMainForm>(std::move(options));
         if (m_window->startupFailed())
             return fail("the main window could not open its database");
-        m_window->createParcelDialog();
         m_window->show();
         const QDeadlineTimer shown(10000);
         while (!(m_window->windowHandle() && m_window->windowHandle()->isExposed()) && !shown.hasExpired())

@@ -66,8 +66,6 @@ int main(int argc, char** argv)
     phase("window");
     if (mainForm.startupFailed())
         return 1;
-    mainForm.createParcelDialog();
-    phase("dialog");
     ExposeReporter reporter(mainForm, [] { QTimer::singleShot(kSettleMs, &reportProcessesAndQuit); });
     mainForm.show();
     phase("show");

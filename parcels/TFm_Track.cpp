@@ -1,7 +1,8 @@
 #include "parcels/TFm_Track.h"
 
-#include "parcels/ParcelEditor.h"
 #include "parcels/Tahoma.h"
+#include "parcels/VisibleText.h"
+#include "store/Cp1251.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -9,7 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -47,12 +50,42 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
+// The box for fields that hold characters the code page lacks: it names them, so that the user
+// can replace them and save again. Invisible ones are named by their code. The mark of a NUL
+// byte is one of them: the dialog shows the mark, and the byte itself cannot be stored.
+QString unstorableCharactersText(const QStringList& characters, bool inShownFields, bool inHiddenComment)
+{
+    constexpr qsizetype kNamed = 10;
+    QStringList named;
+    for (qsizetype i = 0; i < std::min(characters.size(), kNamed); ++i) {
+        const QString& character = characters.at(i);
+        const bool visible = character.size() == 2 || (character.at(0).isPrint() && !character.at(0).isSpace());
+        named.push_back(visible
+                            ? QStringLiteral("«%1»").arg(character)
+                            : QStringLiteral("U+%1").arg(character.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper());
+    }
+    QString list = named.join(QStringLiteral(", "));
+    if (characters.size() > kNamed)
+        list += QStringLiteral(" и другие");
+    QString text = QStringLiteral("Нельзя сохранить знаки: %1.").arg(list);
+    if (characters.contains(QString(kNulMark)))
+        text += QStringLiteral(" Знаком «␀» окно показывает нулевой байт, который в базу записала другая программа: "
+                               "сохранить его нельзя.");
+    if (inShownFields)
+        text += QStringLiteral(" Замените или удалите их.");
+    // Only a stored comment can hold them there: the user can neither see nor mend it here.
+    if (inHiddenComment)
+        text += QStringLiteral(" Такие знаки есть в комментарии посылки, которого это окно не показывает: чтобы "
+                               "изменить посылку, удалите её и добавьте заново.");
+    return text;
+}
+
 } // namespace
 
-TFm_Track::TFm_Track(ParcelEditor& editor, QWidget* parent)
+TFm_Track::TFm_Track(ErrorBox showError, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
-      m_editor(editor)
+      m_showError(std::move(showError))
 {
     setObjectName(QStringLiteral("Fm_Track"));
     setWindowTitle(QStringLiteral("Посылка"));
@@ -61,7 +94,8 @@ TFm_Track::TFm_Track(ParcelEditor& editor, QWidget* parent)
     // The first showing opens here; later showings keep the place the user left it at.
     move(531, 240);
     createControls();
-    wireHandlers();
+    connect(Button1, &QPushButton::clicked, this, &TFm_Track::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFm_Track::reject);
 }
 
 void TFm_Track::createControls()
@@ -92,60 +126,61 @@ void TFm_Track::createControls()
     setTabOrder(Button1, Button2);
 }
 
-void TFm_Track::wireHandlers()
+std::optional<Parcel> TFm_Track::askNew(const Acceptor& accept)
 {
-    connect(Button1, &QPushButton::clicked, this, [this] { m_editor.runGuarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { m_editor.runGuarded([this] { Button2Click(); }); });
+    return ask(Parcel(), QStringLiteral("Добавить посылку"), QStringLiteral("Добавить"), accept);
 }
 
-void TFm_Track::clearFields()
+std::optional<Parcel> TFm_Track::askEdit(const Parcel& parcel, const Acceptor& accept)
 {
-    Edit_Track->clear();
-    Edit_Shop->clear();
-    Edit_Title->clear();
-    Edit_Komment->clear();
+    return ask(parcel, QStringLiteral("Изменить посылку"), QStringLiteral("Сохранить"), accept);
 }
 
-bool TFm_Track::FormShow()
+std::optional<Parcel> TFm_Track::ask(const Parcel& shown, const QString& caption, const QString& saveText,
+                                     const Acceptor& accept)
 {
-    if (DialogMode == QLatin1String("new")) {
-        clearFields();
-        Edit_Track->setFocus(Qt::OtherFocusReason);
-        GroupBox1->setTitle(QStringLiteral("Добавить посылку"));
-        Button1->setText(QStringLiteral("Добавить"));
-    } else if (DialogMode == QLatin1String("edit")) {
-        clearFields();
-        if (!m_editor.loadForEditing(*this))
-            return false;
-        Edit_Track->setFocus(Qt::OtherFocusReason);
-        GroupBox1->setTitle(QStringLiteral("Изменить посылку"));
-        Button1->setText(QStringLiteral("Сохранить"));
-    }
-    return true;
+    // Prepared before it becomes visible; a new parcel's fields come out empty.
+    Edit_Track->setText(visibleText(shown.number));
+    Edit_Shop->setText(visibleText(shown.shop));
+    Edit_Title->setText(visibleText(shown.title));
+    Edit_Komment->setText(visibleText(shown.comments));
+    Edit_Track->setFocus(Qt::OtherFocusReason);
+    GroupBox1->setTitle(caption);
+    Button1->setText(saveText);
+    m_parcel = shown;
+    m_accept = accept;
+    m_accepted = false;
+    exec();
+    m_accept = nullptr;
+    if (!m_accepted)
+        return std::nullopt;
+    return m_parcel;
 }
 
 void TFm_Track::Button1Click()
 {
-    if (!m_editor.writeFromDialog(*this))
+    // Nothing is handed on that the code page cannot hold, the mark of a NUL byte included: a
+    // text shown with that mark is never written back cut at the byte or with the mark in its
+    // place.
+    const QString shown = QStringList{Edit_Track->text(), Edit_Shop->text(), Edit_Title->text()}.join(u'\n');
+    const QString comment = Edit_Komment->text();
+    const QStringList unstorable = charactersOutsideCp1251(shown + u'\n' + comment);
+    if (!unstorable.isEmpty()) {
+        if (m_showError)
+            m_showError(unstorableCharactersText(unstorable, !charactersOutsideCp1251(shown).isEmpty(),
+                                                 !charactersOutsideCp1251(comment).isEmpty()));
         return;
-    m_editor.refreshGrid();
+    }
+    Parcel typed = m_parcel;
+    typed.number = Edit_Track->text();
+    typed.shop = Edit_Shop->text();
+    typed.title = Edit_Title->text();
+    typed.comments = comment;
+    if (m_accept && !m_accept(typed))
+        return;
+    m_parcel = std::move(typed);
+    m_accepted = true;
     accept();
-}
-
-void TFm_Track::Button2Click()
-{
-    reject();
-}
-
-int TFm_Track::exec()
-{
-    // Prepared before it becomes visible, so that a dialog whose parcel could not be loaded is
-    // never seen at all.
-    bool show = false;
-    m_editor.runGuarded([this, &show] { show = FormShow(); });
-    if (!show)
-        return QDialog::Rejected;
-    return QDialog::exec();
 }
 
 void TFm_Track::keyPressEvent(QKeyEvent* event)

@@ -1,23 +1,41 @@
 #pragma once
 
+#include "store/Parcel.h"
+
 #include <QDialog>
 #include <QString>
 
-class ParcelEditor;
+#include <functional>
+#include <optional>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // The parcel dialog: one tracking number with its shop, contents and (hidden) comment, for a
-// new parcel or a stored one. Created once, hidden, and shown modally for every add and edit;
-// the database work belongs to its ParcelEditor.
+// new parcel or a stored one. Created once, hidden, and shown modally for every add and edit.
+// It checks that the code page of the database can hold what was typed, and hands the parcel
+// to its caller's acceptor; it never touches the database itself.
 class TFm_Track : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TFm_Track(ParcelEditor& editor, QWidget* parent = nullptr);
+    // Takes the typed parcel when the user saves; false keeps the dialog open with what was
+    // typed (the caller has said why). Runs inside the save button's handler: it must not throw.
+    using Acceptor = std::function<bool(const Parcel&)>;
+    // Shows the error box of a field the database cannot hold; must not throw either.
+    using ErrorBox = std::function<void(const QString& text)>;
+
+    explicit TFm_Track(ErrorBox showError, QWidget* parent = nullptr);
+
+    // Shows the dialog with empty fields. Gives the parcel the acceptor took (with no id), or
+    // nothing when the user cancelled or closed the dialog. No acceptor: every save is taken.
+    std::optional<Parcel> askNew(const Acceptor& accept = {});
+    // Shows the dialog with the fields of `parcel`. Gives `parcel` with the texts the acceptor
+    // took, or nothing when the user cancelled or closed the dialog.
+    std::optional<Parcel> askEdit(const Parcel& parcel, const Acceptor& accept = {});
 
     QGroupBox* GroupBox1 = nullptr;
     QPushButton* Button1 = nullptr;
@@ -30,25 +48,19 @@ public:
     QLineEdit* Edit_Title = nullptr;
     QLineEdit* Edit_Komment = nullptr;
     QLabel* Label3 = nullptr;
-    // "new" or "edit", set by the main window before each showing; compared exactly.
-    QString DialogMode;
-
-    // Prepares the fields and captions by the dialog mode; false when the dialog must not be
-    // shown (its load for editing failed).
-    bool FormShow();
-    void Button1Click();
-    void Button2Click();
-
-    // Every showing: FormShow first, then the dialog modally, unless FormShow refused.
-    int exec() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createControls();
-    void wireHandlers();
-    void clearFields();
+    std::optional<Parcel> ask(const Parcel& shown, const QString& caption, const QString& saveText,
+                              const Acceptor& accept);
+    void Button1Click();
 
-    ParcelEditor& m_editor;
+    ErrorBox m_showError;
+    // The parcel of the current showing, its texts replaced by the fields' at a save.
+    Parcel m_parcel;
+    Acceptor m_accept;
+    bool m_accepted = false;
 };

@@ -187,19 +187,18 @@ public:
         return options;
     }
 
-    // Builds the window (FormCreate runs here) and the parcel dialog, and shows the window.
+    // Builds the window (FormCreate runs here, and the parcel dialog is made) and shows it.
     TMainForm& start() { return start(options()); }
 
     TMainForm& start(MainFormOptions withOptions)
     {
         window = std::make_unique<TMainForm>(std::move(withOptions));
-        window->createParcelDialog();
         window->show();
         return *window;
     }
 
     ParcelGrid& grid() const { return *ui(*window).StringGrid2; }
-    TFm_Track& dialog() const { return *window->parcelDialog(); }
+    TFm_Track& dialog() const { return *window->findChild<TFm_Track*>(); }
 
     QString history() const { return ui(*window).Memo_history->toPlainText(); }
     QString log() const { return ui(*window).Memo_Status->toPlainText(); }
@@ -231,7 +230,7 @@ public:
     {
         bool acted = false;
         bool leftOpen = false;
-        TFm_Track* form = window->parcelDialog();
+        TFm_Track* form = &dialog();
         // A timer of our own, so that nothing is left queued when the dialog never opened.
         QTimer timer;
         timer.setSingleShot(true);
@@ -255,7 +254,7 @@ public:
     bool showsDialog(const std::function<void()>& open)
     {
         bool shown = false;
-        TFm_Track* form = window->parcelDialog();
+        TFm_Track* form = &dialog();
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, form, [&, form] {

@@ -231,7 +231,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
 
     EXPECT_TRUE(tried);
     EXPECT_EQ(r.pagesMade, 1);
-    EXPECT_FALSE(window.parcelDialog()->isVisible());
+    EXPECT_FALSE(window.findChild<TFm_Track*>()->isVisible());
     EXPECT_EQ(r.h.history(), QStringLiteral("untouched"));
     EXPECT_EQ(during.size(), 1u);
     EXPECT_TRUE(r.h.prompts.shown().empty());

@@ -107,7 +107,6 @@ int main(int argc, char** argv)
         TMainForm window(std::move(options));
         if (window.startupFailed())
             return 1;
-        window.createParcelDialog();
         window.show();
         closeWhenStuck(window);
         QTimer::singleShot(0, &window, [&window] { ui(window).N4->trigger(); });

@@ -1,7 +1,7 @@
-// The parcel dialog on its own, with an editor that records what the dialog asks of it.
+// The parcel dialog on its own: what it shows, what it hands to its acceptor, and what it gives
+// back.
 #include "support/TestSupport.h"
 
-#include "parcels/ParcelEditor.h"
 #include "parcels/TFm_Track.h"
 
 #include <QGroupBox>
@@ -13,52 +13,21 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include <string>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
 
-class RecordingEditor : public ParcelEditor
-{
-public:
-    std::vector<std::string> calls;
-    std::vector<std::string> errors;
-    bool failWrite = false;
-
-    bool loadForEditing(TFm_Track& dialog) override
-    {
-        calls.push_back("load:" + dialog.Edit_Track->text().toStdString());
-        dialog.Edit_Track->setText(QStringLiteral("RR-LOADED"));
-        dialog.Edit_Komment->setText(QStringLiteral("stored comment"));
-        return true;
-    }
-    bool writeFromDialog(TFm_Track& dialog) override
-    {
-        calls.push_back("write:" + dialog.DialogMode.toStdString() + ":" + dialog.Edit_Track->text().toStdString() + ":"
-                        + dialog.Edit_Komment->text().toStdString());
-        if (failWrite)
-            throw std::runtime_error("write failed");
-        return true;
-    }
-    void refreshGrid() override { calls.push_back("refresh"); }
-    void runGuarded(const std::function<void()>& body) override
-    {
-        try {
-            body();
-        } catch (const std::exception& error) {
-            errors.push_back(error.what());
-        }
-    }
-};
-
-// Shows the dialog modally, runs `body` inside, and returns once it has closed.
-void showModal(TFm_Track& dialog, const std::function<void()>& body)
+// Runs `body` once the dialog is shown by `ask`; the body must close it.
+std::optional<Parcel> whileShown(TFm_Track& dialog, const std::function<std::optional<Parcel>()>& ask,
+                                 const std::function<void()>& body)
 {
     bool acted = false;
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &dialog, [&] {
+        EXPECT_TRUE(dialog.isVisible());
         body();
         acted = true;
         if (dialog.isVisible()) {
@@ -67,23 +36,35 @@ void showModal(TFm_Track& dialog, const std::function<void()>& body)
         }
     });
     timer.start(0);
-    dialog.exec();
+    std::optional<Parcel> given = ask();
     EXPECT_TRUE(acted);
+    return given;
 }
+
+// A dialog whose boxes and acceptor calls are recorded.
+struct Recorded
+{
+    std::vector<QString> boxes;
+    std::vector<Parcel> offered;
+    bool take = true;
+    TFm_Track dialog{[this](const QString& text) { boxes.push_back(text); }};
+    TFm_Track::Acceptor acceptor = [this](const Parcel& parcel) {
+        offered.push_back(parcel);
+        return take;
+    };
+};
 
 } // namespace
 
 TEST(ParcelForm, IsBuiltAsDesigned)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
+    TFm_Track dialog({});
     EXPECT_EQ(dialog.objectName(), QStringLiteral("Fm_Track"));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Посылка"));
     EXPECT_EQ(dialog.size(), QSize(308, 179));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_EQ(dialog.pos(), QPoint(531, 240));
     EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(dialog.DialogMode.isEmpty());
 
     EXPECT_EQ(dialog.GroupBox1->geometry(), QRect(8, 8, 289, 129));
     EXPECT_TRUE(dialog.GroupBox1->font().bold());
@@ -109,88 +90,113 @@ TEST(ParcelForm, IsBuiltAsDesigned)
     EXPECT_TRUE(dialog.Label3->isHidden());
 }
 
-TEST(ParcelForm, ModeNewClearsEveryFieldAndLoadsNothing)
+TEST(ParcelForm, AskNewShowsEmptyFieldsAndGivesWhatTheAcceptorTook)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
-    dialog.Edit_Komment->setText(QStringLiteral("left over"));
-    dialog.Edit_Track->setText(QStringLiteral("left over"));
-    dialog.DialogMode = QStringLiteral("new");
-    showModal(dialog, [&] {
-        EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
-        EXPECT_TRUE(dialog.Edit_Komment->text().isEmpty());
-        EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
-        EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
-        QTest::keyClicks(dialog.Edit_Track, QStringLiteral("RR9"));
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-    });
-    EXPECT_EQ(editor.calls, (std::vector<std::string>{"write:new:RR9:", "refresh"}));
+    Recorded r;
+    Parcel stored;
+    stored.number = QStringLiteral("left over");
+    stored.comments = QStringLiteral("left over");
+    whileShown(
+        r.dialog, [&] { return r.dialog.askEdit(stored); }, [&] { r.dialog.reject(); });
+
+    const auto given = whileShown(
+        r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
+        [&] {
+            EXPECT_TRUE(r.dialog.Edit_Track->text().isEmpty());
+            EXPECT_TRUE(r.dialog.Edit_Komment->text().isEmpty());
+            EXPECT_EQ(r.dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
+            EXPECT_EQ(r.dialog.Button1->text(), QStringLiteral("Добавить"));
+            QTest::keyClicks(r.dialog.Edit_Track, QStringLiteral("RR9"));
+            QTest::keyClicks(r.dialog.Edit_Title, QStringLiteral("Book"));
+            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+        });
+    Parcel typed;
+    typed.number = QStringLiteral("RR9");
+    typed.title = QStringLiteral("Book");
+    EXPECT_EQ(r.offered, std::vector<Parcel>{typed});
+    EXPECT_EQ(given, typed);
+    EXPECT_TRUE(r.boxes.empty());
 }
 
-TEST(ParcelForm, ModeEditClearsThenLoadsAndWritesTheHiddenCommentBack)
+TEST(ParcelForm, AskEditShowsTheParcelAndGivesItBackWithTheTypedTextsAndTheHiddenComment)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
-    dialog.Edit_Track->setText(QStringLiteral("stale"));
-    dialog.DialogMode = QStringLiteral("edit");
-    showModal(dialog, [&] {
-        EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR-LOADED"));
-        EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
-        EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Сохранить"));
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-    });
-    // The fields were emptied before the load.
-    EXPECT_EQ(editor.calls, (std::vector<std::string>{"load:", "write:edit:RR-LOADED:stored comment", "refresh"}));
+    Recorded r;
+    Parcel stored;
+    stored.id = 7;
+    stored.number = QStringLiteral("RR111");
+    stored.shop = QStringLiteral("AliExpress");
+    stored.title = QStringLiteral("Чехол");
+    stored.comments = QStringLiteral("подарок маме");
+    stored.status = QStringLiteral("Вручено");
+    const auto given = whileShown(
+        r.dialog, [&] { return r.dialog.askEdit(stored, r.acceptor); },
+        [&] {
+            EXPECT_EQ(r.dialog.Edit_Track->text(), QStringLiteral("RR111"));
+            EXPECT_EQ(r.dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
+            EXPECT_EQ(r.dialog.Edit_Komment->text(), QStringLiteral("подарок маме"));
+            EXPECT_EQ(r.dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
+            EXPECT_EQ(r.dialog.Button1->text(), QStringLiteral("Сохранить"));
+            r.dialog.Edit_Title->setText(QStringLiteral("Чехол кожаный"));
+            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+        });
+    Parcel typed = stored;
+    typed.title = QStringLiteral("Чехол кожаный");
+    EXPECT_EQ(r.offered, std::vector<Parcel>{typed});
+    EXPECT_EQ(given, typed);
 }
 
-TEST(ParcelForm, CancelAndTheCloseBoxWriteNothingAndRefreshNothing)
+TEST(ParcelForm, CancelAndTheCloseBoxGiveNothingAndOfferNothing)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
-    dialog.DialogMode = QStringLiteral("new");
-    showModal(dialog, [&] { QTest::mouseClick(dialog.Button2, Qt::LeftButton); });
-    showModal(dialog, [&] { dialog.close(); });
-    EXPECT_TRUE(editor.calls.empty());
+    Recorded r;
+    EXPECT_FALSE(whileShown(
+        r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
+        [&] { QTest::mouseClick(r.dialog.Button2, Qt::LeftButton); }));
+    EXPECT_FALSE(whileShown(
+        r.dialog, [&] { return r.dialog.askNew(r.acceptor); }, [&] { r.dialog.close(); }));
+    EXPECT_TRUE(r.offered.empty());
 }
 
-TEST(ParcelForm, AnUnknownModeIsComparedExactlyAndPreparesNothing)
+TEST(ParcelForm, ARefusedSaveOrAnUnstorableCharacterKeepsTheDialogOpenWithWhatWasTyped)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
-    dialog.Edit_Track->setText(QStringLiteral("kept"));
-    dialog.DialogMode = QStringLiteral("Edit");
-    showModal(dialog, [&] {
-        EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("kept"));
-        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    });
-    EXPECT_TRUE(editor.calls.empty());
-}
+    Recorded r;
+    r.take = false;
+    const auto given = whileShown(
+        r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
+        [&] {
+            r.dialog.Edit_Track->setText(QStringLiteral("RR1 中"));
+            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            // Never offered: the database could not hold it.
+            EXPECT_TRUE(r.offered.empty());
+            EXPECT_EQ(r.boxes,
+                      std::vector<QString>{QStringLiteral("Нельзя сохранить знаки: «中». Замените или удалите их.")});
 
-TEST(ParcelForm, AnErrorInAHandlerGoesToTheGuardAndStopsTheSave)
-{
-    RecordingEditor editor;
-    editor.failWrite = true;
-    TFm_Track dialog(editor);
-    dialog.DialogMode = QStringLiteral("new");
-    showModal(dialog, [&] {
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-        EXPECT_EQ(editor.errors, std::vector<std::string>{"write failed"});
-        EXPECT_TRUE(dialog.isVisible());
-        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    });
+            r.dialog.Edit_Track->setText(QStringLiteral("RR1"));
+            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            EXPECT_EQ(r.offered.size(), 1u);
+            EXPECT_TRUE(r.dialog.isVisible());
+            EXPECT_EQ(r.dialog.Edit_Track->text(), QStringLiteral("RR1"));
+
+            r.take = true;
+            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+        });
+    EXPECT_EQ(r.offered.size(), 2u);
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->number, QStringLiteral("RR1"));
 }
 
 TEST(ParcelForm, LaterShowingsKeepThePlaceTheUserLeftItAt)
 {
-    RecordingEditor editor;
-    TFm_Track dialog(editor);
-    dialog.DialogMode = QStringLiteral("new");
-    showModal(dialog, [&] {
-        dialog.move(100, 120);
-        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    });
-    showModal(dialog, [&] {
-        EXPECT_EQ(dialog.pos(), QPoint(100, 120));
-        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-    });
+    Recorded r;
+    whileShown(
+        r.dialog, [&] { return r.dialog.askNew(); },
+        [&] {
+            r.dialog.move(100, 120);
+            QTest::mouseClick(r.dialog.Button2, Qt::LeftButton);
+        });
+    whileShown(
+        r.dialog, [&] { return r.dialog.askNew(); },
+        [&] {
+            EXPECT_EQ(r.dialog.pos(), QPoint(100, 120));
+            QTest::mouseClick(r.dialog.Button2, Qt::LeftButton);
+        });
 }

@@ -106,14 +106,13 @@ int main(int argc, char** argv)
     options.now = [] { return QDateTime(QDate(2013, 4, 1), QTime(10, 0)); };
     options.openUrl = [](const QUrl&) {};
     TMainForm window(options);
-    window.createParcelDialog();
     window.show();
     ui(window).StringGrid2->setSelectedRow(1);
     window.StringGrid2Click();
     settle(800);
     bool ok = grab(&window, mainShot);
 
-    TFm_Track* dialog = window.parcelDialog();
+    TFm_Track* dialog = window.findChild<TFm_Track*>();
     QTimer::singleShot(0, dialog, [&] {
         settle(800);
         // The dialog and the window under it, as the user sees them.

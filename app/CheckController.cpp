@@ -1,0 +1,108 @@
+#include "app/CheckController.h"
+
+#include "app/GeneralErrorReport.h"
+#include "app/HandlerGuard.h"
+#include "app/ParcelListController.h"
+#include "app/Prompts.h"
+#include "notify/DesktopNotifier.h"
+#include "parcels/ParcelGrid.h"
+#include "store/Cp1251.h"
+#include "tracking/CheckSession.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <utility>
+
+CheckController::CheckController(const MainFormOptions& options, std::unique_ptr<TrackingSource> source,
+                                 ParcelListController& list, Prompts& prompts, GeneralErrorReport& errorReport,
+                                 const HandlerGuard& guard, Views views, QObject* parent)
+    : QObject(parent), m_options(options), m_list(list), m_prompts(prompts), m_errorReport(errorReport), m_guard(guard),
+      m_views(std::move(views)), m_session(new CheckSession(m_options.databasePath, std::move(source), this))
+{
+    m_session->setObjectName(QStringLiteral("checkSession"));
+    m_session->setLimits(m_options.checkRunLimits);
+    followSession();
+}
+
+CheckController::~CheckController() = default;
+
+bool CheckController::running() const
+{
+    return m_session->running();
+}
+
+void CheckController::stop()
+{
+    // A check run may still be on the stack; it sees the stop at its next step and ends there,
+    // without touching the store again.
+    m_session->stop();
+}
+
+void CheckController::run()
+{
+    m_guard.run([this] {
+        if (running() || m_list.closed() || !m_list.store())
+            return;
+        // However the run ends, the menu must be usable again: an error that ends it early
+        // would otherwise leave the grid, and with it every command, disabled for good.
+        struct RunEnd
+        {
+            CheckController& check;
+            ~RunEnd()
+            {
+                if (!check.m_list.closed())
+                    check.m_views.grid->setEnabled(true);
+            }
+        } runEnd{*this};
+        const CheckOutcome outcome = m_session->run(*m_list.store());
+        if (outcome.end == CheckOutcome::End::LockHeld && !m_list.closed())
+            m_prompts.showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
+                                  Prompts::Icon::Information);
+        if (outcome.end == CheckOutcome::End::LockUnavailable && !m_list.closed())
+            m_prompts.showError(outcome.cause);
+        notifyChanged(outcome);
+    });
+}
+
+void CheckController::notifyChanged(const CheckOutcome& outcome)
+{
+    const QList<ChangedParcel> changed = ChangedParcel::fromOutcome(outcome);
+    if (changed.isEmpty() || m_list.closed())
+        return;
+    // Out of the run's handler, so that the grid is usable again before the desktop is asked:
+    // its notification service may take up to the notifier's time limit to answer. The window
+    // says nothing when no notification could be shown.
+    QTimer::singleShot(0, this, [this, changed] {
+        if (m_options.notifyChanged)
+            m_options.notifyChanged(changed);
+        else
+            DesktopNotifier().notify(changed);
+    });
+}
+
+void CheckController::followSession()
+{
+    CheckSession* session = m_session;
+    connect(session, &CheckSession::progress, this, [this](const QString& line) { m_views.appendStatusLine(line); });
+    connect(session, &CheckSession::statusLabel, this, [this](const QString& text) {
+        m_views.statusLabel->setText(text);
+        m_views.statusLabel->adjustSize();
+    });
+    // The grid, and with it every menu command, is the run's from the first question to the
+    // end; a failed statement gives it back at once, as the program always did.
+    connect(session, &CheckSession::askingStarted, this, [this] { m_views.grid->setEnabled(false); });
+    connect(session, &CheckSession::parcelChecked, this, [this](const ParcelOutcome& parcel) {
+        if (parcel.result == ParcelOutcome::Result::StoreFailed)
+            m_views.grid->setEnabled(true);
+    });
+    connect(session, &CheckSession::resultsFinal, this, [this] { m_list.refresh(); });
+    connect(session, &CheckSession::finished, this, [this] {
+        if (!m_list.closed())
+            m_views.grid->setEnabled(true);
+    });
+    // The window's box shows no cause.
+    connect(session, &CheckSession::errorBox, this, [this](const QString& text) { m_prompts.showError(text); });
+    connect(session, &CheckSession::errorReport, this,
+            [this](const QString& message) { m_errorReport.report(toCp1251(message)); });
+}
