@@ -19,8 +19,8 @@
 #include "tracking/BrowserModule.h"
 #include "tracking/CheckSession.h"
 #include "tracking/RunLock.h"
-#include "tracking/PageSource.h"
 #include "tracking/TrackingPage.h"
+#include "tracking/TrackingRoad.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -230,12 +230,12 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     QtTranslations::installRussian();
     createControls();
     wireHandlers();
-    m_checkSession = new CheckSession(
-        m_options.databasePath,
-        std::make_unique<PageSource>(m_options.pageFactory ? m_options.pageFactory
-                                                           : browserPageFactory(m_options.browserStorageDir),
-                                     m_options.endpoints),
-        this);
+    m_checkSession =
+        new CheckSession(m_options.databasePath,
+                         makeTrackingSource(m_options.endpoints, m_options.pageFactory
+                                                                     ? m_options.pageFactory
+                                                                     : browserPageFactory(m_options.browserStorageDir)),
+                         this);
     m_checkSession->setObjectName(QStringLiteral("checkSession"));
     m_checkSession->setLimits(m_options.checkRunLimits);
     followCheckSession();

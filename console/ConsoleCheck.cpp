@@ -10,7 +10,7 @@
 #include "store/ParcelStore.h"
 #include "store/PlainLine.h"
 #include "tracking/EventWait.h"
-#include "tracking/PageSource.h"
+#include "tracking/TrackingRoad.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -80,8 +80,7 @@ int ConsoleCheck::run(const Settings& settings)
     int status = ExitStatus::Ok;
     int signal = 0;
     {
-        CheckSession session(settings.databasePath,
-                             std::make_unique<PageSource>(settings.pageFactory, settings.endpoints));
+        CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
