@@ -148,8 +148,8 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
         return ExitStatus::Ok;
     case End::SiteUnreachable:
         Console::writeError(QStringLiteral("сайт Белпочты недоступен: нет соединения с %1:%2")
-                                .arg(QString::fromStdString(m_settings.endpoints.probeHost))
-                                .arg(m_settings.endpoints.probePort));
+                                .arg(QString::fromStdString(m_session.source().probeHost()))
+                                .arg(m_session.source().probePort()));
         break;
     case End::SiteDidNotAnswer:
         Console::writeError(QStringLiteral("сайт Белпочты не ответил: страница %1 не загрузилась")
