@@ -22,18 +22,20 @@ QString browserStorageDir()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
 }
 
-// `kurierix --check`: no window. The browser page needs a GUI application object; the tracking
-// service needs no more than a core one, which loads no platform plugin.
+// `kurierix --check`: no window. The browser page needs a GUI application object and the process
+// set up for its engine; the tracking service needs no more than a core application, which loads
+// no platform plugin.
 int checkWithoutWindow(int& argc, char** argv, bool quiet)
 {
     ProcessSetup::withoutWindow();
-    ProcessSetup::beforeApplication();
     ConsoleCheck::Settings settings;
     settings.quiet = quiet;
     settings.endpoints = Endpoints::fromEnvironment();
-    const std::unique_ptr<QCoreApplication> app = chooseTrackingRoad(settings.endpoints) == TrackingRoad::Service
-                                                      ? std::make_unique<QCoreApplication>(argc, argv)
-                                                      : std::make_unique<QGuiApplication>(argc, argv);
+    const bool page = chooseTrackingRoad(settings.endpoints) == TrackingRoad::Page;
+    if (page)
+        ProcessSetup::beforeApplication();
+    const std::unique_ptr<QCoreApplication> app =
+        page ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
     settings.pageFactory = browserPageFactory(browserStorageDir());
     return ConsoleCheck::run(settings);

@@ -124,8 +124,10 @@ struct ServiceDouble::Shared
         response.set_header("Set-Cookie", "session=double; Path=/");
         if (latency.count() > 0)
             released.wait_for(lock, latency, [this] { return releasing; });
+        // With the charset named the answer goes out uncompressed: compressing it would cost the
+        // double more time than the program spends on it.
         const auto json = [&response](const QByteArray& body) {
-            response.set_content(body.toStdString(), "application/json");
+            response.set_content(body.toStdString(), "application/json; charset=utf-8");
         };
         const QString elsewhere = QStringLiteral("https://elsewhere.invalid%1").arg(QLatin1StringView(kPath));
         switch (behaviour.mode) {
@@ -176,7 +178,7 @@ struct ServiceDouble::Shared
             return;
         case Mode::Dropped: {
             const std::string body = stepsBody(number).toStdString();
-            response.set_content_provider(body.size(), "application/json",
+            response.set_content_provider(body.size(), "application/json; charset=utf-8",
                                           [body](size_t offset, size_t, httplib::DataSink& sink) {
                                               if (offset > 0)
                                                   return false; // the connection drops here
@@ -226,6 +228,9 @@ bool ServiceDouble::start(quint16 port, bool https, const QString& certificateFi
         const std::lock_guard lock(m_shared->mutex);
         m_shared->releasing = false;
     }
+    // Headers and body go out at once: with Nagle's algorithm the body would wait for the
+    // client's delayed acknowledgement of the headers, some 40 ms per answer.
+    m_shared->server->set_tcp_nodelay(true);
     Shared* shared = m_shared.get();
     m_shared->server->Post(kPath, [shared](const httplib::Request& request, httplib::Response& response) {
         shared->answer(request, response);

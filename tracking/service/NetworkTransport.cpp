@@ -9,6 +9,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
+#include <optional>
+
 namespace {
 
 // Qt Network over HTTP(S): the system's certificate store, plus a test's own certificate when
@@ -16,13 +18,8 @@ namespace {
 class NetworkTransport : public ServiceTransport
 {
 public:
-    explicit NetworkTransport(const QString& extraCaFile) : m_ssl(QSslConfiguration::defaultConfiguration())
+    explicit NetworkTransport(QString extraCaFile) : m_extraCaFile(std::move(extraCaFile))
     {
-        if (!extraCaFile.isEmpty()) {
-            QList<QSslCertificate> trusted = m_ssl.caCertificates();
-            trusted += QSslCertificate::fromPath(extraCaFile, QSsl::Pem);
-            m_ssl.setCaCertificates(trusted);
-        }
         // No cookie jar at all: nothing of one request goes with the next.
         m_manager.setCookieJar(nullptr);
         m_manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -39,7 +36,7 @@ public:
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
         if (url.scheme().compare(QLatin1StringView("https"), Qt::CaseInsensitive) == 0)
-            request.setSslConfiguration(m_ssl);
+            request.setSslConfiguration(ssl());
 
         ServiceReply result;
         bool sslFailed = false;
@@ -86,13 +83,31 @@ public:
             result.kind = ServiceReply::Kind::NoAnswer;
             result.detail = reply->errorString().toStdString();
         }
+        // Gone now, not later: the run asks from inside one event, so a deferred delete would wait
+        // for the run's end and every reply of the run would be kept until then.
         reply->disconnect();
-        reply->deleteLater();
+        delete reply;
         return result;
     }
 
 private:
-    QSslConfiguration m_ssl;
+    // Made at the first https request: the TLS library is loaded with it, and a double on
+    // http:// needs none of it.
+    const QSslConfiguration& ssl()
+    {
+        if (!m_ssl) {
+            m_ssl = QSslConfiguration::defaultConfiguration();
+            if (!m_extraCaFile.isEmpty()) {
+                QList<QSslCertificate> trusted = m_ssl->caCertificates();
+                trusted += QSslCertificate::fromPath(m_extraCaFile, QSsl::Pem);
+                m_ssl->setCaCertificates(trusted);
+            }
+        }
+        return *m_ssl;
+    }
+
+    QString m_extraCaFile;
+    std::optional<QSslConfiguration> m_ssl;
     QNetworkAccessManager m_manager;
 };
 
