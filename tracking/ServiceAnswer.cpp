@@ -46,8 +46,10 @@ const QTimeZone& minsk()
 std::optional<qint64> wholeNumber(const QJsonValue& value)
 {
     if (value.isDouble()) {
+        // Whole numbers within a double's exact range; anything else is no count of seconds.
+        constexpr double kExact = 9007199254740992.0; // 2^53
         const double number = value.toDouble();
-        if (number != static_cast<double>(static_cast<qint64>(number)))
+        if (!(number > -kExact && number < kExact) || number != static_cast<double>(static_cast<qint64>(number)))
             return std::nullopt;
         return static_cast<qint64>(number);
     }
@@ -93,8 +95,11 @@ std::optional<Step> readStep(const QJsonValue& value)
         const std::optional<qint64> seconds = wholeNumber(timestamp);
         if (!seconds || *seconds < 0)
             return std::nullopt;
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(*seconds, minsk());
+        if (!at.isValid() || at.date().year() > 9999)
+            return std::nullopt;
         step.secondsSinceEpoch = *seconds;
-        step.dateTime = QDateTime::fromSecsSinceEpoch(*seconds, minsk()).toString(QLatin1StringView(kDateTimeFormat));
+        step.dateTime = at.toString(QLatin1StringView(kDateTimeFormat));
     } else {
         // The wall-clock time in Minsk, as the service writes it.
         QDateTime local = QDateTime::fromString(createdAt->trimmed(), QLatin1StringView(kDateTimeFormat));

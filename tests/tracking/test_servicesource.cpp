@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "tools/servicedouble/ServiceDouble.h"
+#include "tracking/ServiceAnswer.h"
 #include "tracking/ServiceSource.h"
 #include "tracking/TrackingRoad.h"
 #include "tracking/extraction/Extraction.h"
@@ -152,7 +153,7 @@ TEST_F(ServiceSourceTest, BusyAnswersAreAskedAgainOnceNoSoonerThanTheySay)
 {
     start();
     m_service.setMode(kNumber, Mode::RetryAfter, 1);
-    m_service.setMode(QStringLiteral("BUSY"), Mode::Unavailable, 1);
+    m_service.setMode(QStringLiteral("BUSY"), Mode::Unavailable, 0);
     m_service.setMode(QStringLiteral("LATER"), Mode::Unavailable, ServiceSource::kMaxRetryAfterSeconds + 1);
     const auto service = source();
 
@@ -251,6 +252,39 @@ TEST_F(TrackingRoadTest, TheServiceIsProbedOnItsOwnHostUnlessOverridden)
     EXPECT_EQ(endpoint.probePort, 8124);
     qputenv("KURIERIX_PROBE", "127.0.0.1:9000");
     EXPECT_EQ(ServiceEndpoint::fromEnvironment().probePort, 9000);
+}
+
+} // namespace
+
+namespace {
+
+QByteArray oneStep(const char* fields)
+{
+    return QByteArrayLiteral(R"({"data":[{"number":"RR1","steps":[{)") + fields + "}]}]}";
+}
+
+TEST(ServiceAnswer, LenientWhereTheShapeMayDriftStrictWhereItWouldStoreWrongData)
+{
+    // Unknown fields, numbers as text, null texts, either of the two times.
+    const TrackingAnswer drifted =
+        readServiceAnswer(oneStep(R"("code":"12","new":{"x":1},"event":"Вручено","place":null,"place_index":"220030",)"
+                                  R"("timestamp":"1364805000")"),
+                          QStringLiteral("RR1"));
+    ASSERT_EQ(drifted.kind, TrackingAnswer::Kind::Found);
+    EXPECT_EQ(drifted.history, QStringLiteral("2013-04-01 11:30:00 Вручено 220030 "));
+    EXPECT_EQ(
+        readServiceAnswer(oneStep(R"("event":"Вручено","created_at":"2013-04-01 11:30:00")"), QStringLiteral("RR1"))
+            .history,
+        QStringLiteral("2013-04-01 11:30:00 Вручено  "));
+
+    for (const char* fields : {R"("event":"Вручено")", R"("event":"Вручено","created_at":"01.04.2013 11:30")",
+                               R"("event":"Вручено","timestamp":"soon")", R"("event":"Вручено","timestamp":1e300)",
+                               R"("event":"Вручено","timestamp":1.5)", R"("event":7,"timestamp":1)",
+                               R"("event":"a","code":[],"timestamp":1)"})
+        EXPECT_EQ(readServiceAnswer(oneStep(fields), QStringLiteral("RR1")).kind, TrackingAnswer::Kind::Unreadable)
+            << fields;
+    for (const char* body : {R"({"data":{}})", R"({"data":[7]})", R"({"data":[{"steps":{}}]})", "[]", ""})
+        EXPECT_EQ(readServiceAnswer(body, QStringLiteral("RR1")).kind, TrackingAnswer::Kind::Unreadable) << body;
 }
 
 } // namespace
