@@ -11,7 +11,7 @@
 #include "store/Cp1251.h"
 #include "store/DaysInTransit.h"
 #include "tracking/BrowserModule.h"
-#include "tracking/PageSource.h"
+#include "tracking/TrackingRoad.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -42,8 +42,8 @@ constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
 // at the first run.
 std::unique_ptr<TrackingSource> windowTrackingSource(const MainFormOptions& options)
 {
-    return std::make_unique<PageSource>(
-        options.pageFactory ? options.pageFactory : browserPageFactory(options.browserStorageDir), options.endpoints);
+    return makeTrackingSource(options.endpoints,
+                              options.pageFactory ? options.pageFactory : browserPageFactory(options.browserStorageDir));
 }
 
 } // namespace

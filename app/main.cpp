@@ -6,11 +6,13 @@
 #include "console/Console.h"
 #include "console/ConsoleCheck.h"
 #include "tracking/BrowserModule.h"
+#include "tracking/TrackingRoad.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QStandardPaths>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -20,17 +22,21 @@ QString browserStorageDir()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
 }
 
-// `kurierix --check`: no window, but the browser page needs a GUI application object.
+// `kurierix --check`: no window. The browser page needs a GUI application object and the process
+// set up for its engine; the tracking service needs no more than a core application, which loads
+// no platform plugin.
 int checkWithoutWindow(int& argc, char** argv, bool quiet)
 {
     ProcessSetup::withoutWindow();
-    ProcessSetup::beforeApplication();
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
-
     ConsoleCheck::Settings settings;
     settings.quiet = quiet;
     settings.endpoints = Endpoints::fromEnvironment();
+    const bool page = chooseTrackingRoad(settings.endpoints) == TrackingRoad::Page;
+    if (page)
+        ProcessSetup::beforeApplication();
+    const std::unique_ptr<QCoreApplication> app =
+        page ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
     settings.pageFactory = browserPageFactory(browserStorageDir());
     return ConsoleCheck::run(settings);
 }

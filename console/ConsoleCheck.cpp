@@ -9,7 +9,7 @@
 #include "store/ParcelStore.h"
 #include "store/PlainLine.h"
 #include "tracking/EventWait.h"
-#include "tracking/PageSource.h"
+#include "tracking/TrackingRoad.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -75,8 +75,7 @@ int ConsoleCheck::run(const Settings& settings)
     int status = ExitStatus::Ok;
     int signal = 0;
     {
-        CheckSession session(settings.databasePath,
-                             std::make_unique<PageSource>(settings.pageFactory, settings.endpoints));
+        CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
@@ -138,8 +137,8 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
         return ExitStatus::Ok;
     case End::SiteUnreachable:
         Console::writeError(QStringLiteral("сайт Белпочты недоступен: нет соединения с %1:%2")
-                                .arg(QString::fromStdString(m_settings.endpoints.probeHost))
-                                .arg(m_settings.endpoints.probePort));
+                                .arg(QString::fromStdString(m_session.source().probeHost()))
+                                .arg(m_session.source().probePort()));
         break;
     case End::SiteDidNotAnswer:
         Console::writeError(QStringLiteral("сайт Белпочты не ответил: страница %1 не загрузилась")

@@ -248,13 +248,25 @@ void appendWithBlank(std::string& text, std::string_view cell)
     text.push_back(' ');
 }
 
-std::string statusOf(const std::vector<std::string_view>& cells)
+// Cells cut out of a page are markup and lose their tags where the texts strip them; plain cell
+// texts are stored as they are.
+enum class CellText { Markup, Plain };
+
+void appendCell(std::string& out, std::string_view cell, CellText kind)
+{
+    if (kind == CellText::Markup)
+        appendStripped(out, cell);
+    else
+        out.append(cell);
+}
+
+template <typename Cell> std::string statusOf(const std::vector<Cell>& cells, CellText kind = CellText::Markup)
 {
     const std::size_t completeRows = cells.size() / 3;
     std::string status;
     if (completeRows == 0) {
         for (const std::string_view cell : cells) {
-            appendStripped(status, cell);
+            appendCell(status, cell, kind);
             status.push_back(' ');
         }
         return status;
@@ -270,7 +282,7 @@ std::string statusOf(const std::vector<std::string_view>& cells)
     return status;
 }
 
-std::string historyOf(const std::vector<std::string_view>& cells)
+template <typename Cell> std::string historyOf(const std::vector<Cell>& cells, CellText kind = CellText::Markup)
 {
     std::string history;
     int cellsSinceDate = 0;
@@ -283,13 +295,13 @@ std::string historyOf(const std::vector<std::string_view>& cells)
         } else {
             ++cellsSinceDate;
         }
-        appendStripped(history, cell);
+        appendCell(history, cell, kind);
         history.push_back(' ');
     }
     return history;
 }
 
-std::string firstEventDateOf(const std::vector<std::string_view>& cells)
+template <typename Cell> std::string firstEventDateOf(const std::vector<Cell>& cells)
 {
     for (const std::string_view cell : cells) {
         if (isDateTime(cell))
@@ -447,7 +459,7 @@ bool hasUntakenEventCells(std::string_view page, const CellScan& scan)
     return std::any_of(tables.begin(), tables.end(), [](const TableCells& table) { return table.partlyTaken(); });
 }
 
-}  // namespace
+} // namespace
 
 std::string ExtractStatus(const std::string& pageHtml)
 {
@@ -469,6 +481,11 @@ ExtractedResults ExtractResults(const std::string& pageHtml)
     const CellScan scan = scanCells(pageHtml);
     const bool readWhole = scan.readToEnd && (scan.cells.empty() || !hasUntakenEventCells(pageHtml, scan));
     return {statusOf(scan.cells), historyOf(scan.cells), firstEventDateOf(scan.cells), readWhole};
+}
+
+ExtractedResults ResultsFromPlainCells(const std::vector<std::string>& cells)
+{
+    return {statusOf(cells, CellText::Plain), historyOf(cells, CellText::Plain), firstEventDateOf(cells), true};
 }
 
 std::string StripTags(const std::string& text)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Cuts a parcel's results out of the tracking page's HTML. Everything here is Windows-1251
 // bytes in and out, never fails and may be called from any thread: a page without event cells
@@ -42,6 +43,11 @@ struct ExtractedResults
     bool readWhole = true;
 };
 ExtractedResults ExtractResults(const std::string& pageHtml);
+
+// The same three texts for an event table given as its cell texts rather than as a page: three
+// cells per event (date and time, event, post office), the oldest event first. The cells are
+// plain text, not markup, so nothing of them is stripped.
+ExtractedResults ResultsFromPlainCells(const std::vector<std::string>& cells);
 
 // Bounds of one search for an event cell. A search costs about one step per character of the
 // cell text, so the step limit is the longest cell the scan follows (the tracking page's are

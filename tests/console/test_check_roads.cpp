@@ -1,0 +1,149 @@
+// `kurierix --check` on both roads to the answers, the tracking page (through the site double)
+// and the tracking service (through the service double over HTTPS), with the same events: the
+// same log, the same stored texts. The service's run needs neither the browser engine nor a
+// graphical platform.
+#include "support/TestSupport.h"
+
+#include "store/ParcelStore.h"
+#include "tools/servicedouble/ServiceDouble.h"
+#include "tools/sitedouble/SiteDouble.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using testsupport::cp1251;
+
+namespace {
+
+enum class Road { Page, Service };
+
+const QList<SiteDouble::Event> kFourEvents = {
+    {QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Получение отправления от отправителя"),
+     QStringLiteral("100614*")},
+    {QStringLiteral("2013-03-17 14:16:00"), QStringLiteral("Отправка отправления из учреждения обмена"),
+     QStringLiteral("BEIJING")},
+    {QStringLiteral("2013-03-29 08:05:00"), QStringLiteral("Поступление в учреждение обмена"),
+     QStringLiteral("MINSK PI 2")},
+    {QStringLiteral("2013-04-02 10:40:00"), QStringLiteral("Вручение адресату"), QStringLiteral("220030")},
+};
+
+class CheckRoads : public ::testing::TestWithParam<Road>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_site.start());
+        m_site.setAnswer(QStringLiteral("RR123456789CN"), kFourEvents);
+        m_site.setNotFound(QStringLiteral("RA000000000BY"));
+        ASSERT_TRUE(m_service.start(0, true, m_dir.filePath(QStringLiteral("service.pem"))));
+        QList<ServiceDouble::Step> newestFirst;
+        for (const SiteDouble::Event& event : kFourEvents)
+            newestFirst.prepend({event.date, -1, event.event, event.office, {}});
+        m_service.setSteps(QStringLiteral("RR123456789CN"), newestFirst);
+        // Long enough to look at the running program.
+        m_service.setLatency(std::chrono::milliseconds(300));
+
+        ParcelStore store;
+        ASSERT_EQ(store.open(m_dir.filePath(QStringLiteral("database.db")).toStdString()),
+                  ParcelStore::OpenResult::Created);
+        Parcel found;
+        found.number = QStringLiteral("RR123456789CN");
+        found.shop = QStringLiteral("AliExpress");
+        found.title = QStringLiteral("Чехол для телефона");
+        store.insert(found);
+        Parcel unknown;
+        unknown.number = QStringLiteral("RA000000000BY");
+        store.insert(unknown);
+    }
+
+    void start(QProcess& program)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const bool page = GetParam() == Road::Page;
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "KURIERIX_TRACKING_URL",
+                                 "KURIERIX_SOURCE", "KURIERIX_SERVICE_URL"})
+            environment.remove(QString::fromLatin1(name));
+        if (page)
+            environment.insert(QStringLiteral("KURIERIX_TRACKING_URL"), m_site.url());
+        else
+            environment.insert(QStringLiteral("KURIERIX_SERVICE_URL"), m_service.url());
+        environment.insert(QStringLiteral("KURIERIX_SERVICE_CA"), m_dir.filePath(QStringLiteral("service.pem")));
+        environment.insert(QStringLiteral("KURIERIX_PROBE"),
+                           QStringLiteral("127.0.0.1:%1").arg(page ? m_site.port() : m_service.port()));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(m_dir.path());
+        program.start(QStringLiteral(KURIERIX_PROGRAM), {QStringLiteral("--check")});
+    }
+
+    QStringList stored()
+    {
+        ParcelStore store;
+        EXPECT_EQ(store.open(m_dir.filePath(QStringLiteral("database.db")).toStdString()),
+                  ParcelStore::OpenResult::Opened);
+        QStringList found;
+        const auto table = store.database().Query("SELECT s_status, s_trackfull, s_date FROM tracks ORDER BY id");
+        for (; !table->AtEnd(); table->NextRow()) {
+            for (int c = 0; c < table->ColumnCount(); ++c)
+                found += testsupport::fromCp1251(table->FieldText(c));
+        }
+        return found;
+    }
+
+    QTemporaryDir m_dir;
+    SiteDouble m_site;
+    ServiceDouble m_service;
+};
+
+TEST_P(CheckRoads, TheSameEventsGiveTheSameLogAndTheSameStoredTexts)
+{
+    QProcess program;
+    start(program);
+    if (GetParam() == Road::Service) {
+        // While the program waits for its first answer: the network module is mapped, the browser
+        // engine and a platform plugin are not.
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !m_service.requests().isEmpty(); }));
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+        ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        EXPECT_TRUE(mapped.contains("kurierix-service"));
+        EXPECT_FALSE(mapped.contains("WebEngine"));
+        EXPECT_FALSE(mapped.contains("/platforms/"));
+    }
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(program.exitCode(), 0) << err.toStdString();
+    QStringList out = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+
+    const QStringList expected = {
+        QStringLiteral(" Проверка интернета..."),   QStringLiteral(" Сайт БелПочты доступен"),
+        QStringLiteral("- посылка №RR123456789CN"), QStringLiteral("- отправка данных"),
+        QStringLiteral("- получение данных"),       QStringLiteral("- посылка №RA000000000BY"),
+        QStringLiteral("- отправка данных"),        QStringLiteral("- получение данных"),
+        QStringLiteral("- нет данных по номеру")};
+    ASSERT_GT(out.size(), expected.size()) << out.join(u'\n').toStdString();
+    EXPECT_EQ(out.mid(0, expected.size()), expected);
+    EXPECT_TRUE(
+        out[expected.size()].contains(QRegularExpression(QStringLiteral("^ Время работы \\(сек\\) [0-9.,]+$"))));
+
+    QString history;
+    for (const SiteDouble::Event& event : kFourEvents)
+        history += (history.isEmpty() ? QString() : QStringLiteral("\r\n")) + event.date + u' ' + event.event + u' '
+                   + event.office + u' ';
+    EXPECT_EQ(stored(), (QStringList{QStringLiteral("2013-04-02 10:40:00 Вручение адресату 220030 \r\n"), history,
+                                     QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Пока, нет информации!"),
+                                     QString(), QString()}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothRoads, CheckRoads, ::testing::Values(Road::Page, Road::Service),
+                         [](const ::testing::TestParamInfo<Road>& info) {
+                             return info.param == Road::Page ? "Page" : "Service";
+                         });
+
+} // namespace
