@@ -42,8 +42,8 @@ constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
 // at the first run.
 std::unique_ptr<TrackingSource> windowTrackingSource(const MainFormOptions& options)
 {
-    return makeTrackingSource(options.endpoints,
-                              options.pageFactory ? options.pageFactory : browserPageFactory(options.browserStorageDir));
+    return makeTrackingSource(options.endpoints, options.pageFactory ? options.pageFactory
+                                                                     : browserPageFactory(options.browserStorageDir));
 }
 
 } // namespace

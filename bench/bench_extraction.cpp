@@ -37,7 +37,7 @@ std::string pageWithEvents(int events)
     const std::size_t last = page.find("</TBODY></TABLE>", first);
     if (first == std::string::npos || last == std::string::npos)
         std::exit(1);
-    const std::string rows = page.substr(first, last - first);  // four events
+    const std::string rows = page.substr(first, last - first); // four events
     std::string grown = page.substr(0, first);
     for (int i = 0; i < events / 4; ++i)
         grown += rows;
@@ -90,7 +90,7 @@ public:
 
 constexpr double kTargetUs = 50;
 
-}  // namespace
+} // namespace
 
 BENCHMARK_CAPTURE(BM_Extraction, status_4_events, &ExtractStatus, &fourEventPage());
 BENCHMARK_CAPTURE(BM_Extraction, history_4_events, &ExtractHistory, &fourEventPage());

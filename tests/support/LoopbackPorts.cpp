@@ -31,7 +31,7 @@ int boundSocket(int& port)
     return fd;
 }
 
-}  // namespace
+} // namespace
 
 RefusingPort::RefusingPort()
 {
@@ -65,4 +65,4 @@ FullBacklogListener::~FullBacklogListener()
     ::close(m_listener);
 }
 
-}  // namespace testsupport
+} // namespace testsupport

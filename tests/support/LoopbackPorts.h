@@ -39,4 +39,4 @@ private:
     std::vector<int> m_clients;
 };
 
-}  // namespace testsupport
+} // namespace testsupport

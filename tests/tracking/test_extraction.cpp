@@ -29,8 +29,7 @@ std::string resultPage(const std::vector<std::string>& cells, const std::string&
 {
     std::string html = "<HEAD><TITLE>Tracking</TITLE></HEAD>\r\n<BODY>\r\n<TABLE>\r\n<TBODY>\r\n<TR>\r\n";
     html += "<TD>" + cp1251("Номер отправления:") + "</TD>\r\n";
-    html +=
-        "<TD><INPUT id=item name=item></TD></TR></TBODY></TABLE>\r\n<TABLE class=tbl>\r\n<TBODY>\r\n<TR>\r\n";
+    html += "<TD><INPUT id=item name=item></TD></TR></TBODY></TABLE>\r\n<TABLE class=tbl>\r\n<TBODY>\r\n<TR>\r\n";
     for (const char* title : {"Дата", "Событие", "POST OFFICE"})
         html += "<TD style=\"" + kPlain + "\" class=theader>" + cp1251(title) + "</TD>\r\n";
     html += "<!--<td></td>--></TR>\r\n";
@@ -77,7 +76,7 @@ std::string line2()
     return kDate2 + " " + cp1251("Отправка отправления из учреждения обмена") + " BEIJING ";
 }
 
-}  // namespace
+} // namespace
 
 TEST(ExtractionExample, TwoEventsGiveALinePerEventAndTheNewestRowAsStatus)
 {
@@ -101,9 +100,8 @@ TEST(ExtractionExample, SavedPageOfFourEvents)
     ASSERT_GT(html.size(), 7000u);
     const std::string last =
         "2013-04-02 10:47:00 " + cp1251("Поступление в учреждение доставки") + " " + cp1251("МИНСК 90") + " ";
-    EXPECT_EQ(ExtractHistory(html), line1() + kCrLf + line2() + kCrLf + "2013-03-29 09:05:00 " +
-                                        cp1251("Поступление в учреждение обмена") + " MINSK PI 2 " + kCrLf +
-                                        last);
+    EXPECT_EQ(ExtractHistory(html), line1() + kCrLf + line2() + kCrLf + "2013-03-29 09:05:00 "
+                                        + cp1251("Поступление в учреждение обмена") + " MINSK PI 2 " + kCrLf + last);
     EXPECT_EQ(ExtractFirstEventDate(html), kDate1);
     EXPECT_EQ(ExtractStatus(html), last + kCrLf);
 }
@@ -113,8 +111,8 @@ TEST(ExtractionCells, PagesWithoutEventCellsGiveEmptyTexts)
     const std::string headerOnly = resultPage({});
     const std::string unstyled = "<TABLE><TR><TD>" + kDate1 + "</TD><TD>a</TD><TD>b</TD></TR></TABLE>";
     // The header's style followed by its class, and a style that goes on after the colour.
-    const std::string notAtTagEnd = "<TD style=\"" + kPlain + "\" class=theader>" + kDate1 + "</TD>" +
-                                    "<TD style=\"BACKGROUND: #8be3ff; COLOR: red\">" + kDate1 + "</TD>";
+    const std::string notAtTagEnd = "<TD style=\"" + kPlain + "\" class=theader>" + kDate1 + "</TD>"
+                                    + "<TD style=\"BACKGROUND: #8be3ff; COLOR: red\">" + kDate1 + "</TD>";
     for (const std::string& html : {std::string(), headerOnly, unstyled, notAtTagEnd}) {
         EXPECT_EQ(ExtractStatus(html), "") << html;
         EXPECT_EQ(ExtractHistory(html), "") << html;
@@ -126,8 +124,7 @@ TEST(ExtractionCells, MatchingIsCaseSensitive)
 {
     EXPECT_EQ(ExtractHistory("<TD style=\"BACKGROUND: #8BE3FF\">a</TD>"), "");
     // A lower-case end tag does not end the cell: its text runs on to the next "</TD>".
-    const std::string html =
-        "<TD style=\"" + kHighlighted + "\">a</td><td>b</TD>" + styledCell(kHighlighted, "c");
+    const std::string html = "<TD style=\"" + kHighlighted + "\">a</td><td>b</TD>" + styledCell(kHighlighted, "c");
     EXPECT_EQ(ExtractHistory(html), "ab c ");
     EXPECT_EQ(ExtractStatus(html), "ab c ");
 }
@@ -135,8 +132,7 @@ TEST(ExtractionCells, MatchingIsCaseSensitive)
 TEST(ExtractionCells, WhiteSpaceBeforeZeroPercentIsExactlyFiveCharacters)
 {
     const auto cellAfter = [](char space) {
-        return std::string("<TD style=\"BACKGROUND: none transparent scroll repeat 0%") + space +
-               "0%\">x</TD>";
+        return std::string("<TD style=\"BACKGROUND: none transparent scroll repeat 0%") + space + "0%\">x</TD>";
     };
     for (const char space : {' ', '\t', '\n', '\f', '\r'})
         EXPECT_EQ(ExtractHistory(cellAfter(space)), "x ") << int(space);
@@ -158,9 +154,8 @@ TEST(IsDateTime, LooksAtLengthAndFourPositionsOnly)
     for (const char* passes : {"16.03.2013 12:30:00", "2013-03-16 12:30:00", "2013-03-16T12:30:00Z",
                                "xx.xx.xxxx xx:xx:", "2013-03-16 12:30:00 and more"})
         EXPECT_TRUE(IsDateTime(passes)) << passes;
-    for (const char* fails :
-         {"", "2013-03-16", "2013-03-16 12:30", "2013-03-16\r\n12:30:00", "2013.03.16 12:30:00",
-          "16-03-2013 12:30:00", "2013-03-16 12.30.00", "<B>2013-03-16 12:30:00</B>"})
+    for (const char* fails : {"", "2013-03-16", "2013-03-16 12:30", "2013-03-16\r\n12:30:00", "2013.03.16 12:30:00",
+                              "16-03-2013 12:30:00", "2013-03-16 12.30.00", "<B>2013-03-16 12:30:00</B>"})
         EXPECT_FALSE(IsDateTime(fails)) << fails;
     // At the bounds: 17 characters pass, 16 do not, and each separator is needed on its own.
     for (const std::string shortest : {"2013-03-16 12:30:", "16.03.2013 12:30:"}) {

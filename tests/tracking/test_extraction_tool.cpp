@@ -41,7 +41,7 @@ std::string readFile(const QString& path)
 
 const QString kFixture = QString::fromStdString(testsupport::dataPath("page_four_events.html"));
 
-}  // namespace
+} // namespace
 
 TEST(ExtractionTool, FieldsAreTheStoredBytesForEitherInputEncoding)
 {
@@ -55,15 +55,14 @@ TEST(ExtractionTool, FieldsAreTheStoredBytesForEitherInputEncoding)
     utf8File.write(testsupport::fromCp1251(page).toUtf8());
     utf8File.close();
 
-    const std::pair<const char*, std::string> expected[] = {{"status", ExtractStatus(page)},
-                                                            {"date", ExtractFirstEventDate(page)},
-                                                            {"history", ExtractHistory(page)}};
+    const std::pair<const char*, std::string> expected[] = {
+        {"status", ExtractStatus(page)}, {"date", ExtractFirstEventDate(page)}, {"history", ExtractHistory(page)}};
     for (const auto& [field, bytes] : expected) {
         const ToolRun cp1251Run = runTool({QStringLiteral("--field"), QString::fromLatin1(field), kFixture});
         EXPECT_EQ(cp1251Run.exitCode, 0) << field;
         EXPECT_EQ(cp1251Run.out, bytes) << field;
-        const ToolRun utf8Run = runTool(
-            {QStringLiteral("--utf8"), QStringLiteral("--field"), QString::fromLatin1(field), utf8Path});
+        const ToolRun utf8Run =
+            runTool({QStringLiteral("--utf8"), QStringLiteral("--field"), QString::fromLatin1(field), utf8Path});
         EXPECT_EQ(utf8Run.exitCode, 0) << field;
         EXPECT_EQ(utf8Run.out, bytes) << field;
     }
@@ -73,15 +72,14 @@ TEST(ExtractionTool, PrintsTheThreeResultsInUtf8)
 {
     const ToolRun run = runTool({kFixture});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string expected = "=== status (" + std::to_string(ExtractStatus(readFile(kFixture)).size()) +
-                                 " bytes) ===\n"
-                                 "2013-04-02 10:47:00 Поступление в учреждение доставки МИНСК 90 \n"
-                                 "=== date (19 bytes) ===\n"
-                                 "2013-03-16 12:30:00\n"
-                                 "=== history (";
+    const std::string expected = "=== status (" + std::to_string(ExtractStatus(readFile(kFixture)).size())
+                                 + " bytes) ===\n"
+                                   "2013-04-02 10:47:00 Поступление в учреждение доставки МИНСК 90 \n"
+                                   "=== date (19 bytes) ===\n"
+                                   "2013-03-16 12:30:00\n"
+                                   "=== history (";
     EXPECT_EQ(run.out.substr(0, expected.size()), expected);
-    EXPECT_NE(run.out.find("2013-03-29 09:05:00 Поступление в учреждение обмена MINSK PI 2 \n"),
-              std::string::npos);
+    EXPECT_NE(run.out.find("2013-03-29 09:05:00 Поступление в учреждение обмена MINSK PI 2 \n"), std::string::npos);
     EXPECT_TRUE(run.out.ends_with("МИНСК 90 \n=== end ===\n"));
 
     // The plain rows styled otherwise: the report says the check run would store nothing.

@@ -90,11 +90,11 @@ std::string section(const char* name, const std::string& text)
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!shown.isEmpty() && !shown.endsWith(QLatin1Char('\n')))
         shown += QLatin1Char('\n');
-    return "=== " + std::string(name) + " (" + std::to_string(text.size()) + " bytes) ===\n" +
-           shown.toUtf8().toStdString();
+    return "=== " + std::string(name) + " (" + std::to_string(text.size()) + " bytes) ===\n"
+           + shown.toUtf8().toStdString();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -108,8 +108,7 @@ int main(int argc, char** argv)
         std::cerr << "kurierix-extract: cannot read " << options->path << "\n";
         return kExitFailed;
     }
-    const std::string page =
-        options->utf8 ? toCp1251(QString::fromUtf8(read->data(), qsizetype(read->size()))) : *read;
+    const std::string page = options->utf8 ? toCp1251(QString::fromUtf8(read->data(), qsizetype(read->size()))) : *read;
 
     if (options->field == "status")
         return writeBytes(ExtractStatus(page)) ? kExitOk : kExitFailed;
@@ -120,8 +119,8 @@ int main(int argc, char** argv)
 
     // As the check run reads the page; shown as stored.
     const ExtractedResults results = ExtractResults(page);
-    std::string report = section("status", results.status) + section("date", results.firstEventDate) +
-                         section("history", results.history);
+    std::string report = section("status", results.status) + section("date", results.firstEventDate)
+                         + section("history", results.history);
     if (!results.readWhole)
         report += "=== the event table was read only in part: a check run leaves the parcel as it was ===\n";
     report += "=== end ===\n";

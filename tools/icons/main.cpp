@@ -43,7 +43,7 @@ QImage drawParcel(int size)
     return image;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
