@@ -269,4 +269,14 @@ void MainFormUi::setupPopupMenu(QWidget* form)
     N3 = makeAction(PopupMenu1, "N3", QStringLiteral("Удалить посылку"));
     New = makeAction(PopupMenu1, "New", QStringLiteral("Создание"));
     New->setVisible(false);
+
+    // Beyond the program's first menu, after a separator of their own.
+    N6 = makeSeparator(PopupMenu1, "N6");
+    AddMany = makeAction(PopupMenu1, "AddMany", QStringLiteral("Добавить несколько посылок…"));
+    Find = makeAction(PopupMenu1, "Find", QStringLiteral("Найти…"));
+    N7 = makeSeparator(PopupMenu1, "N7");
+    ToArchive = makeAction(PopupMenu1, "ToArchive", QStringLiteral("В архив"));
+    FromArchive = makeAction(PopupMenu1, "FromArchive", QStringLiteral("Вернуть из архива"));
+    ShowArchive = makeAction(PopupMenu1, "ShowArchive", QStringLiteral("Показать архив"));
+    ShowArchive->setCheckable(true);
 }

@@ -56,6 +56,13 @@ struct MainFormUi
     QAction* N2 = nullptr;
     QAction* N3 = nullptr;
     QAction* New = nullptr;
+    QAction* N6 = nullptr;
+    QAction* AddMany = nullptr;
+    QAction* Find = nullptr;
+    QAction* N7 = nullptr;
+    QAction* ToArchive = nullptr;
+    QAction* FromArchive = nullptr;
+    QAction* ShowArchive = nullptr;
 
     // Makes the controls on `form` (the window's title, size and place included), the first
     // page current. The program's resources must be registered.
