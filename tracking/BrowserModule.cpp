@@ -1,13 +1,11 @@
 #include "tracking/BrowserModule.h"
 
 #include "store/Cp1251.h"
+#include "tracking/ModuleLoader.h"
 #include "tracking/TrackingPage.h"
 #include "tracking/TrackingPageProvider.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QPluginLoader>
 
 namespace {
 
@@ -20,13 +18,8 @@ namespace {
 
 QStringList BrowserModule::candidates()
 {
-    const QString named = qEnvironmentVariable(kOverrideVariable);
-    if (!named.isEmpty())
-        return {named};
-    const QString file = QStringLiteral(KURIERIX_BROWSER_MODULE_FILE);
-    const QDir program(QCoreApplication::applicationDirPath());
-    return {program.filePath(file),
-            QDir::cleanPath(program.filePath(QStringLiteral(KURIERIX_BROWSER_MODULE_FROM_PROGRAM "/") + file))};
+    return moduleCandidates(kOverrideVariable, QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
+                            QStringLiteral(KURIERIX_BROWSER_MODULE_FROM_PROGRAM));
 }
 
 std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir)
@@ -39,28 +32,15 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
         fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
                             "object is made"));
 
-    const QStringList files = candidates();
-    QString found;
-    for (const QString& file : files) {
-        if (QFileInfo(file).isFile()) {
-            found = file;
-            break;
-        }
-    }
-    if (found.isEmpty())
-        fail(QStringLiteral("no file %1").arg(files.join(QStringLiteral(", "))));
-
-    // The plugin stays loaded for good: pages made with it may live until the program ends.
-    QPluginLoader loader(found);
-    QObject* root = loader.instance();
-    if (root == nullptr)
-        fail(loader.errorString());
-    auto* provider = qobject_cast<TrackingPageProvider*>(root);
+    const LoadedModule module = loadModule(candidates());
+    if (module.root == nullptr)
+        fail(module.failure);
+    auto* provider = qobject_cast<TrackingPageProvider*>(module.root);
     if (provider == nullptr)
-        fail(QStringLiteral("%1 is a plugin of another kind").arg(found));
+        fail(QStringLiteral("%1 is a plugin of another kind").arg(module.file));
     std::unique_ptr<TrackingPage> page = provider->create(storageDir);
     if (!page)
-        fail(QStringLiteral("%1 made no page").arg(found));
+        fail(QStringLiteral("%1 made no page").arg(module.file));
     return page;
 }
 

@@ -1,0 +1,35 @@
+#include "tracking/ModuleLoader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPluginLoader>
+
+QStringList moduleCandidates(const char* overrideVariable, const QString& fileName, const QString& fromProgram)
+{
+    const QString named = qEnvironmentVariable(overrideVariable);
+    if (!named.isEmpty())
+        return {named};
+    const QDir program(QCoreApplication::applicationDirPath());
+    return {program.filePath(fileName), QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
+}
+
+LoadedModule loadModule(const QStringList& files)
+{
+    LoadedModule module;
+    for (const QString& file : files) {
+        if (QFileInfo(file).isFile()) {
+            module.file = file;
+            break;
+        }
+    }
+    if (module.file.isEmpty()) {
+        module.failure = QStringLiteral("no file %1").arg(files.join(QStringLiteral(", ")));
+        return module;
+    }
+    QPluginLoader loader(module.file);
+    module.root = loader.instance();
+    if (module.root == nullptr)
+        module.failure = loader.errorString();
+    return module;
+}
