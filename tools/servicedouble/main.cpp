@@ -1,13 +1,12 @@
 // kurierix-servicedouble: serves the tracking-service double on 127.0.0.1 until interrupted, so
 // that the program can be run against it (KURIERIX_SERVICE_URL=<the printed address>).
 #include "tools/servicedouble/ServiceDouble.h"
+#include "tools/common/DoubleProcess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
-#include <pthread.h>
 
 int main(int argc, char** argv)
 {
@@ -30,12 +29,9 @@ int main(int argc, char** argv)
     parser.addOptions({portOption, fixtureOption, latencyOption, httpsOption});
     parser.process(app);
 
-    bool portOk = false;
-    const uint port = parser.value(portOption).toUInt(&portOk);
-    if (!portOk || port > 65535) {
-        std::fprintf(stderr, "kurierix-servicedouble: --port wants a number from 0 to 65535\n");
+    const std::optional<quint16> port = doubleprocess::port(parser, portOption, "kurierix-servicedouble");
+    if (!port)
         return 2;
-    }
     ServiceDouble service;
     service.setLatency(std::chrono::milliseconds(parser.value(latencyOption).toInt()));
     if (parser.isSet(fixtureOption)) {
@@ -46,22 +42,16 @@ int main(int argc, char** argv)
         }
     }
 
-    // The stop signals are blocked before the server threads start and taken here by sigwait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const sigset_t stopSignals = doubleprocess::blockStopSignals();
 
-    if (!service.start(static_cast<quint16>(port), parser.isSet(httpsOption), parser.value(httpsOption))) {
-        std::fprintf(stderr, "kurierix-servicedouble: cannot listen on 127.0.0.1:%u\n", port);
+    if (!service.start(*port, parser.isSet(httpsOption), parser.value(httpsOption))) {
+        std::fprintf(stderr, "kurierix-servicedouble: cannot listen on 127.0.0.1:%u\n", unsigned(*port));
         return 1;
     }
     std::printf("%s\n", qPrintable(service.url()));
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    doubleprocess::waitForStop(stopSignals);
     service.stop();
     std::printf("%lld requests\n", static_cast<long long>(service.requests().size()));
     return 0;

@@ -1,13 +1,12 @@
 // kurierix-sitedouble: serves the tracking-site double on 127.0.0.1 until interrupted, so that
 // the program can be run against it (KURIERIX_TRACKING_URL=<the printed address>).
 #include "tools/sitedouble/SiteDouble.h"
+#include "tools/common/DoubleProcess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
-#include <pthread.h>
 
 int main(int argc, char** argv)
 {
@@ -36,12 +35,9 @@ int main(int argc, char** argv)
     parser.addOption(hugeOption);
     parser.process(app);
 
-    bool portOk = false;
-    const uint port = parser.value(portOption).toUInt(&portOk);
-    if (!portOk || port > 65535) {
-        std::fprintf(stderr, "kurierix-sitedouble: --port wants a number from 0 to 65535\n");
+    const std::optional<quint16> port = doubleprocess::port(parser, portOption, "kurierix-sitedouble");
+    if (!port)
         return 2;
-    }
 
     SiteDouble site;
     SiteDouble::PageFaults faults;
@@ -56,23 +52,16 @@ int main(int argc, char** argv)
         }
     }
 
-    // Block the stop signals before the server threads start, so that they all inherit the
-    // mask and the signal is taken here by sigwait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const sigset_t stopSignals = doubleprocess::blockStopSignals();
 
-    if (!site.start(static_cast<quint16>(port))) {
-        std::fprintf(stderr, "kurierix-sitedouble: cannot listen on 127.0.0.1:%u\n", port);
+    if (!site.start(*port)) {
+        std::fprintf(stderr, "kurierix-sitedouble: cannot listen on 127.0.0.1:%u\n", unsigned(*port));
         return 1;
     }
     std::printf("%s\n", qPrintable(site.url()));
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    doubleprocess::waitForStop(stopSignals);
     site.stop();
     // What the page asked of the site, for whoever tries a program against it.
     std::printf("%d page requests, %d searches, %d beacon requests\n", site.pageRequests(), site.totalSearches(),
