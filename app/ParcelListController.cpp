@@ -323,6 +323,8 @@ bool ParcelListController::save(const Parcel& typed)
             if (!m_store)
                 throw ESQLiteException("The database is not open");
             if (adding) {
+                if (!addAgainAsked(typed.number))
+                    return;
                 m_addedParcelId = m_store->insert(typed);
             } else if (!m_store->edit(typed)) {
                 refresh();

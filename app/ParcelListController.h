@@ -4,12 +4,14 @@
 #include "store/SeenStatuses.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class AddManyDialog;
 class DatabaseWatch;
 class HandlerGuard;
 class ParcelGrid;
@@ -58,6 +60,8 @@ public:
     void deleteSelected();
     void addParcel(TFm_Track& dialog);
     void editSelected(TFm_Track& dialog);
+    // "Добавить несколько посылок…": many numbers with one shop and one title, added at once.
+    void addMany();
 
     // Reloads the grid when another process committed to the database since the grid was last
     // filled, as soon as the window is free (no modal box or dialog, no check run). Not a user
@@ -83,6 +87,10 @@ private:
     std::optional<Parcel> parcelToEdit();
     // Writes what the dialog took; false (the user has been told) keeps the dialog open.
     bool save(const Parcel& typed);
+    // Adds what the many-numbers dialog took (app/AddManyCommand.cpp).
+    bool saveMany(const QStringList& numbers, const QString& shop, const QString& title);
+    // Whether a parcel of that number is stored already, and the user wants it added again.
+    bool addAgainAsked(const QString& number);
     QDateTime now() const;
 
     const MainFormOptions& m_options;
@@ -101,4 +109,5 @@ private:
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
     std::optional<std::int64_t> m_addedParcelId;
     bool m_closed = false;
+    AddManyDialog* m_addManyDialog = nullptr;
 };

@@ -90,6 +90,7 @@ void TMainForm::wireHandlers()
     connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
     connect(edit, &QAction::triggered, this, &TMainForm::editClick);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
+    connect(AddMany, &QAction::triggered, m_list.get(), &ParcelListController::addMany);
     connect(Button_Check, &QPushButton::clicked, this, &TMainForm::Button_CheckClick);
     connect(BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);

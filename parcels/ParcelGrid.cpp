@@ -81,13 +81,17 @@ public:
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
         const int needed = kTextIndent + QFontMetrics(cell.font).horizontalAdvance(oneLine(cell.text));
-        if (needed <= cell.rect.width()) {
+        // A number with a mistyped check digit is named in its row's tooltip.
+        const QString typo = index.data(Qt::ToolTipRole).toString();
+        if (needed <= cell.rect.width() && typo.isEmpty()) {
             QToolTip::hideText();
             event->ignore();
             return false;
         }
-        QString text = cell.text;
+        QString text = needed <= cell.rect.width() ? QString() : cell.text;
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        if (!typo.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + typo;
         // Shown as the plain text it is, even when it looks like markup.
         if (Qt::mightBeRichText(text))
             text = Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);

@@ -1,5 +1,7 @@
 #include "parcels/ParcelGridModel.h"
 
+#include "parcels/NumberCheck.h"
+
 #include <algorithm>
 
 namespace {
@@ -40,6 +42,11 @@ QVariant ParcelGridModel::data(const QModelIndex& index, int role) const
         return row.texts[std::size_t(index.column())];
     case Qt::FontRole:
         return row.bold ? QVariant(m_boldFont) : QVariant();
+    case Qt::ToolTipRole: {
+        // Worked out when asked: only a hovered row asks.
+        const QString typo = numbercheck::typoText(row.texts[2]);
+        return typo.isEmpty() ? QVariant() : QVariant(typo);
+    }
     default:
         return {};
     }

@@ -1,16 +1,19 @@
 #include "parcels/TFm_Track.h"
 
+#include "parcels/NumberCheck.h"
 #include "parcels/Tahoma.h"
+#include "parcels/UnstorableText.h"
 #include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
 
+#include <QColor>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -48,36 +51,6 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
-}
-
-// The box for fields that hold characters the code page lacks: it names them, so that the user
-// can replace them and save again. Invisible ones are named by their code. The mark of a NUL
-// byte is one of them: the dialog shows the mark, and the byte itself cannot be stored.
-QString unstorableCharactersText(const QStringList& characters, bool inShownFields, bool inHiddenComment)
-{
-    constexpr qsizetype kNamed = 10;
-    QStringList named;
-    for (qsizetype i = 0; i < std::min(characters.size(), kNamed); ++i) {
-        const QString& character = characters.at(i);
-        const bool visible = character.size() == 2 || (character.at(0).isPrint() && !character.at(0).isSpace());
-        named.push_back(visible
-                            ? QStringLiteral("«%1»").arg(character)
-                            : QStringLiteral("U+%1").arg(character.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper());
-    }
-    QString list = named.join(QStringLiteral(", "));
-    if (characters.size() > kNamed)
-        list += QStringLiteral(" и другие");
-    QString text = QStringLiteral("Нельзя сохранить знаки: %1.").arg(list);
-    if (characters.contains(QString(kNulMark)))
-        text += QStringLiteral(" Знаком «␀» окно показывает нулевой байт, который в базу записала другая программа: "
-                               "сохранить его нельзя.");
-    if (inShownFields)
-        text += QStringLiteral(" Замените или удалите их.");
-    // Only a stored comment can hold them there: the user can neither see nor mend it here.
-    if (inHiddenComment)
-        text += QStringLiteral(" Такие знаки есть в комментарии посылки, которого это окно не показывает: чтобы "
-                               "изменить посылку, удалите её и добавьте заново.");
-    return text;
 }
 
 } // namespace
@@ -120,6 +93,16 @@ void TFm_Track::createControls()
     Label3 = makeLabel(GroupBox1, "Label3", QStringLiteral("Комментарий"), 35, 134);
     Label3->hide();
 
+    Label_NumberCheck = new QLabel(GroupBox1);
+    Label_NumberCheck->setObjectName(QStringLiteral("Label_NumberCheck"));
+    Label_NumberCheck->setFont(tahoma::font(tahoma::k8pt));
+    Label_NumberCheck->setWordWrap(true);
+    QPalette warning = Label_NumberCheck->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+    Label_NumberCheck->setPalette(warning);
+    Label_NumberCheck->hide();
+    connect(Edit_Track, &QLineEdit::textChanged, this, &TFm_Track::showNumberCheck);
+
     setTabOrder(Edit_Track, Edit_Shop);
     setTabOrder(Edit_Shop, Edit_Title);
     setTabOrder(Edit_Title, Button1);
@@ -157,6 +140,30 @@ std::optional<Parcel> TFm_Track::ask(const Parcel& shown, const QString& caption
     return m_parcel;
 }
 
+void TFm_Track::showNumberCheck()
+{
+    // A mistyped number is only named: domestic numbers have other forms, so saving stays open.
+    const QString typo = numbercheck::typoText(Edit_Track->text());
+    constexpr int kGap = 4;
+    int room = 0;
+    if (!typo.isEmpty()) {
+        Label_NumberCheck->setText(typo);
+        const int width = GroupBox1->width() - 2 * 16;
+        Label_NumberCheck->setGeometry(16, 32 + 24 + kGap, width, Label_NumberCheck->heightForWidth(width));
+        room = Label_NumberCheck->height() + kGap;
+    }
+    Label_NumberCheck->setVisible(!typo.isEmpty());
+    // Without a warning every control is where it always was.
+    Edit_Shop->move(120, 64 + room);
+    Label2->move(64, 68 + room);
+    Edit_Title->move(120, 96 + room);
+    Label4->move(27, 102 + room);
+    GroupBox1->resize(289, 129 + room);
+    Button1->move(144, 144 + room);
+    Button2->move(224, 144 + room);
+    setFixedSize(308, 179 + room);
+}
+
 void TFm_Track::Button1Click()
 {
     // Nothing is handed on that the code page cannot hold, the mark of a NUL byte included: a
@@ -164,6 +171,12 @@ void TFm_Track::Button1Click()
     // place.
     const QString shown = QStringList{Edit_Track->text(), Edit_Shop->text(), Edit_Title->text()}.join(u'\n');
     const QString comment = Edit_Komment->text();
+    if (Edit_Track->text().trimmed().isEmpty()) {
+        if (m_showError)
+            m_showError(QStringLiteral("Введите номер посылки: без номера её нельзя проверить."));
+        Edit_Track->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     const QStringList unstorable = charactersOutsideCp1251(shown + u'\n' + comment);
     if (!unstorable.isEmpty()) {
         if (m_showError)

@@ -48,6 +48,8 @@ public:
     QLineEdit* Edit_Title = nullptr;
     QLineEdit* Edit_Komment = nullptr;
     QLabel* Label3 = nullptr;
+    // Under the number: a mistyped check digit of an international number, as it is typed.
+    QLabel* Label_NumberCheck = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -57,6 +59,8 @@ private:
     std::optional<Parcel> ask(const Parcel& shown, const QString& caption, const QString& saveText,
                               const Acceptor& accept);
     void Button1Click();
+    // Shows or hides the line under the number; the fields below move down to make room for it.
+    void showNumberCheck();
 
     ErrorBox m_showError;
     // The parcel of the current showing, its texts replaced by the fields' at a save.

@@ -235,6 +235,34 @@ std::int64_t ParcelStore::insert(const Parcel& parcel)
     return database().lastInsertRowId();
 }
 
+std::vector<std::int64_t> ParcelStore::insertAll(const std::vector<Parcel>& parcels)
+{
+    // Every text is encoded and checked before the first row is written.
+    std::vector<std::vector<SQLiteValue>> rows;
+    rows.reserve(parcels.size());
+    for (const Parcel& parcel : parcels) {
+        std::string track = toCp1251(parcel.number), shop = toCp1251(parcel.shop), title = toCp1251(parcel.title),
+                    comment = toCp1251(parcel.comments);
+        checkValues({track, shop, title, comment});
+        rows.push_back({std::move(track), std::move(shop), std::move(title), std::move(comment)});
+    }
+    TSQLiteDatabase& db = database();
+    std::vector<std::int64_t> ids;
+    ids.reserve(rows.size());
+    db.Execute("BEGIN IMMEDIATE");
+    try {
+        for (const std::vector<SQLiteValue>& values : rows) {
+            db.Execute(insertSql(), values);
+            ids.push_back(db.lastInsertRowId());
+        }
+        db.Execute("COMMIT");
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return ids;
+}
+
 bool ParcelStore::edit(const Parcel& parcel)
 {
     const std::string track = toCp1251(parcel.number), shop = toCp1251(parcel.shop), title = toCp1251(parcel.title),

@@ -73,6 +73,9 @@ public:
 
     // Adds `parcel`'s number, shop, title and comments as a new row; its id is the new row's.
     std::int64_t insert(const Parcel& parcel);
+    // Adds every parcel as insert() does, in one transaction: all rows or, when one fails, none
+    // (the failure is raised). Gives the new ids in the order of `parcels`.
+    std::vector<std::int64_t> insertAll(const std::vector<Parcel>& parcels);
     // The statements on one parcel give whether its row was there: false when the statement ran
     // but no row has that id (deleted meanwhile by another window or process), so nothing was
     // written. A failure still raises. A text with a double quote or a NUL is refused whole.

@@ -76,19 +76,23 @@ TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
     EXPECT_EQ(h.history().trimmed(), QString());
 }
 
-TEST(ParcelDialog, AddingWithEveryFieldEmptyStoresEmptyTextsNotNull)
+TEST(ParcelDialog, AddingWithOnlyANumberStoresEmptyTextsNotNull)
 {
     Harness h;
     TMainForm& window = h.start();
     h.inDialog([&] { ui(window).Add->trigger(); },
-               [&](TFm_Track& dialog) { QTest::mouseClick(dialog.Button1, Qt::LeftButton); });
+               [&](TFm_Track& dialog) {
+                   h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
 
     const auto rows = h.db().rows();
     ASSERT_EQ(rows.size(), 1u);
-    for (const char* column : {"s_track", "s_shop", "s_title", "s_comments"})
+    EXPECT_EQ(rows[0].at("s_track"), Field("RR1"));
+    for (const char* column : {"s_shop", "s_title", "s_comments"})
         EXPECT_EQ(rows[0].at(column), Field("")) << column;
     EXPECT_EQ(h.grid().parcelRowCount(), 1);
-    EXPECT_EQ(h.grid().cellText(1, 2), QString());
+    EXPECT_EQ(h.grid().cellText(1, 4), QString());
 }
 
 TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComment)
