@@ -31,7 +31,6 @@ void clickTitle(const Harness& h, int column)
 
 TEST(SortFind, AClickOnATitleSortsTheRowsHoldsAcrossReloadsAndIsRememberedForTheNextWindow)
 {
-    WindowSettings().clear();
     Harness h;
     h.db().create();
     // Shops in Russian order: ая, Бета, ёж, жук, яма; days 10, 9, none, 1, 2.
@@ -82,7 +81,6 @@ TEST(SortFind, AClickOnATitleSortsTheRowsHoldsAcrossReloadsAndIsRememberedForThe
 
 TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt)
 {
-    WindowSettings().clear();
     Harness h;
     h.db().create();
     h.db().addParcel("RA111", "Ozon", cp("Чайник"), {}, cp("Прием"), std::nullopt, "h1");
