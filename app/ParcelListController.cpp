@@ -167,10 +167,9 @@ void ParcelListController::showChangedRows()
 {
     // Without the table (a read-only or foreign file) nothing counts as changed.
     const auto changed = m_store->changedParcels();
-    for (int row = 1; row <= m_views.grid->parcelRowCount(); ++row) {
-        const std::optional<std::int64_t> id = m_views.grid->parcelAt(row)->id;
-        m_views.grid->setRowBold(row, changed && id && changed->count(*id) > 0);
-    }
+    // Rows the find field hides too, so that they are right when it lets them through.
+    m_views.grid->setBoldWhere(
+        [&changed](const Parcel& parcel) { return changed && parcel.id && changed->count(*parcel.id) > 0; });
 }
 
 bool ParcelListController::windowFree() const

@@ -5,6 +5,7 @@
 #include "app/ParcelListController.h"
 #include "app/PatternProbe.h"
 #include "app/QtTranslations.h"
+#include "app/WindowSettings.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/Tahoma.h"
 #include "parcels/TFm_Track.h"
@@ -99,6 +100,11 @@ void TMainForm::wireHandlers()
     connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
+    // Ctrl+F anywhere in the window, as well as the menu item, opens the grid's find field.
+    Find->setShortcut(QKeySequence::Find);
+    addAction(Find);
+    connect(Find, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
+    keepGridSort(*StringGrid2);
     Label5->installEventFilter(this);
 }
 

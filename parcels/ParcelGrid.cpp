@@ -1,6 +1,8 @@
 #include "parcels/ParcelGrid.h"
 
 #include "store/DaysInTransit.h"
+#include "parcels/FindBar.h"
+#include "parcels/ParcelSortFilter.h"
 #include "parcels/Tahoma.h"
 #include "parcels/VisibleText.h"
 #include "store/Cp1251.h"
@@ -12,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
@@ -125,14 +128,23 @@ protected:
         const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
         drawCellText(painter, rect, text);
         painter->restore();
+        // The column the rows are sorted by has the style's arrow at its right.
+        if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex) {
+            section.sortIndicator =
+                sortIndicatorOrder() == Qt::AscendingOrder ? QStyleOptionHeader::SortDown : QStyleOptionHeader::SortUp;
+            section.rect = style()->subElementRect(QStyle::SE_HeaderArrow, &section, this);
+            style()->drawPrimitive(QStyle::PE_IndicatorHeaderArrow, &section, painter, this);
+        }
     }
 };
 
 } // namespace
 
-ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new ParcelGridModel(this))
+ParcelGrid::ParcelGrid(QWidget* parent)
+    : QTableView(parent), m_model(new ParcelGridModel(this)), m_view(new ParcelSortFilter(this))
 {
-    setModel(m_model);
+    m_view->setSourceModel(m_model);
+    setModel(m_view);
     setFont(tahoma::font(tahoma::k10pt));
     QFont boldFont = font();
     boldFont.setBold(true);
@@ -160,7 +172,10 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new Parcel
     QHeaderView* columns = horizontalHeader();
     columns->setFont(font());
     columns->setFixedHeight(kRowHeight);
-    columns->setSectionsClickable(false);
+    // A click on a title sorts by its column; no arrow until the first click.
+    columns->setSectionsClickable(true);
+    columns->setSortIndicatorShown(false);
+    connect(columns, &QHeaderView::sectionClicked, this, &ParcelGrid::sortByTitle);
     columns->setSectionsMovable(false);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
@@ -183,12 +198,20 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new Parcel
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(bar, &QWidget::customContextMenuRequested, this,
             [this, bar](const QPoint& at) { emit menuRequested(bar->mapToGlobal(at)); });
+
+    m_find = new FindBar(this);
+    connect(m_find, &QLineEdit::textChanged, this, [this](const QString& text) { find(text.trimmed()); });
+    connect(m_find, &FindBar::dismissed, this, [this] {
+        setFocus(Qt::OtherFocusReason);
+        if (currentIndex().isValid())
+            scrollTo(currentIndex());
+    });
 }
 
 void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
                       const std::string& fieldFailure)
 {
-    const int hadRows = m_model->rowCount();
+    const int hadRows = m_view->rowCount();
     const int selected = currentIndex().row();
     const int rows = static_cast<int>(parcels.size());
 
@@ -217,9 +240,11 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
 
     m_parcels = std::move(parcels);
     m_model->setRowCount(rows);
-    if (rows > 0)
-        selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1));
     m_model->setTexts(std::move(texts));
+    // The position is the one shown, once the new texts are sorted and found.
+    const int shown = m_view->rowCount();
+    if (shown > 0)
+        selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, shown - 1));
     if (!fieldFailure.empty())
         throw ESQLiteException(fieldFailure);
     if (firstFailure)
@@ -228,13 +253,20 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
 
 void ParcelGrid::selectTableRow(int tableRow, int column)
 {
-    selectionModel()->setCurrentIndex(m_model->index(tableRow, column),
+    selectionModel()->setCurrentIndex(m_view->index(tableRow, column),
                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int ParcelGrid::sourceRow(int row) const
+{
+    if (row < 1 || row > m_view->rowCount())
+        return -1;
+    return m_view->mapToSource(m_view->index(row - 1, 0)).row();
 }
 
 int ParcelGrid::parcelRowCount() const
 {
-    return m_model->rowCount();
+    return m_view->rowCount();
 }
 
 int ParcelGrid::selectedRow() const
@@ -256,21 +288,25 @@ void ParcelGrid::scrollToRow(int row)
         return;
     // Right after a refresh that added rows the scroll range is not updated yet.
     executeDelayedItemsLayout();
-    scrollTo(m_model->index(row - 1, 0), QAbstractItemView::EnsureVisible);
+    scrollTo(m_view->index(row - 1, 0), QAbstractItemView::EnsureVisible);
 }
 
 const Parcel* ParcelGrid::parcelAt(int row) const
 {
-    if (row < 1 || row > static_cast<int>(m_parcels.size()))
+    const int source = sourceRow(row);
+    if (source < 0 || source >= static_cast<int>(m_parcels.size()))
         return nullptr;
-    return &m_parcels[static_cast<std::size_t>(row - 1)];
+    return &m_parcels[static_cast<std::size_t>(source)];
 }
 
 int ParcelGrid::rowOf(std::int64_t id) const
 {
-    for (std::size_t row = 0; row < m_parcels.size(); ++row) {
-        if (m_parcels[row].id == id)
-            return static_cast<int>(row) + 1;
+    for (std::size_t source = 0; source < m_parcels.size(); ++source) {
+        if (m_parcels[source].id == id) {
+            // 0 when the find field hides it.
+            const QModelIndex shown = m_view->mapFromSource(m_model->index(static_cast<int>(source), 0));
+            return shown.isValid() ? shown.row() + 1 : 0;
+        }
     }
     return 0;
 }
@@ -281,17 +317,80 @@ QString ParcelGrid::cellText(int row, int column) const
         return {};
     if (row == 0)
         return m_model->headerData(column, Qt::Horizontal).toString();
-    return m_model->text(row - 1, column);
+    return m_model->text(sourceRow(row), column);
 }
 
 void ParcelGrid::setRowBold(int row, bool bold)
 {
-    m_model->setBold(row - 1, bold);
+    m_model->setBold(sourceRow(row), bold);
 }
 
 bool ParcelGrid::isRowBold(int row) const
 {
-    return m_model->isBold(row - 1);
+    return m_model->isBold(sourceRow(row));
+}
+
+void ParcelGrid::setBoldWhere(const std::function<bool(const Parcel&)>& bold)
+{
+    for (std::size_t source = 0; source < m_parcels.size(); ++source)
+        m_model->setBold(static_cast<int>(source), bold(m_parcels[source]));
+}
+
+void ParcelGrid::sortByTitle(int column)
+{
+    const Qt::SortOrder order =
+        (column == m_sortColumn && m_sortOrder == Qt::AscendingOrder) ? Qt::DescendingOrder : Qt::AscendingOrder;
+    sortBy(column, order);
+    emit sortChanged(m_sortColumn, m_sortOrder);
+}
+
+void ParcelGrid::sortBy(int column, Qt::SortOrder order)
+{
+    m_sortColumn = (column >= 0 && column < kColumnCount) ? column : -1;
+    m_sortOrder = order == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    // The selected parcel stays selected wherever its row goes, and stays in view.
+    m_view->sort(m_sortColumn, m_sortOrder);
+    QHeaderView* columns = horizontalHeader();
+    columns->setSortIndicator(m_sortColumn, m_sortOrder);
+    columns->setSortIndicatorShown(m_sortColumn >= 0);
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
+}
+
+void ParcelGrid::showFind()
+{
+    placeFindBar();
+    m_find->show();
+    m_find->raise();
+    m_find->setFocus(Qt::ShortcutFocusReason);
+    m_find->selectAll();
+}
+
+void ParcelGrid::find(const QString& text)
+{
+    // The selected parcel stays selected while it is found; when it is hidden the first row
+    // found is selected and its history shown.
+    const Parcel* before = selectedParcel();
+    m_view->setFindText(text);
+    if (selectedRow() == 0 && parcelRowCount() > 0)
+        selectTableRow(0);
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
+    if (selectedParcel() && selectedParcel() != before)
+        emit gridClicked();
+}
+
+void ParcelGrid::placeFindBar()
+{
+    const int height = m_find->sizeHint().height();
+    const int frame = frameWidth();
+    m_find->setGeometry(frame, this->height() - frame - height, width() - 2 * frame, height);
+}
+
+void ParcelGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    placeFindBar();
 }
 
 void ParcelGrid::mousePressEvent(QMouseEvent* event)
@@ -352,7 +451,7 @@ void ParcelGrid::wheelEvent(QWheelEvent* event)
     if (to == from && selectedRow() != 0)
         return;
     selectTableRow(to, std::max(0, currentIndex().column()));
-    scrollTo(m_model->index(to, 0));
+    scrollTo(m_view->index(to, 0));
     emit gridClicked();
 }
 

@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,17 @@
 // cell whose text is cut at its edge shows the whole text as its tooltip; a NUL byte in a text
 // shows as "␀".
 //
+// A click on a column title sorts the rows by it (again: the other way round); until then they
+// come in the store's order. The find field over the bottom of the grid hides the rows that do
+// not hold its text. Row numbers here are the rows as shown, in that order and without the
+// hidden ones.
+//
 // The texts are held by a model of the grid's own, one row of six texts per parcel, filled in
 // one pass: a grid of items (one object per cell, each announced to the view as it is set) made
 // the refresh at start-up several times slower.
+class FindBar;
+class ParcelSortFilter;
+
 class ParcelGrid : public QTableView
 {
     Q_OBJECT
@@ -62,11 +71,24 @@ public:
     // face changes: columns, row height and texts stay. A refresh keeps a row's face.
     void setRowBold(int row, bool bold);
     bool isRowBold(int row) const;
+    // Every parcel, shown or hidden by the find field, in bold where `bold` says so.
+    void setBoldWhere(const std::function<bool(const Parcel&)>& bold);
+
+    // The column the rows are sorted by (-1: none, the store's order), and which way.
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+    // Sorts by `column` (-1: back to the store's order), shown by an arrow in its title.
+    void sortBy(int column, Qt::SortOrder order);
+    // Shows the find field with the cursor in it.
+    void showFind();
+    FindBar* findBar() const { return m_find; }
 
 signals:
     void gridClicked();
     // A right click (or the menu key) on the rows, the title row or the scroll bar, at `globalPosition`.
     void menuRequested(const QPoint& globalPosition);
+    // The user sorted by another column, or reversed the order, by clicking a title.
+    void sortChanged(int column, Qt::SortOrder order);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -77,12 +99,22 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
     void keyboardSearch(const QString& search) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Selects table row `tableRow` (the title row not counted) as the current row.
     void selectTableRow(int tableRow, int column = 0);
+    // The model's row of parcel row `row` as shown; -1 when there is none.
+    int sourceRow(int row) const;
+    void sortByTitle(int column);
+    void find(const QString& text);
+    void placeFindBar();
 
     ParcelGridModel* m_model = nullptr;
+    ParcelSortFilter* m_view = nullptr;
+    FindBar* m_find = nullptr;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     std::vector<Parcel> m_parcels;
     int m_wheelRemainder = 0;
 };

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "app/WindowSettings.h"
 #include "tests/support/MainFormView.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
@@ -166,6 +167,8 @@ public:
         EXPECT_TRUE(tempDir.isValid());
         // The test process goes on after a window closes.
         QGuiApplication::setQuitOnLastWindowClosed(false);
+        // Each test's window starts as a first start would: nothing remembered from the last.
+        WindowSettings().clear();
     }
 
     std::string databasePath() const

@@ -10,6 +10,8 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 int main(int argc, char** argv)
@@ -22,6 +24,11 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("KURIERIX_BROWSER_MODULE"))
         qputenv("KURIERIX_BROWSER_MODULE", KURIERIX_BROWSER_MODULE_BUILT);
 #endif
+    // What the window remembers (and the programs a test starts) goes to a folder of this run,
+    // never to the settings of whoever runs the tests.
+    QTemporaryDir configHome;
+    if (configHome.isValid())
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
 #ifdef KURIERIX_TEST_GUI
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif

@@ -1,0 +1,23 @@
+#include "parcels/FindBar.h"
+
+#include <QKeyEvent>
+
+FindBar::FindBar(QWidget* parent) : QLineEdit(parent)
+{
+    setObjectName(QStringLiteral("FindBar"));
+    setPlaceholderText(QStringLiteral("Найти: номер, магазин, что в ней или статус"));
+    setClearButtonEnabled(true);
+    hide();
+}
+
+void FindBar::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        clear();
+        hide();
+        emit dismissed();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
