@@ -150,6 +150,8 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
         return GridReload::Failed;
     }
     m_gridDataVersion = version;
+    if (!m_showArchived)
+        std::erase_if(parcels, [](const Parcel& parcel) { return parcel.archived; });
     m_lastReadEmpty = parcels.empty();
     GridReload outcome = GridReload::Done;
     try {
@@ -171,6 +173,12 @@ void ParcelListController::showChangedRows()
         const std::optional<std::int64_t> id = m_views.grid->parcelAt(row)->id;
         m_views.grid->setRowBold(row, changed && id && changed->count(*id) > 0);
     }
+}
+
+void ParcelListController::setShowArchived(bool shown)
+{
+    if (std::exchange(m_showArchived, shown) != shown)
+        refresh();
 }
 
 bool ParcelListController::windowFree() const

@@ -54,6 +54,9 @@ public:
     ParcelStore* store() const { return m_store.get(); }
 
     void refresh();
+    // Archived parcels are in the grid (greyed) or left out of it; refreshes when it changes.
+    void setShowArchived(bool shown);
+    bool showsArchived() const { return m_showArchived; }
     void showHistory();
     void deleteSelected();
     void addParcel(TFm_Track& dialog);
@@ -101,4 +104,5 @@ private:
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
     std::optional<std::int64_t> m_addedParcelId;
     bool m_closed = false;
+    bool m_showArchived = false;
 };

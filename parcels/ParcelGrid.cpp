@@ -135,7 +135,7 @@ ParcelGrid::ParcelGrid(QWidget* parent) : QTableView(parent), m_model(new Parcel
     m_model->setBoldFont(boldFont);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -216,6 +216,8 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
     if (rows > 0)
         selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, rows - 1));
     m_model->setTexts(std::move(texts));
+    for (int row = 0; row < rows; ++row)
+        m_model->setGreyed(row, m_parcels[std::size_t(row)].archived);
     if (!fieldFailure.empty())
         throw ESQLiteException(fieldFailure);
     if (firstFailure)
@@ -235,8 +237,22 @@ int ParcelGrid::parcelRowCount() const
 
 int ParcelGrid::selectedRow() const
 {
+    // With several rows selected, the commands on one parcel act on the current one.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return current.row() + 1;
     const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+std::vector<const Parcel*> ParcelGrid::selectedParcels() const
+{
+    std::vector<const Parcel*> parcels;
+    for (int row = 1; row <= parcelRowCount(); ++row) {
+        if (selectionModel()->isRowSelected(row - 1, QModelIndex()))
+            parcels.push_back(parcelAt(row));
+    }
+    return parcels;
 }
 
 void ParcelGrid::setSelectedRow(int row)
@@ -297,7 +313,7 @@ void ParcelGrid::mousePressEvent(QMouseEvent* event)
         // As lists on the desktop do: the row under the pointer is selected (and its history
         // shown) before the context menu, which comes after this press, acts on the selection.
         // Beside the rows the selection stays.
-        if (index.isValid() && index.row() + 1 != selectedRow()) {
+        if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex())) {
             setFocus(Qt::MouseFocusReason);
             selectTableRow(index.row(), index.column());
             emit gridClicked();
@@ -362,11 +378,17 @@ void ParcelGrid::keyPressEvent(QKeyEvent* event)
 
 QItemSelectionModel::SelectionFlags ParcelGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const
 {
-    // Always exactly one whole row: no Ctrl-deselect, no clearing on a click beside the rows.
+    // Whole rows, one unless Ctrl or Shift add more (for the archive commands); no clearing on a
+    // click beside the rows.
     if (!index.isValid())
         return QItemSelectionModel::NoUpdate;
     if (event && event->type() == QEvent::MouseButtonRelease)
         return QItemSelectionModel::NoUpdate;
+    const bool input = event
+                       && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress
+                           || event->type() == QEvent::MouseMove);
+    if (input && (static_cast<const QInputEvent*>(event)->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
+        return QTableView::selectionCommand(index, event);
     return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
 }
 

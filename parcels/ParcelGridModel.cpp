@@ -1,5 +1,8 @@
 #include "parcels/ParcelGridModel.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include <algorithm>
 
 namespace {
@@ -40,6 +43,8 @@ QVariant ParcelGridModel::data(const QModelIndex& index, int role) const
         return row.texts[std::size_t(index.column())];
     case Qt::FontRole:
         return row.bold ? QVariant(m_boldFont) : QVariant();
+    case Qt::ForegroundRole:
+        return row.greyed ? QVariant(QBrush(QColor(0x80, 0x80, 0x80))) : QVariant();
     default:
         return {};
     }
@@ -122,4 +127,17 @@ void ParcelGridModel::setBold(int row, bool bold)
 bool ParcelGridModel::isBold(int row) const
 {
     return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].bold;
+}
+
+void ParcelGridModel::setGreyed(int row, bool greyed)
+{
+    if (row < 0 || row >= rowCount() || m_rows[std::size_t(row)].greyed == greyed)
+        return;
+    m_rows[std::size_t(row)].greyed = greyed;
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::ForegroundRole});
+}
+
+bool ParcelGridModel::isGreyed(int row) const
+{
+    return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].greyed;
 }
