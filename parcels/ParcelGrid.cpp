@@ -384,11 +384,19 @@ QItemSelectionModel::SelectionFlags ParcelGrid::selectionCommand(const QModelInd
         return QItemSelectionModel::NoUpdate;
     if (event && event->type() == QEvent::MouseButtonRelease)
         return QItemSelectionModel::NoUpdate;
-    const bool input = event
-                       && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress
-                           || event->type() == QEvent::MouseMove);
-    if (input && (static_cast<const QInputEvent*>(event)->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
+    // A click with Ctrl or Shift, or a key with Shift; Ctrl with a key (Ctrl+End) only moves.
+    const bool click = event && event->type() == QEvent::MouseButtonPress;
+    const bool key = event && event->type() == QEvent::KeyPress;
+    const Qt::KeyboardModifiers modifiers =
+        (click || key) ? static_cast<const QInputEvent*>(event)->modifiers() : Qt::NoModifier;
+    if ((click && (modifiers & (Qt::ControlModifier | Qt::ShiftModifier)))
+        || (key && (modifiers & Qt::ShiftModifier))) {
+        // The last selected row stays selected: some parcel is always the current one.
+        if (selectionModel()->selectedRows().size() == 1 && selectionModel()->isRowSelected(index.row(), QModelIndex())
+            && !(modifiers & Qt::ShiftModifier))
+            return QItemSelectionModel::NoUpdate;
         return QTableView::selectionCommand(index, event);
+    }
     return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
 }
 
