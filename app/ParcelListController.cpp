@@ -150,6 +150,8 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
         return GridReload::Failed;
     }
     m_gridDataVersion = version;
+    if (!m_showArchived)
+        std::erase_if(parcels, [](const Parcel& parcel) { return parcel.archived; });
     m_lastReadEmpty = parcels.empty();
     GridReload outcome = GridReload::Done;
     try {
@@ -170,6 +172,12 @@ void ParcelListController::showChangedRows()
     // Rows the find field hides too, so that they are right when it lets them through.
     m_views.grid->setBoldWhere(
         [&changed](const Parcel& parcel) { return changed && parcel.id && changed->count(*parcel.id) > 0; });
+}
+
+void ParcelListController::setShowArchived(bool shown)
+{
+    if (std::exchange(m_showArchived, shown) != shown)
+        refresh();
 }
 
 bool ParcelListController::windowFree() const

@@ -56,6 +56,9 @@ public:
     ParcelStore* store() const { return m_store.get(); }
 
     void refresh();
+    // Archived parcels are in the grid (greyed) or left out of it; refreshes when it changes.
+    void setShowArchived(bool shown);
+    bool showsArchived() const { return m_showArchived; }
     void showHistory();
     void deleteSelected();
     void addParcel(TFm_Track& dialog);
@@ -110,4 +113,5 @@ private:
     std::optional<std::int64_t> m_addedParcelId;
     bool m_closed = false;
     AddManyDialog* m_addManyDialog = nullptr;
+    bool m_showArchived = false;
 };

@@ -1,5 +1,6 @@
 #include "app/TMainForm.h"
 
+#include "app/ArchiveCommands.h"
 #include "app/CheckController.h"
 #include "app/MessageBoxPrompts.h"
 #include "app/ParcelListController.h"
@@ -68,6 +69,8 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
         m_options, windowTrackingSource(m_options), *m_list, *m_prompts, m_errorReport, m_guard,
         CheckController::Views{StringGrid2, Label_Status, [this](const QString& line) { appendStatusLine(line); }},
         this);
+    m_archive = std::make_unique<ArchiveCommands>(
+        *m_list, StringGrid2, *m_prompts, m_guard, [this](const QString& line) { appendStatusLine(line); }, this);
     // Its box is the window's, under the window's guard: the dialog's own handler has none.
     m_parcelDialog =
         new TFm_Track([this](const QString& text) { runGuarded([&] { m_prompts->showError(text); }); }, this);
@@ -93,6 +96,9 @@ void TMainForm::wireHandlers()
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(AddMany, &QAction::triggered, m_list.get(), &ParcelListController::addMany);
     connect(Button_Check, &QPushButton::clicked, this, &TMainForm::Button_CheckClick);
+    connect(ToArchive, &QAction::triggered, m_archive.get(), &ArchiveCommands::toArchive);
+    connect(FromArchive, &QAction::triggered, m_archive.get(), &ArchiveCommands::fromArchive);
+    connect(ShowArchive, &QAction::toggled, m_archive.get(), &ArchiveCommands::showArchived);
     connect(BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
@@ -193,6 +199,9 @@ void TMainForm::N4Click()
 void TMainForm::Button_CheckClick()
 {
     m_check->run();
+    // After the run, not inside one that handled this click while it waited.
+    if (!checkRunning())
+        m_archive->offerDelivered();
 }
 
 void TMainForm::appendStatusLine(const QString& line)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class ArchiveCommands;
 class CheckController;
 class ParcelListController;
 class Prompts;
@@ -76,6 +77,7 @@ private:
     // Children of the window, gone before the options and the guard they use.
     std::unique_ptr<ParcelListController> m_list;
     std::unique_ptr<CheckController> m_check;
+    std::unique_ptr<ArchiveCommands> m_archive;
     TFm_Track* m_parcelDialog = nullptr;
     bool m_startupFailed = false;
 };

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -17,6 +18,10 @@ namespace {
 const std::array<QString, 6> kHeaders = {
     QStringLiteral("id"),     QStringLiteral("в пути"),  QStringLiteral("Номер посылки"),
     QStringLiteral("Статус"), QStringLiteral("Магазин"), QStringLiteral("Что в ней")};
+
+// The column that marks archived parcels, and its mark.
+const QString kArchivedHeader = QStringLiteral("в архиве");
+const QString kArchivedMark = QStringLiteral("да");
 
 // The columns before it (id, days in transit) are the program's numbers, the rest texts.
 constexpr std::size_t kFirstTextColumn = 2;
@@ -117,6 +122,7 @@ QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDate
         row.status = parcel.status;
         row.shop = parcel.shop;
         row.title = parcel.title;
+        row.archived = parcel.archived;
         rows += row;
     }
     return rows;
@@ -128,17 +134,27 @@ QString ParcelList::table(const QList<Row>& rows)
     constexpr std::array<qsizetype, 6> caps = {-1, -1, kTrackWidth, kStatusWidth, kShopWidth, kTitleWidth};
     constexpr std::array<bool, 6> rightAligned = {true, true, false, false, false, false};
 
-    QList<std::array<QString, 6>> lines;
+    // A list without archived parcels looks as it always did.
+    const bool anyArchived = std::any_of(rows.begin(), rows.end(), [](const Row& row) { return row.archived; });
+    QList<std::array<QString, 7>> lines;
     lines.reserve(rows.size() + 1);
-    lines += kHeaders;
+    lines += std::array<QString, 7>{kHeaders[0],
+                                    kHeaders[1],
+                                    kHeaders[2],
+                                    kHeaders[3],
+                                    kHeaders[4],
+                                    kHeaders[5],
+                                    anyArchived ? kArchivedHeader : QString()};
     for (const Row& row : rows) {
-        std::array<QString, 6> line = fields(row);
-        for (std::size_t c = 0; c < line.size(); ++c)
-            line[c] = caps[c] < 0 ? terminalCell(line[c]) : cut(terminalCell(line[c]), caps[c]);
+        const std::array<QString, 6> texts = fields(row);
+        std::array<QString, 7> line;
+        for (std::size_t c = 0; c < texts.size(); ++c)
+            line[c] = caps[c] < 0 ? terminalCell(texts[c]) : cut(terminalCell(texts[c]), caps[c]);
+        line[6] = row.archived ? kArchivedMark : QString();
         lines += line;
     }
 
-    std::array<qsizetype, 6> widths{};
+    std::array<qsizetype, 7> widths{};
     for (const auto& line : lines) {
         for (std::size_t c = 0; c < line.size(); ++c)
             widths[c] = std::max(widths[c], line[c].size());
@@ -147,10 +163,11 @@ QString ParcelList::table(const QList<Row>& rows)
     QString text;
     for (const auto& line : lines) {
         QString out;
-        for (std::size_t c = 0; c < line.size(); ++c) {
+        for (std::size_t c = 0; c < (anyArchived ? line.size() : line.size() - 1); ++c) {
             if (c > 0)
                 out += QStringLiteral("  ");
-            out += rightAligned[c] ? line[c].rightJustified(widths[c]) : line[c].leftJustified(widths[c]);
+            out += c < rightAligned.size() && rightAligned[c] ? line[c].rightJustified(widths[c])
+                                                              : line[c].leftJustified(widths[c]);
         }
         // No blanks after the last column's text.
         while (out.endsWith(u' '))
@@ -163,20 +180,20 @@ QString ParcelList::table(const QList<Row>& rows)
 QString ParcelList::csv(const QList<Row>& rows)
 {
     QString text;
-    const auto record = [&text](const std::array<QString, 6>& values) {
+    const auto record = [&text](const std::array<QString, 6>& values, const QString& archived) {
         for (std::size_t c = 0; c < values.size(); ++c) {
             if (c > 0)
                 text += u',';
             text += csvField(values[c]);
         }
-        text += QStringLiteral("\r\n");
+        text += u',' + archived + QStringLiteral("\r\n");
     };
-    record(kHeaders);
+    record(kHeaders, kArchivedHeader);
     for (const Row& row : rows) {
         std::array<QString, 6> values = fields(row);
         for (std::size_t c = kFirstTextColumn; c < values.size(); ++c)
             values[c] = neutralised(values[c]);
-        record(values);
+        record(values, row.archived ? kArchivedMark : QString());
     }
     return text;
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 // The parcels of a database file as text for a terminal or a spreadsheet: the grid's six
-// columns, days in transit counted as the grid counts them.
+// columns, days in transit counted as the grid counts them, and whether a parcel is archived.
 class ParcelList
 {
 public:
@@ -22,6 +22,7 @@ public:
         QString status; // as stored: it may span lines and carry the page's tags
         QString shop;
         QString title;
+        bool archived = false;
     };
 
     // Widest cell of each cut column in the terminal table, in characters; "…" ends a cut cell.
@@ -52,10 +53,12 @@ public:
     // `tracks`, ESQLiteException (SQLite's own words) when it is no database or cannot be read.
     static QList<Row> read(const std::string& fileName, const QDateTime& now, const QLocale& locale);
 
-    // A header line and a line per parcel, columns aligned for a terminal, each cell on one line.
+    // A header line and a line per parcel, columns aligned for a terminal, each cell on one line;
+    // when any parcel is archived, a last column "в архиве" says "да" for each of them.
     static QString table(const QList<Row>& rows);
     // RFC 4180: a header record and a record per parcel, CR LF after each, full texts, the status
     // on one line without markup. A text that a spreadsheet would take for a formula (it begins
-    // with "=", "+", "-", "@", a tab or a CR) begins with "'" in its cell.
+    // with "=", "+", "-", "@", a tab or a CR) begins with "'" in its cell. The last column,
+    // "в архиве", says "да" for an archived parcel and is empty for the others.
     static QString csv(const QList<Row>& rows);
 };

@@ -151,7 +151,7 @@ ParcelGrid::ParcelGrid(QWidget* parent)
     m_model->setBoldFont(boldFont);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -241,6 +241,8 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
     m_parcels = std::move(parcels);
     m_model->setRowCount(rows);
     m_model->setTexts(std::move(texts));
+    for (int row = 0; row < rows; ++row)
+        m_model->setGreyed(row, m_parcels[std::size_t(row)].archived);
     // The position is the one shown, once the new texts are sorted and found.
     const int shown = m_view->rowCount();
     if (shown > 0)
@@ -271,8 +273,22 @@ int ParcelGrid::parcelRowCount() const
 
 int ParcelGrid::selectedRow() const
 {
+    // With several rows selected, the commands on one parcel act on the current one.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return current.row() + 1;
     const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+std::vector<const Parcel*> ParcelGrid::selectedParcels() const
+{
+    std::vector<const Parcel*> parcels;
+    for (int row = 1; row <= parcelRowCount(); ++row) {
+        if (selectionModel()->isRowSelected(row - 1, QModelIndex()))
+            parcels.push_back(parcelAt(row));
+    }
+    return parcels;
 }
 
 void ParcelGrid::setSelectedRow(int row)
@@ -400,7 +416,7 @@ void ParcelGrid::mousePressEvent(QMouseEvent* event)
         // As lists on the desktop do: the row under the pointer is selected (and its history
         // shown) before the context menu, which comes after this press, acts on the selection.
         // Beside the rows the selection stays.
-        if (index.isValid() && index.row() + 1 != selectedRow()) {
+        if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex())) {
             setFocus(Qt::MouseFocusReason);
             selectTableRow(index.row(), index.column());
             emit gridClicked();
@@ -465,11 +481,25 @@ void ParcelGrid::keyPressEvent(QKeyEvent* event)
 
 QItemSelectionModel::SelectionFlags ParcelGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const
 {
-    // Always exactly one whole row: no Ctrl-deselect, no clearing on a click beside the rows.
+    // Whole rows, one unless Ctrl or Shift add more (for the archive commands); no clearing on a
+    // click beside the rows.
     if (!index.isValid())
         return QItemSelectionModel::NoUpdate;
     if (event && event->type() == QEvent::MouseButtonRelease)
         return QItemSelectionModel::NoUpdate;
+    // A click with Ctrl or Shift, or a key with Shift; Ctrl with a key (Ctrl+End) only moves.
+    const bool click = event && event->type() == QEvent::MouseButtonPress;
+    const bool key = event && event->type() == QEvent::KeyPress;
+    const Qt::KeyboardModifiers modifiers =
+        (click || key) ? static_cast<const QInputEvent*>(event)->modifiers() : Qt::NoModifier;
+    if ((click && (modifiers & (Qt::ControlModifier | Qt::ShiftModifier)))
+        || (key && (modifiers & Qt::ShiftModifier))) {
+        // The last selected row stays selected: some parcel is always the current one.
+        if (selectionModel()->selectedRows().size() == 1 && selectionModel()->isRowSelected(index.row(), QModelIndex())
+            && !(modifiers & Qt::ShiftModifier))
+            return QItemSelectionModel::NoUpdate;
+        return QTableView::selectionCommand(index, event);
+    }
     return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
 }
 

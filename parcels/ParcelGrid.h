@@ -17,7 +17,9 @@
 // is the table's horizontal header, which never scrolls, is never selected and is shown even
 // when there are no parcels.
 //
-// Exactly one whole parcel row is selected whenever there are parcel rows. A left click, the
+// At least one whole parcel row is selected whenever there are parcel rows; Ctrl and Shift with
+// a click or the arrow keys select more, and the commands on one parcel act on the current row
+// among them. A left click, the
 // keyboard and the mouse wheel (one row per step) move the selection and raise gridClicked();
 // so does a right click on another row, before the context menu asks for menuRequested(). A
 // right click on the title row, the scroll bar or below the rows leaves the selection alone. A
@@ -54,13 +56,16 @@ public:
               const std::string& fieldFailure = {});
 
     int parcelRowCount() const;
-    // 1..parcelRowCount(), or 0 when no parcel row is selected.
+    // The current row among the selected ones (1..parcelRowCount()), or 0 when no parcel row is
+    // selected.
     int selectedRow() const;
     void setSelectedRow(int row);
     // Scrolls parcel row `row` into view without moving the selection.
     void scrollToRow(int row);
     // The parcel shown in parcel row `row` (1..parcelRowCount()), or nullptr.
     const Parcel* parcelAt(int row) const;
+    // The parcels of every selected row, top to bottom.
+    std::vector<const Parcel*> selectedParcels() const;
     // The parcel of the selected row; nullptr when no parcel row is selected.
     const Parcel* selectedParcel() const { return parcelAt(selectedRow()); }
     // The parcel row that shows the parcel with that id; 0 when none does.

@@ -2,6 +2,9 @@
 
 #include "parcels/NumberCheck.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include <algorithm>
 
 namespace {
@@ -47,6 +50,8 @@ QVariant ParcelGridModel::data(const QModelIndex& index, int role) const
         const QString typo = numbercheck::typoText(row.texts[2]);
         return typo.isEmpty() ? QVariant() : QVariant(typo);
     }
+    case Qt::ForegroundRole:
+        return row.greyed ? QVariant(QBrush(QColor(0x80, 0x80, 0x80))) : QVariant();
     default:
         return {};
     }
@@ -129,4 +134,17 @@ void ParcelGridModel::setBold(int row, bool bold)
 bool ParcelGridModel::isBold(int row) const
 {
     return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].bold;
+}
+
+void ParcelGridModel::setGreyed(int row, bool greyed)
+{
+    if (row < 0 || row >= rowCount() || m_rows[std::size_t(row)].greyed == greyed)
+        return;
+    m_rows[std::size_t(row)].greyed = greyed;
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::ForegroundRole});
+}
+
+bool ParcelGridModel::isGreyed(int row) const
+{
+    return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].greyed;
 }

@@ -39,12 +39,16 @@ public:
     void setBoldFont(const QFont& font);
     void setBold(int row, bool bold);
     bool isBold(int row) const;
+    // An archived parcel's row, drawn in grey.
+    void setGreyed(int row, bool greyed);
+    bool isGreyed(int row) const;
 
 private:
     struct Row
     {
         RowTexts texts;
         bool bold = false;
+        bool greyed = false;
     };
 
     std::vector<Row> m_rows;

@@ -21,6 +21,7 @@ struct Parcel
     QString shop;           // s_shop
     QString comments;       // s_comments
     QString type;           // i_type, as text
+    bool archived = false;  // put in the archive by its user (kept beside `tracks`, see ArchiveMarks)
 
     friend bool operator==(const Parcel&, const Parcel&) = default;
 };

@@ -300,6 +300,9 @@ std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
     found.reserve(static_cast<std::size_t>(table->RowCount()));
     for (table->Rewind(); !table->AtEnd(); table->NextRow())
         found.push_back(decodeRow(*table, fieldFailure, false));
+    const std::unordered_set<std::int64_t> archived = ArchiveMarks::archived(database());
+    for (Parcel& parcel : found)
+        parcel.archived = parcel.id && archived.count(*parcel.id) > 0;
     return found;
 }
 
@@ -346,4 +349,14 @@ bool ParcelStore::markSeen(std::int64_t id, const QString& status) noexcept
 bool ParcelStore::forgetSeen(std::int64_t id) noexcept
 {
     return m_db && SeenStatuses::forget(*m_db, id);
+}
+
+void ParcelStore::setArchived(const std::vector<std::int64_t>& ids, bool archived)
+{
+    ArchiveMarks::setArchived(database(), ids, archived);
+}
+
+int ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
+{
+    return ArchiveMarks::offer(database(), ids);
 }

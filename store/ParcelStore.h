@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ArchiveMarks.h"
 #include "store/Parcel.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
@@ -64,7 +65,7 @@ public:
     // Every parcel, decoded. A field that cannot be read (a column a foreign table lacks) is left
     // empty in its parcel, and the first such failure of a field a list shows (id, first-event
     // date, number, status, shop, title) is given in `fieldFailure`: no parcel is dropped for one
-    // bad field. A failure of the query itself raises.
+    // bad field. A failure of the query itself raises. Each parcel says whether it is archived.
     std::vector<Parcel> parcels(std::string* fieldFailure = nullptr);
 
     // The parcel with that id; nothing when no row has it (deleted meanwhile). Raises when one of
@@ -107,6 +108,11 @@ public:
     bool markSeen(std::int64_t id, const QString& status) noexcept;
     // Drops what was seen of a deleted parcel; false when that must wait for the next preparation.
     bool forgetSeen(std::int64_t id) noexcept;
+
+    // The archive (see ArchiveMarks). setArchived() and offerForArchive() raise ESQLiteException;
+    // offerForArchive() gives how many of `ids` had been neither offered nor archived before.
+    void setArchived(const std::vector<std::int64_t>& ids, bool archived);
+    int offerForArchive(const std::vector<std::int64_t>& ids);
 
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the

@@ -56,6 +56,8 @@ void CheckRun::walk()
     // The run walks its own copy of the rows, read once: whatever the window shows meanwhile.
     try {
         m_parcels = m_session.store()->parcels();
+        // Archived parcels are out of the way: not asked about, not in the outcome.
+        std::erase_if(m_parcels, [](const Parcel& parcel) { return parcel.archived; });
     } catch (const std::exception& error) {
         // Before anything else has happened: the general error report, as for any error that
         // leaves the menu's handler, worded by its cause like every other database failure.

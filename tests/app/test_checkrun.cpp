@@ -217,7 +217,10 @@ TEST_F(CheckRunWindowTest, ThreeParcelsFoundFillTheirRowsTheLogAndTheGrid)
 
     // The log, line by line; the elapsed time is checked for its form only.
     std::vector<std::string> log = logLines();
-    ASSERT_EQ(log.size(), 13u);
+    ASSERT_EQ(log.size(), 14u);
+    // After the run: the delivered parcel offered for the archive.
+    EXPECT_EQ(log.back(), " Вручённых посылок, которые можно перенести в архив: 1 (меню «В архив»)");
+    log.pop_back();
     EXPECT_EQ(log.front(), "Жду Вашу комманду...");
     const std::string elapsed = log.back();
     log.erase(log.begin());

@@ -141,6 +141,41 @@ TEST_P(CheckRoads, TheSameEventsGiveTheSameLogAndTheSameStoredTexts)
                                      QString(), QString()}));
 }
 
+// An archived parcel is neither asked about nor written on either road, and `--list` marks it.
+TEST_P(CheckRoads, AnArchivedParcelIsLeftOutAndTheListMarksIt)
+{
+    {
+        ParcelStore store;
+        ASSERT_EQ(store.open(m_dir.filePath(QStringLiteral("database.db")).toStdString()),
+                  ParcelStore::OpenResult::Opened);
+        store.setArchived({2}, true);
+    }
+    QProcess program;
+    start(program);
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("- посылка №RR123456789CN"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("RA000000000BY"))) << out.toStdString();
+    EXPECT_EQ(stored().mid(3), (QStringList{QString(), QString(), QString()}));
+
+    program.start(QStringLiteral(KURIERIX_PROGRAM), {QStringLiteral("--list"), QStringLiteral("--csv")});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QStringList records = QString::fromUtf8(program.readAllStandardOutput()).split(QStringLiteral("\r\n"));
+    ASSERT_GE(records.size(), 3);
+    EXPECT_TRUE(records[0].endsWith(QStringLiteral(",в архиве"))) << records[0].toStdString();
+    EXPECT_TRUE(records[1].endsWith(u',')) << records[1].toStdString();
+    EXPECT_TRUE(records[2].endsWith(QStringLiteral(",да"))) << records[2].toStdString();
+    program.start(QStringLiteral(KURIERIX_PROGRAM), {QStringLiteral("--list")});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("в архиве")));
+    EXPECT_FALSE(lines[1].endsWith(QStringLiteral("да")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("да")));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoads, CheckRoads, ::testing::Values(Road::Page, Road::Service),
                          [](const ::testing::TestParamInfo<Road>& info) {
                              return info.param == Road::Page ? "Page" : "Service";
