@@ -298,6 +298,8 @@ public:
     void follow(CheckSession& session)
     {
         m_session = &session;
+        // The session lives for one run; what the test asks afterwards is whether it was stopped.
+        QObject::connect(&session, &QObject::destroyed, [this] { m_session = nullptr; });
         QObject::connect(&session, &CheckSession::progress, [this](const QString& line) { record("log ", line); });
         QObject::connect(&session, &CheckSession::statusLabel, [this](const QString& text) { record("label ", text); });
         QObject::connect(&session, &CheckSession::askingStarted, [this] { grid(false); });
@@ -321,7 +323,7 @@ public:
     }
     void touchPage() { touchedAfterClose(); }
 
-    bool stopRequested() const { return m_session != nullptr && m_session->stopRequested(); }
+    bool stopRequested() const { return m_closed || (m_session != nullptr && m_session->stopRequested()); }
 
     // Calls `action` every few milliseconds while the run waits and handles events.
     void whileWaiting(std::function<void()> action)
@@ -336,6 +338,7 @@ public:
     // What closing the main window does: the run must stop and the store is released.
     void closeWindow()
     {
+        m_closed = true;
         m_session->stop();
         m_store.close();
         eventsAtClose = events.size();
@@ -379,6 +382,7 @@ private:
     }
 
     CheckSession* m_session = nullptr;
+    bool m_closed = false;
     ParcelStore m_store;
     bool m_gridOn = true;
     QTimer m_ticker;
