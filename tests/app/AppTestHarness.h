@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -166,6 +167,8 @@ public:
         EXPECT_TRUE(tempDir.isValid());
         // The test process goes on after a window closes.
         QGuiApplication::setQuitOnLastWindowClosed(false);
+        // The window's kept size and place are each test's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tempDir.path());
     }
 
     std::string databasePath() const
@@ -182,7 +185,10 @@ public:
         options.prompts = &prompts;
         options.now = [this] { return now; };
         options.locale = QLocale::c();
-        options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        options.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return linksOpen;
+        };
         options.browserStorageDir = QDir(tempDir.path()).filePath(QStringLiteral("browser"));
         return options;
     }
@@ -278,6 +284,7 @@ public:
     RecordingPrompts prompts;
     QDateTime now = QDateTime(QDate(2013, 4, 1), QTime(12, 0));
     std::vector<QUrl> opened;
+    bool linksOpen = true;
     std::unique_ptr<TMainForm> window;
 };
 
