@@ -217,10 +217,9 @@ void TMainForm::openShopPage(int index)
     const bool opened = m_options.openUrl ? m_options.openUrl(url) : QDesktopServices::openUrl(url);
     // Without a browser (or a desktop that names one) nothing would happen at all.
     if (!opened)
-        m_prompts->showMessage(QStringLiteral("Не удалось открыть страницу магазина %1: на компьютере не найдена "
-                                              "программа, которая открывает ссылки (браузер).")
-                                   .arg(url.toString()),
-                               Prompts::Icon::Warning);
+        m_prompts->showMessage(
+            QStringLiteral("Не удалось открыть страницу магазина в браузере. Откройте её сами: %1").arg(url.toString()),
+            Prompts::Icon::Warning);
 }
 
 void TMainForm::BitBtn4Click()

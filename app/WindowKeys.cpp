@@ -38,7 +38,8 @@ WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QOb
 {
     inWindow(m_commands.check, window, QKeySequence(Qt::Key_F5));
     inWindow(m_commands.add, window, QKeySequence(Qt::Key_Insert));
-    onGrid(m_commands.edit, grid, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // The menu shows the first: "Enter", as the key is called on the keyboard.
+    onGrid(m_commands.edit, grid, {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
     onGrid(m_commands.remove, grid, {QKeySequence(Qt::Key_Delete)});
 
     auto* copy = new QAction(this);

@@ -137,7 +137,6 @@ TEST(WindowFit, TheGridAndHistoryTakeTheSizeAndTheSizeAndPlaceAreKept)
     EXPECT_LE(window->minimumHeight() + 20, 700);
 
     window->resize(1044, 861);
-    QTest::qWait(0);
     MainFormView& view = ui(*window);
     EXPECT_EQ(view.StringGrid2->geometry(), QRect(9, 40, 785, 331));
     EXPECT_EQ(view.GroupBox4->geometry(), QRect(8, 413, 805, 400));
@@ -147,7 +146,6 @@ TEST(WindowFit, TheGridAndHistoryTakeTheSizeAndTheSizeAndPlaceAreKept)
 
     // The smallest window: everything still inside the page, the about box above the log.
     window->resize(window->minimumSize());
-    QTest::qWait(0);
     for (QWidget* group : std::initializer_list<QWidget*>{view.GroupBox5, view.GroupBox4, view.GroupBox1})
         EXPECT_LE(group->geometry().bottom(), view.TabSheet1->height()) << group->objectName().toStdString();
     EXPECT_LT(view.GroupBox3->geometry().bottom(), view.GroupBox1->y());
