@@ -56,6 +56,9 @@ void CheckController::run()
             }
         } runEnd{*this};
         const CheckOutcome outcome = m_session->run(*m_list.store());
+        // A run over no parcels asks nothing and would otherwise say nothing either.
+        if (outcome.end == CheckOutcome::End::WentThrough && outcome.parcels.empty() && !m_list.closed())
+            m_views.appendStatusLine(QStringLiteral(" Нет посылок для проверки"));
         if (outcome.end == CheckOutcome::End::LockHeld && !m_list.closed())
             m_prompts.showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
                                   Prompts::Icon::Information);

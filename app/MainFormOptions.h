@@ -40,8 +40,9 @@ struct MainFormOptions
     QLocale locale = QLocale::system();
     // nullptr: the window shows real message boxes.
     Prompts* prompts = nullptr;
-    // Opens a shop page in the desktop's browser; empty: QDesktopServices::openUrl.
-    std::function<void(const QUrl&)> openUrl;
+    // Opens a shop page in the desktop's browser, false when it could not; empty:
+    // QDesktopServices::openUrl.
+    std::function<bool(const QUrl&)> openUrl;
     std::array<QUrl, 3> shopPages = defaultShopPages();
     // Makes the hidden tracking page on first use; empty: the browser module's page, its files
     // under browserStorageDir.

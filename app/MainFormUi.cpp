@@ -126,7 +126,7 @@ void MainFormUi::setupUi(QWidget* form)
 
     PageControl1 = new QTabWidget(form);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(0, 0, 945, 761);
+    PageControl1->setGeometry(0, 0, 944, 761);
     auto* pageStyle = new PageControlStyle;
     pageStyle->setParent(PageControl1);
     PageControl1->setStyle(pageStyle);

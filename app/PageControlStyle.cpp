@@ -3,6 +3,9 @@
 namespace {
 
 constexpr int kPageInset = 4;
+// The control is as wide as the window, a pixel narrower than the pages were laid out in: the
+// pages keep their width by sitting a pixel nearer the frame's right edge, which is drawn whole.
+constexpr int kRightInset = 3;
 
 } // namespace
 
@@ -10,7 +13,7 @@ QRect PageControlStyle::subElementRect(SubElement element, const QStyleOption* o
 {
     if (element == SE_TabWidgetTabContents) {
         return QProxyStyle::subElementRect(SE_TabWidgetTabPane, option, widget)
-            .adjusted(kPageInset, kPageInset, -kPageInset, -kPageInset);
+            .adjusted(kPageInset, kPageInset, -kRightInset, -kPageInset);
     }
     return QProxyStyle::subElementRect(element, option, widget);
 }

@@ -121,9 +121,12 @@ void ParcelListController::refresh()
         QString cause;
         if (reloadGrid(&cause) != GridReload::Done)
             m_prompts.showError(QStringLiteral("Ошибка - Во время обновление данных"), cause);
-        // The parcel just added comes into view; the selection stays where it was.
-        if (added)
-            m_views.grid->scrollToRow(m_views.grid->rowOf(*added));
+        // The parcel just added is selected and comes into view with its history.
+        if (added && m_views.grid->rowOf(*added) != 0) {
+            m_views.grid->setSelectedRow(m_views.grid->rowOf(*added));
+            m_views.grid->scrollToRow(m_views.grid->selectedRow());
+            showSelectedHistory();
+        }
     });
 }
 
@@ -162,6 +165,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
         outcome = GridReload::Partial;
     }
     showChangedRows();
+    showSelectedHistory();
     return outcome;
 }
 
@@ -178,6 +182,16 @@ void ParcelListController::setShowArchived(bool shown)
 {
     if (std::exchange(m_showArchived, shown) != shown)
         refresh();
+}
+
+void ParcelListController::showSelectedHistory()
+{
+    // As the grid has it, read with the list; only the user's own click marks it seen. An
+    // unchanged text is left alone, with whatever the user selected in it.
+    const Parcel* shown = m_views.grid->selectedParcel();
+    const QString text = shown ? historyForView(shown->history) : QString();
+    if (m_views.history->toPlainText() != text)
+        m_views.history->setPlainText(text);
 }
 
 bool ParcelListController::windowFree() const

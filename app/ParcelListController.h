@@ -84,6 +84,8 @@ private:
     // gets what the box may say of a failure.
     GridReload reloadGrid(QString* cause = nullptr);
     void showChangedRows();
+    // The selected row's history in the history view; empty without a selected row.
+    void showSelectedHistory();
     bool refused() const { return m_views.checkRunning() || m_closed; }
     bool windowFree() const;
     // The selected parcel as stored now; nothing (the user has been told) when there is none.

@@ -6,6 +6,8 @@
 #include "app/ParcelListController.h"
 #include "app/PatternProbe.h"
 #include "app/QtTranslations.h"
+#include "app/WindowFit.h"
+#include "app/WindowKeys.h"
 #include "app/WindowSettings.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/Tahoma.h"
@@ -76,6 +78,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
         new TFm_Track([this](const QString& text) { runGuarded([&] { m_prompts->showError(text); }); }, this);
     wireHandlers();
     FormCreate();
+    WindowFit::restore(this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -112,6 +115,9 @@ void TMainForm::wireHandlers()
     connect(Find, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
     keepGridSort(*StringGrid2);
     Label5->installEventFilter(this);
+    WindowKeys::makeReadOnly(Memo_history);
+    WindowKeys::makeReadOnly(Memo_Status);
+    new WindowKeys(this, StringGrid2, {N4, Add, edit, N3}, this);
 }
 
 void TMainForm::runGuarded(const std::function<void()>& body)
@@ -147,8 +153,15 @@ void TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    WindowFit::save(this);
     FormClose();
     QWidget::closeEvent(event);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    WindowFit::fit(*this, size());
 }
 
 void TMainForm::changeEvent(QEvent* event)
@@ -217,11 +230,12 @@ void TMainForm::appendStatusLine(const QString& line)
 void TMainForm::openShopPage(int index)
 {
     const QUrl& url = m_options.shopPages[std::size_t(index)];
-    // A failed request is not reported: the user sees the browser open or not.
-    if (m_options.openUrl)
-        m_options.openUrl(url);
-    else
-        QDesktopServices::openUrl(url);
+    const bool opened = m_options.openUrl ? m_options.openUrl(url) : QDesktopServices::openUrl(url);
+    // Without a browser (or a desktop that names one) nothing would happen at all.
+    if (!opened)
+        m_prompts->showMessage(
+            QStringLiteral("Не удалось открыть страницу магазина в браузере. Откройте её сами: %1").arg(url.toString()),
+            Prompts::Icon::Warning);
 }
 
 void TMainForm::BitBtn4Click()

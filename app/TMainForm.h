@@ -58,6 +58,7 @@ protected:
     // A line of the check run's status log, scrolled into view.
     virtual void appendStatusLine(const QString& line);
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

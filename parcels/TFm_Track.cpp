@@ -198,9 +198,8 @@ void TFm_Track::Button1Click()
 
 void TFm_Track::keyPressEvent(QKeyEvent* event)
 {
-    // Escape and Enter do not close the dialog; only its buttons and its close box do.
+    // Enter presses neither button; Escape closes the dialog as its close box does.
     switch (event->key()) {
-    case Qt::Key_Escape:
     case Qt::Key_Enter:
     case Qt::Key_Return:
         event->accept();

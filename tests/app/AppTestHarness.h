@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -167,6 +168,8 @@ public:
         EXPECT_TRUE(tempDir.isValid());
         // The test process goes on after a window closes.
         QGuiApplication::setQuitOnLastWindowClosed(false);
+        // The window's kept size and place are each test's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tempDir.path());
         // Each test's window starts as a first start would: nothing remembered from the last.
         WindowSettings().clear();
     }
@@ -185,7 +188,10 @@ public:
         options.prompts = &prompts;
         options.now = [this] { return now; };
         options.locale = QLocale::c();
-        options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        options.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return linksOpen;
+        };
         options.browserStorageDir = QDir(tempDir.path()).filePath(QStringLiteral("browser"));
         return options;
     }
@@ -281,6 +287,7 @@ public:
     RecordingPrompts prompts;
     QDateTime now = QDateTime(QDate(2013, 4, 1), QTime(12, 0));
     std::vector<QUrl> opened;
+    bool linksOpen = true;
     std::unique_ptr<TMainForm> window;
 };
 

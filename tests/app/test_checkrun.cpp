@@ -265,13 +265,13 @@ TEST_F(CheckRunWindowTest, ThreeParcelsFoundFillTheirRowsTheLogAndTheGrid)
                                                 "Статус: ok"}));
 }
 
-TEST_F(CheckRunWindowTest, EmptyTableOnlyRefreshesTheGrid)
+TEST_F(CheckRunWindowTest, EmptyTableOnlyRefreshesTheGridAndSaysThereIsNothingToCheck)
 {
     openWindow();
 
     check();
 
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"Жду Вашу комманду..."}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"Жду Вашу комманду...", " Нет посылок для проверки"}));
     EXPECT_EQ(label(), "Статус: ok");
     EXPECT_EQ(m_site.pageRequests(), 0);
     EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());

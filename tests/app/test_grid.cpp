@@ -68,12 +68,12 @@ TEST(ParcelGridFlow, DeleteAsksTheQuestionAndYesDeletesTheSelectedParcel)
     EXPECT_NE(question.owner, nullptr);
 
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR3"}));
-    // The selection stays at the deleted parcel's position, now the parcel that followed it;
-    // the history view still shows the deleted parcel until the next click.
+    // The selection stays at the deleted parcel's position, now the parcel that followed it,
+    // whose history the view shows.
     ASSERT_EQ(h.grid().parcelRowCount(), 2);
     EXPECT_EQ(h.grid().selectedRow(), 2);
     EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("RR3"));
-    EXPECT_EQ(h.history(), QStringLiteral("history 2\n"));
+    EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
 }
 
 TEST(ParcelGridFlow, NoAndTheDefaultAnswerKeepTheParcelButStillRefreshTheGrid)
@@ -106,7 +106,7 @@ TEST(ParcelGridFlow, DeletingTheLastRowSelectsTheNewLastRowAndTheHighestIdIsNotR
     ui(window).N3->trigger();
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR1", "RR2"}));
     EXPECT_EQ(h.grid().selectedRow(), 2);
-    EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+    EXPECT_EQ(h.history(), QStringLiteral("history 2\n"));
 
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
@@ -358,7 +358,7 @@ TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndColumnsKeepTheirWidths
     QToolTip::hideText();
 }
 
-TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
+TEST(ParcelGridFlow, AnAddSelectsTheNewRowAndScrollsItIntoView)
 {
     Harness h;
     seed(h, 30);
@@ -369,7 +369,7 @@ TEST(ParcelGridFlow, AnAddScrollsTheNewRowIntoViewAndLeavesTheSelection)
                    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
                });
     ASSERT_EQ(h.grid().parcelRowCount(), 31);
-    EXPECT_EQ(h.grid().selectedRow(), 1);
+    EXPECT_EQ(h.grid().selectedRow(), 31);
     const QRect newRow = h.grid().visualRect(h.grid().model()->index(30, 2));
     EXPECT_TRUE(h.grid().viewport()->rect().contains(newRow)) << newRow.y();
 }

@@ -86,6 +86,8 @@ protected:
                          apptest::saveOrCancel(dialog);
                      });
         if (m_h.grid().parcelRowCount() > 0) {
+            // The first parcel, not the one an add selects.
+            m_h.grid().setSelectedRow(1);
             m_h.inDialog([&] { ui(window).edit->trigger(); },
                          [&](TFm_Track& dialog) {
                              dialog.Edit_Title->setText(QStringLiteral("Изменено"));

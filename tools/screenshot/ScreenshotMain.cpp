@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     options.databasePath = database;
     options.prompts = &prompts;
     options.now = [] { return QDateTime(QDate(2013, 4, 1), QTime(10, 0)); };
-    options.openUrl = [](const QUrl&) {};
+    options.openUrl = [](const QUrl&) { return true; };
     TMainForm window(options);
     window.show();
     ui(window).StringGrid2->setSelectedRow(1);

@@ -1,0 +1,70 @@
+#include "app/WindowFit.h"
+
+#include "app/MainFormUi.h"
+#include "app/WindowSettings.h"
+#include "parcels/ParcelGrid.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace {
+
+const QString kSizeKey = QStringLiteral("window/size");
+const QString kPositionKey = QStringLiteral("window/position");
+
+// The designed geometry moved by `dx`, `dy` and grown by `dw`, `dh`.
+QRect shifted(const QRect& designed, int dx, int dy, int dw, int dh)
+{
+    return QRect(designed.x() + dx, designed.y() + dy, designed.width() + dw, designed.height() + dh);
+}
+
+} // namespace
+
+void WindowFit::fit(MainFormUi& ui, QSize size)
+{
+    const int dw = size.width() - kDesignedSize.width();
+    const int dh = size.height() - kDesignedSize.height();
+    const int gridDh = dh / 2;
+    const int historyDh = dh - gridDh;
+
+    // One pixel narrower than the pane the pages were laid out in, so that its right edge is drawn
+    // inside the window: the page style keeps the pages at their size.
+    ui.PageControl1->setGeometry(0, 0, 944 + dw, 761 + dh);
+
+    ui.GroupBox5->setGeometry(shifted(QRect(8, 4, 705, 357), 0, 0, dw, gridDh));
+    ui.StringGrid2->setGeometry(shifted(QRect(9, 40, 685, 281), 0, 0, dw, gridDh));
+    ui.Label_Status->move(8, 330 + gridDh);
+    ui.GroupBox4->setGeometry(shifted(QRect(8, 363, 705, 350), 0, gridDh, dw, historyDh));
+    ui.Memo_history->setGeometry(shifted(QRect(8, 24, 681, 313), 0, 0, dw, historyDh));
+
+    ui.GroupBox3->move(721 + dw, 4);
+    ui.GroupBox1->setGeometry(shifted(QRect(718, 548, 209, 166), dw, 0, 0, dh));
+    ui.Memo_Status->setGeometry(shifted(QRect(11, 21, 186, 134), 0, 0, 0, dh));
+}
+
+void WindowFit::restore(QWidget* window)
+{
+    window->setMinimumSize(kMinimumSize);
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const WindowSettings kept;
+    const QSize size = kept.value(kSizeKey).toSize();
+    if (size.isValid())
+        window->resize(size.expandedTo(kMinimumSize));
+    const QVariant position = kept.value(kPositionKey);
+    // A place on a screen that is no longer there is not taken: the window would be out of reach.
+    if (position.isValid() && QGuiApplication::screenAt(position.toPoint() + QPoint(40, 10)))
+        window->move(position.toPoint());
+}
+
+void WindowFit::save(const QWidget* window)
+{
+    WindowSettings kept;
+    kept.setValue(kSizeKey, window->size());
+    kept.setValue(kPositionKey, window->pos());
+}
