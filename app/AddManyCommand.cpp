@@ -15,17 +15,6 @@
 
 namespace {
 
-QString causeOfFailure()
-{
-    try {
-        throw;
-    } catch (const ESQLiteException& error) {
-        return databaseErrorText(error);
-    } catch (...) {
-        return {};
-    }
-}
-
 // The numbers stored now, as the user compares them: blanks around them do not count.
 QSet<QString> storedNumbers(ParcelStore& store)
 {
@@ -112,7 +101,7 @@ bool ParcelListController::saveMany(const QStringList& numbers, const QString& s
         ids = m_store->insertAll(parcels);
     } catch (...) {
         // Nothing was added: everything typed stays in the dialog.
-        m_prompts.showError(QStringLiteral("Ошибка - Во время добавление данных возникла"), causeOfFailure());
+        m_prompts.showError(QStringLiteral("Ошибка - Во время добавление данных возникла"), currentDatabaseErrorText());
         return false;
     }
     m_addedParcelId = ids.front();

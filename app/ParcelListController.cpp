@@ -27,19 +27,6 @@ const QString kNoParcelToEdit = QStringLiteral("В списке нет ни од
 const QString kChooseParcelToEdit =
     QStringLiteral("Список обновлён: выберите в нём посылку и снова откройте «Редактирова посылку».");
 
-// What a fixed error box adds under its text, called inside the handler of the failure: for a
-// database failure the user can act on, its cause in Russian and the access layer's words.
-QString causeOfCurrentFailure()
-{
-    try {
-        throw;
-    } catch (const ESQLiteException& error) {
-        return databaseErrorText(error);
-    } catch (...) {
-        return {};
-    }
-}
-
 // The history text keeps its CR LF line breaks; the view shows one line per event.
 QString historyForView(const QString& history)
 {
@@ -149,7 +136,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
         parcels = m_store->parcels(&fieldFailure);
     } catch (...) {
         if (cause)
-            *cause = causeOfCurrentFailure();
+            *cause = currentDatabaseErrorText();
         return GridReload::Failed;
     }
     m_gridDataVersion = version;
@@ -161,7 +148,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
         m_views.grid->fill(std::move(parcels), now(), m_options.locale, fieldFailure);
     } catch (...) {
         if (cause)
-            *cause = causeOfCurrentFailure();
+            *cause = currentDatabaseErrorText();
         outcome = GridReload::Partial;
     }
     showChangedRows();
@@ -274,7 +261,7 @@ void ParcelListController::deleteSelected()
                 }
             }
         } catch (...) {
-            m_prompts.showError(QStringLiteral("Ошибка - Во время удаление данных!"), causeOfCurrentFailure());
+            m_prompts.showError(QStringLiteral("Ошибка - Во время удаление данных!"), currentDatabaseErrorText());
         }
         refresh();
         // Said over the list as it is now, not as it was.
@@ -328,7 +315,7 @@ std::optional<Parcel> ParcelListController::parcelToEdit()
         }
         return parcel;
     } catch (...) {
-        m_prompts.showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"), causeOfCurrentFailure());
+        m_prompts.showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"), currentDatabaseErrorText());
         return std::nullopt;
     }
 }
@@ -355,7 +342,7 @@ bool ParcelListController::save(const Parcel& typed)
         } catch (...) {
             m_prompts.showError(adding ? QStringLiteral("Ошибка - Во время добавление данных возникла")
                                        : QStringLiteral("Ошибка - Во время сохранения измененных данных"),
-                                causeOfCurrentFailure());
+                                currentDatabaseErrorText());
             return;
         }
         saved = true;

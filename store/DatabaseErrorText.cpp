@@ -47,3 +47,14 @@ std::string reportedMessage(const std::exception& error)
     const QString text = databaseError ? databaseErrorText(*databaseError) : QString();
     return text.isEmpty() ? std::string(error.what()) : toCp1251(text);
 }
+
+QString currentDatabaseErrorText()
+{
+    try {
+        throw;
+    } catch (const ESQLiteException& error) {
+        return databaseErrorText(error);
+    } catch (...) {
+        return {};
+    }
+}

@@ -21,6 +21,10 @@ QString databaseErrorCause(int code);
 // locked)." Empty when the error has no cause of its own (code 0).
 QString databaseErrorText(const ESQLiteException& error);
 
+// Called inside a catch handler: what a fixed error box adds under its text for the failure being
+// handled, databaseErrorText() of a database failure, and nothing for any other.
+QString currentDatabaseErrorText();
+
 // The message of any failure as a report shows it (Windows-1251): a database failure worded as
 // above, any other error, and a database failure without a cause of its own, in its own words.
 std::string reportedMessage(const std::exception& error);
