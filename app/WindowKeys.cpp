@@ -34,7 +34,7 @@ void inWindow(QAction* action, QWidget* window, const QKeySequence& key)
 } // namespace
 
 WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QObject* parent)
-    : QObject(parent), m_grid(grid), m_commands(commands)
+    : QObject(parent), m_grid(grid), m_viewport(grid->viewport()), m_commands(commands)
 {
     inWindow(m_commands.check, window, QKeySequence(Qt::Key_F5));
     inWindow(m_commands.add, window, QKeySequence(Qt::Key_Insert));
@@ -86,7 +86,7 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
         openMenuAtCurrentRow();
         return true;
     }
-    if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonDblClick) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && m_grid->indexAt(mouse->position().toPoint()).isValid()) {
             // The grid takes the second press as a click first; the dialog opens once the event

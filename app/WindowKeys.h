@@ -40,5 +40,8 @@ private:
     void openMenuAtCurrentRow();
 
     ParcelGrid* m_grid;
+    // Kept from the start: the filter also sees the events of a grid that is being destroyed,
+    // which can no longer be asked for its viewport.
+    QWidget* m_viewport;
     Commands m_commands;
 };
