@@ -1,11 +1,9 @@
 #include "store/ArchiveMarks.h"
 
 #include "store/PlainLine.h"
+#include "store/RowIds.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
-
-#include <charconv>
-#include <system_error>
 
 namespace {
 
@@ -39,13 +37,7 @@ std::unordered_set<std::int64_t> ArchiveMarks::archived(TSQLiteDatabase& db) noe
         if (!db.HasTable(kTable))
             return ids;
         const auto table = db.Query("SELECT id FROM " + kTable + " WHERE archived");
-        for (; !table->AtEnd(); table->NextRow()) {
-            const std::string id = table->FieldText(0);
-            std::int64_t value = 0;
-            const auto [stop, error] = std::from_chars(id.data(), id.data() + id.size(), value);
-            if (!id.empty() && error == std::errc() && stop == id.data() + id.size())
-                ids.insert(value);
-        }
+        ids = idsOfFirstColumn(*table);
     } catch (const std::exception&) {
         ids.clear();
     }

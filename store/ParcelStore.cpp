@@ -1,12 +1,11 @@
 #include "ParcelStore.h"
 
 #include "store/Cp1251.h"
+#include "store/RowIds.h"
 
-#include <charconv>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
-#include <system_error>
 
 namespace {
 
@@ -25,18 +24,6 @@ void checkValues(std::initializer_list<std::string_view> values)
         if (value.find('\0') != std::string_view::npos)
             throw ESQLiteException("A text value holds a NUL character and cannot be stored");
     }
-}
-
-// An id names a parcel only as a whole decimal number. An empty grid cell, or "1 OR 1=1" in a
-// file whose id column another tool declared TEXT, names none: no statement is sent for it.
-std::optional<std::int64_t> wholeNumber(const std::string& text)
-{
-    std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
 }
 
 // A parcel without an id (its row's id is no whole number) names no row, whatever its text.

@@ -1,10 +1,8 @@
 #include "store/SeenStatuses.h"
 
+#include "store/RowIds.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
-
-#include <charconv>
-#include <system_error>
 
 namespace {
 
@@ -76,15 +74,7 @@ std::optional<std::unordered_set<std::int64_t>> SeenStatuses::changedParcels(TSQ
         // Compared as stored bytes; a parcel without a row was seen with no status.
         const auto table = db.Query("SELECT t.id FROM tracks t LEFT JOIN " + kTable
                                     + " s ON s.id = t.id WHERE ifnull(t.s_status, '') IS NOT ifnull(s.s_status, '')");
-        std::unordered_set<std::int64_t> ids;
-        for (; !table->AtEnd(); table->NextRow()) {
-            const std::string id = table->FieldText(0);
-            std::int64_t value = 0;
-            const auto [stop, error] = std::from_chars(id.data(), id.data() + id.size(), value);
-            if (!id.empty() && error == std::errc() && stop == id.data() + id.size())
-                ids.insert(value);
-        }
-        return ids;
+        return idsOfFirstColumn(*table);
     } catch (const std::exception&) {
         return std::nullopt;
     }
