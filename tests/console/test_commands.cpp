@@ -257,8 +257,8 @@ TEST(CommandLine, HelpNamesEveryOptionAndMistakesEndWithTheUsageStatus)
     QTemporaryDir dir;
     const Outcome help = kurierix(dir.path(), {QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"--list", "--csv", "--check", "--quiet", "-h, --help", "database.db", "RFC 4180", "  0 ",
-                             "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  64 ", "  74 "})
+    for (const char* word : {"--list", "--csv", "--check", "--quiet", "-h, --help", "database.db", "RFC 4180",
+                             "«в архиве»", "  0 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  64 ", "  74 "})
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
     EXPECT_EQ(kurierix(dir.path(), {QStringLiteral("-h")}).out, help.out);
 
