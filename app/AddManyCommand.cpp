@@ -106,8 +106,8 @@ bool ParcelListController::saveMany(const QStringList& numbers, const QString& s
     }
     m_addedParcelId = ids.front();
     refresh();
-    // The first new parcel is selected, its (empty) history shown.
-    m_views.grid->setSelectedRow(m_views.grid->rowOf(ids.front()));
+    // Every new parcel is selected, the first one's (empty) history shown.
+    m_views.grid->selectParcels(ids);
     showHistory();
     return true;
 }

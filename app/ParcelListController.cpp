@@ -41,6 +41,8 @@ ParcelListController::ParcelListController(const MainFormOptions& options, Promp
                                            Views views, QObject* parent)
     : QObject(parent), m_options(options), m_prompts(prompts), m_guard(guard), m_views(std::move(views))
 {
+    // With every row hidden by the find field no parcel's history is shown.
+    connect(m_views.grid, &ParcelGrid::noParcelShown, this, [this] { showSelectedHistory(); });
 }
 
 ParcelListController::~ParcelListController() = default;
@@ -108,9 +110,10 @@ void ParcelListController::refresh()
         QString cause;
         if (reloadGrid(&cause) != GridReload::Done)
             m_prompts.showError(QStringLiteral("Ошибка - Во время обновление данных"), cause);
-        // The parcel just added is selected and comes into view with its history.
-        if (added && m_views.grid->rowOf(*added) != 0) {
-            m_views.grid->setSelectedRow(m_views.grid->rowOf(*added));
+        // The parcel just added is selected and comes into view with its history, even when the
+        // find field held a text it does not match.
+        if (const int row = added ? m_views.grid->reveal(*added) : 0; row != 0) {
+            m_views.grid->setSelectedRow(row);
             m_views.grid->scrollToRow(m_views.grid->selectedRow());
             showSelectedHistory();
         }

@@ -3,6 +3,7 @@
 #include "parcels/ParcelGrid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -51,6 +52,10 @@ WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QOb
             QGuiApplication::clipboard()->setText(numbers);
     });
 
+    // The grid keeps the keyboard focus while its menu is open: its own keys must wait until the
+    // menu is closed, or Delete would ask to delete under the open menu.
+    for (QAction* onGridOnly : {m_commands.edit, m_commands.remove, copy})
+        onGridOnly->installEventFilter(this);
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
 }
@@ -73,6 +78,8 @@ QString WindowKeys::selectedNumbers(const ParcelGrid& grid)
 
 bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Shortcut && QApplication::activePopupWidget())
+        return true;
     if (watched == m_grid && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {

@@ -102,6 +102,16 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
 {
     const int hadRows = m_view->rowCount();
     const int selected = currentIndex().row();
+    // Several selected rows (for the archive commands) are kept by their parcels.
+    std::vector<std::int64_t> selectedIds;
+    if (selectionModel()->selectedRows().size() > 1) {
+        if (const Parcel* current = selectedParcel(); current && current->id)
+            selectedIds.push_back(*current->id);
+        for (const Parcel* parcel : selectedParcels()) {
+            if (parcel->id && parcel != selectedParcel())
+                selectedIds.push_back(*parcel->id);
+        }
+    }
     const int rows = static_cast<int>(parcels.size());
 
     // A date that cannot be read leaves its one cell empty, as a field the store could not read
@@ -134,7 +144,7 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
         m_model->setGreyed(row, m_parcels[std::size_t(row)].archived);
     // The position is the one shown, once the new texts are sorted and found.
     const int shown = m_view->rowCount();
-    if (shown > 0)
+    if (shown > 0 && !selectParcels(selectedIds))
         selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, shown - 1));
     if (!fieldFailure.empty())
         throw ESQLiteException(fieldFailure);
@@ -216,6 +226,35 @@ int ParcelGrid::rowOf(std::int64_t id) const
     return 0;
 }
 
+bool ParcelGrid::selectParcels(const std::vector<std::int64_t>& ids)
+{
+    QItemSelection rows;
+    int current = 0;
+    for (const std::int64_t id : ids) {
+        const int row = rowOf(id);
+        if (row == 0)
+            continue;
+        if (current == 0)
+            current = row;
+        rows.select(m_view->index(row - 1, 0), m_view->index(row - 1, kColumnCount - 1));
+    }
+    if (current == 0)
+        return false;
+    selectionModel()->setCurrentIndex(m_view->index(current - 1, 0), QItemSelectionModel::NoUpdate);
+    selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return true;
+}
+
+int ParcelGrid::reveal(std::int64_t id)
+{
+    const bool held = std::any_of(m_parcels.begin(), m_parcels.end(), [id](const Parcel& p) { return p.id == id; });
+    if (held && rowOf(id) == 0 && !m_find->text().isEmpty()) {
+        m_find->clear();
+        m_find->hide();
+    }
+    return rowOf(id);
+}
+
 QString ParcelGrid::cellText(int row, int column) const
 {
     if (column < 0 || column >= kColumnCount)
@@ -283,6 +322,8 @@ void ParcelGrid::find(const QString& text)
         scrollTo(currentIndex());
     if (selectedParcel() && selectedParcel() != before)
         emit gridClicked();
+    else if (!selectedParcel() && before)
+        emit noParcelShown();
 }
 
 void ParcelGrid::placeFindBar()

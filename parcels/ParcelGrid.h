@@ -48,7 +48,8 @@ public:
 
     // Rewrites the grid from `parcels`, one parcel row each, the days in transit counted from
     // `now`, and keeps the parcels for parcelAt(). The selected row keeps its position (the last
-    // row when that position is gone; the first row when the grid had no rows). A date that
+    // row when that position is gone; the first row when the grid had no rows); several selected
+    // rows stay selected by their parcels, as far as they are still shown. A date that
     // cannot be read leaves its cell empty and the rest is written all the same; once the grid is
     // complete, `fieldFailure` (a field the store could not read and left empty), or else the
     // first date's failure, is thrown.
@@ -70,6 +71,12 @@ public:
     const Parcel* selectedParcel() const { return parcelAt(selectedRow()); }
     // The parcel row that shows the parcel with that id; 0 when none does.
     int rowOf(std::int64_t id) const;
+    // Selects the rows of the parcels with these ids that are shown, the first of them current;
+    // false (the selection unchanged) when none is shown.
+    bool selectParcels(const std::vector<std::int64_t>& ids);
+    // The row of the parcel with that id, the find field cleared and hidden first when it is what
+    // hides the parcel; 0 when the grid does not hold the parcel.
+    int reveal(std::int64_t id);
     // The text of one cell; row 0 is the title row.
     QString cellText(int row, int column) const;
     // Parcel row `row` in the bold face of the grid's font, or back in the regular one. Only the
@@ -94,6 +101,8 @@ signals:
     void menuRequested(const QPoint& globalPosition);
     // The user sorted by another column, or reversed the order, by clicking a title.
     void sortChanged(int column, Qt::SortOrder order);
+    // The find field hides every row: no parcel is selected any more.
+    void noParcelShown();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -74,6 +74,13 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     EXPECT_TRUE(greyed(h, 1));
     EXPECT_FALSE(greyed(h, 2));
     EXPECT_TRUE(greyed(h, 3));
+    // A reload after another program wrote keeps several selected rows selected.
+    h.clickRow(1);
+    QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCentre(3));
+    h.db().exec("UPDATE tracks SET s_status='x' WHERE id=2");
+    window.noticeOtherWriters();
+    EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
+    EXPECT_EQ(h.grid().selectedRow(), 3);
     h.clickRow(3);
     view.FromArchive->trigger();
     EXPECT_FALSE(greyed(h, 3));

@@ -129,4 +129,16 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
 
     ui(window).Find->trigger();
     EXPECT_TRUE(field->isVisible());
+    // Text nothing holds: no row, no history. A parcel added then is shown all the same.
+    find(QStringLiteral("нет такой"));
+    EXPECT_TRUE(shownIds(h).empty());
+    EXPECT_EQ(h.history(), QString());
+    h.inDialog([&] { window.AddClick(); },
+               [](TFm_Track& dialog) {
+                   dialog.Edit_Track->setText(QStringLiteral("RD444"));
+                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+               });
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(shownIds(h), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(h.grid().selectedParcel()->id, 4);
 }
