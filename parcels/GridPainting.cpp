@@ -94,11 +94,15 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
     drawCellText(painter, rect, text);
     painter->restore();
-    // The column the rows are sorted by has the style's arrow at its right.
+    // The column the rows are sorted by has the style's arrow at its right; where the title
+    // leaves no room for it (the narrow "id" and "в пути"), a small one above the title's middle,
+    // so that the arrow never covers the title's last letters.
     if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex) {
         section.sortIndicator =
             sortIndicatorOrder() == Qt::AscendingOrder ? QStyleOptionHeader::SortDown : QStyleOptionHeader::SortUp;
-        section.rect = style()->subElementRect(QStyle::SE_HeaderArrow, &section, this);
+        const QRect beside = style()->subElementRect(QStyle::SE_HeaderArrow, &section, this);
+        const int textRight = rect.left() + kTextIndent + QFontMetrics(font()).horizontalAdvance(text);
+        section.rect = textRight < beside.left() ? beside : QRect(rect.center().x() - 4, rect.top() + 2, 9, 6);
         style()->drawPrimitive(QStyle::PE_IndicatorHeaderArrow, &section, painter, this);
     }
 }

@@ -240,3 +240,29 @@ TEST_F(GridTest, ADisabledGridTakesNoClicks)
     EXPECT_EQ(grid.selectedRow(), 1);
     EXPECT_EQ(clicks.count(), 0);
 }
+
+TEST_F(GridTest, TheSortArrowNeverCoversATitle)
+{
+    QHeaderView* titles = grid.horizontalHeader();
+    const auto shot = [&](int column) {
+        return titles
+            ->grab(QRect(titles->sectionViewportPosition(column), 0, titles->sectionSize(column), titles->height()))
+            .toImage();
+    };
+    // The narrow columns too, where the arrow cannot stand beside the title.
+    for (int column = 0; column < ParcelGrid::kColumnCount; ++column) {
+        grid.sortBy(-1, Qt::AscendingOrder);
+        const QImage plain = shot(column);
+        grid.sortBy(column, Qt::AscendingOrder);
+        const QImage sorted = shot(column);
+        EXPECT_NE(sorted, plain) << column;
+        // Every pixel of the title's letters is as it was without the arrow.
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                if (qGray(plain.pixel(x, y)) < 128) {
+                    ASSERT_EQ(sorted.pixel(x, y), plain.pixel(x, y)) << column << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}

@@ -227,7 +227,7 @@ int main(int argc, char** argv)
     // hold, and the find field keeping one shop's parcels. A wide column, so that the arrow has
     // room beside its title.
     view.ShowArchive->trigger();
-    grid.sortBy(5, Qt::AscendingOrder);
+    grid.sortBy(1, Qt::DescendingOrder);
     grid.showFind();
     grid.findBar()->setText(QStringLiteral("AliExpress"));
     ok = view.ShowArchive->isChecked() && ok;
