@@ -93,4 +93,6 @@ TEST(AddMany, SkipsRepeatsUnlessAskedAddsInOneTransactionAndShowsTheFirst)
     EXPECT_EQ(numbers(h), (std::vector<std::string>{"RR111", "RR222", "RR333", "RR111", "RR444"}));
     EXPECT_EQ(h.grid().selectedParcel()->number, QStringLiteral("RR111"));
     EXPECT_EQ(h.grid().selectedRow(), 4);
+    // Every new parcel is selected, ready for the archive or a copy of the numbers.
+    EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
 }
