@@ -91,13 +91,8 @@ bool ParcelListController::saveMany(const QStringList& numbers, const QString& s
         }
         std::vector<Parcel> parcels;
         parcels.reserve(std::size_t(chosen.size()));
-        for (const QString& number : chosen) {
-            Parcel parcel;
-            parcel.number = number;
-            parcel.shop = shop;
-            parcel.title = title;
-            parcels.push_back(std::move(parcel));
-        }
+        for (const QString& number : chosen)
+            parcels.push_back(Parcel::typed(number, shop, title));
         ids = m_store->insertAll(parcels);
     } catch (...) {
         // Nothing was added: everything typed stays in the dialog.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 // One row of `tracks` as the rest of the program sees it. The file holds Windows-1251 text;
 // it is decoded here, once, and encoded again only when a parcel goes back into the file.
@@ -22,6 +23,17 @@ struct Parcel
     QString comments;       // s_comments
     QString type;           // i_type, as text
     bool archived = false;  // put in the archive by its user (kept beside `tracks`, see ArchiveMarks)
+
+    // A parcel not stored yet, with what its user gives for it.
+    static Parcel typed(QString number, QString shop = {}, QString title = {}, QString comments = {})
+    {
+        Parcel parcel;
+        parcel.number = std::move(number);
+        parcel.shop = std::move(shop);
+        parcel.title = std::move(title);
+        parcel.comments = std::move(comments);
+        return parcel;
+    }
 
     friend bool operator==(const Parcel&, const Parcel&) = default;
 };

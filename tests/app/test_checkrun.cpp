@@ -83,11 +83,8 @@ protected:
     std::string addParcel(const char* number)
     {
         withStore([&](ParcelStore& store) {
-            Parcel parcel;
-            parcel.number = QString::fromUtf8(number);
-            parcel.shop = QStringLiteral("AliExpress");
-            parcel.title = QStringLiteral("Чехол");
-            store.insert(parcel);
+            store.insert(
+                Parcel::typed(QString::fromUtf8(number), QStringLiteral("AliExpress"), QStringLiteral("Чехол")));
         });
         return std::to_string(++m_parcels);
     }

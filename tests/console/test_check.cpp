@@ -72,19 +72,11 @@ protected:
         m_database = m_dir.filePath(QStringLiteral("database.db"));
         ParcelStore store;
         ASSERT_EQ(store.open(m_database.toStdString()), ParcelStore::OpenResult::Created);
-        const auto add = [&store](const QString& number, const QString& shop, const QString& title,
-                                  const QString& comments) {
-            Parcel parcel;
-            parcel.number = number;
-            parcel.shop = shop;
-            parcel.title = title;
-            parcel.comments = comments;
-            store.insert(parcel);
-        };
-        add(QStringLiteral("RR123456789CN"), QStringLiteral("AliExpress"), QStringLiteral("Чехол для телефона"), {});
-        add(QStringLiteral("RB987654321CN"), QStringLiteral("Ebay"), QStringLiteral("Карта памяти"),
-            QStringLiteral("подарок"));
-        add(QStringLiteral("RA000000000BY"), {}, {}, {});
+        store.insert(Parcel::typed(QStringLiteral("RR123456789CN"), QStringLiteral("AliExpress"),
+                                   QStringLiteral("Чехол для телефона")));
+        store.insert(Parcel::typed(QStringLiteral("RB987654321CN"), QStringLiteral("Ebay"),
+                                   QStringLiteral("Карта памяти"), QStringLiteral("подарок")));
+        store.insert(Parcel::typed(QStringLiteral("RA000000000BY")));
         s_bus->service().reset(NotificationService::Answer::Reply);
     }
 

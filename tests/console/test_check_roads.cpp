@@ -51,14 +51,9 @@ protected:
         ParcelStore store;
         ASSERT_EQ(store.open(m_dir.filePath(QStringLiteral("database.db")).toStdString()),
                   ParcelStore::OpenResult::Created);
-        Parcel found;
-        found.number = QStringLiteral("RR123456789CN");
-        found.shop = QStringLiteral("AliExpress");
-        found.title = QStringLiteral("Чехол для телефона");
-        store.insert(found);
-        Parcel unknown;
-        unknown.number = QStringLiteral("RA000000000BY");
-        store.insert(unknown);
+        store.insert(Parcel::typed(QStringLiteral("RR123456789CN"), QStringLiteral("AliExpress"),
+                                   QStringLiteral("Чехол для телефона")));
+        store.insert(Parcel::typed(QStringLiteral("RA000000000BY")));
     }
 
     void start(QProcess& program)

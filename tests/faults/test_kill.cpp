@@ -89,11 +89,7 @@ protected:
         ASSERT_EQ(store.open(m_original.toStdString()), ParcelStore::OpenResult::Created);
         for (int i = 0; i < kParcels; ++i) {
             const QString number = numberOf(i);
-            Parcel parcel;
-            parcel.number = number;
-            parcel.shop = QStringLiteral("Shop %1").arg(i);
-            parcel.title = QStringLiteral("Товар %1").arg(i);
-            store.insert(parcel);
+            store.insert(Parcel::typed(number, QStringLiteral("Shop %1").arg(i), QStringLiteral("Товар %1").arg(i)));
             // Values before the run that the run replaces in every column it writes.
             testsupport::storeResultBytes(store, std::to_string(i + 1), cp("старый статус ") + std::to_string(i),
                                           "2012-12-" + std::to_string(10 + i % 20) + " 00:00:00",

@@ -28,11 +28,7 @@ TEST(Quit, ClosingTheWindowWhileAPageScriptIsAwaitedEndsTheProgramAtOnceWithoutS
     {
         ParcelStore store;
         ASSERT_EQ(store.open(database.toStdString()), ParcelStore::OpenResult::Created);
-        Parcel parcel;
-        parcel.number = QStringLiteral("RQ000000001CN");
-        parcel.shop = QStringLiteral("Shop");
-        parcel.title = QStringLiteral("Thing");
-        store.insert(parcel);
+        store.insert(Parcel::typed(QStringLiteral("RQ000000001CN"), QStringLiteral("Shop"), QStringLiteral("Thing")));
     }
 
     QProcess program;

@@ -19,12 +19,8 @@ using testsupport::cp1251;
 Parcel parcelOf(const std::string& track, const std::string& shop, const std::string& title, const std::string& comment,
                 std::optional<std::int64_t> id = std::nullopt)
 {
-    Parcel parcel;
+    Parcel parcel = Parcel::typed(fromCp1251(track), fromCp1251(shop), fromCp1251(title), fromCp1251(comment));
     parcel.id = id;
-    parcel.number = fromCp1251(track);
-    parcel.shop = fromCp1251(shop);
-    parcel.title = fromCp1251(title);
-    parcel.comments = fromCp1251(comment);
     return parcel;
 }
 

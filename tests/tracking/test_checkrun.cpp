@@ -411,11 +411,8 @@ protected:
     // Adds a parcel; returns its id.
     std::string addParcel(const std::string& number)
     {
-        Parcel parcel;
-        parcel.number = QString::fromStdString(number);
-        parcel.shop = QStringLiteral("AliExpress");
-        parcel.title = QStringLiteral("Чехол");
-        m_host->database().insert(parcel);
+        m_host->database().insert(
+            Parcel::typed(QString::fromStdString(number), QStringLiteral("AliExpress"), QStringLiteral("Чехол")));
         return std::to_string(++m_lastId);
     }
 

@@ -41,12 +41,8 @@ bool writeSampleDatabase(const std::string& path)
     if (result != ParcelStore::OpenResult::Created)
         return false;
     const auto add = [&store](const char* number, const char* shop, const char* title, const char* comments) {
-        Parcel parcel;
-        parcel.number = QString::fromUtf8(number);
-        parcel.shop = QString::fromUtf8(shop);
-        parcel.title = QString::fromUtf8(title);
-        parcel.comments = QString::fromUtf8(comments);
-        return store.insert(parcel);
+        return store.insert(Parcel::typed(QString::fromUtf8(number), QString::fromUtf8(shop), QString::fromUtf8(title),
+                                          QString::fromUtf8(comments)));
     };
     // The status is the newest event, the date the first one, as a check run stores them.
     const auto checked = [&store](std::int64_t id, const char* history) {
