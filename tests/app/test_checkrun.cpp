@@ -11,6 +11,7 @@
 #include "tracking/CheckRun.h"
 
 #include "support/LoopbackPorts.h"
+#include "support/SampleEvents.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include <vector>
 
 using testsupport::cp1251;
+using testsupport::kFourEvents;
 using testsupport::waitUntil;
 
 namespace {
@@ -176,15 +178,6 @@ protected:
     int m_parcels = 0;
 };
 
-const QList<SiteDouble::Event> kFourEvents = {
-    {QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Получение отправления от отправителя"),
-     QStringLiteral("100614*")},
-    {QStringLiteral("2013-03-17 14:16:00"), QStringLiteral("Отправка отправления из учреждения обмена"),
-     QStringLiteral("BEIJING")},
-    {QStringLiteral("2013-03-29 08:05:00"), QStringLiteral("Поступление в учреждение обмена"),
-     QStringLiteral("MINSK PI 2")},
-    {QStringLiteral("2013-04-02 10:40:00"), QStringLiteral("Вручение адресату"), QStringLiteral("220030")},
-};
 const QList<SiteDouble::Event> kOneEvent = {
     {QStringLiteral("2013-04-01 09:15:00"), QStringLiteral("Прием отправления"), QStringLiteral("SHENZHEN")},
 };

@@ -3,6 +3,7 @@
 // same log, the same stored texts. The service's run needs neither the browser engine nor a
 // graphical platform.
 #include "support/TestSupport.h"
+#include "support/SampleEvents.h"
 
 #include "store/ParcelStore.h"
 #include "tools/servicedouble/ServiceDouble.h"
@@ -16,20 +17,11 @@
 #include <QTemporaryDir>
 
 using testsupport::cp1251;
+using testsupport::kFourEvents;
 
 namespace {
 
 enum class Road { Page, Service };
-
-const QList<SiteDouble::Event> kFourEvents = {
-    {QStringLiteral("2013-03-16 12:30:00"), QStringLiteral("Получение отправления от отправителя"),
-     QStringLiteral("100614*")},
-    {QStringLiteral("2013-03-17 14:16:00"), QStringLiteral("Отправка отправления из учреждения обмена"),
-     QStringLiteral("BEIJING")},
-    {QStringLiteral("2013-03-29 08:05:00"), QStringLiteral("Поступление в учреждение обмена"),
-     QStringLiteral("MINSK PI 2")},
-    {QStringLiteral("2013-04-02 10:40:00"), QStringLiteral("Вручение адресату"), QStringLiteral("220030")},
-};
 
 class CheckRoads : public ::testing::TestWithParam<Road>
 {
