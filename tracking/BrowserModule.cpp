@@ -32,16 +32,8 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
         fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
                             "object is made"));
 
-    const LoadedModule module = loadModule(candidates());
-    if (module.root == nullptr)
-        fail(module.failure);
-    auto* provider = qobject_cast<TrackingPageProvider*>(module.root);
-    if (provider == nullptr)
-        fail(QStringLiteral("%1 is a plugin of another kind").arg(module.file));
-    std::unique_ptr<TrackingPage> page = provider->create(storageDir);
-    if (!page)
-        fail(QStringLiteral("%1 made no page").arg(module.file));
-    return page;
+    return makeWithModule<TrackingPageProvider>(
+        candidates(), "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
 }
 
 TrackingPageFactory browserPageFactory(QString storageDir)

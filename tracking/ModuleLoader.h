@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class QObject;
+#include <QObject>
 
 // The program's modules (the browser page, the service's network code) are Qt plugins that it
 // loads when a check first needs one, so that a start maps none of their libraries.
@@ -23,3 +23,21 @@ struct LoadedModule
 // Loads the first of `files` that exists. The plugin stays loaded for good: what is made with it
 // may live until the program ends.
 LoadedModule loadModule(const QStringList& files);
+
+// What `make` makes with the root object of the first of `files`, taken as the module's
+// `Provider` interface. `fail` (which must not return) is called with the reason when the module
+// cannot be had, is another plugin, or made nothing (`what` names what it should have made).
+template <typename Provider, typename Make, typename Fail>
+auto makeWithModule(const QStringList& files, const char* what, Make make, Fail fail)
+{
+    const LoadedModule module = loadModule(files);
+    if (module.root == nullptr)
+        fail(module.failure);
+    auto* provider = qobject_cast<Provider*>(module.root);
+    if (provider == nullptr)
+        fail(QStringLiteral("%1 is a plugin of another kind").arg(module.file));
+    auto made = make(*provider);
+    if (!made)
+        fail(QStringLiteral("%1 made no %2").arg(module.file, QLatin1String(what)));
+    return made;
+}

@@ -24,14 +24,7 @@ QStringList ServiceModule::candidates()
 
 std::unique_ptr<ServiceTransport> ServiceModule::createTransport(const QString& extraCaFile)
 {
-    const LoadedModule module = loadModule(candidates());
-    if (module.root == nullptr)
-        fail(module.failure);
-    auto* provider = qobject_cast<ServiceTransportProvider*>(module.root);
-    if (provider == nullptr)
-        fail(QStringLiteral("%1 is a plugin of another kind").arg(module.file));
-    std::unique_ptr<ServiceTransport> transport = provider->create(extraCaFile);
-    if (!transport)
-        fail(QStringLiteral("%1 made no transport").arg(module.file));
-    return transport;
+    return makeWithModule<ServiceTransportProvider>(
+        candidates(), "transport", [&](ServiceTransportProvider& provider) { return provider.create(extraCaFile); },
+        fail);
 }
