@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
-
-#include <QObject>
 
 // The program's modules (the browser page, the service's network code) are Qt plugins that it
 // loads when a check first needs one, so that a start maps none of their libraries.
