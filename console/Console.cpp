@@ -1,13 +1,15 @@
 #include "console/Console.h"
 
-#include "console/ExitStatus.h"
 #include "console/HelpText.h"
 #include "console/ParcelList.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "store/SQLiteException.h"
+#include "tracking/CheckWords.h"
+#include "tracking/ExitStatus.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -77,8 +79,10 @@ void Console::writeError(const QString& line)
 int Console::list(bool csv)
 {
     QList<ParcelList::Row> rows;
+    std::optional<RunRecord> newestRun;
+    const QDateTime now = QDateTime::currentDateTime();
     try {
-        rows = ParcelList::read(ParcelStore::kFileName, QDateTime::currentDateTime(), QLocale::system());
+        rows = ParcelList::read(ParcelStore::kFileName, now, QLocale::system(), &newestRun);
     } catch (const ParcelList::Unreadable& e) {
         writeError(databaseUnreadable(ParcelStore::kFileName, e.reason()));
         return ExitStatus::DatabaseUnreadable;
@@ -86,5 +90,12 @@ int Console::list(bool csv)
         writeError(databaseUnreadable(ParcelStore::kFileName, {}, fromCp1251(e.what())));
         return ExitStatus::DatabaseUnreadable;
     }
-    return writeOut(csv ? ParcelList::csv(rows) : ParcelList::table(rows)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
+    if (csv)
+        return writeOut(ParcelList::csv(rows)) ? ExitStatus::Ok : ExitStatus::OutputFailed;
+    // Under the table, after an empty line, what the newest check run did; a file no run has
+    // checked yet lists as it always did.
+    QString text = ParcelList::table(rows);
+    if (newestRun)
+        text += u'\n' + checkwords::lastRunLine(newestRun, now) + u'\n';
+    return writeOut(text) ? ExitStatus::Ok : ExitStatus::OutputFailed;
 }

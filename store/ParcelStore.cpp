@@ -347,3 +347,15 @@ int ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
 {
     return ArchiveMarks::offer(database(), ids);
 }
+
+void ParcelStore::recordRun(const RunRecord& run)
+{
+    RunHistory::record(database(), run);
+}
+
+std::optional<RunRecord> ParcelStore::newestRun() noexcept
+{
+    if (!m_db)
+        return std::nullopt;
+    return RunHistory::newest(*m_db);
+}

@@ -2,6 +2,7 @@
 
 #include "store/ArchiveMarks.h"
 #include "store/Parcel.h"
+#include "store/RunHistory.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 #include "store/SQLiteTable.h"
@@ -113,6 +114,11 @@ public:
     // offerForArchive() gives how many of `ids` had been neither offered nor archived before.
     void setArchived(const std::vector<std::int64_t>& ids, bool archived);
     int offerForArchive(const std::vector<std::int64_t>& ids);
+
+    // The check runs (see RunHistory). recordRun() raises ESQLiteException; newestRun() gives
+    // nothing when no run was recorded or the table cannot be read.
+    void recordRun(const RunRecord& run);
+    std::optional<RunRecord> newestRun() noexcept;
 
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the
