@@ -140,6 +140,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
     } catch (...) {
         if (cause)
             *cause = currentDatabaseErrorText();
+        emit reloaded();
         return GridReload::Failed;
     }
     m_gridDataVersion = version;
@@ -156,6 +157,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
     }
     showChangedRows();
     showSelectedHistory();
+    emit reloaded();
     return outcome;
 }
 

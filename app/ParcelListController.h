@@ -73,6 +73,12 @@ public:
     void noticeOtherWriters();
     // The window was activated: another process may have written meanwhile.
     void lookSoon();
+    // No modal box or dialog, menu or check run: something may start by itself.
+    bool windowFree() const;
+
+signals:
+    // The grid was filled again from the database (it may have failed to read).
+    void reloaded();
 
 private:
     enum class GridReload {
@@ -87,7 +93,6 @@ private:
     // The selected row's history in the history view; empty without a selected row.
     void showSelectedHistory();
     bool refused() const { return m_views.checkRunning() || m_closed; }
-    bool windowFree() const;
     // The selected parcel as stored now; nothing (the user has been told) when there is none.
     std::optional<Parcel> parcelToEdit();
     // Writes what the dialog took; false (the user has been told) keeps the dialog open.

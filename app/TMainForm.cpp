@@ -1,7 +1,9 @@
 #include "app/TMainForm.h"
 
 #include "app/ArchiveCommands.h"
+#include "app/BackgroundController.h"
 #include "app/CheckController.h"
+#include "app/LastCheckFoot.h"
 #include "app/MessageBoxPrompts.h"
 #include "app/ParcelListController.h"
 #include "app/PatternProbe.h"
@@ -14,6 +16,7 @@
 #include "parcels/TFm_Track.h"
 #include "store/Cp1251.h"
 #include "store/DaysInTransit.h"
+#include "store/ParcelStore.h"
 #include "tracking/BrowserModule.h"
 #include "tracking/TrackingRoad.h"
 
@@ -26,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include <utility>
@@ -73,12 +77,27 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
         this);
     m_archive = std::make_unique<ArchiveCommands>(
         *m_list, StringGrid2, *m_prompts, m_guard, [this](const QString& line) { appendStatusLine(line); }, this);
+    m_background = std::make_unique<BackgroundController>(
+        m_options, *m_prompts, m_guard,
+        BackgroundController::Views{BackgroundChecks, this, [this] { return m_list->windowFree(); },
+                                    [this] { scheduledCheck(); }},
+        this);
+    m_foot = std::make_unique<LastCheckFoot>(
+        Label_LastCheck, Image_CheckFault,
+        LastCheckFoot::Sources{[this]() -> std::optional<RunRecord> {
+                                   return m_list->store() ? m_list->store()->newestRun() : std::nullopt;
+                               },
+                               [this] { return m_background->nextCheck(); },
+                               [this] { return m_options.now ? m_options.now() : QDateTime::currentDateTime(); }},
+        this);
     // Its box is the window's, under the window's guard: the dialog's own handler has none.
     m_parcelDialog =
         new TFm_Track([this](const QString& text) { runGuarded([&] { m_prompts->showError(text); }); }, this);
     wireHandlers();
     FormCreate();
     WindowFit::restore(this);
+    // The user manager is asked once the window is up: its answer only adds to what is shown.
+    QTimer::singleShot(0, m_background.get(), &BackgroundController::start);
 }
 
 TMainForm::~TMainForm() = default;
@@ -114,6 +133,12 @@ void TMainForm::wireHandlers()
     addAction(Find);
     connect(Find, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
     keepGridSort(*StringGrid2);
+    connect(BackgroundChecks, &QAction::triggered, m_background.get(), &BackgroundController::openDialog);
+    connect(m_list.get(), &ParcelListController::reloaded, m_foot.get(), &LastCheckFoot::update);
+    connect(m_check.get(), &CheckController::runRecorded, m_foot.get(), &LastCheckFoot::windowRun);
+    connect(m_check.get(), &CheckController::runOver, m_background.get(), &BackgroundController::ranNow);
+    connect(m_background.get(), &BackgroundController::changed, m_foot.get(), &LastCheckFoot::render);
+    connect(m_foot.get(), &LastCheckFoot::nextCheckPassed, m_background.get(), &BackgroundController::nextCheckPassed);
     Label5->installEventFilter(this);
     WindowKeys::makeReadOnly(Memo_history);
     WindowKeys::makeReadOnly(Memo_Status);
@@ -213,6 +238,14 @@ void TMainForm::Button_CheckClick()
 {
     m_check->run();
     // After the run, not inside one that handled this click while it waited.
+    if (!checkRunning())
+        m_archive->offerDelivered();
+}
+
+void TMainForm::scheduledCheck()
+{
+    appendStatusLine(QStringLiteral(" Проверка по расписанию"));
+    m_check->run(CheckController::Trigger::Schedule);
     if (!checkRunning())
         m_archive->offerDelivered();
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -46,6 +47,8 @@ void WindowFit::fit(MainFormUi& ui, QSize size)
     ui.GroupBox3->move(721 + dw, 4);
     ui.GroupBox1->setGeometry(shifted(QRect(718, 548, 209, 166), dw, 0, 0, dh));
     ui.Memo_Status->setGeometry(shifted(QRect(11, 21, 186, 134), 0, 0, 0, dh));
+
+    ui.StatusBar_Checks->setGeometry(0, 761 + dh, 944 + dw, kFootHeight);
 }
 
 void WindowFit::restore(QWidget* window)

@@ -150,7 +150,9 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_EQ(window.objectName(), QStringLiteral("MainForm"));
     EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("Курьерикс 1.0 (")));
     EXPECT_TRUE(window.windowTitle().endsWith(QLatin1Char(')')));
-    EXPECT_EQ(window.size(), QSize(944, 761));
+    // The pages as designed, and the status bar under them.
+    EXPECT_EQ(window.size(), QSize(944, 781));
+    EXPECT_EQ(ui(window).PageControl1->geometry(), QRect(0, 0, 944, 761));
     EXPECT_EQ(window.minimumWidth(), 944);
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
