@@ -19,15 +19,16 @@ const QString kWhileOpenKey = QStringLiteral("background/whileWindowOpen");
 const QString kHoursKey = QStringLiteral("background/hours");
 
 // The user manager is reached on the session bus. Without an address of one, Qt would have the
-// desktop's bus started (dbus-launch): a desktop without a bus has no user manager on one either.
-QDBusConnection userManagerBus(const MainFormOptions& options)
+// desktop's bus started (dbus-launch): a desktop without a bus has no user manager on one either,
+// and nothing of D-Bus is set up for it.
+std::optional<QDBusConnection> userManagerBus(const MainFormOptions& options)
 {
     if (!options.userManagerBus.isEmpty())
         return QDBusConnection::connectToBus(options.userManagerBus, kBusName);
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
         && (runtime.isEmpty() || !QFile::exists(runtime + QStringLiteral("/bus"))))
-        return QDBusConnection(QStringLiteral("kurierix-no-bus"));
+        return std::nullopt;
     return QDBusConnection::sessionBus();
 }
 
@@ -43,7 +44,6 @@ BackgroundController::BackgroundController(const MainFormOptions& options, Promp
     m_schedule->setObjectName(QStringLiteral("windowSchedule"));
     if (m_options.scheduleTicks)
         m_schedule->setTickSource(m_options.scheduleTicks);
-    m_dialog = new BackgroundDialog(m_views.window);
 }
 
 BackgroundController::~BackgroundController()
@@ -55,8 +55,14 @@ BackgroundController::~BackgroundController()
 
 void BackgroundController::start()
 {
-    if (!m_manager)
-        m_manager = new UserManager(userManagerBus(m_options), this);
+    if (!m_manager) {
+        std::optional<QDBusConnection> bus = userManagerBus(m_options);
+        if (!bus) {
+            take(UserManager::TimerState{});
+            return;
+        }
+        m_manager = new UserManager(*bus, this);
+    }
     m_manager->readTimer([this](const UserManager::TimerState& state) { take(state); });
 }
 
@@ -113,7 +119,7 @@ void BackgroundController::ranNow()
 
 void BackgroundController::nextCheckPassed()
 {
-    if (!byManager() || m_askedAgainFor == m_state->nextElapse)
+    if (!byManager() || !m_manager || m_askedAgainFor == m_state->nextElapse)
         return;
     m_askedAgainFor = m_state->nextElapse;
     start();
@@ -154,6 +160,9 @@ void BackgroundController::openDialog()
             shown.interval = interval.value_or(checkintervals::fromHours(WindowSettings().value(kHoursKey).toInt())
                                                    .value_or(checkintervals::kDefault));
         }
+        // Made when first asked for, so that the start-up does not pay for it.
+        if (!m_dialog)
+            m_dialog = new BackgroundDialog(m_views.window);
         const std::optional<BackgroundDialog::Choice> choice = m_dialog->ask(shown);
         if (!choice || *choice == BackgroundDialog::Choice{shown.on, shown.interval})
             return;

@@ -25,7 +25,7 @@ CheckController::CheckController(const MainFormOptions& options, std::unique_ptr
     m_session->setObjectName(QStringLiteral("checkSession"));
     m_session->setLimits(m_options.checkRunLimits);
     // A row that cannot be written (the same full disk that kept the answers out) is no new
-    // failure to show: the status bar tells of the run all the same.
+    // failure to show: the status bar tells of the run all the same (runRecorded).
     m_recorder = std::make_unique<RunRecorder>(*m_session, RunRecord::Origin::Window, m_options.now);
     followSession();
 }
@@ -62,8 +62,8 @@ void CheckController::run(Trigger trigger)
         } runEnd{*this};
         const CheckOutcome outcome = m_session->run(*m_list.store());
         // A run stopped by the window closing writes nothing more, its row neither.
-        if (m_recorder->last() && !m_list.closed())
-            emit runRecorded(*m_recorder->last(), m_recorder->lastStored());
+        if (const auto recorded = m_recorder->takeLast(); recorded && !m_list.closed())
+            emit runRecorded(recorded->run, recorded->stored);
         // A run over no parcels asks nothing and would otherwise say nothing either.
         if (outcome.end == CheckOutcome::End::WentThrough && outcome.parcels.empty() && !m_list.closed())
             m_views.appendStatusLine(QStringLiteral(" Нет посылок для проверки"));

@@ -3,6 +3,7 @@
 #include "tracking/CheckWords.h"
 
 #include <QLabel>
+#include <QStyle>
 
 #include <utility>
 
@@ -48,6 +49,10 @@ void LastCheckFoot::render()
     palette.setColor(QPalette::WindowText,
                      fault ? kFaultColour : m_text->parentWidget()->palette().color(QPalette::WindowText));
     m_text->setPalette(palette);
+    if (fault && m_faultMark->pixmap().isNull()) {
+        const int size = m_faultMark->parentWidget()->height() - 6;
+        m_faultMark->setPixmap(m_faultMark->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size));
+    }
     m_faultMark->setVisible(fault);
     if (next && *next < now)
         emit nextCheckPassed();

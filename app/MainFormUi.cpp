@@ -15,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -296,11 +295,9 @@ void MainFormUi::setupStatusBar(QWidget* form)
     StatusBar_Checks->setObjectName(QStringLiteral("StatusBar_Checks"));
     StatusBar_Checks->setSizeGripEnabled(false);
     StatusBar_Checks->setGeometry(0, 761, 944, WindowFit::kFootHeight);
-    // The mark of a failed background run, shown only with one.
+    // The mark of a failed background run, shown only with one (its picture is drawn then).
     Image_CheckFault = new QLabel(StatusBar_Checks);
     Image_CheckFault->setObjectName(QStringLiteral("Image_CheckFault"));
-    const int iconSize = WindowFit::kFootHeight - 6;
-    Image_CheckFault->setPixmap(form->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
     Image_CheckFault->hide();
     StatusBar_Checks->addWidget(Image_CheckFault);
     Label_LastCheck = new QLabel(StatusBar_Checks);

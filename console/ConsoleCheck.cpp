@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -109,7 +110,7 @@ int ConsoleCheck::run(const Settings& settings)
         CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
         // Every run leaves its row, a run refused for want of a lock too (its row is all it writes).
-        const RunRecorder recorder(session, settings.origin);
+        RunRecorder recorder(session, settings.origin);
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
         // A reader that went away (`| head`) must not end the run between two statements.
@@ -146,9 +147,10 @@ int ConsoleCheck::run(const Settings& settings)
             // why; the same cause keeps its row out, and is not said twice.
             const bool saidWhy = status == ExitStatus::DatabaseUnreadable || status == ExitStatus::StoreFailed
                                  || status == ExitStatus::LockUnavailable;
-            if (recorder.last() && !recorder.lastStored() && !saidWhy)
-                Console::writeError(QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)")
-                                        .arg(recorder.lastFailure()));
+            const std::optional<RunRecorder::Recorded> recorded = recorder.takeLast();
+            if (recorded && !recorded->stored && !saidWhy)
+                Console::writeError(
+                    QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(recorded->failure));
         }
         // The store, the lock and the page (and with it the browser engine) go here.
     }

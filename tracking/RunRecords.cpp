@@ -118,9 +118,10 @@ RunRecorder::RunRecorder(CheckSession& session, RunRecord::Origin origin, Clock 
         // A run refused for want of a lock never started.
         const QDateTime ended = now();
         const QDateTime started = std::exchange(m_started, std::nullopt).value_or(ended);
-        m_last = runrecords::recordOf(outcome, m_origin, session.source().roadName(), started, ended);
-        m_lastFailure.clear();
-        m_lastStored = runrecords::write(store, *m_last, &m_lastFailure);
+        Recorded recorded;
+        recorded.run = runrecords::recordOf(outcome, m_origin, session.source().roadName(), started, ended);
+        recorded.stored = runrecords::write(store, recorded.run, &recorded.failure);
+        m_last = std::move(recorded);
     });
 }
 

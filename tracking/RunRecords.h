@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class CheckSession;
 class ParcelStore;
@@ -47,10 +48,14 @@ public:
     RunRecorder(const RunRecorder&) = delete;
     RunRecorder& operator=(const RunRecorder&) = delete;
 
-    // The row of the last run recorded, whether it could be written, and why not.
-    const std::optional<RunRecord>& last() const { return m_last; }
-    bool lastStored() const { return m_lastStored; }
-    const QString& lastFailure() const { return m_lastFailure; }
+    struct Recorded
+    {
+        RunRecord run;
+        bool stored = false;
+        QString failure; // why it could not be written, SQLite's words
+    };
+    // The row of the run recorded since this was last asked, if any.
+    std::optional<Recorded> takeLast() { return std::exchange(m_last, std::nullopt); }
 
 private:
     QDateTime now() const;
@@ -60,7 +65,5 @@ private:
     RunRecord::Origin m_origin;
     Clock m_clock;
     std::optional<QDateTime> m_started;
-    std::optional<RunRecord> m_last;
-    bool m_lastStored = false;
-    QString m_lastFailure;
+    std::optional<Recorded> m_last;
 };
