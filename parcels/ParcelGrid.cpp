@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <unordered_map>
 
 namespace {
 
@@ -291,10 +292,27 @@ int ParcelGrid::rowOf(std::int64_t id) const
 
 bool ParcelGrid::selectParcels(const std::vector<std::int64_t>& ids)
 {
+    // One pass over the rows, however many parcels are chosen (a thousand numbers added at once).
+    std::unordered_map<std::int64_t, std::size_t> sources;
+    if (ids.size() > 1) {
+        for (std::size_t source = 0; source < m_parcels.size(); ++source) {
+            if (m_parcels[source].id)
+                sources.emplace(*m_parcels[source].id, source);
+        }
+    }
+    const auto shownRow = [&](std::int64_t id) {
+        if (ids.size() <= 1)
+            return rowOf(id);
+        const auto found = sources.find(id);
+        if (found == sources.end())
+            return 0;
+        const QModelIndex shown = m_view->mapFromSource(m_model->index(static_cast<int>(found->second), 0));
+        return shown.isValid() ? shown.row() + 1 : 0;
+    };
     QItemSelection rows;
     int current = 0;
     for (const std::int64_t id : ids) {
-        const int row = rowOf(id);
+        const int row = shownRow(id);
         if (row == 0)
             continue;
         if (current == 0)
