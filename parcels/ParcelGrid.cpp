@@ -213,7 +213,6 @@ void ParcelGrid::columnDragged(int column, int width)
     if (column == kStatusColumn)
         base = width - std::max(0, this->width() - kDesignedWidth) + idGrowth;
     m_baseWidths[std::size_t(column)] = std::clamp(base, kMinimumColumnWidth, kMaximumColumnWidth);
-    emit columnWidthsChanged();
 }
 
 void ParcelGrid::selectTableRow(int tableRow, int column)

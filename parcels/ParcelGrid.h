@@ -112,8 +112,6 @@ signals:
     // The find field replaced the selected parcel by another one, or by none when it hides every
     // row. The user did not choose it.
     void shownParcelReplaced();
-    // The user dragged a column's border.
-    void columnWidthsChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
