@@ -159,7 +159,8 @@ int main(int argc, char** argv)
     std::vector<Road> roads = {
         {"service",
          {"KURIERIX_SERVICE_URL=" + service.url().toStdString(),
-          "KURIERIX_PROBE=127.0.0.1:" + std::to_string(service.port()), "KURIERIX_SOURCE=service", cache},
+          "KURIERIX_PROBE=127.0.0.1:" + std::to_string(service.port()), "KURIERIX_SOURCE=service",
+          "KURIERIX_SERVICE_PACE=0", cache},
          {},
          {},
          {},

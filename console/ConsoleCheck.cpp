@@ -8,6 +8,7 @@
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "store/PlainLine.h"
+#include "tracking/CheckWords.h"
 #include "tracking/EventWait.h"
 #include "tracking/TrackingRoad.h"
 
@@ -19,11 +20,6 @@
 
 namespace {
 
-bool storeFailed(const ParcelOutcome& parcel)
-{
-    return parcel.result == ParcelOutcome::Result::StoreFailed;
-}
-
 // The site answered for it, whatever became of the answer.
 bool gotAnswer(const ParcelOutcome& parcel)
 {
@@ -33,30 +29,67 @@ bool gotAnswer(const ParcelOutcome& parcel)
 }
 
 // How the summary of a run that got as far as its parcels ends, and the exit status that goes
-// with it: the last line never says less than the status does.
+// with it: the last lines never say less than the status does.
 struct Ending
 {
-    QString line; // empty when the changed parcels' lines say it all
+    QStringList lines; // empty when the changed parcels' lines say it all
     int status;
 };
 
-Ending endingOf(const CheckOutcome& outcome, bool anyChanged)
+// What stopped a run early, as the end of a summary line.
+QString stoppedBecause(const CheckOutcome& outcome, const QString& otherwise)
+{
+    if (outcome.end == CheckOutcome::End::PageFailed && !outcome.stopReason.isEmpty())
+        return outcome.stopReason + QStringLiteral(", проверка остановлена.");
+    return otherwise;
+}
+
+Ending endingOf(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder)
 {
     const auto& parcels = outcome.parcels;
-    const auto failed = std::count_if(parcels.begin(), parcels.end(), storeFailed);
+    QStringList lines;
+    // Answers that could not be read are said whatever else happened: they do not go away by
+    // themselves, and a run that stays quiet about them lets every parcel go stale.
+    const int unreadable = outcome.count(ParcelOutcome::Result::Unreadable);
+    if (unreadable > 0) {
+        lines += checkwords::unreadableSentence(unreadable, std::ssize(parcels));
+        const auto saved = std::find_if(parcels.begin(), parcels.end(),
+                                        [](const ParcelOutcome& parcel) { return !parcel.savedCopy.isEmpty(); });
+        if (saved != parcels.end())
+            lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
+                                    "её разработчикам.")
+                         .arg(copiesFolder);
+        else
+            lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
+                         .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {
+                                  return parcel.result == ParcelOutcome::Result::Unreadable;
+                              })->cause);
+    }
+    const int failed = outcome.count(ParcelOutcome::Result::StoreFailed);
     if (failed > 0) {
-        return {QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 посылок.")
-                    .arg(failed)
-                    .arg(parcels.size()),
-                ExitStatus::StoreFailed};
+        lines += QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 %3.")
+                     .arg(failed)
+                     .arg(parcels.size())
+                     .arg(checkwords::parcelsAfterOutOf(std::ssize(parcels)));
+        return {lines, ExitStatus::StoreFailed};
     }
     if (outcome.end == CheckOutcome::End::SiteUnreachable)
-        return {QStringLiteral("Посылки не проверены: сайт Белпочты недоступен."), ExitStatus::SiteUnreachable};
+        return {lines << QStringLiteral("Посылки не проверены: сайт Белпочты недоступен."),
+                ExitStatus::SiteUnreachable};
     if (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer))
-        return {QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта."), ExitStatus::SiteUnreachable};
+        return {lines << QStringLiteral("Посылки не проверены: ")
+                             + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта.")),
+                ExitStatus::SiteUnreachable};
+    const int partStatus = unreadable > 0 ? ExitStatus::UnreadableAnswer : ExitStatus::SiteUnreachable;
     if (outcome.end != CheckOutcome::End::WentThrough)
-        return {QStringLiteral("Проверены не все посылки: проверка прервана."), ExitStatus::SiteUnreachable};
-    return {anyChanged ? QString() : QStringLiteral("Статусы посылок не изменились."), ExitStatus::Ok};
+        return {lines << QStringLiteral("Проверены не все посылки: ")
+                             + stoppedBecause(outcome, QStringLiteral("проверка прервана.")),
+                partStatus};
+    if (unreadable > 0)
+        return {lines, ExitStatus::UnreadableAnswer};
+    if (!anyChanged)
+        lines += QStringLiteral("Статусы посылок не изменились.");
+    return {lines, ExitStatus::Ok};
 }
 
 } // namespace
@@ -154,9 +187,9 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     for (const ParcelOutcome& parcel : changed)
         summary += changedLine(parcel) + u'\n';
     const QList<ChangedParcel> notified = ChangedParcel::fromOutcome(outcome);
-    const Ending ending = endingOf(outcome, !changed.empty());
-    if (!ending.line.isEmpty())
-        summary += ending.line + u'\n';
+    const Ending ending = endingOf(outcome, !changed.empty(), m_session.unreadableCopies().folder());
+    for (const QString& line : ending.lines)
+        summary += line + u'\n';
     const bool written = Console::writeOut(summary);
 
     // The bus only when there is something to show: a run that changed nothing leaves it alone.

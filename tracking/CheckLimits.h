@@ -11,4 +11,7 @@ struct CheckLimits
     // The longest time between two looks at the page while it tells of no change: what a
     // change notification that never comes costs at most.
     int fallbackLookMs = 500;
+    // The first wait when the tracking service says it is busy without saying for how long;
+    // each next one is three times as long (5, 15, 45 s).
+    int serviceBackoffMs = 5000;
 };

@@ -14,6 +14,7 @@ struct ParcelOutcome
         NothingFound,   // the site knows nothing of the number: "Пока, нет информации!" was stored
         NoAnswer,       // no answer within the bound; the row was left as it was
         Unreadable,     // an answer without a readable event table; the row was left as it was
+        Refused,        // the site turned the question down in its own words; the row was left as it was
         StoreFailed,    // the statement failed (the error box); the row was left as it was
         NoLongerListed, // the row was deleted after the run read it: nothing was written
         PageError,      // the page failed while this parcel was asked about; the run ended there
@@ -26,7 +27,8 @@ struct ParcelOutcome
     Result result = Result::NotReached;
     QString statusBefore; // NULL reads as empty
     QString statusAfter;  // what the row holds after the run
-    QString cause;        // StoreFailed, PageError: the technical reason
+    QString cause;        // StoreFailed, PageError: the technical reason; Refused: the site's words
+    QString savedCopy;    // Unreadable: the file that keeps the answer (empty when none could be written)
 
     // Whether the stored status is now another than before the run. Only a statement that
     // wrote a row can have changed one.
@@ -55,6 +57,15 @@ struct CheckOutcome
     End end = End::WentThrough;
     std::vector<ParcelOutcome> parcels; // in row order, every parcel of the snapshot
     QString cause;                      // anything but WentThrough: the technical reason, if any
+    QString stopReason;                 // PageFailed: what stopped the run, in a few words, if known
+
+    int count(ParcelOutcome::Result result) const
+    {
+        int found = 0;
+        for (const ParcelOutcome& parcel : parcels)
+            found += parcel.result == result ? 1 : 0;
+        return found;
+    }
 
     std::vector<ParcelOutcome> changed() const
     {

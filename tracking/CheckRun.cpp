@@ -5,8 +5,10 @@
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckSession.h"
+#include "tracking/CheckWords.h"
 #include "tracking/ReachabilityProbe.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 
 namespace {
@@ -45,7 +47,8 @@ CheckRun::CheckRun(CheckSession& session)
 CheckOutcome CheckRun::execute()
 {
     // Every early end that is not named below is a stop.
-    m_outcome = CheckOutcome{CheckOutcome::End::Stopped, {}, {}};
+    m_outcome = CheckOutcome{};
+    m_outcome.end = CheckOutcome::End::Stopped;
     if (!stopped())
         walk();
     return m_outcome;
@@ -151,8 +154,19 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
         case TrackingAnswer::Kind::Unreadable:
             emit m_session.progress(QStringLiteral("- получение данных"));
             outcome.result = ParcelOutcome::Result::Unreadable;
+            keepUnreadable(outcome, answer);
             tell(outcome);
             emit m_session.progress(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены"));
+            emit m_session.progress(outcome.savedCopy.isEmpty()
+                                        ? QStringLiteral("- копию ответа сохранить не удалось (%1)").arg(outcome.cause)
+                                        : QStringLiteral("- ответ сохранён в файле ") + outcome.savedCopy);
+            return true;
+        case TrackingAnswer::Kind::Refused:
+            emit m_session.progress(QStringLiteral("- получение данных"));
+            outcome.result = ParcelOutcome::Result::Refused;
+            outcome.cause = answer.message;
+            tell(outcome);
+            emit m_session.progress(QStringLiteral("- служба не приняла запрос: ") + answer.message);
             return true;
         case TrackingAnswer::Kind::Found:
             emit m_session.progress(QStringLiteral("- получение данных"));
@@ -175,7 +189,8 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             siteDidNotAnswer();
             return false;
         }
-        m_outcome.cause = fromCp1251(error.what());
+        m_outcome.cause = error.detail();
+        m_outcome.stopReason = error.stopReason();
         if (inParcel) {
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
@@ -290,9 +305,35 @@ void CheckRun::resultsFinalIfStored()
         emit m_session.resultsFinal();
 }
 
+// Keeps the answer whole for the user to send on; its file, or why there is none, goes with the
+// parcel's outcome. The row itself is left as it was.
+void CheckRun::keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answer)
+{
+    UnreadableCopies::Copy copy;
+    copy.number = outcome.number;
+    copy.road = m_source.roadName();
+    copy.address = m_source.address();
+    copy.httpStatus = answer.httpStatus;
+    copy.why = answer.message;
+    copy.received = answer.received;
+    copy.at = QDateTime::currentDateTime();
+    QString error;
+    outcome.savedCopy = m_session.unreadableCopies().save(copy, &error);
+    if (outcome.savedCopy.isEmpty())
+        outcome.cause = error;
+}
+
 void CheckRun::finish()
 {
     m_outcome.end = CheckOutcome::End::WentThrough;
     emit m_session.resultsFinal();
+    // A run whose answers could not all be read is no success, and never looks like one.
+    const int unreadable = m_outcome.count(ParcelOutcome::Result::Unreadable);
+    if (unreadable > 0) {
+        const QString sentence = checkwords::unreadableSentence(unreadable, std::ssize(m_outcome.parcels));
+        emit m_session.progress(QStringLiteral(" ") + sentence);
+        emit m_session.statusLabel(QStringLiteral("Статус: ") + sentence);
+        return;
+    }
     emit m_session.statusLabel(QStringLiteral("Статус: ok"));
 }

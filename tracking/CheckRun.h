@@ -41,6 +41,7 @@ private:
     bool storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result, const QString& statusAfter,
                       const std::function<bool(ParcelStore&)>& statement);
     void tell(const ParcelOutcome& outcome);
+    void keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answer);
     void siteDidNotAnswer();
     void sourceFailed(const QString& message, const QString* number);
     void resultsFinalIfStored();

@@ -56,6 +56,7 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
         {
             session.m_source->finishRun();
             session.m_source->setStopCondition({});
+            session.m_source->setReporter({});
             session.m_running = false;
             session.m_store = nullptr;
             session.m_lock.release();
@@ -64,6 +65,10 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
     m_running = true;
     m_store = &store;
     m_source->setStopCondition([this] { return m_stopped; });
+    m_source->setReporter([this](const QString& line) {
+        if (!m_stopped)
+            emit progress(line);
+    });
     if (whenLocked)
         whenLocked();
     if (!m_stopped)

@@ -4,6 +4,7 @@
 #include "tracking/CheckOutcome.h"
 #include "tracking/RunLock.h"
 #include "tracking/TrackingSource.h"
+#include "tracking/UnreadableCopies.h"
 
 #include <QObject>
 #include <QString>
@@ -58,6 +59,8 @@ public:
     ParcelStore* store() const { return m_stopped ? nullptr : m_store; }
     TrackingSource& source() const { return *m_source; }
     const RunLock& lock() const { return m_lock; }
+    // Where the answers the run could not read are kept.
+    const UnreadableCopies& unreadableCopies() const { return m_copies; }
 
 signals:
     // The run holds the database and begins.
@@ -86,6 +89,7 @@ private:
     CheckLimits m_limits;
     TickSource m_ticks;
     RunLock m_lock;
+    UnreadableCopies m_copies;
     ParcelStore* m_store = nullptr; // while a run goes
     bool m_running = false;
     bool m_stopped = false;

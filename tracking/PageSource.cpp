@@ -26,14 +26,13 @@ bool contains(const std::string& haystack, const std::string& needle)
 
 TrackingSourceError endOfRun(const EPageError& error)
 {
-    return TrackingSourceError(TrackingSourceError::Kind::Failed, PageSource::sentenceFor(error.kind()), error.what());
+    return TrackingSourceError(TrackingSourceError::Kind::Failed, PageSource::sentenceFor(error.kind()),
+                               fromCp1251(error.what()));
 }
 
 TrackingAnswer answerOf(TrackingAnswer::Kind kind)
 {
-    TrackingAnswer answer;
-    answer.kind = kind;
-    return answer;
+    return TrackingAnswer::of(kind);
 }
 
 } // namespace
@@ -110,7 +109,8 @@ void PageSource::prepare()
 {
     try {
         if (loadPage() == Wait::TimedOut)
-            throw TrackingSourceError(TrackingSourceError::Kind::DidNotAnswer, {}, "The tracking page did not load");
+            throw TrackingSourceError(TrackingSourceError::Kind::DidNotAnswer, {},
+                                      QStringLiteral("The tracking page did not load"));
     } catch (const EPageError& error) {
         throw endOfRun(error);
     }
@@ -207,7 +207,10 @@ TrackingAnswer PageSource::askPage(const std::string& number, const std::functio
     // an earlier check found, and a table read only in part would store an old event as the
     // status and a short history.
     if (results.history.empty() || !results.readWhole)
-        return answerOf(TrackingAnswer::Kind::Unreadable);
+        return TrackingAnswer::unreadable(results.history.empty() ? QStringLiteral("no event can be read on the page")
+                                                                  : QStringLiteral("rows of the event table the "
+                                                                                   "pattern passes over"),
+                                          fromCp1251(html).toUtf8());
     TrackingAnswer found = answerOf(TrackingAnswer::Kind::Found);
     found.status = fromCp1251(results.status);
     found.history = fromCp1251(results.history);

@@ -22,6 +22,8 @@ public:
 
     std::string probeHost() const override { return m_endpoints.probeHost; }
     int probePort() const override { return m_endpoints.probePort; }
+    QString roadName() const override { return QStringLiteral("page"); }
+    QString address() const override { return QString::fromStdString(m_endpoints.trackingUrl); }
     void setLimits(const CheckLimits& limits) override { m_limits = limits; }
     void setStopCondition(std::function<bool()> stopRequested) override;
 

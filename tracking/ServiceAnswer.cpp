@@ -7,10 +7,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -25,12 +28,8 @@ struct Step
     QString office;
 };
 
-TrackingAnswer answerOf(TrackingAnswer::Kind kind)
-{
-    TrackingAnswer answer;
-    answer.kind = kind;
-    return answer;
-}
+// What could not be read, in a few words for the saved copy of the answer.
+using Why = QString;
 
 // The service's times are Minsk's; without the zone data the offset it has kept since 2011.
 const QTimeZone& minsk()
@@ -42,24 +41,38 @@ const QTimeZone& minsk()
     return zone;
 }
 
-// A whole number, sent as a number or as text; nothing else.
+// A number of seconds: sent as a number or as text, a fractional part counting its whole
+// seconds; nothing else.
+std::optional<qint64> seconds(const QJsonValue& value)
+{
+    double number = 0;
+    if (value.isDouble()) {
+        number = value.toDouble();
+    } else if (value.isString()) {
+        bool ok = false;
+        number = value.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    // Within a double's exact range; anything else is no count of seconds.
+    constexpr double kExact = 9007199254740992.0; // 2^53
+    if (!(number > -kExact && number < kExact))
+        return std::nullopt;
+    return static_cast<qint64>(std::floor(number));
+}
+
+// A whole number (a postcode sent as a number): nothing fractional, nothing negative.
 std::optional<qint64> wholeNumber(const QJsonValue& value)
 {
-    if (value.isDouble()) {
-        // Whole numbers within a double's exact range; anything else is no count of seconds.
-        constexpr double kExact = 9007199254740992.0; // 2^53
-        const double number = value.toDouble();
-        if (!(number > -kExact && number < kExact) || number != static_cast<double>(static_cast<qint64>(number)))
-            return std::nullopt;
-        return static_cast<qint64>(number);
-    }
-    if (value.isString()) {
-        bool ok = false;
-        const qint64 number = value.toString().trimmed().toLongLong(&ok);
-        if (ok)
-            return number;
-    }
-    return std::nullopt;
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    const std::optional<qint64> whole = seconds(value);
+    if (!whole || *whole < 0 || static_cast<double>(*whole) != number)
+        return std::nullopt;
+    return whole;
 }
 
 // A text field: absent and null are empty, anything but text is not this answer.
@@ -73,110 +86,208 @@ std::optional<QString> text(const QJsonObject& step, QLatin1StringView key)
     return value.toString();
 }
 
-std::optional<Step> readStep(const QJsonValue& value)
+// The wall-clock time the service writes ("2013-04-01 11:30:00", Minsk time) or the same in
+// ISO 8601 ("2013-04-01T08:30:00Z", "…T11:30:00+03:00", "…T08:30:00.250Z"): seconds since 1970,
+// a fraction counting its whole seconds. Without an offset the time is Minsk's.
+std::optional<qint64> readCreatedAt(const QString& value)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[T "
+                       "](\\d{2}):(\\d{2})(?::(\\d{2})(?:[.,]\\d+)?)?\\s*(Z|[+-]\\d{2}(?::?\\d{2})?)?$"));
+    const QRegularExpressionMatch match = form.match(value.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto part = [&match](int group) { return match.capturedView(group).toInt(); };
+    const QDate date(part(1), part(2), part(3));
+    const QTime time(part(4), part(5), match.capturedLength(6) > 0 ? part(6) : 0);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    const QStringView zone = match.capturedView(7);
+    if (zone.isEmpty())
+        return QDateTime(date, time, minsk()).toSecsSinceEpoch();
+    int offset = 0;
+    if (zone != u"Z") {
+        const QStringView digits = zone.mid(1);
+        const int hours = digits.left(2).toInt();
+        const int minutes = digits.size() > 2 ? digits.right(2).toInt() : 0;
+        if (hours > 18 || minutes > 59)
+            return std::nullopt;
+        offset = (hours * 3600 + minutes * 60) * (zone.front() == u'-' ? -1 : 1);
+    }
+    return QDateTime(date, time, QTimeZone(offset)).toSecsSinceEpoch();
+}
+
+std::variant<Step, Why> readStep(const QJsonValue& value)
 {
     if (!value.isObject())
-        return std::nullopt;
+        return Why(QStringLiteral("not an object"));
     const QJsonObject object = value.toObject();
     const std::optional<QString> event = text(object, QLatin1StringView("event"));
     const std::optional<QString> place = text(object, QLatin1StringView("place"));
-    const std::optional<QString> index = text(object, QLatin1StringView("place_index"));
     const std::optional<QString> createdAt = text(object, QLatin1StringView("created_at"));
-    if (!event || !place || !index || !createdAt)
-        return std::nullopt;
-    // The code is not stored, but a code that is no number says the shape has changed.
+    const std::pair<const char*, const std::optional<QString>*> texts[] = {
+        {"event", &event}, {"place", &place}, {"created_at", &createdAt}};
+    for (const auto& [field, read] : texts) {
+        if (!*read)
+            return Why(QStringLiteral("\"%1\" is not text").arg(QLatin1StringView(field)));
+    }
+    // A postcode sent as a number is the same postcode.
+    std::optional<QString> index = text(object, QLatin1StringView("place_index"));
+    if (const std::optional<qint64> number = wholeNumber(object.value(QLatin1StringView("place_index"))))
+        index = QString::number(*number);
+    if (!index)
+        return Why(QStringLiteral("\"place_index\" is neither text nor a whole number"));
+    // The code is not stored: any scalar will do, but a structure there says the shape changed.
     const QJsonValue code = object.value(QLatin1StringView("code"));
-    if (!code.isUndefined() && !code.isNull() && !wholeNumber(code))
-        return std::nullopt;
+    if (code.isObject() || code.isArray())
+        return Why(QStringLiteral("\"code\" is a structure"));
 
     Step step;
     const QJsonValue timestamp = object.value(QLatin1StringView("timestamp"));
+    std::optional<qint64> at;
     if (!timestamp.isUndefined() && !timestamp.isNull()) {
-        const std::optional<qint64> seconds = wholeNumber(timestamp);
-        if (!seconds || *seconds < 0)
-            return std::nullopt;
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(*seconds, minsk());
-        if (!at.isValid() || at.date().year() > 9999)
-            return std::nullopt;
-        step.secondsSinceEpoch = *seconds;
-        step.dateTime = at.toString(QLatin1StringView(kDateTimeFormat));
+        at = seconds(timestamp);
+        if (!at || *at < 0)
+            return Why(QStringLiteral("\"timestamp\" is no count of seconds"));
     } else {
-        // The wall-clock time in Minsk, as the service writes it.
-        QDateTime local = QDateTime::fromString(createdAt->trimmed(), QLatin1StringView(kDateTimeFormat));
-        local.setTimeZone(minsk());
-        if (!local.isValid())
-            return std::nullopt;
-        step.secondsSinceEpoch = local.toSecsSinceEpoch();
-        step.dateTime = local.toString(QLatin1StringView(kDateTimeFormat));
+        at = readCreatedAt(*createdAt);
+        if (!at)
+            return Why(QStringLiteral("\"created_at\" is no date and time: \"%1\"").arg(createdAt->left(40)));
     }
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(*at, minsk());
+    if (!local.isValid() || local.date().year() < 1970 || local.date().year() > 9999)
+        return Why(QStringLiteral("the time is outside the years 1970 to 9999"));
+    step.secondsSinceEpoch = *at;
+    step.dateTime = local.toString(QLatin1StringView(kDateTimeFormat));
     step.event = *event;
     step.office = index->isEmpty() || place->isEmpty() ? *index + *place : *index + u' ' + *place;
     return step;
 }
 
-// The entry of `data` for the number asked: the one that names it, else the first.
-QJsonValue entryFor(const QJsonArray& data, const QString& number)
+QString comparable(const QString& number)
 {
+    QString plain = number.toUpper();
+    plain.removeIf([](QChar c) { return c.isSpace(); });
+    return plain;
+}
+
+// The entry of `data` for the number asked. Never another parcel's: when entries name numbers
+// and none is the one asked, there is none; an entry that names no number is taken only when it
+// is the only one.
+std::variant<QJsonObject, Why> entryFor(const QJsonArray& data, const QString& number)
+{
+    const QString asked = comparable(number);
     for (const QJsonValue& entry : data) {
-        if (entry.isObject()
-            && entry.toObject().value(QLatin1StringView("number")).toString().compare(number, Qt::CaseInsensitive) == 0)
-            return entry;
+        const QJsonValue named = entry.toObject().value(QLatin1StringView("number"));
+        if (named.isString() && comparable(named.toString()) == asked)
+            return entry.toObject();
     }
-    return data.first();
+    if (data.size() == 1 && data.first().isObject()) {
+        const QJsonValue named = data.first().toObject().value(QLatin1StringView("number"));
+        if (named.isUndefined() || named.isNull())
+            return data.first().toObject();
+        return Why(
+            QStringLiteral("the answer is for another number: \"%1\"").arg(named.toVariant().toString().left(40)));
+    }
+    return Why(QStringLiteral("none of the %1 entries of \"data\" is for the number asked").arg(data.size()));
+}
+
+// The steps in the order of events. The service sends them newest first, but the direction is
+// taken from the times, so that steps of one second keep their order whichever way the list runs.
+std::vector<Step> inOrderOfEvents(std::vector<Step> steps)
+{
+    int rising = 0;
+    for (std::size_t i = 1; i < steps.size(); ++i) {
+        if (steps[i].secondsSinceEpoch > steps[i - 1].secondsSinceEpoch)
+            ++rising;
+        else if (steps[i].secondsSinceEpoch < steps[i - 1].secondsSinceEpoch)
+            --rising;
+    }
+    if (rising <= 0)
+        std::reverse(steps.begin(), steps.end());
+    std::stable_sort(steps.begin(), steps.end(),
+                     [](const Step& a, const Step& b) { return a.secondsSinceEpoch < b.secondsSinceEpoch; });
+    return steps;
 }
 
 } // namespace
 
 TrackingAnswer readServiceAnswer(const QByteArray& body, const QString& number)
 {
+    const auto unreadable = [&body](const QString& why) { return TrackingAnswer::unreadable(why, body, 200); };
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return answerOf(TrackingAnswer::Kind::Unreadable);
+    if (error.error != QJsonParseError::NoError)
+        return unreadable(QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset));
+    if (!document.isObject())
+        return unreadable(QStringLiteral("not a JSON object"));
     const QJsonValue data = document.object().value(QLatin1StringView("data"));
     if (data.isNull() || data.isUndefined())
-        return answerOf(TrackingAnswer::Kind::NothingFound);
+        return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
     if (!data.isArray())
-        return answerOf(TrackingAnswer::Kind::Unreadable);
+        return unreadable(QStringLiteral("\"data\" is not a list"));
     if (data.toArray().isEmpty())
-        return answerOf(TrackingAnswer::Kind::NothingFound);
+        return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
 
-    const QJsonValue entry = entryFor(data.toArray(), number);
-    if (!entry.isObject())
-        return answerOf(TrackingAnswer::Kind::Unreadable);
-    const QJsonValue stepsValue = entry.toObject().value(QLatin1StringView("steps"));
+    const std::variant<QJsonObject, Why> entry = entryFor(data.toArray(), number);
+    if (const Why* why = std::get_if<Why>(&entry))
+        return unreadable(*why);
+    const QJsonValue stepsValue = std::get<QJsonObject>(entry).value(QLatin1StringView("steps"));
     if (stepsValue.isNull() || stepsValue.isUndefined())
-        return answerOf(TrackingAnswer::Kind::NothingFound);
+        return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
     if (!stepsValue.isArray())
-        return answerOf(TrackingAnswer::Kind::Unreadable);
+        return unreadable(QStringLiteral("\"steps\" is not a list"));
     const QJsonArray stepValues = stepsValue.toArray();
     if (stepValues.isEmpty())
-        return answerOf(TrackingAnswer::Kind::NothingFound);
+        return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
 
-    // Sent newest first: reversed, the steps of one second keep their order of events.
     std::vector<Step> steps;
     steps.reserve(static_cast<std::size_t>(stepValues.size()));
-    for (auto it = stepValues.end(); it != stepValues.begin();) {
-        std::optional<Step> step = readStep(*--it);
-        if (!step)
-            return answerOf(TrackingAnswer::Kind::Unreadable);
-        steps.push_back(std::move(*step));
+    for (qsizetype i = 0; i < stepValues.size(); ++i) {
+        std::variant<Step, Why> step = readStep(stepValues[i]);
+        if (const Why* why = std::get_if<Why>(&step))
+            return unreadable(QStringLiteral("steps[%1]: %2").arg(i).arg(*why));
+        steps.push_back(std::move(std::get<Step>(step)));
     }
-    std::stable_sort(steps.begin(), steps.end(),
-                     [](const Step& a, const Step& b) { return a.secondsSinceEpoch < b.secondsSinceEpoch; });
 
     // The cells of the event table the page would show; what Windows-1251 lacks becomes "?".
     std::vector<std::string> cells;
     cells.reserve(steps.size() * 3);
-    for (const Step& step : steps) {
+    for (const Step& step : inOrderOfEvents(std::move(steps))) {
         cells.push_back(toCp1251(step.dateTime));
         cells.push_back(toCp1251(step.event));
         cells.push_back(toCp1251(step.office));
     }
     const ExtractedResults results = ResultsFromPlainCells(cells);
-    TrackingAnswer found = answerOf(TrackingAnswer::Kind::Found);
+    TrackingAnswer found = TrackingAnswer::of(TrackingAnswer::Kind::Found);
     found.status = fromCp1251(results.status);
     found.history = fromCp1251(results.history);
     found.firstDate = fromCp1251(results.firstEventDate);
     return found;
+}
+
+QString serviceRefusal(const QByteArray& body)
+{
+    const QJsonObject answer = QJsonDocument::fromJson(body).object();
+    const QJsonValue message = answer.value(QLatin1StringView("message"));
+    if (!message.isString() || message.toString().trimmed().isEmpty())
+        return {};
+    QStringList said{message.toString().simplified()};
+    // Validation errors come as {"field": ["what is wrong", ...]}.
+    const QJsonObject errors = answer.value(QLatin1StringView("errors")).toObject();
+    for (auto it = errors.begin(); it != errors.end(); ++it) {
+        QStringList texts;
+        const QJsonArray list = it.value().isArray() ? it.value().toArray() : QJsonArray{it.value()};
+        for (const QJsonValue& text : list) {
+            if (text.isString() && !said.contains(text.toString().simplified()))
+                texts += text.toString().simplified();
+        }
+        if (!texts.isEmpty())
+            said += it.key().simplified() + QStringLiteral(": ") + texts.join(QStringLiteral("; "));
+    }
+    // The service's words, on one line and short enough for the log.
+    constexpr qsizetype kLongest = 300;
+    QString line = said.join(QStringLiteral(" "));
+    line.removeIf([](QChar c) { return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format; });
+    return line.size() > kLongest ? line.left(kLongest - 1) + u'…' : line;
 }

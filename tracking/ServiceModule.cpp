@@ -11,7 +11,7 @@ namespace {
     throw TrackingSourceError(TrackingSourceError::Kind::Failed,
                               QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу "
                                              "заново"),
-                              reason.toStdString());
+                              reason, QStringLiteral("не удалось загрузить компонент проверки посылок"));
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "tracking/ServiceSource.h"
 
 #include "tracking/Endpoints.h"
+#include "tracking/HttpDate.h"
 #include "tracking/ServiceAnswer.h"
 #include "tracking/ServiceModule.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
@@ -19,14 +21,8 @@ Q_LOGGING_CATEGORY(lcService, "kurierix")
 // Redirects followed within the service's own address before the answer counts as none.
 constexpr int kMaxRedirects = 3;
 
-TrackingAnswer answerOf(TrackingAnswer::Kind kind)
-{
-    TrackingAnswer answer;
-    answer.kind = kind;
-    return answer;
-}
-
-// Retry-After as seconds from now: a number of seconds or an HTTP date.
+// Retry-After as seconds from now: a number of seconds or an HTTP date; nothing when absent or
+// unreadable.
 std::optional<qint64> retryAfterSeconds(const QByteArray& header)
 {
     const QByteArray value = header.trimmed();
@@ -36,17 +32,38 @@ std::optional<qint64> retryAfterSeconds(const QByteArray& header)
     const qint64 seconds = value.toLongLong(&ok);
     if (ok)
         return seconds >= 0 ? std::optional<qint64>(seconds) : std::nullopt;
-    const QDateTime at = QDateTime::fromString(QString::fromLatin1(value), Qt::RFC2822Date);
-    if (!at.isValid())
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::optional<QDateTime> at = parseHttpDate(value, now);
+    if (!at)
         return std::nullopt;
-    return std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(at));
+    return std::max<qint64>(0, now.secsTo(*at));
+}
+
+// KURIERIX_SERVICE_CA names a file of trusted certificates; one that is missing or holds none
+// would leave the double's (or a proxy's) certificate untrusted without a word.
+QString caFileProblem(const QString& file)
+{
+    QFile certificates(file);
+    if (!certificates.open(QIODevice::ReadOnly))
+        return QStringLiteral("файла сертификатов KURIERIX_SERVICE_CA=\"%1\" нет или его нельзя прочитать (%2): "
+                              "доверяются только системные сертификаты")
+            .arg(file, certificates.errorString());
+    if (!certificates.read(ServiceSource::kMaxAnswerBytes).contains("-----BEGIN CERTIFICATE-----"))
+        return QStringLiteral("в файле KURIERIX_SERVICE_CA=\"%1\" нет сертификата PEM: доверяются только системные "
+                              "сертификаты")
+            .arg(file);
+    return {};
 }
 
 } // namespace
 
 ServiceEndpoint ServiceEndpoint::postalOperator()
 {
-    return {QUrl(QStringLiteral("https://api.belpost.by/api/v1/tracking")), "api.belpost.by", 443, {}};
+    ServiceEndpoint endpoint;
+    endpoint.url = QUrl(QStringLiteral("https://api.belpost.by/api/v1/tracking"));
+    endpoint.probeHost = "api.belpost.by";
+    endpoint.probePort = 443;
+    return endpoint;
 }
 
 ServiceEndpoint ServiceEndpoint::fromEnvironment()
@@ -74,6 +91,23 @@ ServiceEndpoint ServiceEndpoint::fromEnvironment()
                   "%s:%d",
                   probe.constData(), endpoint.probeHost.c_str(), endpoint.probePort);
     endpoint.extraCaFile = qEnvironmentVariable("KURIERIX_SERVICE_CA");
+    if (!endpoint.extraCaFile.isEmpty()) {
+        endpoint.caProblem = caFileProblem(endpoint.extraCaFile);
+        if (!endpoint.caProblem.isEmpty())
+            qCWarning(lcService, "%s", qPrintable(endpoint.caProblem));
+    }
+    const QByteArray pace = qgetenv("KURIERIX_SERVICE_PACE").trimmed();
+    if (!pace.isEmpty()) {
+        bool ok = false;
+        const int ms = pace.toInt(&ok);
+        if (ok && ms >= 0 && ms <= 600000)
+            endpoint.paceMs = ms;
+        else
+            qCWarning(lcService,
+                      "значение KURIERIX_SERVICE_PACE=\"%s\" не число миллисекунд от 0 до 600000: запросы идут не "
+                      "чаще раза в %d мс",
+                      pace.constData(), endpoint.paceMs);
+    }
     return endpoint;
 }
 
@@ -105,19 +139,36 @@ void ServiceSource::prepare()
 
 void ServiceSource::finishRun()
 {
-    // Nothing of a run is kept: no connection, and no count of numbers without an answer.
+    // Nothing of a run is kept: no connection, no count of numbers without an answer, no pace.
     m_transport.reset();
     m_silentInRow = 0;
+    m_nextRequestAllowed.reset();
+    m_caProblemSaid = false;
 }
 
-TrackingAnswer ServiceSource::noAnswer(const std::string& detail)
+void ServiceSource::say(const QString& line) const
+{
+    if (m_say)
+        m_say(line);
+}
+
+bool ServiceSource::waitUntil(QDeadlineTimer until)
+{
+    EventWait::Outcome outcome;
+    do
+        outcome = m_wait.sleep(until);
+    while (outcome == EventWait::Outcome::Woken);
+    return outcome != EventWait::Outcome::Stopped && !stopped();
+}
+
+TrackingAnswer ServiceSource::noAnswer(const QString& detail)
 {
     if (++m_silentInRow >= kSilentNumbersEndingRun)
         throw TrackingSourceError(TrackingSourceError::Kind::Failed,
                                   QStringLiteral("Служба отслеживания БелПочты не ответила по трём посылкам подряд: "
                                                  "повторите проверку позже"),
-                                  detail);
-    return answerOf(TrackingAnswer::Kind::NoAnswer);
+                                  detail, QStringLiteral("служба не ответила по трём посылкам подряд"));
+    return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
 }
 
 // One request, following redirects within the service's own address. A redirect elsewhere, or
@@ -127,6 +178,12 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
     static const QByteArray userAgent = QByteArrayLiteral("Kurierix/" KURIERIX_VERSION);
     QUrl url = m_endpoint.url;
     for (int hop = 0;; ++hop) {
+        if (m_nextRequestAllowed && !waitUntil(*m_nextRequestAllowed)) {
+            ServiceReply stoppedReply;
+            stoppedReply.kind = ServiceReply::Kind::Stopped;
+            return stoppedReply;
+        }
+        m_nextRequestAllowed = QDeadlineTimer(m_endpoint.paceMs, Qt::PreciseTimer);
         const QDeadlineTimer deadline(m_limits.searchMs, Qt::PreciseTimer);
         ServiceReply reply = m_transport->post(url, json, userAgent, deadline, kMaxAnswerBytes, m_stopRequested);
         if (reply.kind != ServiceReply::Kind::Answered || reply.status < 300 || reply.status > 399)
@@ -137,7 +194,8 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
             throw TrackingSourceError(TrackingSourceError::Kind::Failed,
                                       QStringLiteral("Служба отслеживания БелПочты перенаправила запрос на чужой или "
                                                      "незащищённый адрес, проверка остановлена"),
-                                      "redirect to " + target.toString().toStdString());
+                                      QStringLiteral("redirect to ") + target.toString(),
+                                      QStringLiteral("служба перенаправила запрос на чужой адрес"));
         if (hop + 1 >= kMaxRedirects)
             return reply;
         url = target;
@@ -147,23 +205,32 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
 TrackingAnswer ServiceSource::ask(const QString& number, const std::function<void()>& sent)
 {
     prepare();
+    if (!m_endpoint.caProblem.isEmpty() && !m_caProblemSaid) {
+        m_caProblemSaid = true;
+        say(QStringLiteral("- ") + m_endpoint.caProblem);
+    }
     const QByteArray json =
         QJsonDocument(QJsonObject{{QStringLiteral("number"), number}}).toJson(QJsonDocument::Compact);
+    // The pace is kept before the request is said to go out.
+    if (m_nextRequestAllowed && !waitUntil(*m_nextRequestAllowed))
+        return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
     if (sent)
         sent();
-    bool askedAgain = false;
+    bool waitedAsAsked = false;
+    int backoffs = 0;
     for (;;) {
         const ServiceReply reply = exchange(json);
         switch (reply.kind) {
         case ServiceReply::Kind::Stopped:
-            return answerOf(TrackingAnswer::Kind::NoAnswer);
+            return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
         case ServiceReply::Kind::Insecure:
             throw TrackingSourceError(TrackingSourceError::Kind::Failed,
                                       QStringLiteral("Сертификат службы отслеживания БелПочты недействителен, "
                                                      "проверка остановлена"),
-                                      reply.detail);
+                                      QString::fromStdString(reply.detail),
+                                      QStringLiteral("сертификат службы недействителен"));
         case ServiceReply::Kind::NoAnswer:
-            return noAnswer(reply.detail);
+            return noAnswer(QString::fromStdString(reply.detail));
         case ServiceReply::Kind::Answered:
             break;
         }
@@ -171,24 +238,42 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
         if (reply.status == 200) {
             m_silentInRow = 0;
             if (reply.bodyTooLarge)
-                return answerOf(TrackingAnswer::Kind::Unreadable);
+                return TrackingAnswer::unreadable(
+                    QStringLiteral("the answer is longer than %1 bytes").arg(kMaxAnswerBytes), reply.body, 200);
             return readServiceAnswer(reply.body, number);
         }
         if (reply.status == 404) {
             m_silentInRow = 0;
-            return answerOf(TrackingAnswer::Kind::NothingFound);
+            return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
         }
-        const std::string detail = "HTTP " + std::to_string(reply.status);
-        if ((reply.status == 429 || reply.status == 503) && !askedAgain) {
-            const std::optional<qint64> wait = retryAfterSeconds(reply.retryAfter);
-            if (wait && *wait <= kMaxRetryAfterSeconds) {
-                askedAgain = true;
-                const QDeadlineTimer until(*wait * 1000, Qt::PreciseTimer);
-                while (m_wait.sleep(until) == EventWait::Outcome::Woken) {
-                }
-                if (stopped())
-                    return answerOf(TrackingAnswer::Kind::NoAnswer);
+        const QString detail = QStringLiteral("HTTP %1").arg(reply.status);
+        if (reply.status == 429 || reply.status == 503) {
+            // Busy: the wait it asks for, once and up to a minute; without one, a growing wait.
+            const std::optional<qint64> asked = retryAfterSeconds(reply.retryAfter);
+            qint64 waitMs = -1;
+            if (asked && *asked <= kMaxRetryAfterSeconds && !waitedAsAsked) {
+                waitedAsAsked = true;
+                waitMs = *asked * 1000;
+            } else if (!asked && backoffs < kBackoffs) {
+                waitMs = qint64(m_limits.serviceBackoffMs) * (backoffs == 0 ? 1 : backoffs == 1 ? 3 : 9);
+                ++backoffs;
+            }
+            if (waitMs >= 0) {
+                if (waitMs > 0)
+                    say(QStringLiteral("- служба просит подождать %1 с").arg((waitMs + 999) / 1000));
+                if (!waitUntil(QDeadlineTimer(waitMs, Qt::PreciseTimer)))
+                    return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
                 continue;
+            }
+        } else if (reply.status >= 400 && reply.status <= 499) {
+            // A question the service turned down, in its own words (a number of the wrong form).
+            const QString refusal = serviceRefusal(reply.body);
+            if (!refusal.isEmpty()) {
+                m_silentInRow = 0;
+                TrackingAnswer refused = TrackingAnswer::of(TrackingAnswer::Kind::Refused);
+                refused.message = refusal;
+                refused.httpStatus = reply.status;
+                return refused;
             }
         }
         return noAnswer(detail);

@@ -2,11 +2,13 @@
 
 #include "tracking/CheckLimits.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // What a tracking source says of one number.
 struct TrackingAnswer
@@ -16,16 +18,40 @@ struct TrackingAnswer
         NothingFound, // the site knows nothing of the number
         NoAnswer,     // no answer within the bound: the number is passed over
         Unreadable,   // an answer the program cannot read: the row is left as it is
+        Refused,      // the site turned the question down and said why (`message`): the row is left
     };
 
     Kind kind = Kind::NothingFound;
     QString status;
     QString history; // one line per event, CR LF between them
     QString firstDate;
+
+    // Unreadable: the answer as it came, for the user to send to whoever maintains the program,
+    // and what in it could not be read. Refused: the site's own words.
+    QByteArray received;
+    int httpStatus = 0; // 0 where the road has none (the page)
+    QString message;
+
+    static TrackingAnswer of(Kind kind)
+    {
+        TrackingAnswer answer;
+        answer.kind = kind;
+        return answer;
+    }
+    static TrackingAnswer unreadable(QString why, QByteArray received = {}, int httpStatus = 0)
+    {
+        TrackingAnswer answer = of(Kind::Unreadable);
+        answer.message = std::move(why);
+        answer.received = std::move(received);
+        answer.httpStatus = httpStatus;
+        return answer;
+    }
 };
 
-// What ends a check run on the source's side. The message (what()) is the technical detail as
-// the source gave it; `sentence` is what the user is told, in Russian.
+// What ends a check run on the source's side. `detail` is the technical detail as the source
+// gave it (what() holds it in UTF-8); `sentence` is what the user is told, in Russian, and
+// `stopReason` what stopped the run in a few words for a summary line ("сертификат службы
+// недействителен"), empty where the sentence says it all.
 class TrackingSourceError : public std::runtime_error
 {
 public:
@@ -34,16 +60,21 @@ public:
         Failed,       // the source failed; the user is told `sentence` and the detail
     };
 
-    TrackingSourceError(Kind kind, QString sentence, const std::string& detail)
-        : std::runtime_error(detail), m_kind(kind), m_sentence(std::move(sentence))
+    TrackingSourceError(Kind kind, QString sentence, const QString& detail, QString stopReason = {})
+        : std::runtime_error(detail.toStdString()), m_kind(kind), m_sentence(std::move(sentence)), m_detail(detail),
+          m_stopReason(std::move(stopReason))
     {
     }
     Kind kind() const { return m_kind; }
     const QString& sentence() const { return m_sentence; }
+    const QString& detail() const { return m_detail; }
+    const QString& stopReason() const { return m_stopReason; }
 
 private:
     Kind m_kind;
     QString m_sentence;
+    QString m_detail;
+    QString m_stopReason;
 };
 
 // Where a check run gets the answers for its parcels: the postal operator's page in the hidden
@@ -59,10 +90,16 @@ public:
     // Where the reachability probe knocks before anything is asked.
     virtual std::string probeHost() const = 0;
     virtual int probePort() const = 0;
+    // The road's name and the address it asks, as a saved unreadable answer names them.
+    virtual QString roadName() const = 0;
+    virtual QString address() const = 0;
 
     // The bounds of the source's own waits, and the stop that ends them.
     virtual void setLimits(const CheckLimits& limits) { (void)limits; }
     virtual void setStopCondition(std::function<bool()> stopRequested) = 0;
+    // Where the source says what it does beyond the run's own lines (a wait the site asked for),
+    // as whole lines of the status log; empty: nowhere.
+    virtual void setReporter(std::function<void(const QString& line)> say) { (void)say; }
 
     // Makes the source ready to be asked: before the first number of a run, and again before the
     // number after one that got no answer (a late answer must not be taken for the next one's).

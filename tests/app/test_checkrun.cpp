@@ -7,6 +7,7 @@
 #include "parcels/ParcelGrid.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
+#include "tools/servicedouble/ServiceDouble.h"
 #include "tools/sitedouble/SiteDouble.h"
 #include "tracking/CheckRun.h"
 
@@ -300,11 +301,38 @@ TEST_F(CheckRunWindowTest, FoundPageWithEmptyEventTableKeepsTheRow)
 
     EXPECT_EQ(stored(emptyTable), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
     EXPECT_EQ(stored(next).history, historyOf(kOneEvent));
+    // The run says, at its end, what it could not read, and never "ok" alone.
     const auto log = logLines();
     ASSERT_GE(log.size(), 7u);
     EXPECT_EQ(log[6], "- ответ сайта не удалось прочитать, данные не изменены");
-    EXPECT_EQ(label(), "Статус: ok");
+    EXPECT_EQ(log[7].rfind("- ответ сохранён в файле ", 0), 0u) << log[7];
+    const std::string sentence = "Ответ сайта по 1 из 2 посылок не удалось прочитать: данные этой посылки не изменены.";
+    EXPECT_EQ(log.back(), " " + sentence);
+    EXPECT_EQ(label(), "Статус: " + sentence);
     EXPECT_TRUE(m_prompts.shown().empty());
+}
+
+TEST_F(CheckRunWindowTest, TheServiceRoadsCausesReachTheBoxReadable)
+{
+    ServiceDouble service;
+    ASSERT_TRUE(service.start());
+    service.setMode(QStringLiteral("RR123456789CN"), ServiceDouble::Mode::RedirectElsewhere);
+    const std::string id = addParcel("RR123456789CN");
+    qputenv("KURIERIX_SOURCE", "service");
+    qputenv("KURIERIX_SERVICE_URL", service.url().toUtf8());
+    openWindow();
+    qunsetenv("KURIERIX_SOURCE");
+    qunsetenv("KURIERIX_SERVICE_URL");
+
+    check();
+
+    ASSERT_EQ(m_prompts.shown().size(), 1u);
+    const QString text = m_prompts.shown().front().text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Служба отслеживания БелПочты перенаправила запрос")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("https://elsewhere.invalid/путь/api/v1/tracking"))) << text.toStdString();
+    EXPECT_EQ(logLines().back(), "- ошибка при проверке посылки №RR123456789CN");
+    EXPECT_EQ(stored(id), (Stored{"", "", ""}));
 }
 
 TEST_F(CheckRunWindowTest, StatusWithADoubleQuoteGivesTheErrorBoxAndTheRunGoesOn)

@@ -11,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <functional>
 
 using testsupport::cp1251;
 using testsupport::kFourEvents;
@@ -48,7 +51,8 @@ protected:
         store.insert(Parcel::typed(QStringLiteral("RA000000000BY")));
     }
 
-    void start(QProcess& program)
+    void start(QProcess& program, const QStringList& arguments = {QStringLiteral("--check")},
+               const std::function<void(QProcessEnvironment&)>& adjust = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         const bool page = GetParam() == Road::Page;
@@ -63,9 +67,28 @@ protected:
         environment.insert(QStringLiteral("KURIERIX_PROBE"),
                            QStringLiteral("127.0.0.1:%1").arg(page ? m_site.port() : m_service.port()));
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+        if (adjust)
+            adjust(environment);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(m_dir.path());
-        program.start(QStringLiteral(KURIERIX_PROGRAM), {QStringLiteral("--check")});
+        program.start(QStringLiteral(KURIERIX_PROGRAM), arguments);
+    }
+
+    struct Ended
+    {
+        int status = -1;
+        QStringList out;
+        QString err;
+    };
+
+    Ended run(const QStringList& arguments, const std::function<void(QProcessEnvironment&)>& adjust = {})
+    {
+        QProcess program;
+        start(program, arguments, adjust);
+        EXPECT_TRUE(
+            testsupport::waitUntil([&] { return program.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+        return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+                QString::fromUtf8(program.readAllStandardError())};
     }
 
     QStringList stored()
@@ -162,6 +185,57 @@ TEST_P(CheckRoads, AnArchivedParcelIsLeftOutAndTheListMarksIt)
     EXPECT_FALSE(lines[1].endsWith(QStringLiteral("да")));
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral("да")));
 }
+
+using ServiceCheck = CheckRoads;
+
+// Answers of a shape this version does not read are never passed over in silence: the summary
+// says so beside the changed parcels, the status is 7, and each answer is kept whole to be sent on.
+TEST_P(ServiceCheck, AnswersItCannotReadAreSaidKeptAndEndWithSeven)
+{
+    const QByteArray drifted =
+        R"({"data":[{"number":"RR123456789CN","steps":[{"code":{"id":1},"event":"E","timestamp":1}]}]})";
+    m_service.setRawAnswer(QStringLiteral("RR123456789CN"), 200, drifted);
+    m_service.setMode(QStringLiteral("RA000000000BY"), ServiceDouble::Mode::Html);
+    const QString folder = m_dir.filePath(QStringLiteral("cache/kurierix/unreadable"));
+
+    const Ended all = run({QStringLiteral("--check"), QStringLiteral("--quiet")});
+    EXPECT_EQ(all.status, 7) << all.err.toStdString();
+    EXPECT_EQ(all.out, (QStringList{QStringLiteral("Ответы сайта по 2 из 2 посылок не удалось прочитать: данные этих "
+                                                   "посылок не изменены."),
+                                    QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или "
+                                                   "отправьте файл ответа её разработчикам.")
+                                        .arg(folder)}));
+    const QStringList copies = QDir(folder).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(copies.size(), 2);
+    QFile first(QDir(folder).filePath(copies[0]));
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    const QByteArray content = first.readAll();
+    EXPECT_TRUE(content.contains("number: RR123456789CN\nroad: service\n")) << content.toStdString();
+    EXPECT_TRUE(content.endsWith("\n\n" + drifted)) << content.toStdString();
+    EXPECT_EQ(stored(), QStringList(6, QString()));
+
+    // One of two: the changed parcel's line, then the sentence.
+    m_service.setMode(QStringLiteral("RA000000000BY"), ServiceDouble::Mode::Steps);
+    const Ended one = run({QStringLiteral("--check"), QStringLiteral("--quiet")});
+    EXPECT_EQ(one.status, 7);
+    ASSERT_EQ(one.out.size(), 3) << one.out.join(u'\n').toStdString();
+    EXPECT_EQ(one.out[0], QStringLiteral("Новый статус: RA000000000BY: Пока, нет информации!"));
+    EXPECT_EQ(one.out[1], QStringLiteral("Ответ сайта по 1 из 2 посылок не удалось прочитать: данные этой посылки не "
+                                         "изменены."));
+
+    // A certificate that does not hold stops the run, and the summary says so; a certificates file
+    // that is missing is said first.
+    const Ended untrusted = run({QStringLiteral("--check"), QStringLiteral("--quiet")}, [](QProcessEnvironment& env) {
+        env.insert(QStringLiteral("KURIERIX_SERVICE_CA"), QStringLiteral("/nonexistent/service.pem"));
+    });
+    EXPECT_EQ(untrusted.status, 3);
+    EXPECT_EQ(untrusted.out, QStringList{QStringLiteral("Посылки не проверены: сертификат службы недействителен, "
+                                                        "проверка остановлена.")});
+    EXPECT_TRUE(untrusted.err.contains(QStringLiteral("KURIERIX_SERVICE_CA=\"/nonexistent/service.pem\"")))
+        << untrusted.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceRoad, ServiceCheck, ::testing::Values(Road::Service));
 
 INSTANTIATE_TEST_SUITE_P(BothRoads, CheckRoads, ::testing::Values(Road::Page, Road::Service),
                          [](const ::testing::TestParamInfo<Road>& info) {

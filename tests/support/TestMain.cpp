@@ -19,16 +19,26 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #ifdef KURIERIX_BROWSER_MODULE_BUILT
-    // The tests are not beside the program, where it looks for the browser module: they name
-    // the one built, for the programs they start too.
+    // The tests are not beside the program, where it looks for its modules: they name the ones
+    // built, for the programs they start too.
     if (!qEnvironmentVariableIsSet("KURIERIX_BROWSER_MODULE"))
         qputenv("KURIERIX_BROWSER_MODULE", KURIERIX_BROWSER_MODULE_BUILT);
 #endif
-    // What the window remembers (and the programs a test starts) goes to a folder of this run,
-    // never to the settings of whoever runs the tests.
+#ifdef KURIERIX_SERVICE_MODULE_BUILT
+    if (!qEnvironmentVariableIsSet("KURIERIX_SERVICE_MODULE"))
+        qputenv("KURIERIX_SERVICE_MODULE", KURIERIX_SERVICE_MODULE_BUILT);
+#endif
+    // What the window remembers and what a run keeps (and the programs a test starts) go to
+    // folders of this run, never to the settings or the cache of whoever runs the tests.
     QTemporaryDir configHome;
     if (configHome.isValid())
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    QTemporaryDir cacheHome;
+    if (cacheHome.isValid())
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
+    // The doubles need no politeness: the service road asks without a pause unless a test says.
+    if (!qEnvironmentVariableIsSet("KURIERIX_SERVICE_PACE"))
+        qputenv("KURIERIX_SERVICE_PACE", "0");
 #ifdef KURIERIX_TEST_GUI
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif

@@ -7,6 +7,7 @@
 #include "tracking/extraction/Extraction.h"
 #include "tracking/PageSource.h"
 #include "tracking/TrackingPage.h"
+#include "tracking/UnreadableCopies.h"
 
 #include "support/LoopbackPorts.h"
 #include "support/TestSupport.h"
@@ -15,12 +16,16 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QLocale>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -459,6 +464,13 @@ protected:
 
     FakePage& page() { return m_host->page; }
 
+    // What the log says of the unreadable answer of the run's `index`th parcel.
+    std::vector<std::string> unreadableLines(std::size_t index) const
+    {
+        return {"- ответ сайта не удалось прочитать, данные не изменены",
+                "- ответ сохранён в файле " + m_outcome.parcels.at(index).savedCopy.toStdString()};
+    }
+
     QTemporaryDir m_dir;
     QTcpServer m_probeServer;
     std::unique_ptr<FakeHost> m_host;
@@ -687,15 +699,24 @@ TEST_F(CheckRunTest, FoundPageWithoutEventCellsOrReadOnlyPartWayKeepsTheRow)
     EXPECT_EQ(stored(broken), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
     EXPECT_EQ(stored(cutShort), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
     EXPECT_EQ(stored(next).date, kOneEvent.front().date);
-    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
-                                            parcelLines("RB1"),
-                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
-                                            parcelLines("RB3"),
-                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
-                                            parcelLines("RB2"),
-                                            {m_host->lines("log").back()}}));
+    const std::vector<std::string> log = m_host->lines("log");
+    const std::string sentence =
+        "Ответы сайта по 2 из 3 посылок не удалось прочитать: данные этих посылок не изменены.";
+    EXPECT_EQ(log, concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                           parcelLines("RB1"),
+                           unreadableLines(0),
+                           parcelLines("RB3"),
+                           unreadableLines(1),
+                           parcelLines("RB2"),
+                           {log[log.size() - 2], " " + sentence}}));
     EXPECT_TRUE(m_host->lines("box").empty());
-    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    EXPECT_EQ(m_host->lines("label").back(), "Статус: " + sentence);
+    // The page road keeps the page as the program read it.
+    QFile copy(m_outcome.parcels[0].savedCopy);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const QByteArray content = copy.readAll();
+    EXPECT_TRUE(content.contains("road: page\naddress: http://127.0.0.1:9/\nhttp-status: none\n"));
+    EXPECT_TRUE(content.endsWith("<TD>2013-03-16</TD></TR></TBODY></TABLE></DIV>")) << content.toStdString();
 }
 
 TEST_F(CheckRunTest, FailedStatementShowsTheBoxKeepsTheRowAndGoesOn)
@@ -1072,11 +1093,13 @@ TEST_F(CheckRunTest, AnswerWhosePlainRowsThePatternPassesOverKeepsTheRow)
     run();
 
     EXPECT_EQ(stored(id), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
-    EXPECT_EQ(m_host->lines("log"), concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
-                                            parcelLines("RT1"),
-                                            {"- ответ сайта не удалось прочитать, данные не изменены"},
-                                            {m_host->lines("log").back()}}));
-    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    const std::vector<std::string> log = m_host->lines("log");
+    EXPECT_EQ(log, concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                           parcelLines("RT1"),
+                           unreadableLines(0),
+                           {log[log.size() - 2], log.back()}}));
+    EXPECT_EQ(m_host->lines("label").back(),
+              "Статус: Ответ сайта по 1 из 1 посылки не удалось прочитать: данные этой посылки не изменены.");
 }
 
 // --- the run over another source ------------------------------------------------------------
@@ -1091,11 +1114,15 @@ public:
     }
     std::string probeHost() const override { return "127.0.0.1"; }
     int probePort() const override { return m_probePort; }
+    QString roadName() const override { return QStringLiteral("scripted"); }
+    QString address() const override { return QStringLiteral("table"); }
     void setStopCondition(std::function<bool()>) override {}
+    void setReporter(std::function<void(const QString&)> say) override { m_say = std::move(say); }
     void prepare() override { ++m_prepares; }
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override
     {
         sent();
+        m_say(QStringLiteral("- сказано источником"));
         return m_answers.at(number);
     }
 
@@ -1103,45 +1130,120 @@ private:
     int m_probePort;
     std::map<QString, TrackingAnswer> m_answers;
     int& m_prepares;
+    std::function<void(const QString&)> m_say;
 };
 
-TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRows)
+TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItCannotRead)
 {
     using Kind = TrackingAnswer::Kind;
     const std::string found = addParcel("RA1");
     const std::string nothing = addParcel("RB1");
     const std::string unanswered = addParcel("RC1");
     const std::string unreadable = addParcel("RD1");
-    testsupport::storeResultBytes(m_host->database(), unreadable, cp1251("в пути"), "2013-03-16 12:30:00",
-                                  cp1251("история"));
-    TrackingAnswer events{Kind::Found, QStringLiteral("Вручение"), QStringLiteral("Прием\r\nВручение"),
-                          QStringLiteral("2013-05-01 10:00:00")};
+    const std::string refused = addParcel("RE1");
+    for (const std::string& id : {unreadable, refused})
+        testsupport::storeResultBytes(m_host->database(), id, cp1251("в пути"), "2013-03-16 12:30:00",
+                                      cp1251("история"));
+    TrackingAnswer events = TrackingAnswer::of(Kind::Found);
+    events.status = QStringLiteral("Вручение");
+    events.history = QStringLiteral("Прием\r\nВручение");
+    events.firstDate = QStringLiteral("2013-05-01 10:00:00");
+    TrackingAnswer turnedDown = TrackingAnswer::of(Kind::Refused);
+    turnedDown.message = QStringLiteral("Номер указан неверно.");
+    const QByteArray received = QByteArrayLiteral("{\"data\": \"\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xbe\xd0\xb5\"}\r\n\0tail");
     int prepares = 0;
-    run(std::make_unique<ScriptedSource>(m_probeServer.serverPort(),
-                                         std::map<QString, TrackingAnswer>{{"RA1", events},
-                                                                           {"RB1", {Kind::NothingFound, {}, {}, {}}},
-                                                                           {"RC1", {Kind::NoAnswer, {}, {}, {}}},
-                                                                           {"RD1", {Kind::Unreadable, {}, {}, {}}}},
-                                         prepares));
+    run(std::make_unique<ScriptedSource>(
+        m_probeServer.serverPort(),
+        std::map<QString, TrackingAnswer>{{"RA1", events},
+                                          {"RB1", TrackingAnswer::of(Kind::NothingFound)},
+                                          {"RC1", TrackingAnswer::of(Kind::NoAnswer)},
+                                          {"RD1", TrackingAnswer::unreadable(QStringLiteral("why"), received, 200)},
+                                          {"RE1", turnedDown}},
+        prepares));
 
-    EXPECT_EQ(m_host->lines("log"),
-              concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
-                      parcelLines("RA1"),
-                      parcelLines("RB1", true),
-                      {"- посылка №RC1", "- отправка данных", "- нет ответа по номеру"},
-                      parcelLines("RD1"),
-                      {"- ответ сайта не удалось прочитать, данные не изменены", m_host->lines("log").back()}}));
-    EXPECT_EQ(m_host->lines("label").back(), "Статус: ok");
+    const auto said = [](std::vector<std::string> lines) {
+        lines.insert(lines.begin() + 2, "- сказано источником");
+        return lines;
+    };
+    ASSERT_EQ(m_outcome.parcels.size(), 5u);
+    const QString copy = m_outcome.parcels[3].savedCopy;
+    ASSERT_FALSE(copy.isEmpty());
+    const std::vector<std::string> log = m_host->lines("log");
+    EXPECT_EQ(log, concat({{" Проверка интернета...", " Сайт БелПочты доступен"},
+                           said(parcelLines("RA1")),
+                           said(parcelLines("RB1", true)),
+                           said({"- посылка №RC1", "- отправка данных", "- нет ответа по номеру"}),
+                           said(parcelLines("RD1")),
+                           {"- ответ сайта не удалось прочитать, данные не изменены",
+                            "- ответ сохранён в файле " + copy.toStdString()},
+                           said({"- посылка №RE1", "- отправка данных", "- получение данных"}),
+                           {"- служба не приняла запрос: Номер указан неверно.", log[log.size() - 2],
+                            " Ответ сайта по 1 из 5 посылок не удалось прочитать: данные этой посылки не изменены."}}));
+    EXPECT_EQ(m_host->lines("label").back(),
+              "Статус: Ответ сайта по 1 из 5 посылок не удалось прочитать: данные этой посылки не изменены.");
     EXPECT_EQ(prepares, 2); // before the first number, and after the one without an answer
     EXPECT_EQ(stored(found), (Stored{"Вручение", "2013-05-01 10:00:00", "Прием\r\nВручение"}));
     EXPECT_EQ(stored(nothing).status, "Пока, нет информации!");
     EXPECT_EQ(stored(unanswered), (Stored{"", "", ""}));
-    EXPECT_EQ(stored(unreadable), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
+    for (const std::string& id : {unreadable, refused})
+        EXPECT_EQ(stored(id), (Stored{"в пути", "2013-03-16 12:30:00", "история"}));
     using R = ParcelOutcome::Result;
     std::vector<R> results;
     for (const ParcelOutcome& parcel : m_outcome.parcels)
         results.push_back(parcel.result);
-    EXPECT_EQ(results, (std::vector<R>{R::Stored, R::NothingFound, R::NoAnswer, R::Unreadable}));
+    EXPECT_EQ(results, (std::vector<R>{R::Stored, R::NothingFound, R::NoAnswer, R::Unreadable, R::Refused}));
+    EXPECT_EQ(m_outcome.parcels[4].cause, turnedDown.message);
+
+    // The copy holds the answer byte for byte after a header that names the number, the road and
+    // the status; it is the user's alone.
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    EXPECT_TRUE(content.endsWith("\n\n" + received)) << content.toStdString();
+    for (const char* header :
+         {"number: RD1\n", "road: scripted\n", "address: table\n", "http-status: 200\n", "why: why\n", "bytes: 29\n"})
+        EXPECT_TRUE(content.contains(header)) << header;
+    EXPECT_EQ(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    EXPECT_TRUE(copy.startsWith(UnreadableCopies::defaultFolder() + u'/'));
+}
+
+TEST(UnreadableCopies, KeepTheNewestTwentyUnderNamesNoNumberCanBend)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const UnreadableCopies copies(dir.filePath(QStringLiteral("cache/kurierix/unreadable")));
+    QFile other(dir.filePath(QStringLiteral("cache/kurierix/unreadable/notes.txt")));
+    UnreadableCopies::Copy copy{QStringLiteral("../../RA1 /x"),
+                                QStringLiteral("service"),
+                                {},
+                                200,
+                                {},
+                                "{}",
+                                QDateTime(QDate(2026, 12, 8), QTime(10, 0), QTimeZone(3 * 3600))};
+    QStringList saved;
+    for (int i = 0; i < UnreadableCopies::kKept + 3; ++i) {
+        copy.at = copy.at.addMSecs(i % 2); // two copies in one millisecond now and then
+        saved += copies.save(copy);
+        ASSERT_FALSE(saved.back().isEmpty());
+        if (i == 0) {
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        }
+    }
+    EXPECT_EQ(QFileInfo(saved.front()).fileName(), QStringLiteral("20261208-070000-000-00-service-RA1x.txt"));
+    EXPECT_EQ(saved.size(), QSet<QString>(saved.begin(), saved.end()).size());
+    QStringList kept = QDir(copies.folder()).entryList(QDir::Files, QDir::Name);
+    EXPECT_TRUE(kept.removeOne(QStringLiteral("notes.txt")));
+    QStringList newest;
+    for (const QString& path : saved.mid(3))
+        newest += QFileInfo(path).fileName();
+    newest.sort();
+    EXPECT_EQ(kept, newest);
+    EXPECT_EQ(QFileInfo(copies.folder()).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              QFileDevice::Permissions());
+
+    QString error;
+    EXPECT_TRUE(UnreadableCopies(other.fileName() + QStringLiteral("/below")).save(copy, &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
 }
 
 // --- what the run did, for its hosts ----------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "tools/servicedouble/ServiceDouble.h"
+#include "tracking/HttpDate.h"
 #include "tracking/ServiceAnswer.h"
 #include "tracking/ServiceSource.h"
 #include "tracking/TrackingRoad.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <QTimer>
 
 #include <chrono>
 #include <fstream>
@@ -75,15 +77,18 @@ protected:
         m_service.setSteps(kNumber, pageEventsAsSteps());
     }
 
-    std::unique_ptr<ServiceSource> source(bool trustCertificate = true)
+    std::unique_ptr<ServiceSource> source(bool trustCertificate = true, int paceMs = 0)
     {
-        auto made = std::make_unique<ServiceSource>(
-            ServiceEndpoint{QUrl(m_service.url()), "127.0.0.1", m_service.port(),
-                            trustCertificate ? m_dir.filePath(QStringLiteral("service.pem")) : QString()});
-        CheckLimits limits;
-        limits.searchMs = 1500;
-        made->setLimits(limits);
-        made->setStopCondition([] { return false; });
+        ServiceEndpoint endpoint;
+        endpoint.url = QUrl(m_service.url());
+        endpoint.probeHost = "127.0.0.1";
+        endpoint.probePort = m_service.port();
+        endpoint.extraCaFile = trustCertificate ? m_dir.filePath(QStringLiteral("service.pem")) : QString();
+        endpoint.paceMs = paceMs;
+        auto made = std::make_unique<ServiceSource>(endpoint);
+        made->setLimits(m_limits);
+        made->setStopCondition([this] { return m_stop; });
+        made->setReporter([this](const QString& line) { m_said += line; });
         made->prepare();
         return made;
     }
@@ -92,6 +97,14 @@ protected:
 
     QTemporaryDir m_dir;
     ServiceDouble m_service;
+    CheckLimits m_limits = [] {
+        CheckLimits limits;
+        limits.searchMs = 1500;
+        limits.serviceBackoffMs = 50;
+        return limits;
+    }();
+    bool m_stop = false;
+    QStringList m_said;
 };
 
 TEST_F(ServiceSourceTest, FoundStepsGiveThePageTextsOfTheSameEventsOverHttpsWithoutCookies)
@@ -166,6 +179,72 @@ TEST_F(ServiceSourceTest, BusyAnswersAreAskedAgainOnceNoSoonerThanTheySay)
     EXPECT_EQ(m_service.requestCount(QStringLiteral("BUSY")), 2);
     EXPECT_EQ(ask(*service, QStringLiteral("LATER")), Kind::NoAnswer);
     EXPECT_EQ(m_service.requestCount(QStringLiteral("LATER")), 1);
+    EXPECT_EQ(m_said, QStringList{QStringLiteral("- служба просит подождать 1 с")});
+}
+
+TEST_F(ServiceSourceTest, BusyWithoutSayingHowLongBacksOffThreeTimesGrowingAndAStopEndsTheWait)
+{
+    start();
+    m_service.setMode(kNumber, Mode::Throttled, 2);
+    m_service.setMode(QStringLiteral("RB1"), Mode::Throttled, 4);
+    const auto service = source();
+
+    EXPECT_EQ(ask(*service, kNumber), Kind::Found); // on the third try
+    QList<ServiceDouble::Request> asked = m_service.requests();
+    ASSERT_EQ(asked.size(), 3);
+    EXPECT_GE(asked[1].at - asked[0].at, std::chrono::milliseconds(50));
+    EXPECT_GE(asked[2].at - asked[1].at, std::chrono::milliseconds(150));
+    EXPECT_EQ(m_said, QStringList(2, QStringLiteral("- служба просит подождать 1 с")));
+
+    // Three waits, then the number counts as without an answer.
+    EXPECT_EQ(ask(*service, QStringLiteral("RB1")), Kind::NoAnswer);
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("RB1")), 4);
+    asked = m_service.requests();
+    EXPECT_GE(asked[6].at - asked[5].at, std::chrono::milliseconds(450));
+
+    // A stop ends a wait of an hour at once.
+    m_limits.serviceBackoffMs = 3600 * 1000;
+    service->setLimits(m_limits);
+    m_service.setMode(QStringLiteral("RB2"), Mode::Throttled, 1);
+    QTimer::singleShot(50, [this] { m_stop = true; });
+    EXPECT_EQ(ask(*service, QStringLiteral("RB2")), Kind::NoAnswer);
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("RB2")), 1);
+}
+
+TEST_F(ServiceSourceTest, QuestionsAreSpacedByThePaceFromStartToStart)
+{
+    start();
+    const auto service = source(true, 300);
+    for (const char* number : {"RA1", "RA2", "RA3"})
+        EXPECT_EQ(ask(*service, QString::fromLatin1(number)), Kind::NothingFound);
+    // The pace counts from the program's start of one request to the next; the double sees them
+    // arrive a connection set-up or a scheduling delay later, a few milliseconds at most.
+    const auto arrival = std::chrono::milliseconds(20);
+    const QList<ServiceDouble::Request> asked = m_service.requests();
+    ASSERT_EQ(asked.size(), 3);
+    EXPECT_GE(asked[1].at - asked[0].at, std::chrono::milliseconds(300) - arrival);
+    EXPECT_GE(asked[2].at - asked[1].at, std::chrono::milliseconds(300) - arrival);
+    // A new run starts without waiting for the last one's pace.
+    service->finishRun();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(ask(*service, QStringLiteral("RA4")), Kind::NothingFound);
+    EXPECT_LT(m_service.requests().back().at - before, std::chrono::milliseconds(300));
+}
+
+TEST_F(ServiceSourceTest, AQuestionTurnedDownIsToldInTheServicesOwnWords)
+{
+    start();
+    m_service.setRawAnswer(QStringLiteral("BAD"), 422,
+                           R"({"message":"The given data was invalid.","errors":{"number":["Неверный номер.",)"
+                           R"("Bad form."]}})");
+    m_service.setRawAnswer(QStringLiteral("PLAIN"), 400, "Bad Request", "text/plain");
+    m_service.setRawAnswer(QStringLiteral("GONE"), 404, R"({"message":"Not found"})");
+    const auto service = source();
+    const TrackingAnswer refused = service->ask(QStringLiteral("BAD"), {});
+    EXPECT_EQ(refused.kind, Kind::Refused);
+    EXPECT_EQ(refused.message, QStringLiteral("The given data was invalid. number: Неверный номер.; Bad form."));
+    EXPECT_EQ(ask(*service, QStringLiteral("PLAIN")), Kind::NoAnswer);
+    EXPECT_EQ(ask(*service, QStringLiteral("GONE")), Kind::NothingFound);
 }
 
 TEST_F(ServiceSourceTest, ErrorsSilenceAndDropsPassTheNumberOverAndThreeInARowEndTheRun)
@@ -190,7 +269,7 @@ TEST_F(ServiceSourceTest, ErrorsSilenceAndDropsPassTheNumberOverAndThreeInARowEn
     }
 }
 
-TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRun)
+TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRunSayingWhy)
 {
     start(true);
     const auto untrusting = source(false);
@@ -199,17 +278,22 @@ TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRun)
         ADD_FAILURE() << "an untrusted certificate was accepted";
     } catch (const TrackingSourceError& error) {
         EXPECT_TRUE(error.sentence().startsWith(QStringLiteral("Сертификат"))) << error.sentence().toStdString();
+        EXPECT_EQ(error.stopReason(), QStringLiteral("сертификат службы недействителен"));
     }
     EXPECT_EQ(m_service.requestCount(kNumber), 0);
 
     const auto service = source();
-    for (const Mode mode : {Mode::RedirectElsewhere, Mode::RedirectToHttp}) {
+    for (const Mode mode : {Mode::RedirectElsewhere, Mode::RedirectOtherHost, Mode::RedirectToHttp}) {
         m_service.setMode(kNumber, mode);
         try {
             service->ask(kNumber, {});
             ADD_FAILURE() << "a redirect was taken " << static_cast<int>(mode);
         } catch (const TrackingSourceError& error) {
             EXPECT_TRUE(error.sentence().contains(QStringLiteral("перенаправила"))) << error.sentence().toStdString();
+            EXPECT_EQ(error.stopReason(), QStringLiteral("служба перенаправила запрос на чужой адрес"));
+            if (mode == Mode::RedirectElsewhere) {
+                EXPECT_TRUE(error.detail().contains(QStringLiteral("путь"))) << error.detail().toStdString();
+            }
         }
     }
 }
@@ -219,8 +303,10 @@ class TrackingRoadTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        for (const char* name : {"KURIERIX_SOURCE", "KURIERIX_TRACKING_URL", "KURIERIX_SERVICE_URL", "KURIERIX_PROBE"})
+        for (const char* name : {"KURIERIX_SOURCE", "KURIERIX_TRACKING_URL", "KURIERIX_SERVICE_URL", "KURIERIX_PROBE",
+                                 "KURIERIX_SERVICE_CA"})
             qunsetenv(name);
+        qputenv("KURIERIX_SERVICE_PACE", "0");
     }
 };
 
@@ -254,6 +340,31 @@ TEST_F(TrackingRoadTest, TheServiceIsProbedOnItsOwnHostUnlessOverridden)
     EXPECT_EQ(ServiceEndpoint::fromEnvironment().probePort, 9000);
 }
 
+TEST_F(TrackingRoadTest, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
+{
+    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 0);
+    qunsetenv("KURIERIX_SERVICE_PACE");
+    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 1000);
+    qputenv("KURIERIX_SERVICE_PACE", "soon");
+    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 1000);
+
+    QTemporaryDir dir;
+    const QString empty = dir.filePath(QStringLiteral("empty.pem"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    for (const QString& file : {dir.filePath(QStringLiteral("missing.pem")), empty}) {
+        qputenv("KURIERIX_SERVICE_CA", QFile::encodeName(file));
+        const QString problem = ServiceEndpoint::fromEnvironment().caProblem;
+        EXPECT_TRUE(problem.contains(file)
+                    && problem.endsWith(QStringLiteral("доверяются только системные сертификаты")))
+            << problem.toStdString();
+    }
+    ServiceDouble service;
+    const QString made = dir.filePath(QStringLiteral("made.pem"));
+    ASSERT_TRUE(service.start(0, true, made));
+    qputenv("KURIERIX_SERVICE_CA", QFile::encodeName(made));
+    EXPECT_TRUE(ServiceEndpoint::fromEnvironment().caProblem.isEmpty());
+}
+
 } // namespace
 
 namespace {
@@ -265,26 +376,89 @@ QByteArray oneStep(const char* fields)
 
 TEST(ServiceAnswer, LenientWhereTheShapeMayDriftStrictWhereItWouldStoreWrongData)
 {
-    // Unknown fields, numbers as text, null texts, either of the two times.
-    const TrackingAnswer drifted =
-        readServiceAnswer(oneStep(R"("code":"12","new":{"x":1},"event":"Вручено","place":null,"place_index":"220030",)"
-                                  R"("timestamp":"1364805000")"),
-                          QStringLiteral("RR1"));
-    ASSERT_EQ(drifted.kind, TrackingAnswer::Kind::Found);
-    EXPECT_EQ(drifted.history, QStringLiteral("2013-04-01 11:30:00 Вручено 220030 "));
-    EXPECT_EQ(
-        readServiceAnswer(oneStep(R"("event":"Вручено","created_at":"2013-04-01 11:30:00")"), QStringLiteral("RR1"))
-            .history,
-        QStringLiteral("2013-04-01 11:30:00 Вручено  "));
+    // 1364805000 is 2013-04-01 11:30:00 in Minsk.
+    const struct
+    {
+        QByteArray body;
+        const char* history; // nullptr: unreadable
+    } shapes[] = {
+        // Unknown fields, numbers as text, null texts, either of the two times.
+        {oneStep(R"("code":"12","new":{"x":1},"event":"Вручено","place":null,"place_index":"220030",)"
+                 R"("timestamp":"1364805000")"),
+         "2013-04-01 11:30:00 Вручено 220030 "},
+        {oneStep(R"("event":"Вручено","created_at":"2013-04-01 11:30:00")"), "2013-04-01 11:30:00 Вручено  "},
+        // A postcode as a number; a code that is a word, or none.
+        {oneStep(R"("code":"A1","event":"Вручено","place":"МИНСК","place_index":220030,"timestamp":1364805000)"),
+         "2013-04-01 11:30:00 Вручено 220030 МИНСК "},
+        // ISO 8601 in UTC, with an offset, with a fraction; converted to Minsk time.
+        {oneStep(R"("event":"E","created_at":"2013-04-01T08:30:00Z")"), "2013-04-01 11:30:00 E  "},
+        {oneStep(R"("event":"E","created_at":"2013-04-01T10:30:00+02:00")"), "2013-04-01 11:30:00 E  "},
+        {oneStep(R"("event":"E","created_at":"2013-04-01T08:30:00.999999Z")"), "2013-04-01 11:30:00 E  "},
+        {oneStep(R"("event":"E","created_at":"2013-04-01T11:30:00")"), "2013-04-01 11:30:00 E  "},
+        // A fraction of a second in the timestamp; the timestamp before a created_at that differs.
+        {oneStep(R"("event":"E","timestamp":1364805000.75)"), "2013-04-01 11:30:00 E  "},
+        {oneStep(R"("event":"E","timestamp":1364805000,"created_at":"2020-01-01 00:00:00")"),
+         "2013-04-01 11:30:00 E  "},
+        // Steps of one second keep the order of events whichever way the list runs.
+        {R"({"data":[{"number":"RR1","steps":[{"event":"C","timestamp":3000000000},{"event":"B","timestamp":2000000000},)"
+         R"({"event":"A","timestamp":2000000000}]}]})",
+         "2033-05-18 06:33:20 A  \r\n2033-05-18 06:33:20 B  \r\n2065-01-24 08:20:00 C  "},
+        {R"({"data":[{"number":"RR1","steps":[{"event":"A","timestamp":2000000000},{"event":"B","timestamp":2000000000},)"
+         R"({"event":"C","timestamp":3000000000}]}]})",
+         "2033-05-18 06:33:20 A  \r\n2033-05-18 06:33:20 B  \r\n2065-01-24 08:20:00 C  "},
+        // The entry for the number asked, case and blanks aside, among others; one without a
+        // number only when it is alone.
+        {R"({"data":[{"number":"RR2","steps":[{"event":"X","timestamp":1}]},)"
+         R"({"number":" rr1 ","steps":[{"event":"E","timestamp":1364805000}]}]})",
+         "2013-04-01 11:30:00 E  "},
+        {R"({"data":[{"steps":[{"event":"E","timestamp":1364805000}]}]})", "2013-04-01 11:30:00 E  "},
+        // Never another parcel's events.
+        {R"({"data":[{"number":"RR2","steps":[{"event":"X","timestamp":1}]}]})", nullptr},
+        {R"({"data":[{"steps":[{"event":"X","timestamp":1}]},{"steps":[]}]})", nullptr},
+        // Whatever is not plain.
+        {oneStep(R"("event":"Вручено")"), nullptr},
+        {oneStep(R"("event":"Вручено","created_at":"01.04.2013 11:30")"), nullptr},
+        {oneStep(R"("event":"E","created_at":"2013-02-30T10:00:00Z")"), nullptr},
+        {oneStep(R"("event":"Вручено","timestamp":"soon")"), nullptr},
+        {oneStep(R"("event":"Вручено","timestamp":1e300)"), nullptr},
+        {oneStep(R"("event":"Вручено","timestamp":1364805000000)"), nullptr}, // milliseconds
+        {oneStep(R"("event":7,"timestamp":1)"), nullptr},
+        {oneStep(R"("event":"a","code":[],"timestamp":1)"), nullptr},
+        {oneStep(R"("event":"a","code":{"id":1},"timestamp":1)"), nullptr},
+        {oneStep(R"("event":"a","place_index":220030.5,"timestamp":1)"), nullptr},
+        {R"({"data":{}})", nullptr},
+        {R"({"data":[7]})", nullptr},
+        {R"({"data":[{"steps":{}}]})", nullptr},
+        {"[]", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& shape : shapes) {
+        const TrackingAnswer answer = readServiceAnswer(shape.body, QStringLiteral("RR1"));
+        const char* body = shape.body.constData();
+        if (shape.history == nullptr) {
+            EXPECT_EQ(answer.kind, TrackingAnswer::Kind::Unreadable) << body;
+            EXPECT_FALSE(answer.message.isEmpty()) << body;
+            EXPECT_EQ(answer.received, shape.body);
+        } else {
+            EXPECT_EQ(answer.kind, TrackingAnswer::Kind::Found) << body << answer.message.toStdString();
+            EXPECT_EQ(answer.history.toStdString(), shape.history) << body;
+        }
+    }
+}
 
-    for (const char* fields : {R"("event":"Вручено")", R"("event":"Вручено","created_at":"01.04.2013 11:30")",
-                               R"("event":"Вручено","timestamp":"soon")", R"("event":"Вручено","timestamp":1e300)",
-                               R"("event":"Вручено","timestamp":1.5)", R"("event":7,"timestamp":1)",
-                               R"("event":"a","code":[],"timestamp":1)"})
-        EXPECT_EQ(readServiceAnswer(oneStep(fields), QStringLiteral("RR1")).kind, TrackingAnswer::Kind::Unreadable)
-            << fields;
-    for (const char* body : {R"({"data":{}})", R"({"data":[7]})", R"({"data":[{"steps":{}}]})", "[]", ""})
-        EXPECT_EQ(readServiceAnswer(body, QStringLiteral("RR1")).kind, TrackingAnswer::Kind::Unreadable) << body;
+TEST(HttpDate, TheThreeFormsHttpAllowsTheUsualOneFirst)
+{
+    const QDateTime expected(QDate(1994, 11, 6), QTime(8, 49, 37), QTimeZone::utc());
+    const QDateTime now(QDate(2026, 12, 8), QTime(0, 0), QTimeZone::utc());
+    for (const char* form : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                             "Sun Nov  6 08:49:37 1994", " Sun, 06 Nov 1994 08:49:37 GMT "})
+        EXPECT_EQ(parseHttpDate(form, now), expected) << form;
+    // A two-digit year is never more than 50 years ahead.
+    EXPECT_EQ(parseHttpDate("Friday, 01-Jan-66 00:00:00 GMT", now)->date().year(), 2066);
+    EXPECT_EQ(parseHttpDate("Saturday, 01-Jan-77 00:00:00 GMT", now)->date().year(), 1977);
+    for (const char* wrong : {"Sun, 06 Nov 1994 08:49:37 UTC", "Sun, 31 Feb 1994 08:49:37 GMT", "06 Nov 1994",
+                              "Sun, 06 Nov 1994 25:49:37 GMT", "Sun Nov 6 08:49:37 1994", ""})
+        EXPECT_FALSE(parseHttpDate(wrong, now)) << wrong;
 }
 
 } // namespace

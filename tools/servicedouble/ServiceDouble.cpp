@@ -24,7 +24,10 @@ constexpr char kPath[] = "/api/v1/tracking";
 struct Behaviour
 {
     ServiceDouble::Mode mode = ServiceDouble::Mode::Steps;
-    int retryAfterSeconds = 1;
+    int parameter = 1;
+    int status = 200; // Raw
+    QByteArray body;
+    QByteArray contentType;
 };
 
 QJsonObject stepObject(const ServiceDouble::Step& step, int code)
@@ -129,7 +132,9 @@ struct ServiceDouble::Shared
         const auto json = [&response](const QByteArray& body) {
             response.set_content(body.toStdString(), "application/json; charset=utf-8");
         };
-        const QString elsewhere = QStringLiteral("https://elsewhere.invalid%1").arg(QLatin1StringView(kPath));
+        // A path that is not ASCII: the address shows up in what the program says.
+        const QString elsewhere =
+            QStringLiteral("https://elsewhere.invalid/%D0%BF%D1%83%D1%82%D1%8C%1").arg(QLatin1StringView(kPath));
         switch (behaviour.mode) {
         case Mode::Steps:
             json(stepsBody(number));
@@ -148,14 +153,26 @@ struct ServiceDouble::Shared
         case Mode::RetryAfter:
             if (retriesAnswered[number]++ == 0) {
                 response.status = 429;
-                response.set_header("Retry-After", std::to_string(behaviour.retryAfterSeconds));
+                response.set_header("Retry-After", std::to_string(behaviour.parameter));
                 return;
             }
             json(stepsBody(number));
             return;
         case Mode::Unavailable:
             response.status = 503;
-            response.set_header("Retry-After", std::to_string(behaviour.retryAfterSeconds));
+            response.set_header("Retry-After", std::to_string(behaviour.parameter));
+            return;
+        case Mode::Throttled:
+            if (retriesAnswered[number]++ < behaviour.parameter) {
+                response.status = 429;
+                json(QByteArrayLiteral(R"({"message":"Too Many Attempts."})"));
+                return;
+            }
+            json(stepsBody(number));
+            return;
+        case Mode::Raw:
+            response.status = behaviour.status;
+            response.set_content(behaviour.body.toStdString(), behaviour.contentType.toStdString());
             return;
         case Mode::ServerError:
             response.status = 500;
@@ -189,6 +206,14 @@ struct ServiceDouble::Shared
         }
         case Mode::RedirectElsewhere:
             response.set_redirect(elsewhere.toStdString(), 302);
+            return;
+        case Mode::RedirectOtherHost:
+            response.set_redirect(QStringLiteral("%1://localhost:%2%3")
+                                      .arg(https ? QStringLiteral("https") : QStringLiteral("http"))
+                                      .arg(port)
+                                      .arg(QLatin1StringView(kPath))
+                                      .toStdString(),
+                                  302);
             return;
         case Mode::RedirectToHttp:
             response.set_redirect(
@@ -307,11 +332,18 @@ bool ServiceDouble::loadFixture(const QString& path, QString* error)
     return true;
 }
 
-void ServiceDouble::setMode(const QString& number, Mode mode, int retryAfterSeconds)
+void ServiceDouble::setMode(const QString& number, Mode mode, int parameter)
 {
     const std::lock_guard lock(m_shared->mutex);
-    m_shared->behaviours.insert(number, {mode, retryAfterSeconds});
+    m_shared->behaviours.insert(number, {mode, parameter, 200, {}, {}});
     m_shared->retriesAnswered.remove(number);
+}
+
+void ServiceDouble::setRawAnswer(const QString& number, int status, const QByteArray& body,
+                                 const QByteArray& contentType)
+{
+    const std::lock_guard lock(m_shared->mutex);
+    m_shared->behaviours.insert(number, {Mode::Raw, 0, status, body, contentType});
 }
 
 void ServiceDouble::setLatency(std::chrono::milliseconds latency)

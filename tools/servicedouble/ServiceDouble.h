@@ -29,16 +29,19 @@ public:
         EmptySteps,        // 200 with the number in data but no steps
         NotParsed,         // 404
         Slow,              // the answer is held until released or the double stops
-        RetryAfter,        // 429 with Retry-After (retryAfterSeconds), then the steps
-        Unavailable,       // 503 with Retry-After (retryAfterSeconds), every time
+        RetryAfter,        // 429 with Retry-After (the parameter, in seconds), then the steps
+        Unavailable,       // 503 with Retry-After (the parameter, in seconds), every time
+        Throttled,         // 429 without Retry-After to the first N requests (the parameter), then the steps
         ServerError,       // 500
         Html,              // 200 with an HTML page
         WrongTypes,        // 200 whose steps hold a list where a text belongs
         CutShort,          // 200 whose JSON ends half-way
         Huge,              // 200 of 2 MB
         Dropped,           // the connection drops half-way through the answer
-        RedirectElsewhere, // 302 to another host
+        RedirectElsewhere, // 302 to another host, port and path
+        RedirectOtherHost, // 302 to another name of this machine, on the same scheme and port
         RedirectToHttp,    // 302 to http:// on the same host
+        Raw,               // the status and body given with setRawAnswer()
     };
 
     struct Request
@@ -68,7 +71,10 @@ public:
     // Steps from a site-double fixture ({"answers": {"NUMBER": [{"date", "event", "office"}]}},
     // oldest first), each office as the place, so that both doubles tell the same events.
     bool loadFixture(const QString& path, QString* error = nullptr);
-    void setMode(const QString& number, Mode mode, int retryAfterSeconds = 1);
+    void setMode(const QString& number, Mode mode, int parameter = 1);
+    // Answers `number` with exactly this (mode Raw).
+    void setRawAnswer(const QString& number, int status, const QByteArray& body,
+                      const QByteArray& contentType = QByteArrayLiteral("application/json"));
     void setLatency(std::chrono::milliseconds latency);
     void releaseStalled();
 
