@@ -80,6 +80,9 @@ bool fileExists(const std::string& fileName)
 // beside one take the file's mode. Where the file cannot be made, SQLite's own attempt says why.
 void createPrivateFile(const std::string& fileName)
 {
+    // SQLite's own names for a database in memory or in a temporary file name no file here.
+    if (fileName.empty() || fileName == ":memory:")
+        return;
     const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (fd < 0)
         return;

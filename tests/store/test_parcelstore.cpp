@@ -295,6 +295,10 @@ TEST(ParcelStoreOpen, ANewFileIsPrivateAndAFoundOneKeepsItsMode)
     ASSERT_EQ(store.open(found), ParcelStore::OpenResult::Opened);
     store.insert(parcelOf("RR2", "", "", ""));
     EXPECT_EQ(mode(found), 0644u);
+
+    // A database in memory is made as before, and no file of that name.
+    ASSERT_EQ(store.open(":memory:"), ParcelStore::OpenResult::Created);
+    EXPECT_FALSE(std::filesystem::exists(":memory:"));
 }
 
 TEST(ParcelStoreOpen, FailuresTellOpeningFromCreating)
