@@ -68,6 +68,9 @@ private:
     void openShopPage(int index);
     // Menu commands are refused while a check run walks the table.
     bool menuRefused() const;
+    void updateMenuItems();
+    // The keyboard focus back on the grid.
+    void backToGrid();
 
     MainFormOptions m_options;
     std::unique_ptr<Prompts> m_ownPrompts;

@@ -287,6 +287,24 @@ bool ParcelStore::remove(std::int64_t id)
     return database().changes() > 0;
 }
 
+int ParcelStore::removeAll(const std::vector<std::int64_t>& ids)
+{
+    TSQLiteDatabase& db = database();
+    int removed = 0;
+    db.Execute("BEGIN IMMEDIATE");
+    try {
+        for (const std::int64_t id : ids) {
+            db.Execute(deleteSql(), {id});
+            removed += db.changes() > 0 ? 1 : 0;
+        }
+        db.Execute("COMMIT");
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return removed;
+}
+
 ESQLiteException ParcelStore::historyOfMissingParcel()
 {
     try {
@@ -365,7 +383,7 @@ void ParcelStore::setArchived(const std::vector<std::int64_t>& ids, bool archive
     ArchiveMarks::setArchived(database(), ids, archived);
 }
 
-int ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
+std::vector<std::int64_t> ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
 {
     return ArchiveMarks::offer(database(), ids);
 }

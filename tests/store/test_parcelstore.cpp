@@ -332,3 +332,20 @@ TEST(ParcelStoreOpen, ReopenReadsWhatWasWritten)
 }
 
 } // namespace
+
+TEST(Delivered, EventsThatHandTheParcelOverCountAndThoseThatWaitForItNever)
+{
+    // As the tracking page and the service store them: date, event, place, markup and all.
+    for (const char* status :
+         {"Вручено", "2013-04-02 10:40:00 Вручение адресату 220030",
+          "2024-05-13 10:20:00 Вручение отправления адресату 220030", "ВРУЧЕНО АДРЕСАТУ", "Вручена адресату в ОПС",
+          "<b>Выдано</b>&nbsp;адресату", "Выдано получателю", "Выдача отправления адресату", "Получено адресатом"})
+        EXPECT_TRUE(ArchiveMarks::handedOver(QString::fromUtf8(status))) << status;
+    for (const char* status :
+         {"Поступило в ОПС для вручения", "2013-04-01 09:00:00 Поступление в учреждение для вручения 220030",
+          "Передано почтальону на вручение", "Прибыло в место вручения", "Ожидает адресата в пункте выдачи",
+          "Готово к выдаче", "Готово к вручению", "Неудачная попытка вручения", "Не вручено: адресат отсутствует",
+          "Вручение невозможно", "Возврат отправителю: истёк срок хранения", "Вручено отправителю", "Отказ адресата",
+          "Прием отправления", "Пока, нет информации!", ""})
+        EXPECT_FALSE(ArchiveMarks::handedOver(QString::fromUtf8(status))) << status;
+}
