@@ -72,6 +72,9 @@ private:
     void openShopPage(int index);
     // Menu commands are refused while a check run walks the table.
     bool menuRefused() const;
+    void updateMenuItems();
+    // The keyboard focus back on the grid.
+    void backToGrid();
     // The run the window's own schedule starts, as "Проверить посылки" would.
     void scheduledCheck();
 

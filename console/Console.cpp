@@ -8,10 +8,38 @@
 #include "tracking/CheckWords.h"
 #include "tracking/ExitStatus.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
+
+// Standard output was closed by the caller (`>&-`).
+bool g_outClosed = false;
+
+// A standard stream the caller closed is held open on /dev/null, so that no file the program
+// opens later (the run's lock file, a socket) takes its number and receives what was meant for
+// the terminal. Output to a closed standard output still counts as failed.
+void holdClosedStandardStreams()
+{
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (held < 0)
+            continue;
+        if (held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+        if (fd == STDOUT_FILENO)
+            g_outClosed = true;
+    }
+}
 
 bool writeAll(std::FILE* stream, const QByteArray& bytes)
 {
@@ -25,6 +53,7 @@ std::optional<int> Console::run(int argc, char** argv, const CheckCommand& check
 {
     if (argc < 2)
         return std::nullopt;
+    holdClosedStandardStreams();
     const CommandLine line = CommandLine::parse(argc, argv);
     if (line.command == CommandLine::Command::Window)
         return std::nullopt;
@@ -55,9 +84,12 @@ int Console::run(const CommandLine& line, const CheckCommand& check)
 
 bool Console::writeOut(const QString& text)
 {
-    if (writeAll(stdout, text.toUtf8()))
+    if (!g_outClosed && writeAll(stdout, text.toUtf8()))
         return true;
-    writeError(QStringLiteral("не удалось записать в стандартный вывод"));
+    // Said once: with standard output closed (`>&-`) every later line fails the same way.
+    static bool told = false;
+    if (!std::exchange(told, true))
+        writeError(QStringLiteral("не удалось записать в стандартный вывод"));
     return false;
 }
 

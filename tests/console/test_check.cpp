@@ -30,6 +30,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::cp1251;
 using testsupport::NotificationService;
@@ -184,7 +185,9 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
         TMainForm window(std::move(options));
         ui(window).N4->trigger();
         EXPECT_TRUE(testsupport::waitUntil([&] { return !windowNotified.isEmpty(); }));
-        EXPECT_TRUE(prompts.shown().empty());
+        // The one box: the delivered parcel offered for the archive ("Нет").
+        ASSERT_EQ(prompts.shown().size(), 1u);
+        EXPECT_TRUE(prompts.shown()[0].text.startsWith(QStringLiteral("Переместить в архив 1 доставленных посылок?")));
     }
 
     const Outcome run = check({QStringLiteral("--check")});
@@ -305,6 +308,17 @@ TEST_F(CheckCommand, ExitStatusesTellAnswersNotStoredAnUnreachableSiteAndAnUnrea
                            QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.")}));
     EXPECT_EQ(rows(m_database), before);
     EXPECT_EQ(runs(m_database).constLast(), QStringLiteral("terminal|page|0|0|no-answer|3"));
+
+    // Standard output closed (`>&-`): said once, not once per line that could not be written.
+    QProcess closedOut;
+    closedOut.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    start(closedOut, {QStringLiteral("--check")});
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return closedOut.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+    EXPECT_EQ(closedOut.exitCode(), 3);
+    const QString closedErr = QString::fromUtf8(closedOut.readAllStandardError());
+    EXPECT_EQ(closedErr.count(QStringLiteral("kurierix: не удалось записать в стандартный вывод\n")), 1)
+        << closedErr.toStdString();
 
     // No database, something else under its name: 2, and nothing is made.
     ASSERT_TRUE(QFile::remove(m_database));
