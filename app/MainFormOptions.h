@@ -3,7 +3,7 @@
 #include "notify/ChangedParcel.h"
 #include "tracking/CheckRun.h"
 #include "tracking/Endpoints.h"
-#include "tracking/TrackingPageFactory.h"
+#include "tracking/page/TrackingPageFactory.h"
 
 #include <QDateTime>
 #include <QList>

@@ -255,7 +255,7 @@ void MainFormUi::setupBrowserPage()
     PageControl1->setTabVisible(index, false);
     PageControl1->tabBar()->setTabEnabled(index, false);
     // The browser control keeps its name and place on the page, but stays empty: the tracking
-    // page is loaded in a browser-engine page of its own that is never shown (tracking/browser/).
+    // page is loaded in a browser-engine page of its own that is never shown (tracking/page/browser/).
     WebBrowser1 = new QWidget(TabSheet3);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(5, 16, 300, 505);

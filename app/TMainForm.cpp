@@ -15,9 +15,9 @@
 #include "parcels/Tahoma.h"
 #include "parcels/TFm_Track.h"
 #include "store/Cp1251.h"
-#include "store/DaysInTransit.h"
+#include "readings/DaysInTransit.h"
 #include "store/ParcelStore.h"
-#include "tracking/BrowserModule.h"
+#include "tracking/page/BrowserModule.h"
 #include "tracking/TrackingRoad.h"
 
 #include <QAction>

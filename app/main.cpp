@@ -5,7 +5,7 @@
 #include "app/TMainForm.h"
 #include "console/Console.h"
 #include "console/ConsoleCheck.h"
-#include "tracking/BrowserModule.h"
+#include "tracking/page/BrowserModule.h"
 #include "tracking/TrackingRoad.h"
 
 #include <QApplication>

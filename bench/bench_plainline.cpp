@@ -2,7 +2,7 @@
 // on its user-interface thread, to the statuses in the notification of changed parcels. A
 // megabyte of text, of one "<" or "&" after another with no ">" or ";" to close them, of markup
 // and entities, and of plain words, each against the same target; the verdict names the slowest.
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 #include "notify/DesktopNotifier.h"
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 #include "tracking/CheckWords.h"
 #include "tracking/EventWait.h"
 #include "tracking/ExitStatus.h"

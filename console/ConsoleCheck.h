@@ -5,7 +5,7 @@
 #include "tracking/CheckOutcome.h"
 #include "tracking/CheckSession.h"
 #include "tracking/Endpoints.h"
-#include "tracking/TrackingPageFactory.h"
+#include "tracking/page/TrackingPageFactory.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "console/ParcelList.h"
 
 #include "store/Cp1251.h"
-#include "store/DaysInTransit.h"
+#include "readings/DaysInTransit.h"
 #include "store/ParcelStore.h"
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -114,7 +114,7 @@ QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDate
         row.id = parcel.idText;
         if (!parcel.firstEventDate.isEmpty()) {
             try {
-                row.days = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
+                row.days = QString::number(daysInTransit(parcel.firstEventDate, now, locale));
             } catch (const std::runtime_error&) {
                 // An unreadable date costs its own cell only, as in the grid.
             }

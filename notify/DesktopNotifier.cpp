@@ -1,6 +1,6 @@
 #include "DesktopNotifier.h"
 
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 #include "tracking/CheckWords.h"
 
 #include <QDBusError>

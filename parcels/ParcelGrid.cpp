@@ -1,6 +1,6 @@
 #include "parcels/ParcelGrid.h"
 
-#include "store/DaysInTransit.h"
+#include "readings/DaysInTransit.h"
 #include "parcels/FindBar.h"
 #include "parcels/GridPainting.h"
 #include "parcels/ParcelSortFilter.h"
@@ -139,7 +139,7 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
             longestId = cells[0];
         if (!parcel.firstEventDate.isEmpty()) {
             try {
-                cells[1] = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
+                cells[1] = QString::number(daysInTransit(parcel.firstEventDate, now, locale));
             } catch (...) {
                 if (!firstFailure)
                     firstFailure = std::current_exception();

@@ -1,6 +1,4 @@
-#include "store/DaysInTransit.h"
-
-#include "store/Cp1251.h"
+#include "readings/DaysInTransit.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -168,29 +166,30 @@ std::optional<QDateTime> combine(const QDate& date, const std::optional<QTime>& 
 }
 
 // "yyyy-MM-dd HH:mm:ss" as the check run stores it: the digits at their places, nothing else.
-bool isStoredForm(std::string_view text)
+bool isStoredForm(QStringView text)
 {
     static constexpr std::string_view kShape = "0000-00-00 00:00:00";
-    if (text.size() != kShape.size())
+    if (std::size_t(text.size()) != kShape.size())
         return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (kShape[i] == '0' ? !digit : text[i] != kShape[i])
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const char16_t c = text[qsizetype(i)].unicode();
+        const bool digit = c >= u'0' && c <= u'9';
+        if (kShape[i] == '0' ? !digit : c != char16_t(kShape[i]))
             return false;
     }
     return true;
 }
 
-int number(std::string_view text, std::size_t from, std::size_t count)
+int number(QStringView text, qsizetype from, qsizetype count)
 {
     int value = 0;
-    for (std::size_t i = from; i < from + count; ++i)
-        value = value * 10 + (text[i] - '0');
+    for (qsizetype i = from; i < from + count; ++i)
+        value = value * 10 + (text[i].unicode() - u'0');
     return value;
 }
 
 // readLocalDateTime(); with `inZone`, local times come in the system zone (see localDateTime).
-std::optional<QDateTime> readDateTime(std::string_view text, const QLocale& locale, bool inZone)
+std::optional<QDateTime> readDateTime(QStringView text, const QLocale& locale, bool inZone)
 {
     // The form every stored first-event date has, read without the patterns below: the grid
     // reads one date per parcel at every refresh.
@@ -200,7 +199,7 @@ std::optional<QDateTime> readDateTime(std::string_view text, const QLocale& loca
                        time.isValid() ? std::optional<QTime>(time) : std::nullopt, false, inZone);
     }
 
-    const QString s = fromCp1251(text).trimmed();
+    const QString s = text.trimmed().toString();
 
     static const QRegularExpression hyphenForm(QStringLiteral(
         R"(^(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,3}))?)?)?(Z?)$)"));
@@ -242,12 +241,12 @@ std::optional<QDateTime> readDateTime(std::string_view text, const QLocale& loca
 
 } // namespace
 
-std::optional<QDateTime> readLocalDateTime(std::string_view text, const QLocale& locale)
+std::optional<QDateTime> readLocalDateTime(const QString& text, const QLocale& locale)
 {
     return readDateTime(text, locale, false);
 }
 
-std::int64_t daysInTransit(std::string_view dateText, const QDateTime& now, const QLocale& locale)
+std::int64_t daysInTransit(const QString& dateText, const QDateTime& now, const QLocale& locale)
 {
     // The grid counts one date per parcel at every refresh, nearly all of them in the stored
     // form and long after the zone's last change of offset: those are counted by arithmetic.
@@ -263,7 +262,7 @@ std::int64_t daysInTransit(std::string_view dateText, const QDateTime& now, cons
     }
     const auto moment = readDateTime(dateText, locale, true);
     if (!moment)
-        throw std::runtime_error("'" + std::string(dateText) + "' is not a valid date and time");
+        throw std::runtime_error("'" + dateText.toStdString() + "' is not a valid date and time");
     const QDateTime from = now.timeSpec() == Qt::LocalTime ? localDateTime(now.date(), now.time()) : now;
     const std::int64_t ms = from.msecsTo(*moment);
     return (ms < 0 ? -ms : ms) / kMsecsPerDay;

@@ -1,4 +1,4 @@
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 
 #include <QStringView>
 

@@ -1,6 +1,6 @@
 #include "store/ArchiveMarks.h"
 
-#include "store/PlainLine.h"
+#include "readings/PlainLine.h"
 #include "store/RowIds.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"

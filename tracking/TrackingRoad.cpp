@@ -1,7 +1,7 @@
 #include "tracking/TrackingRoad.h"
 
-#include "tracking/PageSource.h"
-#include "tracking/ServiceSource.h"
+#include "tracking/page/PageSource.h"
+#include "tracking/service/ServiceSource.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tracking/Endpoints.h"
-#include "tracking/TrackingPageFactory.h"
+#include "tracking/page/TrackingPageFactory.h"
 #include "tracking/TrackingSource.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "bench/support/ProcessProbe.h"
 #include "store/Cp1251.h"
-#include "tracking/BrowserModule.h"
+#include "tracking/page/BrowserModule.h"
 
 #include <unistd.h>
 

@@ -2,7 +2,7 @@
 // window's check runs, and delivered parcels offered for it once.
 #include "AppTestHarness.h"
 
-#include "tracking/TrackingPage.h"
+#include "tracking/page/TrackingPage.h"
 
 #include <QTcpServer>
 

@@ -9,7 +9,7 @@
 #include "support/PrivateBus.h"
 #include "support/UserManagerDouble.h"
 #include "tracking/RunLock.h"
-#include "tracking/TrackingPage.h"
+#include "tracking/page/TrackingPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // module, the check ends as after a page error, with the reason (or, when there is none where
 // the install puts it, the package to install), and the program goes on.
 #include "app/AppTestHarness.h"
-#include "tracking/BrowserModule.h"
+#include "tracking/page/BrowserModule.h"
 
 #include <QFile>
 #include <QLibraryInfo>

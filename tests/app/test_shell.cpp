@@ -4,7 +4,7 @@
 
 #include "app/PatternProbe.h"
 #include "tracking/CheckSession.h"
-#include "tracking/TrackingPage.h"
+#include "tracking/page/TrackingPage.h"
 
 #include <QMenu>
 #include <QPushButton>

@@ -15,8 +15,8 @@
 #include "app/TMainForm.h"
 #include "tests/support/MainFormView.h"
 #include "tracking/CheckSession.h"
-#include "tracking/PageSource.h"
-#include "tracking/browser/PageDriver.h"
+#include "tracking/page/PageSource.h"
+#include "tracking/page/browser/PageDriver.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

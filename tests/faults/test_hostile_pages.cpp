@@ -10,7 +10,7 @@
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
 #include "tracking/EventWait.h"
-#include "tracking/browser/PageDriver.h"
+#include "tracking/page/browser/PageDriver.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Days in transit: which date texts are read, how, and how the days are counted.
 #include "support/TestSupport.h"
 
-#include "store/DaysInTransit.h"
+#include "readings/DaysInTransit.h"
 
 #include <gtest/gtest.h>
 
@@ -83,8 +83,8 @@ TEST(DaysInTransit, GivesTheLocalMoment)
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(*read, at(2013, 3, 16, 12, 30));
     EXPECT_EQ(read->timeSpec(), Qt::LocalTime);
-    // Bytes above 127 are Windows-1251 letters, not UTF-8: such a text is simply no date.
-    EXPECT_FALSE(readLocalDateTime(testsupport::cp1251("16 марта"), kRussian).has_value());
+    // A month written as a word is no date.
+    EXPECT_FALSE(readLocalDateTime(QStringLiteral("16 марта"), kRussian).has_value());
 }
 
 // Whatever the system's zone, a count is what the C library's local time gives: across changes

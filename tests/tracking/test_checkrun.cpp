@@ -5,8 +5,8 @@
 #include "store/ParcelStore.h"
 #include "tracking/CheckSession.h"
 #include "tracking/extraction/Extraction.h"
-#include "tracking/PageSource.h"
-#include "tracking/TrackingPage.h"
+#include "tracking/page/PageSource.h"
+#include "tracking/page/TrackingPage.h"
 #include "tracking/UnreadableCopies.h"
 
 #include "support/LoopbackPorts.h"

@@ -1,9 +1,9 @@
-#include "tracking/BrowserModule.h"
+#include "tracking/page/BrowserModule.h"
 
 #include "store/Cp1251.h"
 #include "tracking/ModuleLoader.h"
-#include "tracking/TrackingPage.h"
-#include "tracking/TrackingPageProvider.h"
+#include "tracking/page/TrackingPage.h"
+#include "tracking/page/TrackingPageProvider.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

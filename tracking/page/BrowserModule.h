@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tracking/TrackingPageFactory.h"
+#include "tracking/page/TrackingPageFactory.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "tracking/PageSource.h"
+#include "tracking/page/PageSource.h"
 
 #include "store/Cp1251.h"
 #include "tracking/extraction/Extraction.h"

@@ -2,8 +2,8 @@
 
 #include "tracking/Endpoints.h"
 #include "tracking/EventWait.h"
-#include "tracking/TrackingPage.h"
-#include "tracking/TrackingPageFactory.h"
+#include "tracking/page/TrackingPage.h"
+#include "tracking/page/TrackingPageFactory.h"
 #include "tracking/TrackingSource.h"
 
 #include <memory>

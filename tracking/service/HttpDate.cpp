@@ -1,4 +1,4 @@
-#include "tracking/HttpDate.h"
+#include "tracking/service/HttpDate.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>

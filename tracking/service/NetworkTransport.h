@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tracking/ServiceTransport.h"
+#include "tracking/service/ServiceTransport.h"
 
 #include <QObject>
 

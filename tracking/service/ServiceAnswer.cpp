@@ -1,4 +1,4 @@
-#include "tracking/ServiceAnswer.h"
+#include "tracking/service/ServiceAnswer.h"
 
 #include "store/Cp1251.h"
 #include "tracking/extraction/Extraction.h"

@@ -1,7 +1,7 @@
-#include "tracking/ServiceModule.h"
+#include "tracking/service/ServiceModule.h"
 
 #include "tracking/ModuleLoader.h"
-#include "tracking/ServiceTransport.h"
+#include "tracking/service/ServiceTransport.h"
 #include "tracking/TrackingSource.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "tracking/ServiceSource.h"
+#include "tracking/service/ServiceSource.h"
 
 #include "tracking/Endpoints.h"
-#include "tracking/HttpDate.h"
-#include "tracking/ServiceAnswer.h"
-#include "tracking/ServiceModule.h"
+#include "tracking/service/HttpDate.h"
+#include "tracking/service/ServiceAnswer.h"
+#include "tracking/service/ServiceModule.h"
 
 #include <QDateTime>
 #include <QFile>

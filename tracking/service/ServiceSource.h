@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tracking/EventWait.h"
-#include "tracking/ServiceTransport.h"
+#include "tracking/service/ServiceTransport.h"
 #include "tracking/TrackingSource.h"
 
 #include <QUrl>

@@ -1,10 +1,10 @@
 // The page driver in a real, headless Qt WebEngine against the tracking-site double on
 // 127.0.0.1: the operations in the check run's order, the double's faults, and what the
 // driver does when the page or the browser misbehaves.
-#include "tracking/browser/PageDriver.h"
+#include "tracking/page/browser/PageDriver.h"
 
 #include "tools/sitedouble/SiteDouble.h"
-#include "tracking/browser/SilentPage.h"
+#include "tracking/page/browser/SilentPage.h"
 #include "tracking/extraction/Extraction.h"
 
 #include "support/TestSupport.h"

@@ -4,9 +4,9 @@
 #include "support/TestSupport.h"
 
 #include "tools/servicedouble/ServiceDouble.h"
-#include "tracking/HttpDate.h"
-#include "tracking/ServiceAnswer.h"
-#include "tracking/ServiceSource.h"
+#include "tracking/service/HttpDate.h"
+#include "tracking/service/ServiceAnswer.h"
+#include "tracking/service/ServiceSource.h"
 #include "tracking/TrackingRoad.h"
 #include "tracking/extraction/Extraction.h"
 

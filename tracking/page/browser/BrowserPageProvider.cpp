@@ -1,6 +1,6 @@
-#include "tracking/browser/BrowserPageProvider.h"
+#include "tracking/page/browser/BrowserPageProvider.h"
 
-#include "tracking/browser/PageDriver.h"
+#include "tracking/page/browser/PageDriver.h"
 
 std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tracking/TrackingPageProvider.h"
+#include "tracking/page/TrackingPageProvider.h"
 
 #include <QObject>
 

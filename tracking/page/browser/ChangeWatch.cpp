@@ -1,6 +1,6 @@
-#include "tracking/browser/ChangeWatch.h"
+#include "tracking/page/browser/ChangeWatch.h"
 
-#include "tracking/browser/PageScripts.h"
+#include "tracking/page/browser/PageScripts.h"
 
 #include <QJsonValue>
 #include <QRandomGenerator>

@@ -1,9 +1,9 @@
-#include "tracking/browser/PageDriver.h"
+#include "tracking/page/browser/PageDriver.h"
 
 #include "store/Cp1251.h"
-#include "tracking/browser/PageScripts.h"
-#include "tracking/browser/PageSetup.h"
-#include "tracking/browser/SilentPage.h"
+#include "tracking/page/browser/PageScripts.h"
+#include "tracking/page/browser/PageSetup.h"
+#include "tracking/page/browser/SilentPage.h"
 
 #include <QFile>
 #include <QJsonValue>

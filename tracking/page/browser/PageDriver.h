@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tracking/TrackingPage.h"
-#include "tracking/browser/ChangeWatch.h"
-#include "tracking/browser/ScriptCall.h"
+#include "tracking/page/TrackingPage.h"
+#include "tracking/page/browser/ChangeWatch.h"
+#include "tracking/page/browser/ScriptCall.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "tracking/browser/PageScripts.h"
+#include "tracking/page/browser/PageScripts.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
-#include "tracking/browser/PageSetup.h"
+#include "tracking/page/browser/PageSetup.h"
 
-#include "tracking/browser/PageScripts.h"
-#include "tracking/browser/SilentPage.h"
+#include "tracking/page/browser/PageScripts.h"
+#include "tracking/page/browser/SilentPage.h"
 
 #include <QDir>
 #include <QWebEngineDownloadRequest>

@@ -1,4 +1,4 @@
-#include "tracking/browser/ScriptCall.h"
+#include "tracking/page/browser/ScriptCall.h"
 
 #include "store/Cp1251.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tracking/EventWait.h"
-#include "tracking/TrackingPage.h"
+#include "tracking/page/TrackingPage.h"
 
 #include <QString>
 #include <QVariant>

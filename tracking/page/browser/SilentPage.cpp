@@ -1,4 +1,4 @@
-#include "tracking/browser/SilentPage.h"
+#include "tracking/page/browser/SilentPage.h"
 
 #include <QWebEngineCertificateError>
 #include <QWebEngineFileSystemAccessRequest>
