@@ -84,14 +84,10 @@ bool connects(const addrinfo& address, Clock::time_point deadline)
 
 } // namespace
 
-ReachabilityProbe::ReachabilityProbe(std::string host, int port, int timeoutMs)
-    : m_host(std::move(host)), m_port(port), m_timeoutMs(timeoutMs), m_resolver(systemResolver)
+ReachabilityProbe::ReachabilityProbe(std::string host, int port, int timeoutMs, Resolver resolver)
+    : m_host(std::move(host)), m_port(port), m_timeoutMs(timeoutMs),
+      m_resolver(resolver ? std::move(resolver) : Resolver(systemResolver))
 {
-}
-
-void ReachabilityProbe::setResolver(Resolver resolver)
-{
-    m_resolver = resolver ? std::move(resolver) : Resolver(systemResolver);
 }
 
 bool ReachabilityProbe::isReachable() const

@@ -16,9 +16,8 @@ public:
     // block for as long as the system's resolver does.
     using Resolver = std::function<std::vector<std::string>(const std::string& host)>;
 
-    ReachabilityProbe(std::string host, int port, int timeoutMs = kDefaultTimeoutMs);
-    // Tests resolve names without asking the network.
-    void setResolver(Resolver resolver);
+    // Names are resolved by `resolver`, the system's when it is empty.
+    ReachabilityProbe(std::string host, int port, int timeoutMs = kDefaultTimeoutMs, Resolver resolver = {});
 
     bool isReachable() const;
 

@@ -83,16 +83,16 @@ TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
 
     std::vector<std::string> asked;
-    ReachabilityProbe named("tracking.example", server.serverPort());
-    named.setResolver([&asked](const std::string& host) {
-        asked.push_back(host);
-        return std::vector<std::string>{"127.0.0.1"};
-    });
+    ReachabilityProbe named("tracking.example", server.serverPort(), ReachabilityProbe::kDefaultTimeoutMs,
+                            [&asked](const std::string& host) {
+                                asked.push_back(host);
+                                return std::vector<std::string>{"127.0.0.1"};
+                            });
     EXPECT_TRUE(named.isReachable());
     EXPECT_EQ(asked, (std::vector<std::string>{"tracking.example"}));
 
-    ReachabilityProbe unknown("no-such-host.example", server.serverPort());
-    unknown.setResolver([](const std::string&) { return std::vector<std::string>(); });
+    ReachabilityProbe unknown("no-such-host.example", server.serverPort(), ReachabilityProbe::kDefaultTimeoutMs,
+                              [](const std::string&) { return std::vector<std::string>(); });
     EXPECT_FALSE(unknown.isReachable());
 
     // A name server that never answers must not hold the probe beyond its time-out.
@@ -104,8 +104,7 @@ TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
         bool resolverDone = false;
     };
     auto gate = std::make_shared<Gate>();
-    ReachabilityProbe hanging("slow-dns.example", server.serverPort(), 300);
-    hanging.setResolver([gate](const std::string&) {
+    ReachabilityProbe hanging("slow-dns.example", server.serverPort(), 300, [gate](const std::string&) {
         std::unique_lock lock(gate->mutex);
         gate->changed.wait(lock, [&] { return gate->open; });
         gate->resolverDone = true;
