@@ -6,7 +6,6 @@
 #include "app/Prompts.h"
 #include "notify/DesktopNotifier.h"
 #include "parcels/ParcelGrid.h"
-#include "store/Cp1251.h"
 #include "tracking/CheckSession.h"
 #include "tracking/RunRecords.h"
 
@@ -122,5 +121,5 @@ void CheckController::followSession()
     // The window's box shows no cause.
     connect(session, &CheckSession::errorBox, this, [this](const QString& text) { m_prompts.showError(text); });
     connect(session, &CheckSession::errorReport, this,
-            [this](const QString& message) { m_errorReport.report(toCp1251(message)); });
+            [this](const QString& message) { m_errorReport.report(message); });
 }

@@ -1,16 +1,15 @@
 #include "app/GeneralErrorReport.h"
 
 #include "app/Prompts.h"
-#include "store/Cp1251.h"
 
-std::string GeneralErrorReport::withFullStop(const std::string& message)
+QString GeneralErrorReport::withFullStop(const QString& message)
 {
-    if (message.empty() || static_cast<unsigned char>(message.back()) <= static_cast<unsigned char>('.'))
+    if (message.isEmpty() || message.back().unicode() <= u'.')
         return message;
-    return message + '.';
+    return message + u'.';
 }
 
-void GeneralErrorReport::report(const std::string& message)
+void GeneralErrorReport::report(const QString& message)
 {
-    m_prompts.showMessage(fromCp1251(withFullStop(message)), Prompts::Icon::Error);
+    m_prompts.showMessage(withFullStop(message), Prompts::Icon::Error);
 }

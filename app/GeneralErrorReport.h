@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <QString>
 
 class Prompts;
 
@@ -11,12 +11,11 @@ class GeneralErrorReport
 public:
     explicit GeneralErrorReport(Prompts& prompts) : m_prompts(prompts) {}
 
-    // `message` is Windows-1251.
-    void report(const std::string& message);
+    void report(const QString& message);
 
     // The message as shown: a full stop is added unless the message already ends in a character
     // whose code is at or below that of '.' (a blank, '!', a quote, a bracket, ',', '-', '.').
-    static std::string withFullStop(const std::string& message);
+    static QString withFullStop(const QString& message);
 
 private:
     Prompts& m_prompts;

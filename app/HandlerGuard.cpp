@@ -1,7 +1,6 @@
 #include "app/HandlerGuard.h"
 
 #include "app/GeneralErrorReport.h"
-#include "store/Cp1251.h"
 #include "store/DatabaseErrorText.h"
 
 #include <QtGlobal>
@@ -10,7 +9,7 @@
 
 void HandlerGuard::run(const std::function<void()>& body) const noexcept
 {
-    std::string message;
+    QString message;
     try {
         body();
         return;
@@ -18,7 +17,7 @@ void HandlerGuard::run(const std::function<void()>& body) const noexcept
         // A database failure leads with what it means to the user; the layer's own words follow.
         message = reportedMessage(error);
     } catch (...) {
-        message = toCp1251(QStringLiteral("Неизвестная ошибка"));
+        message = QStringLiteral("Неизвестная ошибка");
     }
     try {
         m_report.report(message);

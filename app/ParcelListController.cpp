@@ -148,7 +148,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
     if (!m_store)
         return GridReload::Failed;
     std::vector<Parcel> parcels;
-    std::string fieldFailure;
+    QString fieldFailure;
     std::optional<std::int64_t> version;
     try {
         // A file that was locked at start-up gets its table of seen statuses now.

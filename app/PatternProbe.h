@@ -13,6 +13,6 @@ public:
     // One event cell of the results table; the white space is exactly blank, tab, LF, FF and CR.
     static const std::string& cellPattern();
 
-    // Number of matches of `pattern` in `text` (both Windows-1251); -1 when the pattern does not compile.
+    // Number of matches of `pattern` in `text` (8-bit text); -1 when the pattern does not compile.
     static int countMatches(const std::string& pattern, const std::string& text);
 };

@@ -14,7 +14,6 @@
 #include "parcels/ParcelGrid.h"
 #include "parcels/Tahoma.h"
 #include "parcels/TFm_Track.h"
-#include "store/Cp1251.h"
 #include "readings/DaysInTransit.h"
 #include "store/ParcelStore.h"
 #include "tracking/page/BrowserModule.h"
@@ -352,7 +351,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 void TMainForm::BitBtn3Click()
 {
     runGuarded([this] {
-        const std::string page = toCp1251(Memo1->toPlainText());
+        // The patterns are ASCII: they match as often in the UTF-8 form as in any one-byte form.
+        const std::string page = Memo1->toPlainText().toStdString();
         PatternProbe::countMatches(PatternProbe::resultsPattern(), page);
         PatternProbe::countMatches(PatternProbe::cellPattern(), page);
     });
@@ -361,7 +361,7 @@ void TMainForm::BitBtn3Click()
 void TMainForm::Button1Click()
 {
     runGuarded([this] {
-        const std::string page = toCp1251(Memo1->toPlainText());
+        const std::string page = Memo1->toPlainText().toStdString();
         PatternProbe::countMatches(PatternProbe::resultsPattern(), page);
     });
 }

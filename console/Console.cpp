@@ -2,7 +2,6 @@
 
 #include "console/HelpText.h"
 #include "console/ParcelList.h"
-#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "store/SQLiteException.h"
 #include "tracking/CheckWords.h"
@@ -119,7 +118,7 @@ int Console::list(bool csv)
         writeError(databaseUnreadable(ParcelStore::kFileName, e.reason()));
         return ExitStatus::DatabaseUnreadable;
     } catch (const ESQLiteException& e) {
-        writeError(databaseUnreadable(ParcelStore::kFileName, {}, fromCp1251(e.what())));
+        writeError(databaseUnreadable(ParcelStore::kFileName, {}, e.message()));
         return ExitStatus::DatabaseUnreadable;
     }
     if (csv)

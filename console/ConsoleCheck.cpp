@@ -4,7 +4,6 @@
 #include "console/ParcelList.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
-#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "readings/PlainLine.h"
 #include "tracking/CheckWords.h"
@@ -127,8 +126,7 @@ int ConsoleCheck::run(const Settings& settings)
             Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::noTracksReason()));
             return ExitStatus::DatabaseUnreadable;
         default:
-            Console::writeError(
-                Console::databaseUnreadable(settings.databasePath, {}, fromCp1251(store.lastOpenError())));
+            Console::writeError(Console::databaseUnreadable(settings.databasePath, {}, store.lastOpenError()));
             return ExitStatus::DatabaseUnreadable;
         }
 

@@ -1,6 +1,5 @@
 #include "console/ParcelList.h"
 
-#include "store/Cp1251.h"
 #include "readings/DaysInTransit.h"
 #include "store/ParcelStore.h"
 #include "readings/PlainLine.h"
@@ -102,10 +101,10 @@ QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDate
         throw ESQLiteException(store.lastOpenError());
     }
 
-    std::string fieldFailure;
+    QString fieldFailure;
     const std::vector<Parcel> parcels = store.parcels(&fieldFailure);
     // A listing is all or nothing: a table without one of the grid's columns is no list of parcels.
-    if (!fieldFailure.empty())
+    if (!fieldFailure.isEmpty())
         throw ESQLiteException(fieldFailure);
     QList<Row> rows;
     rows.reserve(static_cast<qsizetype>(parcels.size()));

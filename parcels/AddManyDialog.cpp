@@ -2,7 +2,7 @@
 
 #include "parcels/Tahoma.h"
 #include "parcels/UnstorableText.h"
-#include "store/Cp1251.h"
+#include "store/StorableText.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -105,7 +105,7 @@ void AddManyDialog::save()
     }
     // Nothing is handed on that the code page cannot hold, as in the parcel dialog. The numbers
     // are Latin letters and digits by now.
-    const QStringList unstorable = charactersOutsideCp1251(batch.shop + u'\n' + batch.title);
+    const QStringList unstorable = unstorableCharacters(batch.shop + u'\n' + batch.title);
     if (!unstorable.isEmpty()) {
         if (m_showError)
             m_showError(unstorableCharactersText(unstorable, true, false));

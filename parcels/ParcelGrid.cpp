@@ -6,7 +6,6 @@
 #include "parcels/ParcelSortFilter.h"
 #include "parcels/Tahoma.h"
 #include "parcels/VisibleText.h"
-#include "store/Cp1251.h"
 #include "store/SQLiteException.h"
 
 #include <QApplication>
@@ -109,7 +108,7 @@ ParcelGrid::ParcelGrid(QWidget* parent)
 }
 
 void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
-                      const std::string& fieldFailure)
+                      const QString& fieldFailure)
 {
     const int hadRows = m_view->rowCount();
     const int position = currentIndex().row();
@@ -167,7 +166,7 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
         selectParcels(chosenIds);
     else if (shown > 0)
         selectTableRow((hadRows == 0 || position < 0) ? 0 : std::min(position, shown - 1));
-    if (!fieldFailure.empty())
+    if (!fieldFailure.isEmpty())
         throw ESQLiteException(fieldFailure);
     if (firstFailure)
         std::rethrow_exception(firstFailure);

@@ -57,7 +57,7 @@ public:
     // `fieldFailure` (a field the store could not read and left empty), or else the first date's
     // failure, is thrown.
     void fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
-              const std::string& fieldFailure = {});
+              const QString& fieldFailure = {});
 
     int parcelRowCount() const;
     // The current row among the selected ones (1..parcelRowCount()), or 0 when no parcel row is

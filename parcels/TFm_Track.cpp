@@ -4,7 +4,7 @@
 #include "parcels/Tahoma.h"
 #include "parcels/UnstorableText.h"
 #include "parcels/VisibleText.h"
-#include "store/Cp1251.h"
+#include "store/StorableText.h"
 
 #include <QColor>
 #include <QGroupBox>
@@ -177,11 +177,11 @@ void TFm_Track::Button1Click()
         Edit_Track->setFocus(Qt::OtherFocusReason);
         return;
     }
-    const QStringList unstorable = charactersOutsideCp1251(shown + u'\n' + comment);
+    const QStringList unstorable = unstorableCharacters(shown + u'\n' + comment);
     if (!unstorable.isEmpty()) {
         if (m_showError)
-            m_showError(unstorableCharactersText(unstorable, !charactersOutsideCp1251(shown).isEmpty(),
-                                                 !charactersOutsideCp1251(comment).isEmpty()));
+            m_showError(unstorableCharactersText(unstorable, !unstorableCharacters(shown).isEmpty(),
+                                                 !unstorableCharacters(comment).isEmpty()));
         return;
     }
     Parcel typed = m_parcel;

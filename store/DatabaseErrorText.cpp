@@ -1,6 +1,5 @@
 #include "store/DatabaseErrorText.h"
 
-#include "store/Cp1251.h"
 #include "store/SQLiteException.h"
 
 #include <sqlite3.h>
@@ -38,14 +37,14 @@ QString databaseErrorText(const ESQLiteException& error)
     const QString cause = databaseErrorCause(error.code());
     if (cause.isEmpty())
         return {};
-    return cause + QStringLiteral(" (") + fromCp1251(error.what()) + QStringLiteral(").");
+    return cause + QStringLiteral(" (") + error.message() + QStringLiteral(").");
 }
 
-std::string reportedMessage(const std::exception& error)
+QString reportedMessage(const std::exception& error)
 {
     const auto* databaseError = dynamic_cast<const ESQLiteException*>(&error);
     const QString text = databaseError ? databaseErrorText(*databaseError) : QString();
-    return text.isEmpty() ? std::string(error.what()) : toCp1251(text);
+    return text.isEmpty() ? QString::fromUtf8(error.what()) : text;
 }
 
 QString currentDatabaseErrorText()

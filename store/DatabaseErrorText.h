@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <exception>
-#include <string>
 
 class ESQLiteException;
 
@@ -25,6 +24,7 @@ QString databaseErrorText(const ESQLiteException& error);
 // handled, databaseErrorText() of a database failure, and nothing for any other.
 QString currentDatabaseErrorText();
 
-// The message of any failure as a report shows it (Windows-1251): a database failure worded as
-// above, any other error, and a database failure without a cause of its own, in its own words.
-std::string reportedMessage(const std::exception& error);
+// The message of any failure as a report shows it: a database failure worded as above, any other
+// error, and a database failure without a cause of its own, in its own words (every error of the
+// program says what() in UTF-8).
+QString reportedMessage(const std::exception& error);

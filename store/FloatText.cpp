@@ -52,3 +52,8 @@ std::string floatToText(double value)
     }
     return out;
 }
+
+QString floatText(double value)
+{
+    return fromCp1251(floatToText(value));
+}

@@ -34,7 +34,7 @@ void checkValues(std::initializer_list<std::string_view> values)
 std::int64_t parcelId(const Parcel& parcel)
 {
     if (!parcel.id)
-        throw ESQLiteException("The parcel id \"" + toCp1251(parcel.idText) + "\" is not a whole decimal number");
+        throw ESQLiteException(QStringLiteral("The parcel id \"%1\" is not a whole decimal number").arg(parcel.idText));
     return *parcel.id;
 }
 
@@ -42,14 +42,14 @@ std::int64_t parcelId(const Parcel& parcel)
 // lacks) is left empty. The first such failure goes to `fieldFailure`, of every field or only of
 // those a list of parcels shows: a table without the history, the comments or the type is still
 // listed as it always was.
-Parcel decodeRow(const TSQLiteTable& table, std::string* fieldFailure, bool everyField)
+Parcel decodeRow(const TSQLiteTable& table, QString* fieldFailure, bool everyField)
 {
     const auto field = [&](const char* column, bool listed) -> QString {
         try {
             return fromCp1251(table.FieldText(column));
         } catch (const std::exception& error) {
-            if (fieldFailure != nullptr && fieldFailure->empty() && (listed || everyField))
-                *fieldFailure = error.what();
+            if (fieldFailure != nullptr && fieldFailure->isEmpty() && (listed || everyField))
+                *fieldFailure = QString::fromUtf8(error.what());
             return QString();
         }
     };
@@ -105,7 +105,7 @@ ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role
         try {
             m_db = std::make_unique<TSQLiteDatabase>(fileName);
         } catch (const ESQLiteException& e) {
-            m_openError = e.what();
+            m_openError = e.message();
             return OpenResult::OpenFailed;
         }
     } else {
@@ -116,7 +116,7 @@ ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role
             result = OpenResult::Created;
         } catch (const ESQLiteException& e) {
             // A connection that opened stays open: later statements fail with their own boxes.
-            m_openError = e.what();
+            m_openError = e.message();
             result = OpenResult::CreateFailed;
         }
     }
@@ -144,7 +144,7 @@ ParcelStore::OpenResult ParcelStore::openExisting(const std::string& fileName, R
         }
     } catch (const ESQLiteException& e) {
         m_db.reset();
-        m_openError = e.what();
+        m_openError = e.message();
         return OpenResult::OpenFailed;
     }
     m_db->setBusyWait(kBusyWaitMs);
@@ -227,10 +227,10 @@ std::optional<Parcel> ParcelStore::parcel(std::int64_t id)
     const std::unique_ptr<TSQLiteTable> table = database().Query(parcelSql(), {id});
     if (table->AtEnd())
         return std::nullopt;
-    std::string failure;
+    QString failure;
     Parcel found = decodeRow(*table, &failure, true);
     // One parcel is read for its fields; a field that is not there is a failure of the read.
-    if (!failure.empty())
+    if (!failure.isEmpty())
         throw ESQLiteException(failure);
     return found;
 }
@@ -320,7 +320,7 @@ std::int64_t ParcelStore::rowId(const Parcel& parcel)
     return parcelId(parcel);
 }
 
-std::vector<Parcel> ParcelStore::parcels(std::string* fieldFailure)
+std::vector<Parcel> ParcelStore::parcels(QString* fieldFailure)
 {
     const std::unique_ptr<TSQLiteTable> table = database().Query(listSql());
     std::vector<Parcel> found;

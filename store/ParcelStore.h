@@ -56,7 +56,7 @@ public:
     // without a connection.
     OpenResult open(const std::string& fileName = kFileName, Role role = Role::Window,
                     std::function<bool()> worthWaiting = {});
-    const std::string& lastOpenError() const { return m_openError; }
+    const QString& lastOpenError() const { return m_openError; }
 
     // Releases the connection; every later operation raises.
     void close();
@@ -67,7 +67,7 @@ public:
     // empty in its parcel, and the first such failure of a field a list shows (id, first-event
     // date, number, status, shop, title) is given in `fieldFailure`: no parcel is dropped for one
     // bad field. A failure of the query itself raises. Each parcel says whether it is archived.
-    std::vector<Parcel> parcels(std::string* fieldFailure = nullptr);
+    std::vector<Parcel> parcels(QString* fieldFailure = nullptr);
 
     // The parcel with that id; nothing when no row has it (deleted meanwhile). Raises when one of
     // its fields cannot be read.
@@ -139,5 +139,5 @@ private:
     OpenResult openExisting(const std::string& fileName, Role role);
 
     std::unique_ptr<TSQLiteDatabase> m_db;
-    std::string m_openError;
+    QString m_openError;
 };

@@ -1,5 +1,6 @@
 #include "SQLiteDatabase.h"
 
+#include "Cp1251.h"
 #include "SQLiteException.h"
 
 #include <sqlite3.h>
@@ -36,10 +37,12 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
     const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
-        const std::string prefix = "Failed to open database \"" + fileName + "\" : ";
+        const QString prefix =
+            QStringLiteral("Failed to open database \"%1\" : ").arg(QString::fromStdString(fileName));
         if (!db)
-            throw ESQLiteException(prefix + "unknown error", rc);
-        throw ESQLiteException(prefix + sqlite3_errmsg(db.get()), sqlite3_extended_errcode(db.get()));
+            throw ESQLiteException(prefix + QStringLiteral("unknown error"), rc);
+        throw ESQLiteException(prefix + QString::fromUtf8(sqlite3_errmsg(db.get())),
+                               sqlite3_extended_errcode(db.get()));
     }
     // Text values between double quotes, as the program's statements once wrote them, read as
     // text literals whatever default this SQLite library was built with.
@@ -55,8 +58,9 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode)
     for (const auto& [option, wanted] : guards) {
         int now = -1;
         if (sqlite3_db_config(db.get(), option, wanted, &now) != SQLITE_OK || now != wanted)
-            throw ESQLiteException("Failed to open database \"" + fileName
-                                   + "\" : cannot guard against the file's triggers");
+            throw ESQLiteException(QStringLiteral("Failed to open database \"%1\" : cannot guard against the file's "
+                                                  "triggers")
+                                       .arg(QString::fromStdString(fileName)));
     }
     m_db = std::move(db);
 
@@ -72,8 +76,8 @@ void TSQLiteDatabase::raiseStatementError(const char* context, const std::string
     const char* message = m_db ? sqlite3_errmsg(m_db.get()) : nullptr;
     const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : SQLITE_OK;
     if (m_db && sqlite3_errcode(m_db.get()) != SQLITE_OK && message)
-        throw ESQLiteException(std::string(context) + " \"" + sql + "\" : " + message, code);
-    throw ESQLiteException(context, code);
+        throw ESQLiteException(fromCp1251(std::string(context) + " \"" + sql + "\" : " + message), code);
+    throw ESQLiteException(QString::fromLatin1(context), code);
 }
 
 TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql, const std::vector<SQLiteValue>& values)
@@ -90,7 +94,7 @@ TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql, cons
         raiseStatementError("Could not prepare SQL statement", sql);
 
     if (sqlite3_bind_parameter_count(statement.get()) != static_cast<int>(values.size()))
-        throw ESQLiteException("Wrong number of values for SQL statement \"" + sql + "\"");
+        throw ESQLiteException(fromCp1251("Wrong number of values for SQL statement \"" + sql + "\""));
     for (std::size_t i = 0; i < values.size(); ++i) {
         const int slot = static_cast<int>(i + 1);
         int bound = SQLITE_OK;
@@ -99,7 +103,7 @@ TSQLiteDatabase::Statement TSQLiteDatabase::prepare(const std::string& sql, cons
         } else {
             const std::string& text = std::get<std::string>(values[i]);
             if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-                throw ESQLiteException("Value too long for SQL statement \"" + sql + "\"");
+                throw ESQLiteException(fromCp1251("Value too long for SQL statement \"" + sql + "\""));
             bound =
                 sqlite3_bind_text(statement.get(), slot, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         }

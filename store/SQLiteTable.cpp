@@ -99,13 +99,13 @@ bool TSQLiteTable::Rewind()
 std::int32_t TSQLiteTable::ColumnIndex(const std::string& name) const
 {
     if (m_columnNames.empty())
-        throw ESQLiteException("Field " + name + " Not found. Empty dataset");
+        throw ESQLiteException(fromCp1251("Field " + name + " Not found. Empty dataset"));
     const std::string wanted = upperCp1251(name);
     for (std::size_t i = 0; i < m_columnNames.size(); ++i) {
         if (m_columnNames[i] == wanted)
             return static_cast<std::int32_t>(i);
     }
-    throw ESQLiteException("Field not found in dataset: " + name);
+    throw ESQLiteException(fromCp1251("Field not found in dataset: " + name));
 }
 
 std::string TSQLiteTable::FieldText(const std::string& columnName) const
@@ -118,7 +118,7 @@ std::string TSQLiteTable::FieldText(std::int32_t column) const
     if (AtEnd())
         throw ESQLiteException("Table is at End of File");
     if (column < 0 || column >= m_columnCount)
-        throw ESQLiteException("Field index out of range: " + std::to_string(column));
+        throw ESQLiteException(QStringLiteral("Field index out of range: %1").arg(column));
     const Cell& cell = m_cells[static_cast<std::size_t>(m_currentRow) * static_cast<std::size_t>(m_columnCount)
                                + static_cast<std::size_t>(column)];
     switch (m_columnKinds[static_cast<std::size_t>(column)]) {

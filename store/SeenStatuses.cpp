@@ -1,5 +1,6 @@
 #include "store/SeenStatuses.h"
 
+#include "store/Cp1251.h"
 #include "store/RowIds.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
@@ -20,7 +21,8 @@ SeenStatuses::Preparation create(TSQLiteDatabase& db)
     }
     const auto check = db.Query("PRAGMA quick_check");
     if (check->RowCount() != 1 || check->FieldText(0) != "ok")
-        throw ESQLiteException("the file is damaged: " + (check->AtEnd() ? std::string() : check->FieldText(0)));
+        throw ESQLiteException(QStringLiteral("the file is damaged: ")
+                               + (check->AtEnd() ? QString() : fromCp1251(check->FieldText(0))));
     db.Execute("CREATE TABLE " + kTable + " (id INTEGER PRIMARY KEY, s_status TEXT)");
     db.Execute("INSERT INTO " + kTable + " (id, s_status) SELECT id, s_status FROM tracks");
     db.Execute("COMMIT");

@@ -1,6 +1,5 @@
 #include "tracking/CheckRun.h"
 
-#include "store/Cp1251.h"
 #include "store/DatabaseErrorText.h"
 #include "store/FloatText.h"
 #include "store/ParcelStore.h"
@@ -65,8 +64,8 @@ void CheckRun::walk()
         // Before anything else has happened: the general error report, as for any error that
         // leaves the menu's handler, worded by its cause like every other database failure.
         m_outcome.end = CheckOutcome::End::DatabaseUnreadable;
-        m_outcome.cause = fromCp1251(error.what());
-        emit m_session.errorReport(fromCp1251(reportedMessage(error)));
+        m_outcome.cause = QString::fromUtf8(error.what());
+        emit m_session.errorReport(reportedMessage(error));
         return;
     }
     for (const Parcel& parcel : m_parcels)
@@ -108,7 +107,7 @@ void CheckRun::walk()
 
     const std::uint32_t elapsedMs = ticks() - startTicks;
     emit m_session.progress(QStringLiteral(" Время работы (сек) ")
-                            + fromCp1251(floatToText(static_cast<double>(elapsedMs) / 1000.0)));
+                            + floatText(static_cast<double>(elapsedMs) / 1000.0));
     finish();
 }
 
@@ -203,7 +202,7 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
         // Errors that are not the source's are reported as they are worded.
         if (stopped())
             return false;
-        m_outcome.cause = fromCp1251(error.what());
+        m_outcome.cause = QString::fromUtf8(error.what());
         if (inParcel) {
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
@@ -260,7 +259,7 @@ bool CheckRun::storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result
         return true;
     } catch (const std::exception& error) {
         // The row keeps its values; the box says so and the run goes on.
-        failure = fromCp1251(error.what());
+        failure = QString::fromUtf8(error.what());
     } catch (...) {
         failure = QStringLiteral("unknown error");
     }

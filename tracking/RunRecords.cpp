@@ -1,6 +1,5 @@
 #include "tracking/RunRecords.h"
 
-#include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckSession.h"
 #include "tracking/ExitStatus.h"
@@ -101,7 +100,7 @@ bool write(ParcelStore& store, const RunRecord& run, QString* cause) noexcept
         return true;
     } catch (const std::exception& e) {
         if (cause)
-            *cause = fromCp1251(e.what());
+            *cause = QString::fromUtf8(e.what());
         return false;
     } catch (...) {
         return false;

@@ -18,17 +18,17 @@ class DeliveredPage : public TrackingPage
 public:
     explicit DeliveredPage(QStringList& asked) : m_asked(asked) {}
 
-    void loadPage(const std::string&) override {}
+    void loadPage(const QString&) override {}
     int readyState() override { return 4; }
     void selectInternationalTracking() override {}
-    void enterNumber(const std::string& number) override { m_asked += QString::fromStdString(number); }
+    void enterNumber(const QString& number) override { m_asked += number; }
     void startSearch() override {}
-    std::string readPageText() override { return "found"; }
-    std::string readPageHtml() override
+    QString readPageText() override { return QStringLiteral("found"); }
+    QString readPageHtml() override
     {
-        return "<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD>"
-               "<TD style=\"BACKGROUND: #8be3ff\">"
-               + cp("Вручение отправления адресату") + "</TD><TD style=\"BACKGROUND: #8be3ff\">220050</TD>";
+        return QStringLiteral("<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD>"
+                              "<TD style=\"BACKGROUND: #8be3ff\">Вручение отправления адресату</TD>"
+                              "<TD style=\"BACKGROUND: #8be3ff\">220050</TD>");
     }
 
 private:

@@ -28,16 +28,16 @@ class OneEventPage : public TrackingPage
 public:
     explicit OneEventPage(int& asked) : m_asked(asked) {}
 
-    void loadPage(const std::string&) override {}
+    void loadPage(const QString&) override {}
     int readyState() override { return 4; }
     void selectInternationalTracking() override {}
-    void enterNumber(const std::string&) override { ++m_asked; }
+    void enterNumber(const QString&) override { ++m_asked; }
     void startSearch() override {}
-    std::string readPageText() override { return "found"; }
-    std::string readPageHtml() override
+    QString readPageText() override { return QStringLiteral("found"); }
+    QString readPageHtml() override
     {
-        return "<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD><TD style=\"BACKGROUND: #8be3ff\">"
-               + cp("Приём") + "</TD><TD style=\"BACKGROUND: #8be3ff\">220050</TD>";
+        return QStringLiteral("<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD><TD style=\"BACKGROUND: "
+                              "#8be3ff\">Приём</TD><TD style=\"BACKGROUND: #8be3ff\">220050</TD>");
     }
 
 private:

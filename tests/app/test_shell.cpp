@@ -34,23 +34,23 @@ class ScriptedPage : public TrackingPage
 public:
     explicit ScriptedPage(PageScript& script) : m_script(script) {}
 
-    void loadPage(const std::string&) override {}
+    void loadPage(const QString&) override {}
     int readyState() override { return 4; }
     void selectInternationalTracking() override {}
-    void enterNumber(const std::string&) override {}
+    void enterNumber(const QString&) override {}
     void startSearch() override {}
-    std::string readPageText() override
+    QString readPageText() override
     {
         const int reads = ++m_script.reads;
         if (m_script.onRead)
             m_script.onRead(reads);
-        return m_script.loading(reads) ? cp("Загрузка...") : std::string("found");
+        return m_script.loading(reads) ? QStringLiteral("Загрузка...") : QStringLiteral("found");
     }
-    std::string readPageHtml() override
+    QString readPageHtml() override
     {
-        return "<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD>"
-               "<TD style=\"BACKGROUND: #8be3ff\">Accepted</TD>"
-               "<TD style=\"BACKGROUND: #8be3ff\">BEIJING</TD>";
+        return QStringLiteral("<TD style=\"BACKGROUND: #8be3ff\">2013-03-16 12:30:00</TD>"
+                              "<TD style=\"BACKGROUND: #8be3ff\">Accepted</TD>"
+                              "<TD style=\"BACKGROUND: #8be3ff\">BEIJING</TD>");
     }
 
 private:

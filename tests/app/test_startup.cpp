@@ -299,7 +299,7 @@ TEST(Startup, ClosingTheWindowReleasesTheStore)
 TEST(GeneralErrorReport, AddsAFullStopOnlyAfterACharacterAboveTheFullStop)
 {
     EXPECT_EQ(GeneralErrorReport::withFullStop("Table is at End of File"), "Table is at End of File.");
-    EXPECT_EQ(GeneralErrorReport::withFullStop(cp("Ошибка")), cp("Ошибка."));
+    EXPECT_EQ(GeneralErrorReport::withFullStop(QStringLiteral("Ошибка")), QStringLiteral("Ошибка."));
     EXPECT_EQ(GeneralErrorReport::withFullStop("Stop!"), "Stop!");
     EXPECT_EQ(GeneralErrorReport::withFullStop("Done."), "Done.");
     EXPECT_EQ(GeneralErrorReport::withFullStop("a-"), "a-");

@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
 
@@ -50,6 +51,9 @@ qint64 cpuMs()
     return qint64(used.tv_sec) * 1000 + used.tv_nsec / 1000000;
 }
 
+// The browser page the run's driver made last, while it lives.
+QPointer<QWebEnginePage> lastPage;
+
 // Closes the window once the page has been awaited after a search for 300 ms.
 void closeWhenStuck(TMainForm& window)
 {
@@ -65,10 +69,8 @@ void closeWhenStuck(TMainForm& window)
         if (stuck->elapsed() < 300)
             return;
         closer->stop();
-        const auto* source = dynamic_cast<PageSource*>(&window.findChild<CheckSession*>()->source());
-        const auto* driver = source ? dynamic_cast<PageDriver*>(source->existingPage()) : nullptr;
         std::printf("closing %lld %lld %lld\n", cpuMs(), QDeadlineTimer::current().deadline(),
-                    driver && driver->webPage() ? driver->webPage()->renderProcessPid() : 0);
+                    lastPage ? lastPage->renderProcessPid() : 0);
         std::fflush(stdout);
         window.close();
     });
@@ -97,9 +99,10 @@ int main(int argc, char** argv)
     options.prompts = &prompts;
     const std::chrono::milliseconds scriptTimeout(QByteArray(argv[4]).toInt());
     options.pageFactory = [scriptTimeout, dir = options.browserStorageDir] {
-        auto driver = std::make_unique<PageDriver>(dir);
-        driver->setScriptTimeout(scriptTimeout);
-        return driver;
+        PageDriver::Options driverOptions;
+        driverOptions.scriptTimeout = [scriptTimeout] { return scriptTimeout; };
+        driverOptions.pageCreated = [](QWebEnginePage* page) { lastPage = page; };
+        return std::make_unique<PageDriver>(dir, std::move(driverOptions));
     };
 
     int result = 0;

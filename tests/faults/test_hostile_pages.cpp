@@ -99,8 +99,10 @@ protected:
         options.checkRunLimits.pageLoadMs = 10000;
         options.checkRunLimits.searchMs = 10000;
         options.pageFactory = [this, scriptTimeout, dir = options.browserStorageDir] {
-            auto driver = std::make_unique<PageDriver>(dir);
-            driver->setScriptTimeout(scriptTimeout);
+            PageDriver::Options driverOptions;
+            driverOptions.scriptTimeout = [scriptTimeout] { return scriptTimeout; };
+            driverOptions.pageCreated = [this](QWebEnginePage* page) { m_page = page; };
+            auto driver = std::make_unique<PageDriver>(dir, std::move(driverOptions));
             m_driver = driver.get();
             ++m_pagesMade;
             return driver;
@@ -116,7 +118,7 @@ protected:
         m_renderers.clear();
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [this] {
-            const qint64 pid = m_driver && m_driver->webPage() ? m_driver->webPage()->renderProcessPid() : 0;
+            const qint64 pid = m_page ? m_page->renderProcessPid() : 0;
             if (pid > 0 && (m_renderers.empty() || m_renderers.back() != pid))
                 m_renderers.push_back(pid);
         });
@@ -176,6 +178,8 @@ protected:
     Harness m_h;
     // The page of the run under way; the session discards it as the run ends.
     QPointer<PageDriver> m_driver;
+    // The browser page the driver made last, while it lives.
+    QPointer<QWebEnginePage> m_page;
     int m_pagesMade = 0;
     std::vector<qint64> m_renderers;
 };
@@ -253,8 +257,8 @@ TEST_F(HostilePages, ScriptThatNeverReturnsIsPassedOverWithItsRenderProcessEnded
     qint64 hung = 0;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (hung == 0 && m_driver && m_driver->webPage() && m_site.searchCount(QStringLiteral("RL000000001CN")) > 0) {
-            hung = m_driver->webPage()->renderProcessPid();
+        if (hung == 0 && m_page && m_site.searchCount(QStringLiteral("RL000000001CN")) > 0) {
+            hung = m_page->renderProcessPid();
             m_site.clearFaults();
         }
     });
@@ -311,8 +315,8 @@ TEST_F(HostilePages, RenderProcessThatDiesEndsTheRunAndTheNextRunStartsAFreshOne
     qint64 killed = 0;
     QTimer killer;
     QObject::connect(&killer, &QTimer::timeout, [&] {
-        if (killed == 0 && m_driver && m_driver->webPage() && m_site.searchCount(QStringLiteral("RD000000002CN")) > 0) {
-            killed = m_driver->webPage()->renderProcessPid();
+        if (killed == 0 && m_page && m_site.searchCount(QStringLiteral("RD000000002CN")) > 0) {
+            killed = m_page->renderProcessPid();
             if (killed > 0)
                 ::kill(static_cast<pid_t>(killed), SIGKILL);
         }

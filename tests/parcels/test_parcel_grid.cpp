@@ -34,7 +34,7 @@ protected:
 
     void fill()
     {
-        std::string fieldFailure;
+        QString fieldFailure;
         grid.fill(store.parcels(&fieldFailure), now, QLocale::c(), fieldFailure);
     }
 

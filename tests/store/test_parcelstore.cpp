@@ -308,7 +308,8 @@ TEST(ParcelStoreOpen, FailuresTellOpeningFromCreating)
     std::ofstream(garbage) << std::string(2048, 'g');
     ParcelStore store;
     EXPECT_EQ(store.open(garbage), ParcelStore::OpenResult::OpenFailed);
-    EXPECT_NE(store.lastOpenError().find("file is not a database"), std::string::npos);
+    EXPECT_TRUE(store.lastOpenError().contains(QStringLiteral("file is not a database")))
+        << store.lastOpenError().toStdString();
     EXPECT_FALSE(store.isOpen());
 
     EXPECT_EQ(store.open(dir.filePath("missing/dir/database.db").toStdString()), ParcelStore::OpenResult::CreateFailed);

@@ -139,9 +139,9 @@ public:
     int textReads = 0;
     std::map<std::string, int> textReadsFor;
 
-    void loadPage(const std::string& url) override
+    void loadPage(const QString& url) override
     {
-        ops.push_back("load " + url);
+        ops.push_back("load " + url.toStdString());
         if (beforeLoad)
             beforeLoad(loads());
         maybeFail("load");
@@ -173,8 +173,9 @@ public:
         maybeFail("select");
     }
 
-    void enterNumber(const std::string& number) override
+    void enterNumber(const QString& text) override
     {
+        const std::string number = cp1251(text);
         ops.push_back("enter " + number);
         m_number = number;
         maybeFail("enter");
@@ -202,20 +203,20 @@ public:
         });
     }
 
-    std::string readPageText() override
+    QString readPageText() override
     {
         m_changed = false;
         ++textReads;
         ++textReadsFor[m_number];
         maybeFail("text");
-        return cp1251("Номер отправления Искать\n") + m_results;
+        return testsupport::fromCp1251(cp1251("Номер отправления Искать\n") + m_results);
     }
 
-    std::string readPageHtml() override
+    QString readPageHtml() override
     {
         ops.push_back("html");
         maybeFail("html");
-        return m_html;
+        return testsupport::fromCp1251(m_html);
     }
 
     bool hasUnseenChange() const override { return notifies && m_changed; }
@@ -269,13 +270,13 @@ class BorrowedPage : public TrackingPage
 {
 public:
     explicit BorrowedPage(TrackingPage& page) : m_page(page) {}
-    void loadPage(const std::string& url) override { m_page.loadPage(url); }
+    void loadPage(const QString& url) override { m_page.loadPage(url); }
     int readyState() override { return m_page.readyState(); }
     void selectInternationalTracking() override { m_page.selectInternationalTracking(); }
-    void enterNumber(const std::string& number) override { m_page.enterNumber(number); }
+    void enterNumber(const QString& number) override { m_page.enterNumber(number); }
     void startSearch() override { m_page.startSearch(); }
-    std::string readPageText() override { return m_page.readPageText(); }
-    std::string readPageHtml() override { return m_page.readPageHtml(); }
+    QString readPageText() override { return m_page.readPageText(); }
+    QString readPageHtml() override { return m_page.readPageHtml(); }
     bool hasUnseenChange() const override { return m_page.hasUnseenChange(); }
     void setStopCondition(std::function<bool()> stopRequested) override
     {
@@ -297,7 +298,7 @@ public:
     explicit FakeHost(const QString& dir)
     {
         const auto result = m_store.open((dir + "/database.db").toStdString());
-        EXPECT_EQ(result, ParcelStore::OpenResult::Created) << m_store.lastOpenError();
+        EXPECT_EQ(result, ParcelStore::OpenResult::Created) << m_store.lastOpenError().toStdString();
     }
 
     void follow(CheckSession& session)

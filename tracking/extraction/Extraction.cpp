@@ -20,6 +20,18 @@ bool isDateTime(std::string_view cellText)
     return (dayFirst || yearFirst) && cellText[13] == ':' && cellText[16] == ':';
 }
 
+// isDateTime() for UTF-8 text, counting characters rather than bytes: the first byte of a
+// character outside ASCII is never one of the separators looked for.
+bool isDateTimeUtf8(std::string_view cellText)
+{
+    std::string firstCharacters;
+    for (const char c : cellText) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && firstCharacters.size() < 17)
+            firstCharacters.push_back(c);
+    }
+    return isDateTime(firstCharacters);
+}
+
 // Appends `text` without its tags to `out` (see StripTags).
 void appendStripped(std::string& out, std::string_view text)
 {
@@ -42,9 +54,14 @@ void appendWithBlank(std::string& text, std::string_view cell)
     text.push_back(' ');
 }
 
-// Cells cut out of a page are markup and lose their tags where the texts strip them; plain cell
-// texts are stored as they are.
+// Cells cut out of a page are markup (Windows-1251) and lose their tags where the texts strip
+// them; plain cell texts (UTF-8) are stored as they are.
 enum class CellText { Markup, Plain };
+
+bool isDateTimeCell(std::string_view cell, CellText kind)
+{
+    return kind == CellText::Markup ? isDateTime(cell) : isDateTimeUtf8(cell);
+}
 
 void appendCell(std::string& out, std::string_view cell, CellText kind)
 {
@@ -81,7 +98,7 @@ template <typename Cell> std::string historyOf(const std::vector<Cell>& cells, C
     std::string history;
     int cellsSinceDate = 0;
     for (const std::string_view cell : cells) {
-        if (isDateTime(cell)) {
+        if (isDateTimeCell(cell, kind)) {
             // A new line starts at a date, unless the cell before was a date as well.
             if (cellsSinceDate > 0)
                 history += "\r\n";
@@ -95,10 +112,10 @@ template <typename Cell> std::string historyOf(const std::vector<Cell>& cells, C
     return history;
 }
 
-template <typename Cell> std::string firstEventDateOf(const std::vector<Cell>& cells)
+template <typename Cell> std::string firstEventDateOf(const std::vector<Cell>& cells, CellText kind = CellText::Markup)
 {
     for (const std::string_view cell : cells) {
-        if (isDateTime(cell))
+        if (isDateTimeCell(cell, kind))
             return std::string(cell);
     }
     return {};
@@ -279,7 +296,8 @@ ExtractedResults ExtractResults(const std::string& pageHtml)
 
 ExtractedResults ResultsFromPlainCells(const std::vector<std::string>& cells)
 {
-    return {statusOf(cells, CellText::Plain), historyOf(cells, CellText::Plain), firstEventDateOf(cells), true};
+    return {statusOf(cells, CellText::Plain), historyOf(cells, CellText::Plain),
+            firstEventDateOf(cells, CellText::Plain), true};
 }
 
 std::string StripTags(const std::string& text)

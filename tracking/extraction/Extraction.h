@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-// Cuts a parcel's results out of the tracking page's HTML. Everything here is Windows-1251
-// bytes in and out, never fails and may be called from any thread: a page without event cells
-// gives empty texts. Line breaks in the results are CR LF. The cell pattern is compiled once per
-// process, at the first call; nothing else outlives a call.
+// Cuts a parcel's results out of the tracking page's HTML. A page is Windows-1251 bytes, and so
+// are the texts cut out of it (plain cells, below, are UTF-8). Nothing here fails and may be called from any thread: a
+// page without event cells gives empty texts. Line breaks in the results are CR LF. The cell pattern is compiled once
+// per process, at the first call; nothing else outlives a call.
 
 // The status text: the newest complete row of the event table (untouched cell texts, each
 // followed by a blank, then CR LF) and any cells after it; without a complete row, the
@@ -46,7 +46,8 @@ ExtractedResults ExtractResults(const std::string& pageHtml);
 
 // The same three texts for an event table given as its cell texts rather than as a page: three
 // cells per event (date and time, event, post office), the oldest event first. The cells are
-// plain text, not markup, so nothing of them is stripped.
+// plain text, not markup, so nothing of them is stripped; they are UTF-8, and the results are
+// too (a date is looked for by characters, as in a page's one-byte text).
 ExtractedResults ResultsFromPlainCells(const std::vector<std::string>& cells);
 
 // Bounds of one search for an event cell. A search costs about one step per character of the

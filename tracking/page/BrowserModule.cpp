@@ -1,6 +1,5 @@
 #include "tracking/page/BrowserModule.h"
 
-#include "store/Cp1251.h"
 #include "tracking/ModuleLoader.h"
 #include "tracking/page/TrackingPage.h"
 #include "tracking/page/TrackingPageProvider.h"
@@ -14,7 +13,7 @@ namespace {
 
 [[noreturn]] void fail(const QString& reason)
 {
-    throw EPageError(EPageError::Kind::NotInstalled, toCp1251(reason));
+    throw EPageError(EPageError::Kind::NotInstalled, reason);
 }
 
 } // namespace
@@ -41,7 +40,7 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
     if (qEnvironmentVariableIsEmpty(kOverrideVariable)
         && std::none_of(files.begin(), files.end(), [](const QString& file) { return QFileInfo(file).isFile(); }))
         throw EPageError(EPageError::Kind::NotPackaged,
-                         toCp1251(QStringLiteral("no file %1").arg(files.join(QStringLiteral(", ")))));
+                         QStringLiteral("no file %1").arg(files.join(QStringLiteral(", "))));
 
     return makeWithModule<TrackingPageProvider>(
         files, "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);

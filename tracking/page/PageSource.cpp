@@ -13,21 +13,16 @@ namespace {
 constexpr int kReadyStateComplete = 4;
 
 // While the page shows this, its answer is outstanding.
-const std::string& loadingMarker()
+const QString& loadingMarker()
 {
-    static const std::string marker = toCp1251(QStringLiteral("Загрузка"));
+    static const QString marker = QStringLiteral("Загрузка");
     return marker;
-}
-
-bool contains(const std::string& haystack, const std::string& needle)
-{
-    return haystack.find(needle) != std::string::npos;
 }
 
 TrackingSourceError endOfRun(const EPageError& error)
 {
     return TrackingSourceError(TrackingSourceError::Kind::Failed, PageSource::sentenceFor(error.kind()),
-                               fromCp1251(error.what()));
+                               error.message());
 }
 
 TrackingAnswer answerOf(TrackingAnswer::Kind kind)
@@ -119,7 +114,7 @@ void PageSource::prepare()
 TrackingAnswer PageSource::ask(const QString& number, const std::function<void()>& sent)
 {
     try {
-        return askPage(toCp1251(number), sent);
+        return askPage(number, sent);
     } catch (const EPageError& error) {
         // The page stopped answering (a script of its own that never returns) and was closed:
         // like a search whose answer never came, the parcel is passed over and the page is
@@ -144,7 +139,7 @@ bool PageSource::awaitChange(QDeadlineTimer deadline)
 PageSource::Wait PageSource::loadPage()
 {
     TrackingPage& loading = page();
-    loading.loadPage(m_endpoints.trackingUrl);
+    loading.loadPage(QString::fromStdString(m_endpoints.trackingUrl));
     const QDeadlineTimer deadline(m_limits.pageLoadMs, Qt::PreciseTimer);
     for (;;) {
         if (stopped())
@@ -163,7 +158,7 @@ PageSource::Wait PageSource::loadPage()
 PageSource::Wait PageSource::waitForAnswer(TrackingPage::Look& look)
 {
     const QDeadlineTimer deadline(m_limits.searchMs, Qt::PreciseTimer);
-    while (contains(look.text, loadingMarker())) {
+    while (look.text.contains(loadingMarker())) {
         if (stopped())
             return Wait::Stopped;
         if (deadline.hasExpired())
@@ -175,9 +170,9 @@ PageSource::Wait PageSource::waitForAnswer(TrackingPage::Look& look)
     return stopped() ? Wait::Stopped : Wait::Ready;
 }
 
-TrackingAnswer PageSource::askPage(const std::string& number, const std::function<void()>& sent)
+TrackingAnswer PageSource::askPage(const QString& number, const std::function<void()>& sent)
 {
-    static const std::string nothingFoundMarker = toCp1251(QStringLiteral("По вашему запросу ничего не найдено"));
+    static const QString nothingFoundMarker = QStringLiteral("По вашему запросу ничего не найдено");
     // A stopped run looks at the stop before it uses the answer; any answer will do.
     const TrackingAnswer stoppedAnswer = answerOf(TrackingAnswer::Kind::NoAnswer);
     TrackingPage& asked = page();
@@ -195,12 +190,15 @@ TrackingAnswer PageSource::askPage(const std::string& number, const std::functio
     const Wait answered = waitForAnswer(look);
     if (answered != Wait::Ready)
         return stoppedAnswer; // no answer within the bound, or stopped
-    if (contains(look.text, nothingFoundMarker))
+    if (look.text.contains(nothingFoundMarker))
         return answerOf(TrackingAnswer::Kind::NothingFound);
     // The HTML of the same look as the text, when the page gave it along.
-    const std::string html = look.html ? std::move(*look.html) : asked.readPageHtml();
+    const QString pageHtml = look.html ? std::move(*look.html) : asked.readPageHtml();
     if (stopped())
         return stoppedAnswer;
+    // The extraction reads the page as the Windows-1251 bytes the old browser control gave, the
+    // form whose bytes its pattern was written for; its texts come back the same way.
+    const std::string html = toCp1251(pageHtml);
     const ExtractedResults results = ExtractResults(html);
     // Any event cell leaves text in the history; none at all means the answer did not have the
     // expected table (changed markup, a cut-off page). Storing three empty texts would wipe what

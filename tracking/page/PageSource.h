@@ -31,9 +31,6 @@ public:
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override;
     void finishRun() override;
 
-    // The page if a run made it and has not ended yet, otherwise nullptr.
-    TrackingPage* existingPage() const { return m_page.get(); }
-
     // What the user is told of a page failure: one sentence to act on.
     static QString sentenceFor(EPageError::Kind kind);
 
@@ -45,7 +42,7 @@ private:
     bool awaitChange(QDeadlineTimer deadline);
     Wait loadPage();
     Wait waitForAnswer(TrackingPage::Look& look);
-    TrackingAnswer askPage(const std::string& number, const std::function<void()>& sent);
+    TrackingAnswer askPage(const QString& number, const std::function<void()>& sent);
 
     TrackingPageFactory m_pageFactory;
     Endpoints m_endpoints;

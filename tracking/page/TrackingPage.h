@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
 #include <optional>
 #include <stdexcept>
-#include <string>
 
 // An error of the page automation: a missing element, a failed load, the browser gone.
-// The message is the technical detail, Windows-1251 text; the kind says what the user is told.
+// The message is the technical detail (what() gives it in UTF-8); the kind says what the user
+// is told.
 class EPageError : public std::runtime_error
 {
 public:
@@ -21,16 +23,22 @@ public:
         Stopped,       // the check was asked to stop while the page was awaited
     };
 
-    EPageError(Kind kind, const std::string& message) : std::runtime_error(message), m_kind(kind) {}
+    EPageError(Kind kind, const QString& message)
+        : std::runtime_error(message.toStdString()), m_kind(kind), m_message(message)
+    {
+    }
     Kind kind() const { return m_kind; }
+    const QString& message() const { return m_message; }
 
 private:
     Kind m_kind;
+    QString m_message;
 };
 
 // The tracking page as the check run drives it: loaded once per run, then per parcel
 // select international tracking, enter the number, start the search and read the answer.
-// All texts are Windows-1251 bytes. Each operation is synchronous to its caller and keeps
+// Texts are the page's own (the page road's extraction takes the HTML to the bytes it reads).
+// Each operation is synchronous to its caller and keeps
 // the event loop running while it waits; each raises EPageError when it cannot be done.
 class TrackingPage
 {
@@ -38,33 +46,33 @@ public:
     virtual ~TrackingPage() = default;
 
     // Starts loading `url`; from then on the page shows no dialogs of its own.
-    virtual void loadPage(const std::string& url) = 0;
+    virtual void loadPage(const QString& url) = 0;
     // 0 before any page, 1 while a load is under way, then the document's state (4 complete).
     virtual int readyState() = 0;
     // Clicks the radio input "internal-2" (international and EMS items).
     virtual void selectInternationalTracking() = 0;
     // Puts `number` into the input "item" exactly as given.
-    virtual void enterNumber(const std::string& number) = 0;
+    virtual void enterNumber(const QString& number) = 0;
     // Clicks the last `input` element of the document.
     virtual void startSearch() = 0;
     // The text content of the whole page.
-    virtual std::string readPageText() = 0;
+    virtual QString readPageText() = 0;
     // The HTML of the whole page as the old browser control wrote it.
-    virtual std::string readPageHtml() = 0;
+    virtual QString readPageHtml() = 0;
 
     // What one look at the page gives: its text and, when the look could take it in the same
     // round trip, its HTML.
     struct Look
     {
-        std::string text;
-        std::optional<std::string> html;
+        QString text;
+        std::optional<QString> html;
     };
 
     // The combined operations do in one step what the single ones do one after another, with
     // nothing else in between; a page that can do them in one round trip overrides them.
     //
     // Selects international tracking, then enters `number`.
-    virtual void selectAndEnterNumber(const std::string& number)
+    virtual void selectAndEnterNumber(const QString& number)
     {
         selectInternationalTracking();
         enterNumber(number);
@@ -72,13 +80,13 @@ public:
     // Reads the page text and, unless it contains `htmlUnless` (the loading text: a page still
     // waiting for its answer has no HTML worth reading), the HTML as of the same moment. The
     // HTML may be left out; the caller then reads it on its own.
-    virtual Look readPage(const std::string& htmlUnless)
+    virtual Look readPage(const QString& htmlUnless)
     {
         (void)htmlUnless;
         return {readPageText(), std::nullopt};
     }
     // Starts the search and reads the page at once, as readPage does.
-    virtual Look startSearchAndReadPage(const std::string& htmlUnless)
+    virtual Look startSearchAndReadPage(const QString& htmlUnless)
     {
         startSearch();
         return readPage(htmlUnless);

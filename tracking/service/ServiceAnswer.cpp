@@ -1,6 +1,6 @@
 #include "tracking/service/ServiceAnswer.h"
 
-#include "store/Cp1251.h"
+#include "store/StorableText.h"
 #include "tracking/extraction/Extraction.h"
 
 #include <QDateTime>
@@ -250,19 +250,20 @@ TrackingAnswer readServiceAnswer(const QByteArray& body, const QString& number)
         steps.push_back(std::move(std::get<Step>(step)));
     }
 
-    // The cells of the event table the page would show; what Windows-1251 lacks becomes "?".
+    // The cells of the event table the page would show, as the database file will hold them:
+    // what it cannot hold becomes "?" here already, so that the answer is what is stored.
     std::vector<std::string> cells;
     cells.reserve(steps.size() * 3);
     for (const Step& step : inOrderOfEvents(std::move(steps))) {
-        cells.push_back(toCp1251(step.dateTime));
-        cells.push_back(toCp1251(step.event));
-        cells.push_back(toCp1251(step.office));
+        cells.push_back(storableText(step.dateTime).toStdString());
+        cells.push_back(storableText(step.event).toStdString());
+        cells.push_back(storableText(step.office).toStdString());
     }
     const ExtractedResults results = ResultsFromPlainCells(cells);
     TrackingAnswer found = TrackingAnswer::of(TrackingAnswer::Kind::Found);
-    found.status = fromCp1251(results.status);
-    found.history = fromCp1251(results.history);
-    found.firstDate = fromCp1251(results.firstEventDate);
+    found.status = QString::fromStdString(results.status);
+    found.history = QString::fromStdString(results.history);
+    found.firstDate = QString::fromStdString(results.firstEventDate);
     return found;
 }
 

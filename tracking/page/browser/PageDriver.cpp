@@ -1,6 +1,5 @@
 #include "tracking/page/browser/PageDriver.h"
 
-#include "store/Cp1251.h"
 #include "tracking/page/browser/PageScripts.h"
 #include "tracking/page/browser/PageSetup.h"
 #include "tracking/page/browser/SilentPage.h"
@@ -46,14 +45,15 @@ QString describeLoadFailure(const QWebEngineLoadingInfo& info)
 }
 
 // The number travels as a script literal: whatever it holds stays data.
-QString numberLiteral(const std::string& number)
+QString numberLiteral(const QString& number)
 {
-    return PageScripts::literal(fromCp1251(number));
+    return PageScripts::literal(number);
 }
 
 } // namespace
 
-PageDriver::PageDriver(QString storagePath) : m_storagePath(std::move(storagePath)), m_calls([this] { dropPage(true); })
+PageDriver::PageDriver(QString storagePath, Options options)
+    : m_storagePath(std::move(storagePath)), m_options(std::move(options)), m_calls([this] { dropPage(true); })
 {
 }
 
@@ -68,16 +68,6 @@ PageDriver::~PageDriver()
 void PageDriver::setStopCondition(std::function<bool()> stopRequested)
 {
     m_calls.setStopCondition(std::move(stopRequested));
-}
-
-void PageDriver::setScriptTimeout(std::chrono::milliseconds timeout)
-{
-    m_calls.setTimeout(timeout);
-}
-
-QWebEnginePage* PageDriver::webPage() const
-{
-    return m_page.get();
 }
 
 void PageDriver::setChangeNotifications(bool on)
@@ -114,16 +104,18 @@ void PageDriver::createPage()
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
                 onRenderProcessTerminated(static_cast<int>(status), exitCode);
             });
+    if (m_options.pageCreated)
+        m_options.pageCreated(m_page.get());
 }
 
-void PageDriver::loadPage(const std::string& address)
+void PageDriver::loadPage(const QString& address)
 {
-    const QUrl url(fromCp1251(address), QUrl::StrictMode);
+    const QUrl url(address, QUrl::StrictMode);
     static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
                                          QStringLiteral("data")};
     if (!url.isValid() || !kSchemes.contains(url.scheme()))
         raisePageError(Kind::NotLoaded, "load page",
-                       QStringLiteral("\"%1\" is not an address a page can be loaded from").arg(fromCp1251(address)));
+                       QStringLiteral("\"%1\" is not an address a page can be loaded from").arg(address));
 
     if (!m_page)
         createPage();
@@ -167,7 +159,7 @@ void PageDriver::selectInternationalTracking()
                      "element with the id \"internal-2\"");
 }
 
-void PageDriver::enterNumber(const std::string& number)
+void PageDriver::enterNumber(const QString& number)
 {
     runElementScript(PageScripts::call(PageScript::EnterNumber, {numberLiteral(number)}), "enter number",
                      "element with the id \"item\"");
@@ -179,12 +171,12 @@ void PageDriver::startSearch()
     runElementScript(PageScripts::call(PageScript::StartSearch), "start search", "input element", true);
 }
 
-std::string PageDriver::readPageText()
+QString PageDriver::readPageText()
 {
     return lookFrom(runLook("read", QString(), "read page text"), "read page text").text;
 }
 
-std::string PageDriver::readPageHtml()
+QString PageDriver::readPageHtml()
 {
     if (PageScripts::source(PageScript::LegacyWriter).isEmpty())
         raisePageError(Kind::BrowserFailed, "read page HTML",
@@ -192,10 +184,10 @@ std::string PageDriver::readPageHtml()
     const QVariant html = runScript(PageScripts::call(PageScript::LegacyWriter), "read page HTML");
     if (html.typeId() != QMetaType::QString)
         raisePageError(Kind::PageChanged, "read page HTML", QStringLiteral("the page gave no HTML"));
-    return toCp1251(html.toString());
+    return html.toString();
 }
 
-void PageDriver::selectAndEnterNumber(const std::string& number)
+void PageDriver::selectAndEnterNumber(const QString& number)
 {
     // As selectInternationalTracking and enterNumber would do them, in one round trip.
     const QString outcome =
@@ -212,16 +204,16 @@ void PageDriver::selectAndEnterNumber(const std::string& number)
     raisePageError(Kind::PageChanged, "select and enter number", QStringLiteral("the page gave no usable answer"));
 }
 
-TrackingPage::Look PageDriver::readPage(const std::string& htmlUnless)
+TrackingPage::Look PageDriver::readPage(const QString& htmlUnless)
 {
-    return lookFrom(runLook("read", fromCp1251(htmlUnless), "read page text"), "read page text");
+    return lookFrom(runLook("read", htmlUnless, "read page text"), "read page text");
 }
 
-TrackingPage::Look PageDriver::startSearchAndReadPage(const std::string& htmlUnless)
+TrackingPage::Look PageDriver::startSearchAndReadPage(const QString& htmlUnless)
 {
     // The click and the first look in one script: nothing of the page's runs in between.
     bool navigated = false;
-    const QVariant value = runLook("search", fromCp1251(htmlUnless), "start search", &navigated);
+    const QVariant value = runLook("search", htmlUnless, "start search", &navigated);
     // A click that makes the page navigate has done its work; what shows now is read anew.
     if (navigated)
         return readPage(htmlUnless);
@@ -247,10 +239,10 @@ TrackingPage::Look PageDriver::lookFrom(const QVariant& value, const char* opera
     const QVariant text = look.value(QStringLiteral("text"));
     if (text.typeId() != QMetaType::QString)
         raisePageError(Kind::PageChanged, operation, QStringLiteral("the page gave no text"));
-    Look result{toCp1251(text.toString()), std::nullopt};
+    Look result{text.toString(), std::nullopt};
     const QVariant html = look.value(QStringLiteral("html"));
     if (html.typeId() == QMetaType::QString)
-        result.html = toCp1251(html.toString());
+        result.html = html.toString();
     return result;
 }
 
@@ -267,6 +259,8 @@ void PageDriver::requireUsablePage(const char* operation) const
 QVariant PageDriver::runScript(const QString& source, const char* operation, bool* navigated)
 {
     requireUsablePage(operation);
+    if (m_options.scriptTimeout)
+        m_calls.setTimeout(m_options.scriptTimeout());
     return m_calls.run(*m_page, source, operation, navigated);
 }
 

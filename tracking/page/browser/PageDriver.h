@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QUrl;
@@ -30,19 +31,29 @@ class PageDriver : public QObject, public TrackingPage
 public:
     static constexpr std::chrono::milliseconds kDefaultScriptTimeout = ScriptCall::kDefaultTimeout;
 
-    explicit PageDriver(QString storagePath);
+    // What the driver's maker may set besides the defaults.
+    struct Options
+    {
+        // How long one operation waits for the page to answer before it closes the page and
+        // raises; asked at each operation. Empty: kDefaultScriptTimeout.
+        std::function<std::chrono::milliseconds()> scriptTimeout;
+        // Told of each browser page as it is made; the page lives until the driver closes it.
+        std::function<void(QWebEnginePage*)> pageCreated;
+    };
+
+    explicit PageDriver(QString storagePath, Options options = {});
     ~PageDriver() override;
 
-    void loadPage(const std::string& url) override;
+    void loadPage(const QString& url) override;
     int readyState() override;
     void selectInternationalTracking() override;
-    void enterNumber(const std::string& number) override;
+    void enterNumber(const QString& number) override;
     void startSearch() override;
-    std::string readPageText() override;
-    std::string readPageHtml() override;
-    void selectAndEnterNumber(const std::string& number) override;
-    Look readPage(const std::string& htmlUnless) override;
-    Look startSearchAndReadPage(const std::string& htmlUnless) override;
+    QString readPageText() override;
+    QString readPageHtml() override;
+    void selectAndEnterNumber(const QString& number) override;
+    Look readPage(const QString& htmlUnless) override;
+    Look startSearchAndReadPage(const QString& htmlUnless) override;
     bool hasUnseenChange() const override;
     void setStopCondition(std::function<bool()> stopRequested) override;
 
@@ -51,11 +62,6 @@ public:
     // sets KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the fallback looks alone).
     // Takes effect from the next load.
     void setChangeNotifications(bool on);
-
-    // How long one operation waits for the page to answer before it closes the page and raises.
-    void setScriptTimeout(std::chrono::milliseconds timeout);
-    // The browser page, or nullptr before the first load. For tests and diagnostics.
-    QWebEnginePage* webPage() const;
 
 private:
     enum class LoadState { None, Loading, Finished, Failed };
@@ -79,6 +85,7 @@ private:
     void onRenderProcessTerminated(int status, int exitCode);
 
     QString m_storagePath;
+    Options m_options;
     ScriptCall m_calls;
     ChangeWatch m_watch;
     // Declared before the page: the page must go before its profile.

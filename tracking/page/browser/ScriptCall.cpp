@@ -1,7 +1,5 @@
 #include "tracking/page/browser/ScriptCall.h"
 
-#include "store/Cp1251.h"
-
 #include <QDeadlineTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -12,7 +10,7 @@ using Kind = EPageError::Kind;
 
 void raisePageError(Kind kind, const char* operation, const QString& what)
 {
-    throw EPageError(kind, toCp1251(QStringLiteral("%1: %2").arg(QLatin1String(operation), what)));
+    throw EPageError(kind, QStringLiteral("%1: %2").arg(QLatin1String(operation), what));
 }
 
 // One awaited script. Shared between the waiting operation and the script's callback, so that
