@@ -2,12 +2,16 @@
 
 #include "app/Prompts.h"
 
-QString GeneralErrorReport::withFullStop(const QString& message)
+namespace {
+
+QString withFullStop(const QString& message)
 {
     if (message.isEmpty() || message.back().unicode() <= u'.')
         return message;
     return message + u'.';
 }
+
+} // namespace
 
 void GeneralErrorReport::report(const QString& message)
 {

@@ -11,11 +11,9 @@ class GeneralErrorReport
 public:
     explicit GeneralErrorReport(Prompts& prompts) : m_prompts(prompts) {}
 
+    // A full stop is added unless the message already ends in a character whose code is at or
+    // below that of '.' (a blank, '!', a quote, a bracket, ',', '-', '.').
     void report(const QString& message);
-
-    // The message as shown: a full stop is added unless the message already ends in a character
-    // whose code is at or below that of '.' (a blank, '!', a quote, a bracket, ',', '-', '.').
-    static QString withFullStop(const QString& message);
 
 private:
     Prompts& m_prompts;
