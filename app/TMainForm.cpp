@@ -18,6 +18,7 @@
 #include "store/DaysInTransit.h"
 #include "store/ParcelStore.h"
 #include "tracking/BrowserModule.h"
+#include "tracking/CheckWords.h"
 #include "tracking/TrackingRoad.h"
 
 #include <QAction>
@@ -292,7 +293,7 @@ void TMainForm::Button_CheckClick()
 
 void TMainForm::scheduledCheck()
 {
-    appendStatusLine(QStringLiteral(" Проверка по расписанию"));
+    appendStatusLine(checkwords::scheduledRunLine());
     m_check->run(CheckController::Trigger::Schedule);
     if (!checkRunning())
         m_archive->offerDelivered();
