@@ -40,10 +40,8 @@ BackgroundController::BackgroundController(const MainFormOptions& options, Promp
       m_dropIn(options.userUnitConfigHome)
 {
     setObjectName(QStringLiteral("backgroundChecks"));
-    m_schedule = new WindowSchedule(m_views.windowFree, m_views.scheduledRun, this);
+    m_schedule = new WindowSchedule(m_views.windowFree, m_views.scheduledRun, m_options.scheduleTicks, this);
     m_schedule->setObjectName(QStringLiteral("windowSchedule"));
-    if (m_options.scheduleTicks)
-        m_schedule->setTickSource(m_options.scheduleTicks);
 }
 
 BackgroundController::~BackgroundController()

@@ -7,6 +7,7 @@
 #include "notify/DesktopNotifier.h"
 #include "parcels/ParcelGrid.h"
 #include "tracking/CheckSession.h"
+#include "tracking/CheckWords.h"
 #include "tracking/RunRecords.h"
 
 #include <QDateTime>
@@ -19,7 +20,7 @@ CheckController::CheckController(const MainFormOptions& options, std::unique_ptr
                                  ParcelListController& list, Prompts& prompts, GeneralErrorReport& errorReport,
                                  const HandlerGuard& guard, Views views, QObject* parent)
     : QObject(parent), m_options(options), m_list(list), m_prompts(prompts), m_errorReport(errorReport), m_guard(guard),
-      m_views(std::move(views)), m_session(new CheckSession(m_options.databasePath, std::move(source), this))
+      m_views(std::move(views)), m_session(new CheckSession(m_options.databasePath, std::move(source), {}, this))
 {
     m_session->setObjectName(QStringLiteral("checkSession"));
     m_session->setLimits(m_options.checkRunLimits);
@@ -65,17 +66,15 @@ void CheckController::run(Trigger trigger)
             emit runRecorded(recorded->run, recorded->stored);
         // A run over no parcels asks nothing and would otherwise say nothing either.
         if (outcome.end == CheckOutcome::End::WentThrough && outcome.parcels.empty() && !m_list.closed())
-            m_views.appendStatusLine(QStringLiteral(" Нет посылок для проверки"));
+            m_views.appendStatusLine(checkwords::noParcelsLine());
         if (outcome.end == CheckOutcome::End::LockHeld && !m_list.closed()) {
             if (trigger == Trigger::Schedule)
-                m_views.appendStatusLine(
-                    QStringLiteral(" Проверка по расписанию пропущена: посылки уже проверяются в фоне"));
+                m_views.appendStatusLine(checkwords::scheduledRunSkippedLine());
             else
-                m_prompts.showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
-                                      Prompts::Icon::Information);
+                m_prompts.showMessage(checkwords::checkingInBackgroundText(), Prompts::Icon::Information);
         }
         if (outcome.end == CheckOutcome::End::LockUnavailable && !m_list.closed())
-            m_prompts.showError(outcome.cause);
+            m_prompts.showError(checkwords::lockUnavailableText(outcome.lockProblem));
         notifyChanged(outcome);
         if (!m_list.closed())
             emit runOver();
@@ -100,26 +99,44 @@ void CheckController::notifyChanged(const CheckOutcome& outcome)
 
 void CheckController::followSession()
 {
-    CheckSession* session = m_session;
-    connect(session, &CheckSession::progress, this, [this](const QString& line) { m_views.appendStatusLine(line); });
-    connect(session, &CheckSession::statusLabel, this, [this](const QString& text) {
-        m_views.statusLabel->setText(text);
-        m_views.statusLabel->adjustSize();
-    });
-    // The grid, and with it every menu command, is the run's from the first question to the
-    // end; a failed statement gives it back at once, as the program always did.
-    connect(session, &CheckSession::askingStarted, this, [this] { m_views.grid->setEnabled(false); });
-    connect(session, &CheckSession::parcelChecked, this, [this](const ParcelOutcome& parcel) {
-        if (parcel.result == ParcelOutcome::Result::StoreFailed)
-            m_views.grid->setEnabled(true);
-    });
-    connect(session, &CheckSession::resultsFinal, this, [this] { m_list.refresh(); });
-    connect(session, &CheckSession::finished, this, [this] {
+    connect(m_session, &CheckSession::happened, this, &CheckController::show);
+    connect(m_session, &CheckSession::finished, this, [this] {
         if (!m_list.closed())
             m_views.grid->setEnabled(true);
     });
+}
+
+void CheckController::show(const CheckEvent& event)
+{
+    const checkwords::Words said = checkwords::words(event);
+    if (!said.report.isEmpty())
+        m_errorReport.report(said.report);
     // The window's box shows no cause.
-    connect(session, &CheckSession::errorBox, this, [this](const QString& text) { m_prompts.showError(text); });
-    connect(session, &CheckSession::errorReport, this,
-            [this](const QString& message) { m_errorReport.report(message); });
+    if (!said.box.isEmpty())
+        m_prompts.showError(said.box);
+    // The window may have closed while a box was open.
+    if (m_session->stopRequested())
+        return;
+    for (const QString& line : said.lines)
+        m_views.appendStatusLine(line);
+    if (!said.label.isEmpty()) {
+        m_views.statusLabel->setText(said.label);
+        m_views.statusLabel->adjustSize();
+    }
+    switch (event.kind) {
+    case CheckEvent::Kind::Asking:
+        // The grid, and with it every menu command, is the run's from the first question to the
+        // end; a failed statement gives it back at once, as the program always did.
+        m_views.grid->setEnabled(false);
+        break;
+    case CheckEvent::Kind::ParcelChecked:
+        if (event.parcel.result == ParcelOutcome::Result::StoreFailed)
+            m_views.grid->setEnabled(true);
+        break;
+    case CheckEvent::Kind::ResultsFinal:
+        m_list.refresh();
+        break;
+    default:
+        break;
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "app/MainFormOptions.h"
 #include "store/RunHistory.h"
+#include "tracking/CheckEvent.h"
 #include "tracking/CheckOutcome.h"
 
 #include <QObject>
@@ -58,8 +59,9 @@ signals:
     void runRecorded(const RunRecord& run, bool stored);
 
 private:
-    // The session's signals shown in the window: the log, the label, the boxes, the grid.
+    // The session's events shown in the window: the log, the label, the boxes, the grid.
     void followSession();
+    void show(const CheckEvent& event);
     // One desktop notification of the parcels whose status the run changed, once the run's
     // handler has returned.
     void notifyChanged(const CheckOutcome& outcome);

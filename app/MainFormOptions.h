@@ -1,7 +1,7 @@
 #pragma once
 
 #include "notify/ChangedParcel.h"
-#include "tracking/CheckRun.h"
+#include "tracking/CheckLimits.h"
 #include "tracking/Endpoints.h"
 #include "tracking/page/TrackingPageFactory.h"
 
@@ -30,7 +30,7 @@ struct MainFormOptions
 {
     Endpoints endpoints = Endpoints::postalOperator();
     // How long a check run waits on the site; tests shorten the bounds.
-    CheckRun::Limits checkRunLimits;
+    CheckLimits checkRunLimits;
     // The database file; relative paths count from the current directory.
     std::string databasePath = "database.db";
     // Where the hidden browser keeps its files.

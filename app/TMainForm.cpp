@@ -21,6 +21,7 @@
 #include "readings/DaysInTransit.h"
 #include "store/ParcelStore.h"
 #include "tracking/page/BrowserModule.h"
+#include "tracking/CheckWords.h"
 #include "tracking/TrackingRoad.h"
 
 #include <QAction>
@@ -299,7 +300,7 @@ void TMainForm::Button_CheckClick()
 
 void TMainForm::scheduledCheck()
 {
-    appendStatusLine(QStringLiteral(" Проверка по расписанию"));
+    appendStatusLine(checkwords::scheduledRunLine());
     m_check->run(CheckController::Trigger::Schedule);
     if (!checkRunning())
         m_archive->offerDelivered();

@@ -6,18 +6,11 @@
 
 #include <utility>
 
-WindowSchedule::WindowSchedule(std::function<bool()> free, std::function<void()> run, QObject* parent)
-    : QObject(parent), m_free(std::move(free)), m_run(std::move(run))
+WindowSchedule::WindowSchedule(std::function<bool()> free, std::function<void()> run, TickSource ticks, QObject* parent)
+    : QObject(parent), m_free(std::move(free)), m_run(std::move(run)), m_ticks(std::move(ticks))
 {
     m_looks.setInterval(kLookMs);
     connect(&m_looks, &QTimer::timeout, this, &WindowSchedule::look);
-}
-
-void WindowSchedule::setTickSource(TickSource ticks)
-{
-    m_ticks = std::move(ticks);
-    if (m_interval)
-        ranNow();
 }
 
 std::int64_t WindowSchedule::now() const

@@ -21,10 +21,10 @@ public:
     using TickSource = std::function<std::int64_t()>;
 
     // `free` says whether the window may start a run now; `run` starts one and returns when it
-    // is over.
-    WindowSchedule(std::function<bool()> free, std::function<void()> run, QObject* parent = nullptr);
+    // is over. `ticks` empty: the system's monotonic clock.
+    WindowSchedule(std::function<bool()> free, std::function<void()> run, TickSource ticks = {},
+                   QObject* parent = nullptr);
 
-    void setTickSource(TickSource ticks);
     // The interval, or none: no runs.
     void setInterval(std::optional<std::chrono::minutes> interval);
     std::optional<std::chrono::minutes> interval() const { return m_interval; }

@@ -5,100 +5,18 @@
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
 #include "store/ParcelStore.h"
-#include "readings/PlainLine.h"
 #include "tracking/CheckWords.h"
 #include "tracking/EventWait.h"
 #include "tracking/ExitStatus.h"
 #include "tracking/RunRecords.h"
 #include "tracking/TrackingRoad.h"
 
-#include <QFileInfo>
-#include <QStringList>
-
-#include <algorithm>
 #include <csignal>
 #include <optional>
 
-namespace {
-
-// How the summary of a run that got as far as its parcels ends, and the exit status that goes
-// with it: the last lines never say less than the status does.
-struct Ending
-{
-    QStringList lines; // empty when the changed parcels' lines say it all
-    int status;
-};
-
-// What stopped a run early, as the end of a summary line.
-QString stoppedBecause(const CheckOutcome& outcome, const QString& otherwise)
-{
-    if (outcome.end == CheckOutcome::End::PageFailed && !outcome.stopReason.isEmpty())
-        return outcome.stopReason + QStringLiteral(", проверка остановлена.");
-    return otherwise;
-}
-
-Ending endingOf(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder)
-{
-    const auto& parcels = outcome.parcels;
-    QStringList lines;
-    // Answers that could not be read are said whatever else happened: they do not go away by
-    // themselves, and a run that stays quiet about them lets every parcel go stale.
-    const int unreadable = outcome.count(ParcelOutcome::Result::Unreadable);
-    if (unreadable > 0) {
-        lines += checkwords::unreadableSentence(unreadable, std::ssize(parcels));
-        const auto saved = std::find_if(parcels.begin(), parcels.end(),
-                                        [](const ParcelOutcome& parcel) { return !parcel.savedCopy.isEmpty(); });
-        if (saved != parcels.end())
-            lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
-                                    "её разработчикам.")
-                         .arg(copiesFolder);
-        else
-            lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
-                         .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {
-                                  return parcel.result == ParcelOutcome::Result::Unreadable;
-                              })->cause);
-    }
-    // The status, and with it the order in which the causes count, is the one every run's record
-    // keeps.
-    const RunRecord::Ending ending = runrecords::endingOf(outcome);
-    const int status = runrecords::exitStatusOf(ending);
-    switch (ending) {
-    case RunRecord::Ending::StoreFailed:
-        lines += QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 %3.")
-                     .arg(outcome.count(ParcelOutcome::Result::StoreFailed))
-                     .arg(parcels.size())
-                     .arg(checkwords::parcelsAfterOutOf(std::ssize(parcels)));
-        break;
-    case RunRecord::Ending::NoAnswer:
-        if (outcome.end == CheckOutcome::End::SiteUnreachable)
-            lines += QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
-        else
-            lines += QStringLiteral("Посылки не проверены: ")
-                     + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта."));
-        break;
-    case RunRecord::Ending::WentThrough:
-        if (!anyChanged)
-            lines += QStringLiteral("Статусы посылок не изменились.");
-        break;
-    default:
-        break;
-    }
-    if ((ending == RunRecord::Ending::Interrupted || ending == RunRecord::Ending::Unreadable)
-        && outcome.end != CheckOutcome::End::WentThrough)
-        lines += QStringLiteral("Проверены не все посылки: ")
-                 + stoppedBecause(outcome, QStringLiteral("проверка прервана."));
-    return {lines, status};
-}
-
-} // namespace
-
 ConsoleCheck::ConsoleCheck(const Settings& settings, CheckSession& session) : m_settings(settings), m_session(session)
 {
-    QObject::connect(&session, &CheckSession::progress, [this](const QString& line) { writeLine(line); });
-    QObject::connect(&session, &CheckSession::askingStarted, [this] { m_asking = true; });
-    QObject::connect(&session, &CheckSession::errorBox,
-                     [this](const QString& text, const QString& cause) { writeErrorBox(text, cause); });
-    QObject::connect(&session, &CheckSession::errorReport, [this](const QString& message) { writeReport(message); });
+    QObject::connect(&session, &CheckSession::happened, [this](const CheckEvent& event) { show(event); });
 }
 
 int ConsoleCheck::run(const Settings& settings)
@@ -147,8 +65,7 @@ int ConsoleCheck::run(const Settings& settings)
                                  || status == ExitStatus::LockUnavailable;
             const std::optional<RunRecorder::Recorded> recorded = recorder.takeLast();
             if (recorded && !recorded->stored && !saidWhy)
-                Console::writeError(
-                    QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(recorded->failure));
+                Console::writeError(checkwords::recordNotStoredLine(recorded->failure));
         }
         // The store, the lock and the page (and with it the browser engine) go here.
     }
@@ -163,12 +80,10 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     using End = CheckOutcome::End;
     switch (outcome.end) {
     case End::LockHeld:
-        Console::writeError(QStringLiteral("базу данных %1 уже проверяет другой процесс")
-                                .arg(QString::fromStdString(m_settings.databasePath))
-                            + (outcome.cause.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(outcome.cause)));
+        Console::writeError(checkwords::otherRunHoldsLine(m_settings.databasePath, outcome.cause));
         return ExitStatus::DatabaseBusy;
     case End::LockUnavailable:
-        Console::writeError(outcome.cause);
+        Console::writeError(checkwords::lockUnavailableText(outcome.lockProblem));
         return ExitStatus::LockUnavailable;
     case End::DatabaseUnreadable:
         // The report has said why.
@@ -177,13 +92,11 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     case End::AlreadyRunning:
         return ExitStatus::Ok;
     case End::SiteUnreachable:
-        Console::writeError(QStringLiteral("сайт Белпочты недоступен: нет соединения с %1:%2")
-                                .arg(QString::fromStdString(m_session.source().probeHost()))
-                                .arg(m_session.source().probePort()));
+        Console::writeError(
+            checkwords::siteUnreachableLine(m_session.source().probeHost(), m_session.source().probePort()));
         break;
     case End::SiteDidNotAnswer:
-        Console::writeError(QStringLiteral("сайт Белпочты не ответил: страница %1 не загрузилась")
-                                .arg(QString::fromStdString(m_settings.endpoints.trackingUrl)));
+        Console::writeError(checkwords::pageDidNotLoadLine(m_settings.endpoints.trackingUrl));
         break;
     case End::PageFailed:
     case End::WentThrough:
@@ -193,10 +106,10 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     const std::vector<ParcelOutcome> changed = outcome.changed();
     QString summary;
     for (const ParcelOutcome& parcel : changed)
-        summary += changedLine(parcel) + u'\n';
+        summary += checkwords::changedLine(parcel) + u'\n';
     const QList<ChangedParcel> notified = ChangedParcel::fromOutcome(outcome);
-    const Ending ending = endingOf(outcome, !changed.empty(), m_session.unreadableCopies().folder());
-    for (const QString& line : ending.lines)
+    for (const QString& line :
+         checkwords::summaryEnding(outcome, !changed.empty(), m_session.unreadableCopies().folder()))
         summary += line + u'\n';
     const bool written = Console::writeOut(summary);
 
@@ -204,11 +117,14 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     if (!notified.isEmpty()) {
         const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
         if (!shown.sent)
-            Console::writeError(QStringLiteral("уведомление на рабочем столе не показано: ") + shown.failure);
+            Console::writeError(checkwords::notificationNotShownLine(shown.failure));
     }
 
-    if (ending.status != ExitStatus::Ok)
-        return ending.status;
+    // The status, and with it the order in which the causes count, is the one every run's record
+    // keeps.
+    const int status = runrecords::exitStatusOf(runrecords::endingOf(outcome));
+    if (status != ExitStatus::Ok)
+        return status;
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
 }
 
@@ -218,44 +134,28 @@ RunRecord::Origin ConsoleCheck::originFromEnvironment()
                                                                      : RunRecord::Origin::Terminal;
 }
 
-QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)
-{
-    QStringList label;
-    for (const QString* part : {&parcel.number, &parcel.shop, &parcel.title}) {
-        const QString line = plainLine(*part);
-        if (!line.isEmpty())
-            label += line;
-    }
-    return QStringLiteral("Новый статус: ") + label.join(QStringLiteral(", ")) + QStringLiteral(": ")
-           + plainLine(parcel.statusAfter);
-}
-
 bool ConsoleCheck::silent() const
 {
     return m_session.stopRequested();
 }
 
-void ConsoleCheck::writeLine(const QString& line)
+void ConsoleCheck::show(const CheckEvent& event)
 {
-    if (!m_settings.quiet && !silent())
-        Console::writeOut(line + u'\n');
-}
-
-void ConsoleCheck::writeErrorBox(const QString& text, const QString& cause)
-{
-    if (!silent())
-        Console::writeError(text + QStringLiteral(" (") + cause + u')');
-}
-
-void ConsoleCheck::writeReport(const QString& message)
-{
+    const checkwords::Words said = checkwords::words(event);
     if (silent())
         return;
-    // Before the run asks about its parcels, the report can only be about reading them: the run
-    // has worded its cause, SQLite's own words in parentheses. Later reports (the source's) are
-    // the program's own sentences.
-    if (!m_asking)
-        Console::writeError(Console::databaseUnreadable(m_settings.databasePath, message));
-    else
-        Console::writeError(message);
+    if (!said.report.isEmpty()) {
+        // A database that could not be read is said as for any command; the source's reports
+        // are the program's own sentences.
+        if (event.kind == CheckEvent::Kind::DatabaseUnreadable)
+            Console::writeError(Console::databaseUnreadable(m_settings.databasePath, said.report));
+        else
+            Console::writeError(said.report);
+    }
+    if (!said.boxWithCause.isEmpty())
+        Console::writeError(said.boxWithCause);
+    if (m_settings.quiet)
+        return;
+    for (const QString& line : said.lines)
+        Console::writeOut(line + u'\n');
 }

@@ -35,10 +35,6 @@ public:
     // stopped, having written nothing more.
     static int run(const Settings& settings);
 
-    // The line of the summary for a parcel whose status changed: number, shop, what it holds and
-    // the new status on one line without markup.
-    static QString changedLine(const ParcelOutcome& parcel);
-
     // The background check's unit says so in KURIERIX_CHECK_ORIGIN=timer; any other run is a
     // terminal's.
     static RunRecord::Origin originFromEnvironment();
@@ -47,11 +43,10 @@ private:
     ConsoleCheck(const Settings& settings, CheckSession& session);
     int finish(const CheckOutcome& outcome);
     bool silent() const;
-    void writeLine(const QString& line);
-    void writeErrorBox(const QString& text, const QString& cause);
-    void writeReport(const QString& message);
+    // The status log's lines on standard output (not with `quiet`), the boxes and reports on
+    // standard error.
+    void show(const CheckEvent& event);
 
     const Settings& m_settings;
     CheckSession& m_session;
-    bool m_asking = false;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tracking/RunLock.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -49,8 +51,7 @@ struct CheckOutcome
         Stopped,            // stopped from outside (the window closed, a signal)
         DatabaseUnreadable, // the parcels could not be read
         LockHeld,           // another check run holds the database: nothing was done
-        LockUnavailable,    // the run lock cannot be had here: nothing was done; `cause` is the
-                            // sentence that says why and what to do (it names a file)
+        LockUnavailable,    // the run lock cannot be had here: nothing was done (`lockProblem`)
         AlreadyRunning,     // this session runs a check already: nothing was done
     };
 
@@ -58,6 +59,7 @@ struct CheckOutcome
     std::vector<ParcelOutcome> parcels; // in row order, every parcel of the snapshot
     QString cause;                      // anything but WentThrough: the technical reason, if any
     QString stopReason;                 // PageFailed: what stopped the run, in a few words, if known
+    RunLock::Problem lockProblem;       // LockUnavailable: why
 
     int count(ParcelOutcome::Result result) const
     {

@@ -1,11 +1,9 @@
 #include "tracking/CheckRun.h"
 
 #include "store/DatabaseErrorText.h"
-#include "store/FloatText.h"
 #include "store/ParcelStore.h"
-#include "tracking/CheckSession.h"
-#include "tracking/CheckWords.h"
 #include "tracking/ReachabilityProbe.h"
+#include "tracking/UnreadableCopies.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -16,12 +14,6 @@ namespace {
 std::uint32_t systemTicks()
 {
     return static_cast<std::uint32_t>(QDeadlineTimer::current(Qt::PreciseTimer).deadline());
-}
-
-// In place of what a parcel's answer would have changed, when its row was deleted meanwhile.
-QString noLongerListedLine()
-{
-    return QStringLiteral("- посылки больше нет в списке, ничего не записано");
 }
 
 ParcelOutcome outcomeOf(const Parcel& parcel)
@@ -38,8 +30,8 @@ ParcelOutcome outcomeOf(const Parcel& parcel)
 
 } // namespace
 
-CheckRun::CheckRun(CheckSession& session)
-    : m_session(session), m_source(session.source()), m_wait([&session] { return session.store() == nullptr; })
+CheckRun::CheckRun(Parts parts)
+    : m_parts(std::move(parts)), m_source(m_parts.source), m_wait([this] { return stopped(); })
 {
 }
 
@@ -50,6 +42,8 @@ CheckOutcome CheckRun::execute()
     m_outcome.end = CheckOutcome::End::Stopped;
     if (!stopped())
         walk();
+    if (!stopped())
+        ended();
     return m_outcome;
 }
 
@@ -57,7 +51,7 @@ void CheckRun::walk()
 {
     // The run walks its own copy of the rows, read once: whatever the window shows meanwhile.
     try {
-        m_parcels = m_session.store()->parcels();
+        m_parcels = m_parts.store()->parcels();
         // Archived parcels are out of the way: not asked about, not in the outcome.
         std::erase_if(m_parcels, [](const Parcel& parcel) { return parcel.archived; });
     } catch (const std::exception& error) {
@@ -65,7 +59,9 @@ void CheckRun::walk()
         // leaves the menu's handler, worded by its cause like every other database failure.
         m_outcome.end = CheckOutcome::End::DatabaseUnreadable;
         m_outcome.cause = QString::fromUtf8(error.what());
-        emit m_session.errorReport(reportedMessage(error));
+        CheckEvent event = CheckEvent::of(CheckEvent::Kind::DatabaseUnreadable);
+        event.detail = reportedMessage(error);
+        m_parts.tell(event);
         return;
     }
     for (const Parcel& parcel : m_parcels)
@@ -75,29 +71,24 @@ void CheckRun::walk()
         return;
     }
 
-    emit m_session.progress(QStringLiteral(" Проверка интернета..."));
-    emit m_session.statusLabel(QStringLiteral("Статус: Проверка интернета"));
-    if (!pause(m_session.limits().pauseBeforeProbeMs))
+    tell(CheckEvent::Kind::Probing);
+    if (!pause(m_parts.limits.pauseBeforeProbeMs))
         return;
 
     const bool reachable =
-        ReachabilityProbe(m_source.probeHost(), m_source.probePort(), m_session.limits().probeTimeoutMs).isReachable();
+        ReachabilityProbe(m_source.probeHost(), m_source.probePort(), m_parts.limits.probeTimeoutMs).isReachable();
     EventWait::handlePending();
     if (stopped())
         return;
     if (!reachable) {
         m_outcome.end = CheckOutcome::End::SiteUnreachable;
-        emit m_session.progress(QStringLiteral(" Сайт БелПочты не доступен"));
-        emit m_session.statusLabel(QStringLiteral("Статус: Сайт Белпочты не доступен, зайдите позже!"));
         return;
     }
-    emit m_session.progress(QStringLiteral(" Сайт БелПочты доступен"));
-    emit m_session.statusLabel(QStringLiteral("Статус: Сайт Белпочты доступен"));
+    tell(CheckEvent::Kind::SiteReachable);
 
-    const CheckSession::TickSource ticks = m_session.tickSource() ? m_session.tickSource() : systemTicks;
+    const std::function<std::uint32_t()> ticks = m_parts.ticks ? m_parts.ticks : systemTicks;
     const std::uint32_t startTicks = ticks();
-    emit m_session.statusLabel(QStringLiteral("Статус: Получение данных... ждите"));
-    emit m_session.askingStarted();
+    tell(CheckEvent::Kind::Asking);
 
     bool prepareFirst = true;
     for (std::size_t row = 0; row < m_parcels.size(); ++row) {
@@ -105,9 +96,9 @@ void CheckRun::walk()
             return;
     }
 
-    const std::uint32_t elapsedMs = ticks() - startTicks;
-    emit m_session.progress(QStringLiteral(" Время работы (сек) ")
-                            + floatText(static_cast<double>(elapsedMs) / 1000.0));
+    CheckEvent allAsked = CheckEvent::of(CheckEvent::Kind::AllAsked);
+    allAsked.elapsedMs = ticks() - startTicks;
+    m_parts.tell(allAsked);
     finish();
 }
 
@@ -127,56 +118,45 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
         }
 
         inParcel = true;
-        emit m_session.progress(QStringLiteral("- посылка №") + parcel.number);
+        tell(CheckEvent::Kind::ParcelAsked, outcome);
         const TrackingAnswer answer =
-            m_source.ask(parcel.number, [this] { emit m_session.progress(QStringLiteral("- отправка данных")); });
+            m_source.ask(parcel.number, [&] { tell(CheckEvent::Kind::RequestSent, outcome); });
         if (stopped())
             return false;
 
         switch (answer.kind) {
         case TrackingAnswer::Kind::NoAnswer:
             outcome.result = ParcelOutcome::Result::NoAnswer;
-            tell(outcome);
-            emit m_session.progress(QStringLiteral("- нет ответа по номеру"));
+            tell(CheckEvent::Kind::ParcelChecked, outcome, answer.kind);
             prepareFirst = true;
             return true;
         case TrackingAnswer::Kind::NothingFound:
+            // Stored first, then told: the answer's lines follow the box of a failed statement.
             if (!storeGuarded(
-                    outcome, ParcelOutcome::Result::NothingFound, ParcelStore::noInformationText(),
+                    outcome, answer.kind, ParcelOutcome::Result::NothingFound, ParcelStore::noInformationText(),
                     [&parcel](ParcelStore& store) { return store.storeNoInformation(ParcelStore::rowId(parcel)); }))
                 return false;
-            emit m_session.progress(QStringLiteral("- получение данных"));
-            emit m_session.progress(outcome.result == ParcelOutcome::Result::NoLongerListed
-                                        ? noLongerListedLine()
-                                        : QStringLiteral("- нет данных по номеру"));
+            tell(CheckEvent::Kind::Answered, outcome, answer.kind);
             return true;
         case TrackingAnswer::Kind::Unreadable:
-            emit m_session.progress(QStringLiteral("- получение данных"));
+            tell(CheckEvent::Kind::Answered, outcome, answer.kind);
             outcome.result = ParcelOutcome::Result::Unreadable;
             keepUnreadable(outcome, answer);
-            tell(outcome);
-            emit m_session.progress(QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены"));
-            emit m_session.progress(outcome.savedCopy.isEmpty()
-                                        ? QStringLiteral("- копию ответа сохранить не удалось (%1)").arg(outcome.cause)
-                                        : QStringLiteral("- ответ сохранён в файле ") + outcome.savedCopy);
+            tell(CheckEvent::Kind::ParcelChecked, outcome, answer.kind);
             return true;
         case TrackingAnswer::Kind::Refused:
-            emit m_session.progress(QStringLiteral("- получение данных"));
+            tell(CheckEvent::Kind::Answered, outcome, answer.kind);
             outcome.result = ParcelOutcome::Result::Refused;
             outcome.cause = answer.message;
-            tell(outcome);
-            emit m_session.progress(QStringLiteral("- служба не приняла запрос: ") + answer.message);
+            tell(CheckEvent::Kind::ParcelChecked, outcome, answer.kind);
             return true;
         case TrackingAnswer::Kind::Found:
-            emit m_session.progress(QStringLiteral("- получение данных"));
-            if (!storeGuarded(outcome, ParcelOutcome::Result::Stored, answer.status, [&](ParcelStore& store) {
-                    return store.storeCheckResult(ParcelStore::rowId(parcel), answer.status, answer.firstDate,
-                                                  answer.history);
-                }))
-                return false;
-            if (outcome.result == ParcelOutcome::Result::NoLongerListed)
-                emit m_session.progress(noLongerListedLine());
-            return true;
+            tell(CheckEvent::Kind::Answered, outcome, answer.kind);
+            return storeGuarded(outcome, answer.kind, ParcelOutcome::Result::Stored, answer.status,
+                                [&](ParcelStore& store) {
+                                    return store.storeCheckResult(ParcelStore::rowId(parcel), answer.status,
+                                                                  answer.firstDate, answer.history);
+                                });
         }
         return true;
     } catch (const TrackingSourceError& error) {
@@ -194,9 +174,7 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
         }
-        // One sentence to act on, then the technical detail.
-        sourceFailed(error.sentence() + QStringLiteral(" (") + m_outcome.cause + QStringLiteral(")."),
-                     inParcel ? &parcel.number : nullptr);
+        sourceFailed(error.sentence(), inParcel ? &outcome : nullptr);
         return false;
     } catch (const std::exception& error) {
         // Errors that are not the source's are reported as they are worded.
@@ -207,14 +185,14 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
         }
-        sourceFailed(m_outcome.cause, inParcel ? &parcel.number : nullptr);
+        sourceFailed({}, inParcel ? &outcome : nullptr);
         return false;
     }
 }
 
 bool CheckRun::stopped() const
 {
-    return m_session.store() == nullptr;
+    return m_parts.store() == nullptr;
 }
 
 // Handles events for `ms`, however many arrive meanwhile: the browser engine keeps the queue
@@ -229,19 +207,26 @@ bool CheckRun::pause(int ms)
     return outcome != EventWait::Outcome::Stopped;
 }
 
-void CheckRun::tell(const ParcelOutcome& outcome)
+void CheckRun::tell(CheckEvent::Kind kind)
 {
-    emit m_session.parcelChecked(outcome);
+    m_parts.tell(CheckEvent::of(kind));
+}
+
+void CheckRun::tell(CheckEvent::Kind kind, const ParcelOutcome& outcome, TrackingAnswer::Kind answer)
+{
+    CheckEvent event = CheckEvent::about(kind, outcome);
+    event.answer = answer;
+    m_parts.tell(event);
 }
 
 // Runs `statement` and notes in `outcome` what came of it: `result` and `statusAfter` once
 // stored, NoLongerListed when the statement found no row of that id (deleted since the snapshot,
 // by the window, another program or the file itself), the failure and its cause when the store
 // refused. False when the run is to end.
-bool CheckRun::storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result, const QString& statusAfter,
-                            const std::function<bool(ParcelStore&)>& statement)
+bool CheckRun::storeGuarded(ParcelOutcome& outcome, TrackingAnswer::Kind answer, ParcelOutcome::Result result,
+                            const QString& statusAfter, const std::function<bool(ParcelStore&)>& statement)
 {
-    ParcelStore* store = m_session.store();
+    ParcelStore* store = m_parts.store();
     if (store == nullptr)
         return false;
     QString failure;
@@ -249,13 +234,13 @@ bool CheckRun::storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result
         if (!statement(*store)) {
             // Nothing was written and nothing is to be told as new: the row is gone.
             outcome.result = ParcelOutcome::Result::NoLongerListed;
-            tell(outcome);
+            tell(CheckEvent::Kind::ParcelChecked, outcome, answer);
             return true;
         }
         m_storedAny = true;
         outcome.result = result;
         outcome.statusAfter = statusAfter;
-        tell(outcome);
+        tell(CheckEvent::Kind::ParcelChecked, outcome, answer);
         return true;
     } catch (const std::exception& error) {
         // The row keeps its values; the box says so and the run goes on.
@@ -265,43 +250,40 @@ bool CheckRun::storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result
     }
     outcome.result = ParcelOutcome::Result::StoreFailed;
     outcome.cause = failure;
-    emit m_session.errorBox(QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка"), failure);
-    if (stopped())
-        return false;
-    emit m_session.statusLabel(QStringLiteral("Статус: Ошибка, попробуйте позже."));
-    tell(outcome);
-    return true;
+    // The box is modal: the window may have closed by the time it is.
+    tell(CheckEvent::Kind::ParcelChecked, outcome, answer);
+    return !stopped();
 }
 
 void CheckRun::siteDidNotAnswer()
 {
     m_outcome.end = CheckOutcome::End::SiteDidNotAnswer;
-    emit m_session.progress(QStringLiteral(" Сайт БелПочты не ответил"));
+    tell(CheckEvent::Kind::SiteDidNotAnswer);
     resultsFinalIfStored();
-    emit m_session.statusLabel(QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!"));
 }
 
-void CheckRun::sourceFailed(const QString& message, const QString* number)
+void CheckRun::sourceFailed(const QString& sentence, const ParcelOutcome* parcel)
 {
     m_outcome.end = CheckOutcome::End::PageFailed;
-    emit m_session.errorReport(message);
+    CheckEvent event = CheckEvent::of(CheckEvent::Kind::SourceFailed);
+    if (parcel != nullptr)
+        event.parcel = *parcel;
+    event.sentence = sentence;
+    event.detail = m_outcome.cause;
+    m_parts.tell(event);
+    // The report is modal: the window may have closed by the time it is.
     if (stopped()) {
         m_outcome.end = CheckOutcome::End::Stopped;
         return;
     }
-    if (number != nullptr)
-        emit m_session.progress(QStringLiteral("- ошибка при проверке посылки №") + *number);
-    else
-        emit m_session.progress(QStringLiteral(" Ошибка при загрузке сайта БелПочты"));
     resultsFinalIfStored();
-    emit m_session.statusLabel(QStringLiteral("Статус: Ошибка, попробуйте позже."));
 }
 
 // A run that ends early has still stored what it stored: the grid shows it.
 void CheckRun::resultsFinalIfStored()
 {
     if (m_storedAny)
-        emit m_session.resultsFinal();
+        tell(CheckEvent::Kind::ResultsFinal);
 }
 
 // Keeps the answer whole for the user to send on; its file, or why there is none, goes with the
@@ -317,7 +299,7 @@ void CheckRun::keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answ
     copy.received = answer.received;
     copy.at = QDateTime::currentDateTime();
     QString error;
-    outcome.savedCopy = m_session.unreadableCopies().save(copy, &error);
+    outcome.savedCopy = m_parts.copies.save(copy, &error);
     if (outcome.savedCopy.isEmpty())
         outcome.cause = error;
 }
@@ -325,14 +307,14 @@ void CheckRun::keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answ
 void CheckRun::finish()
 {
     m_outcome.end = CheckOutcome::End::WentThrough;
-    emit m_session.resultsFinal();
-    // A run whose answers could not all be read is no success, and never looks like one.
-    const int unreadable = m_outcome.count(ParcelOutcome::Result::Unreadable);
-    if (unreadable > 0) {
-        const QString sentence = checkwords::unreadableSentence(unreadable, std::ssize(m_outcome.parcels));
-        emit m_session.progress(QStringLiteral(" ") + sentence);
-        emit m_session.statusLabel(QStringLiteral("Статус: ") + sentence);
-        return;
-    }
-    emit m_session.statusLabel(QStringLiteral("Статус: ok"));
+    tell(CheckEvent::Kind::ResultsFinal);
+}
+
+void CheckRun::ended()
+{
+    CheckEvent event = CheckEvent::of(CheckEvent::Kind::Ended);
+    event.end = m_outcome.end;
+    event.unreadable = m_outcome.count(ParcelOutcome::Result::Unreadable);
+    event.parcels = int(m_outcome.parcels.size());
+    m_parts.tell(event);
 }

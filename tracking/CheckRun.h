@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Parcel.h"
+#include "tracking/CheckEvent.h"
 #include "tracking/CheckLimits.h"
 #include "tracking/CheckOutcome.h"
 #include "tracking/EventWait.h"
@@ -12,20 +13,30 @@
 #include <exception>
 #include <functional>
 
-class CheckSession;
 class ParcelStore;
+class UnreadableCopies;
 
 // The check run over every parcel: the body of `Button_CheckClick`, whatever the answers come
 // from. Runs synchronously on the UI thread and keeps the window alive by handling events while
 // it waits. It works on what its session gives it (the store, the tracking source, the stop)
-// and tells of its progress in the session's signals. What it did, parcel by parcel, is its
-// outcome.
+// and tells what happens as events, which it neither words nor shows. What it did, parcel by
+// parcel, is its outcome.
 class CheckRun
 {
 public:
-    using Limits = CheckLimits;
+    struct Parts
+    {
+        TrackingSource& source;
+        const CheckLimits& limits;
+        const UnreadableCopies& copies;
+        // The store of the run; nullptr once the run is to stop.
+        std::function<ParcelStore*()> store;
+        // A millisecond tick count that wraps at 2^32; empty: the monotonic clock.
+        std::function<std::uint32_t()> ticks;
+        std::function<void(const CheckEvent&)> tell;
+    };
 
-    explicit CheckRun(CheckSession& session);
+    explicit CheckRun(Parts parts);
     CheckRun(const CheckRun&) = delete;
     CheckRun& operator=(const CheckRun&) = delete;
 
@@ -38,16 +49,19 @@ private:
     // Asks the source about the parcel at `row` and stores what it says. False when the run is
     // to end.
     bool check(std::size_t row, bool& prepareFirst);
-    bool storeGuarded(ParcelOutcome& outcome, ParcelOutcome::Result result, const QString& statusAfter,
-                      const std::function<bool(ParcelStore&)>& statement);
-    void tell(const ParcelOutcome& outcome);
+    bool storeGuarded(ParcelOutcome& outcome, TrackingAnswer::Kind answer, ParcelOutcome::Result result,
+                      const QString& statusAfter, const std::function<bool(ParcelStore&)>& statement);
+    void tell(CheckEvent::Kind kind);
+    void tell(CheckEvent::Kind kind, const ParcelOutcome& outcome,
+              TrackingAnswer::Kind answer = TrackingAnswer::Kind::NothingFound);
     void keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answer);
     void siteDidNotAnswer();
-    void sourceFailed(const QString& message, const QString* number);
+    void sourceFailed(const QString& sentence, const ParcelOutcome* parcel);
     void resultsFinalIfStored();
     void finish();
+    void ended();
 
-    CheckSession& m_session;
+    Parts m_parts;
     TrackingSource& m_source;
     EventWait m_wait;
     std::vector<Parcel> m_parcels;

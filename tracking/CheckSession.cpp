@@ -4,11 +4,13 @@
 
 #include <utility>
 
-CheckSession::CheckSession(std::string databasePath, std::unique_ptr<TrackingSource> source, QObject* parent)
-    : QObject(parent), m_source(std::move(source)), m_lock(databasePath)
+CheckSession::CheckSession(std::string databasePath, std::unique_ptr<TrackingSource> source, TickSource ticks,
+                           QObject* parent)
+    : QObject(parent), m_source(std::move(source)), m_ticks(std::move(ticks)), m_lock(databasePath)
 {
     qRegisterMetaType<ParcelOutcome>();
     qRegisterMetaType<CheckOutcome>();
+    qRegisterMetaType<CheckEvent>();
     m_source->setLimits(m_limits);
 }
 
@@ -43,7 +45,8 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
         return refused;
     case RunLock::Taken::Unavailable:
         refused.end = CheckOutcome::End::LockUnavailable;
-        refused.cause = m_lock.problem();
+        refused.lockProblem = m_lock.problem();
+        refused.cause = m_lock.problem().cause;
         if (m_recorder)
             m_recorder(store, refused);
         return refused;
@@ -67,19 +70,29 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
     m_running = true;
     m_store = &store;
     m_source->setStopCondition([this] { return m_stopped; });
-    m_source->setReporter([this](const QString& line) {
-        if (!m_stopped)
-            emit progress(line);
+    m_source->setReporter([this](const SourceNotice& notice) {
+        CheckEvent event = CheckEvent::of(notice.kind == SourceNotice::Kind::Waiting ? CheckEvent::Kind::Waiting
+                                                                                     : CheckEvent::Kind::SourceProblem);
+        event.seconds = notice.seconds;
+        event.detail = notice.problem;
+        tell(event);
     });
     if (whenLocked)
         whenLocked();
     if (!m_stopped)
         emit started();
 
-    CheckRun checkRun(*this);
+    CheckRun checkRun({*m_source, m_limits, m_copies, [this] { return this->store(); }, m_ticks,
+                       [this](const CheckEvent& event) { tell(event); }});
     const CheckOutcome outcome = checkRun.execute();
     if (m_recorder && !m_stopped)
         m_recorder(store, outcome);
     emit finished(outcome);
     return outcome;
+}
+
+void CheckSession::tell(const CheckEvent& event)
+{
+    if (!m_stopped)
+        emit happened(event);
 }

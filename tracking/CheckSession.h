@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tracking/CheckEvent.h"
 #include "tracking/CheckLimits.h"
 #include "tracking/CheckOutcome.h"
 #include "tracking/RunLock.h"
@@ -18,11 +19,14 @@ class ParcelStore;
 
 // What check runs on one database need, whoever starts them (the window's menu or `kurierix
 // --check`): the tracking source, the stop, the guard that lets one run go at a time, and the
-// lock that keeps other processes' runs off the file meanwhile. A run tells of its progress in
-// signals, as it goes, and returns what it did; whoever shows it connects to them.
+// lock that keeps other processes' runs off the file meanwhile. A run tells what happens as
+// events, as it goes, and returns what it did; whoever shows it connects to them and words them
+// with checkwords::words().
 //
 // A run refused before it began (the lock, a run under way, a stop) emits nothing. Once stop()
-// was called, a run under way emits nothing more but finished().
+// was called, a run under way emits nothing more but finished(). An event whose words open a
+// box (a failed statement, a failed source) may see the stop come while the box is open: a host
+// that is stopped then shows nothing more of it.
 class CheckSession : public QObject
 {
     Q_OBJECT
@@ -31,7 +35,9 @@ public:
     // A millisecond tick count that wraps at 2^32, as the elapsed time is measured.
     using TickSource = std::function<std::uint32_t()>;
 
-    CheckSession(std::string databasePath, std::unique_ptr<TrackingSource> source, QObject* parent = nullptr);
+    // `ticks` empty: the monotonic clock.
+    CheckSession(std::string databasePath, std::unique_ptr<TrackingSource> source, TickSource ticks = {},
+                 QObject* parent = nullptr);
     ~CheckSession() override;
     CheckSession(const CheckSession&) = delete;
     CheckSession& operator=(const CheckSession&) = delete;
@@ -44,10 +50,6 @@ public:
     // run's lock, or for one under way already.
     using Recorder = std::function<void(ParcelStore& store, const CheckOutcome& outcome)>;
     void setRecorder(Recorder recorder) { m_recorder = std::move(recorder); }
-
-    // Tests count the elapsed time on a clock of their own; empty: the monotonic clock.
-    void setTickSource(TickSource ticks) { m_ticks = std::move(ticks); }
-    const TickSource& tickSource() const { return m_ticks; }
 
     // One check run over the parcels of `store` (open on this session's database). Ends at once
     // with LockHeld when another process's run holds the database, with LockUnavailable when no
@@ -72,26 +74,16 @@ public:
 signals:
     // The run holds the database and begins.
     void started();
-    // A line of the status log.
-    void progress(const QString& line);
-    // The status label's new text.
-    void statusLabel(const QString& text);
-    // The site is reachable and the parcels are being asked about: the rows are the run's until
-    // it ends, or until a statement fails (parcelChecked with StoreFailed).
-    void askingStarted();
-    // What became of one parcel, as soon as it is known (before the log lines that tell of it).
-    void parcelChecked(const ParcelOutcome& parcel);
-    // The modal "Ошибка" box; `cause` is the technical reason, which the window's box omits.
-    void errorBox(const QString& text, const QString& cause);
-    // The general error report, its caption the application title.
-    void errorReport(const QString& message);
-    // The run writes no more rows, and the table as it is now is its result: at the end of a run
-    // that went through, and at an early end after something was stored.
-    void resultsFinal();
+    // What happened, in the order it did. The rows are the run's from Asking until it ends, or
+    // until a statement fails (ParcelChecked with StoreFailed); after ResultsFinal the table as
+    // it is now is the run's result.
+    void happened(const CheckEvent& event);
     // The run is over; what it did.
     void finished(const CheckOutcome& outcome);
 
 private:
+    void tell(const CheckEvent& event);
+
     std::unique_ptr<TrackingSource> m_source;
     CheckLimits m_limits;
     TickSource m_ticks;

@@ -1,7 +1,11 @@
 #include "tracking/CheckWords.h"
 
+#include "readings/PlainLine.h"
+#include "store/FloatText.h"
 #include "tracking/ExitStatus.h"
+#include "tracking/RunRecords.h"
 
+#include <algorithm>
 #include <array>
 
 namespace checkwords {
@@ -84,7 +88,288 @@ QString faultText(const RunRecord& run, QString* advice)
     }
 }
 
+// In place of what a parcel's answer would have changed, when its row was deleted meanwhile.
+QString noLongerListedLine()
+{
+    return QStringLiteral("- посылки больше нет в списке, ничего не записано");
+}
+
+QString errorLabel()
+{
+    return QStringLiteral("Статус: Ошибка, попробуйте позже.");
+}
+
+void parcelChecked(const CheckEvent& event, Words& said)
+{
+    const ParcelOutcome& parcel = event.parcel;
+    switch (parcel.result) {
+    case ParcelOutcome::Result::StoreFailed:
+        said.box = QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка");
+        said.boxWithCause = said.box + QStringLiteral(" (") + parcel.cause + u')';
+        said.label = errorLabel();
+        break;
+    case ParcelOutcome::Result::NoAnswer:
+        said.lines += QStringLiteral("- нет ответа по номеру");
+        break;
+    case ParcelOutcome::Result::Unreadable:
+        said.lines += QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены");
+        said.lines += parcel.savedCopy.isEmpty()
+                          ? QStringLiteral("- копию ответа сохранить не удалось (%1)").arg(parcel.cause)
+                          : QStringLiteral("- ответ сохранён в файле ") + parcel.savedCopy;
+        break;
+    case ParcelOutcome::Result::Refused:
+        said.lines += QStringLiteral("- служба не приняла запрос: ") + parcel.cause;
+        break;
+    case ParcelOutcome::Result::NoLongerListed:
+        // Where nothing was found, the answer's own lines say it.
+        if (event.answer == TrackingAnswer::Kind::Found)
+            said.lines += noLongerListedLine();
+        break;
+    default:
+        break;
+    }
+}
+
+void ended(const CheckEvent& event, Words& said)
+{
+    switch (event.end) {
+    case CheckOutcome::End::WentThrough:
+        // A run whose answers could not all be read is no success, and never looks like one.
+        if (event.unreadable > 0) {
+            const QString sentence = unreadableSentence(event.unreadable, event.parcels);
+            said.lines += u' ' + sentence;
+            said.label = QStringLiteral("Статус: ") + sentence;
+        } else {
+            said.label = QStringLiteral("Статус: ok");
+        }
+        break;
+    case CheckOutcome::End::SiteUnreachable:
+        said.lines += QStringLiteral(" Сайт БелПочты не доступен");
+        said.label = QStringLiteral("Статус: Сайт Белпочты не доступен, зайдите позже!");
+        break;
+    case CheckOutcome::End::SiteDidNotAnswer:
+        said.label = QStringLiteral("Статус: Сайт Белпочты не ответил, зайдите позже!");
+        break;
+    case CheckOutcome::End::PageFailed:
+        said.label = errorLabel();
+        break;
+    default:
+        break;
+    }
+}
+
+// What stopped a run early, as the end of a summary line.
+QString stoppedBecause(const CheckOutcome& outcome, const QString& otherwise)
+{
+    if (outcome.end == CheckOutcome::End::PageFailed && !outcome.stopReason.isEmpty())
+        return outcome.stopReason + QStringLiteral(", проверка остановлена.");
+    return otherwise;
+}
+
 } // namespace
+
+Words words(const CheckEvent& event)
+{
+    using Kind = CheckEvent::Kind;
+    Words said;
+    switch (event.kind) {
+    case Kind::Probing:
+        said.lines += QStringLiteral(" Проверка интернета...");
+        said.label = QStringLiteral("Статус: Проверка интернета");
+        break;
+    case Kind::SiteReachable:
+        said.lines += QStringLiteral(" Сайт БелПочты доступен");
+        said.label = QStringLiteral("Статус: Сайт Белпочты доступен");
+        break;
+    case Kind::Asking:
+        said.label = QStringLiteral("Статус: Получение данных... ждите");
+        break;
+    case Kind::ParcelAsked:
+        said.lines += QStringLiteral("- посылка №") + event.parcel.number;
+        break;
+    case Kind::RequestSent:
+        said.lines += QStringLiteral("- отправка данных");
+        break;
+    case Kind::Answered:
+        said.lines += QStringLiteral("- получение данных");
+        if (event.answer == TrackingAnswer::Kind::NothingFound)
+            said.lines += event.parcel.result == ParcelOutcome::Result::NoLongerListed
+                              ? noLongerListedLine()
+                              : QStringLiteral("- нет данных по номеру");
+        break;
+    case Kind::ParcelChecked:
+        parcelChecked(event, said);
+        break;
+    case Kind::Waiting:
+        said.lines += QStringLiteral("- служба просит подождать %1 с").arg(event.seconds);
+        break;
+    case Kind::SourceProblem:
+        said.lines += QStringLiteral("- ") + event.detail;
+        break;
+    case Kind::SiteDidNotAnswer:
+        said.lines += QStringLiteral(" Сайт БелПочты не ответил");
+        break;
+    case Kind::SourceFailed:
+        // One sentence to act on, then the technical detail; an error that is not the source's
+        // is reported as it is worded.
+        said.report = event.sentence.isEmpty()
+                          ? event.detail
+                          : event.sentence + QStringLiteral(" (") + event.detail + QStringLiteral(").");
+        said.lines += event.parcel.id.isEmpty()
+                          ? QStringLiteral(" Ошибка при загрузке сайта БелПочты")
+                          : QStringLiteral("- ошибка при проверке посылки №") + event.parcel.number;
+        break;
+    case Kind::DatabaseUnreadable:
+        said.report = event.detail;
+        break;
+    case Kind::AllAsked:
+        said.lines += QStringLiteral(" Время работы (сек) ")
+                      + floatText(static_cast<double>(event.elapsedMs) / 1000.0);
+        break;
+    case Kind::ResultsFinal:
+        break;
+    case Kind::Ended:
+        ended(event, said);
+        break;
+    }
+    return said;
+}
+
+QString noParcelsLine()
+{
+    return QStringLiteral(" Нет посылок для проверки");
+}
+
+QString scheduledRunLine()
+{
+    return QStringLiteral(" Проверка по расписанию");
+}
+
+QString scheduledRunSkippedLine()
+{
+    return QStringLiteral(" Проверка по расписанию пропущена: посылки уже проверяются в фоне");
+}
+
+QString checkingInBackgroundText()
+{
+    return QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже.");
+}
+
+QString lockUnavailableText(const RunLock::Problem& problem)
+{
+    QString sentence;
+    switch (problem.kind) {
+    case RunLock::Problem::Kind::Unreplaceable:
+        sentence = QStringLiteral("Проверка не начата: файл блокировки %1 остался от прерванной проверки или испорчен, "
+                                  "и заменить его не удалось. Удалите его и начните проверку снова")
+                       .arg(problem.file);
+        break;
+    case RunLock::Problem::Kind::Uncreatable:
+        sentence = QStringLiteral("Проверка не начата: в папке %1 не удалось создать файл блокировки %2, без которого "
+                                  "проверка не идёт. %3")
+                       .arg(problem.folder, problem.file,
+                            problem.diskFull ? QStringLiteral("Освободите место на диске")
+                                             : QStringLiteral("Разрешите запись в эту папку"));
+        break;
+    case RunLock::Problem::Kind::NoLocking:
+        sentence = QStringLiteral("Проверка не начата: файловая система папки %1 не позволяет заблокировать файл %2. "
+                                  "Перенесите базу данных в другую папку")
+                       .arg(problem.folder, problem.file);
+        break;
+    }
+    return sentence + QStringLiteral(" (%1).").arg(problem.cause);
+}
+
+QString otherRunHoldsLine(const std::string& databasePath, const QString& holder)
+{
+    return QStringLiteral("базу данных %1 уже проверяет другой процесс").arg(QString::fromStdString(databasePath))
+           + (holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder));
+}
+
+QString siteUnreachableLine(const std::string& host, int port)
+{
+    return QStringLiteral("сайт Белпочты недоступен: нет соединения с %1:%2")
+        .arg(QString::fromStdString(host))
+        .arg(port);
+}
+
+QString pageDidNotLoadLine(const std::string& url)
+{
+    return QStringLiteral("сайт Белпочты не ответил: страница %1 не загрузилась").arg(QString::fromStdString(url));
+}
+
+QString notificationNotShownLine(const QString& failure)
+{
+    return QStringLiteral("уведомление на рабочем столе не показано: ") + failure;
+}
+
+QString recordNotStoredLine(const QString& failure)
+{
+    return QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(failure);
+}
+
+QString changedLine(const ParcelOutcome& parcel)
+{
+    QStringList label;
+    for (const QString* part : {&parcel.number, &parcel.shop, &parcel.title}) {
+        const QString line = plainLine(*part);
+        if (!line.isEmpty())
+            label += line;
+    }
+    return QStringLiteral("Новый статус: ") + label.join(QStringLiteral(", ")) + QStringLiteral(": ")
+           + plainLine(parcel.statusAfter);
+}
+
+QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder)
+{
+    const auto& parcels = outcome.parcels;
+    QStringList lines;
+    // Answers that could not be read are said whatever else happened: they do not go away by
+    // themselves, and a run that stays quiet about them lets every parcel go stale.
+    const int unreadable = outcome.count(ParcelOutcome::Result::Unreadable);
+    if (unreadable > 0) {
+        lines += unreadableSentence(unreadable, std::ssize(parcels));
+        const auto saved = std::find_if(parcels.begin(), parcels.end(),
+                                        [](const ParcelOutcome& parcel) { return !parcel.savedCopy.isEmpty(); });
+        if (saved != parcels.end())
+            lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
+                                    "её разработчикам.")
+                         .arg(copiesFolder);
+        else
+            lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
+                         .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {
+                                  return parcel.result == ParcelOutcome::Result::Unreadable;
+                              })->cause);
+    }
+    // The order in which the causes count is the one every run's record and exit status keep.
+    const RunRecord::Ending ending = runrecords::endingOf(outcome);
+    switch (ending) {
+    case RunRecord::Ending::StoreFailed:
+        lines += QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 %3.")
+                     .arg(outcome.count(ParcelOutcome::Result::StoreFailed))
+                     .arg(parcels.size())
+                     .arg(parcelsAfterOutOf(std::ssize(parcels)));
+        break;
+    case RunRecord::Ending::NoAnswer:
+        if (outcome.end == CheckOutcome::End::SiteUnreachable)
+            lines += QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
+        else
+            lines += QStringLiteral("Посылки не проверены: ")
+                     + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта."));
+        break;
+    case RunRecord::Ending::WentThrough:
+        if (!anyChanged)
+            lines += QStringLiteral("Статусы посылок не изменились.");
+        break;
+    default:
+        break;
+    }
+    if ((ending == RunRecord::Ending::Interrupted || ending == RunRecord::Ending::Unreadable)
+        && outcome.end != CheckOutcome::End::WentThrough)
+        lines += QStringLiteral("Проверены не все посылки: ")
+                 + stoppedBecause(outcome, QStringLiteral("проверка прервана."));
+    return lines;
+}
 
 QString parcelsAfterOutOf(qsizetype count)
 {

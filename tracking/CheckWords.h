@@ -1,14 +1,59 @@
 #pragma once
 
 #include "store/RunHistory.h"
+#include "tracking/CheckEvent.h"
+#include "tracking/CheckOutcome.h"
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+#include <string>
 
-// Sentences about a whole check run that the window and `kurierix --check` both say.
+// Every sentence about a check run, for every host: the window and `kurierix --check` say what
+// the run tells (CheckEvent) and how it ended in these words, and the foot line and `--list` say
+// what the recorded runs did.
 namespace checkwords {
+
+// What one event says, in the order a host shows it: the report or the box first (modal in the
+// window: a host stopped while it is open shows nothing more of the event), then the status
+// log's lines, then the status label's new text.
+struct Words
+{
+    QString report;       // the general error report
+    QString box;          // the "Ошибка" box, as the window shows it
+    QString boxWithCause; // the same box on a terminal: its technical reason follows
+    QStringList lines;    // of the status log
+    QString label;        // the status label's new text; empty: it stays
+};
+Words words(const CheckEvent& event);
+
+// The window's own lines: a run over no parcels, a run its schedule starts, one that the
+// schedule skipped or the user asked for while another process's run held the database.
+QString noParcelsLine();
+QString scheduledRunLine();
+QString scheduledRunSkippedLine();
+QString checkingInBackgroundText();
+
+// Why a run did not begin for want of its lock, and what to do: for the window's box and for
+// `kurierix --check`.
+QString lockUnavailableText(const RunLock::Problem& problem);
+
+// `kurierix --check`'s lines on standard error for a run that another process's run kept off
+// the database (`holder`: who holds it, if known), that found the site unreachable, or whose
+// page did not load; and for what went wrong beside the run.
+QString otherRunHoldsLine(const std::string& databasePath, const QString& holder);
+QString siteUnreachableLine(const std::string& host, int port);
+QString pageDidNotLoadLine(const std::string& url);
+QString notificationNotShownLine(const QString& failure);
+QString recordNotStoredLine(const QString& failure);
+
+// `kurierix --check`'s summary: the line for a parcel whose status changed (number, shop, what
+// it holds and the new status on one line without markup), and the lines that end it, which
+// never say less than the exit status does (empty when the changed parcels' lines say it all).
+QString changedLine(const ParcelOutcome& parcel);
+QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder);
 
 // "посылки" or "посылок", as "из N …" wants it.
 QString parcelsAfterOutOf(qsizetype count);

@@ -162,13 +162,9 @@ RunLock::Taken RunLock::take()
         m_holder = QCoreApplication::applicationPid();
         return Taken::HeldByOther;
     }
-    m_problem.clear();
+    m_problem = {};
     const QByteArray path = QFile::encodeName(m_path);
-    const QString folder = QFileInfo(m_path).absolutePath();
-    const QString cannotReplace =
-        QStringLiteral("Проверка не начата: файл блокировки %1 остался от прерванной проверки или испорчен, и заменить "
-                       "его не удалось. Удалите его и начните проверку снова")
-            .arg(m_path);
+    constexpr Problem::Kind cannotReplace = Problem::Kind::Unreplaceable;
 
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         Descriptor created(::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -179,12 +175,8 @@ RunLock::Taken RunLock::take()
         }
         if (errno != EEXIST) {
             const int error = errno;
-            const QString advice = error == ENOSPC || error == EDQUOT ? QStringLiteral("Освободите место на диске")
-                                                                      : QStringLiteral("Разрешите запись в эту папку");
-            return unavailable(QStringLiteral("Проверка не начата: в папке %1 не удалось создать файл блокировки %2, "
-                                              "без которого проверка не идёт. %3")
-                                   .arg(folder, m_path, advice),
-                               "open", error);
+            m_problem.diskFull = error == ENOSPC || error == EDQUOT;
+            return unavailable(Problem::Kind::Uncreatable, "open", error);
         }
 
         struct stat entry = {};
@@ -225,10 +217,7 @@ RunLock::Taken RunLock::take()
             continue;
         if (!lockExclusively(existing.get())) {
             if (errno != EWOULDBLOCK) {
-                return unavailable(QStringLiteral("Проверка не начата: файловая система папки %1 не позволяет "
-                                                  "заблокировать файл %2. Перенесите базу данных в другую папку")
-                                       .arg(folder, m_path),
-                                   "flock", errno);
+                return unavailable(Problem::Kind::NoLocking, "flock", errno);
             }
             m_holder = namedHolder(existing.get());
             return Taken::HeldByOther;
@@ -261,11 +250,13 @@ RunLock::Taken RunLock::hold(int fd, bool fresh)
     return Taken::Yes;
 }
 
-RunLock::Taken RunLock::unavailable(const QString& sentence, const char* call, int error)
+RunLock::Taken RunLock::unavailable(Problem::Kind kind, const char* call, int error)
 {
-    m_problem =
-        sentence
-        + QStringLiteral(" (%1: %2).").arg(QString::fromLatin1(call), QString::fromLocal8Bit(std::strerror(error)));
+    m_problem.kind = kind;
+    m_problem.folder = QFileInfo(m_path).absolutePath();
+    m_problem.file = m_path;
+    m_problem.cause =
+        QStringLiteral("%1: %2").arg(QString::fromLatin1(call), QString::fromLocal8Bit(std::strerror(error)));
     return Taken::Unavailable;
 }
 

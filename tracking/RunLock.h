@@ -22,7 +22,22 @@ public:
     enum class Taken {
         Yes,
         HeldByOther, // a live process holds it (this one too, through another RunLock)
-        Unavailable, // no lock can be had here: problem() says why and what to do
+        Unavailable, // no lock can be had here: problem() says why
+    };
+
+    // What keeps a run from its lock, for the user to act on.
+    struct Problem
+    {
+        enum class Kind {
+            Unreplaceable, // a file left by an interrupted run, or a damaged one, cannot be replaced
+            Uncreatable,   // no file can be made in the folder
+            NoLocking,     // the folder's file system locks no files
+        };
+        Kind kind = Kind::Unreplaceable;
+        QString folder;
+        QString file;
+        bool diskFull = false; // Uncreatable: for want of space
+        QString cause;         // the failed call and the system's words: "open: Permission denied"
     };
 
     explicit RunLock(const std::string& databasePath);
@@ -36,9 +51,8 @@ public:
     const QString& path() const { return m_path; }
     // After HeldByOther: the holder's process id as the file gives it, 0 when it gives none.
     qint64 holder() const { return m_holder; }
-    // After Unavailable: one sentence for the user that names the file and what to do, with the
-    // technical cause in parentheses.
-    const QString& problem() const { return m_problem; }
+    // After Unavailable: why.
+    const Problem& problem() const { return m_problem; }
 
     // "<database>.kurierix-lock": not a name SQLite uses for files of its own (those end in
     // "-journal", "-wal", "-shm", or ".lock" with its dot-file locking).
@@ -49,10 +63,10 @@ public:
 
 private:
     Taken hold(int fd, bool fresh);
-    Taken unavailable(const QString& sentence, const char* call, int error);
+    Taken unavailable(Problem::Kind kind, const char* call, int error);
 
     QString m_path;
     int m_fd = -1;
     qint64 m_holder = 0;
-    QString m_problem;
+    Problem m_problem;
 };

@@ -48,6 +48,18 @@ struct TrackingAnswer
     }
 };
 
+// What a source tells beyond the run's own steps.
+struct SourceNotice
+{
+    enum class Kind {
+        Waiting, // the site asked for a pause of `seconds` before the next question
+        Problem, // something is wrong that does not end the run: `problem` says what and what to do
+    };
+    Kind kind = Kind::Waiting;
+    int seconds = 0;
+    QString problem;
+};
+
 // What ends a check run on the source's side. `detail` is the technical detail as the source
 // gave it (what() holds it in UTF-8); `sentence` is what the user is told, in Russian, and
 // `stopReason` what stopped the run in a few words for a summary line ("сертификат службы
@@ -97,9 +109,9 @@ public:
     // The bounds of the source's own waits, and the stop that ends them.
     virtual void setLimits(const CheckLimits& limits) { (void)limits; }
     virtual void setStopCondition(std::function<bool()> stopRequested) = 0;
-    // Where the source says what it does beyond the run's own lines (a wait the site asked for),
-    // as whole lines of the status log; empty: nowhere.
-    virtual void setReporter(std::function<void(const QString& line)> say) { (void)say; }
+    // Where the source tells what it does beyond the run's own steps (a wait the site asked
+    // for); empty: nowhere.
+    virtual void setReporter(std::function<void(const SourceNotice& notice)> tell) { (void)tell; }
 
     // Makes the source ready to be asked: before the first number of a run, and again before the
     // number after one that got no answer (a late answer must not be taken for the next one's).

@@ -10,7 +10,7 @@
 #include "store/ParcelStore.h"
 #include "tools/servicedouble/ServiceDouble.h"
 #include "tools/sitedouble/SiteDouble.h"
-#include "tracking/CheckRun.h"
+#include "tracking/CheckLimits.h"
 
 #include "support/LoopbackPorts.h"
 #include "support/SampleEvents.h"
@@ -174,7 +174,7 @@ protected:
     SiteDouble m_site;
     RecordingPrompts m_prompts;
     Endpoints m_endpoints;
-    CheckRun::Limits m_limits;
+    CheckLimits m_limits;
     std::string m_databasePath;
     std::unique_ptr<TMainForm> m_window;
     int m_parcels = 0;

@@ -156,8 +156,11 @@ TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
     Harness h;
     TMainForm& window = h.start();
     CheckSession& session = *window.findChild<CheckSession*>();
-    for (int i = 0; i < 40; ++i)
-        emit session.progress(QStringLiteral("- посылка №%1").arg(i));
+    for (int i = 0; i < 40; ++i) {
+        ParcelOutcome parcel;
+        parcel.number = QString::number(i);
+        emit session.happened(CheckEvent::about(CheckEvent::Kind::ParcelAsked, parcel));
+    }
     const QStringList lines = h.log().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 41);
     EXPECT_EQ(lines.first(), QStringLiteral("Жду Вашу комманду..."));
@@ -166,18 +169,18 @@ TEST(Shell, TheStatusLogAppendsWholeLinesAndKeepsTheLastInView)
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
-    emit session.statusLabel(QStringLiteral("Статус: Проверка интернета"));
+    emit session.happened(CheckEvent::of(CheckEvent::Kind::Probing));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: Проверка интернета"));
     EXPECT_GE(ui(window).Label_Status->width(), ui(window).Label_Status->sizeHint().width());
 
     // The grid is the run's while it asks; a failed statement or the end gives it back.
-    emit session.askingStarted();
+    emit session.happened(CheckEvent::of(CheckEvent::Kind::Asking));
     EXPECT_FALSE(h.grid().isEnabled());
     ParcelOutcome failed;
     failed.result = ParcelOutcome::Result::StoreFailed;
-    emit session.parcelChecked(failed);
+    emit session.happened(CheckEvent::about(CheckEvent::Kind::ParcelChecked, failed));
     EXPECT_TRUE(h.grid().isEnabled());
-    emit session.askingStarted();
+    emit session.happened(CheckEvent::of(CheckEvent::Kind::Asking));
     emit session.finished(CheckOutcome{});
     EXPECT_TRUE(h.grid().isEnabled());
 }
@@ -188,7 +191,7 @@ TEST(Shell, CheckingParcelsFromTheMenuIsTheHiddenButtonsClick)
     TMainForm& window = h.start();
     int clicks = 0;
     QObject::connect(ui(window).Button_Check, &QPushButton::clicked, [&] { ++clicks; });
-    emit window.findChild<CheckSession*>()->statusLabel(QStringLiteral("Статус: something else"));
+    ui(window).Label_Status->setText(QStringLiteral("Статус: something else"));
 
     ui(window).N4->trigger();
 

@@ -4,6 +4,7 @@
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckSession.h"
+#include "tracking/CheckWords.h"
 #include "tracking/extraction/Extraction.h"
 #include "tracking/page/PageSource.h"
 #include "tracking/page/TrackingPage.h"
@@ -289,9 +290,9 @@ private:
 
 // --- the window, recorded -------------------------------------------------------------------
 
-// Records what the session tells, as the window shows it: the log, the label, the boxes, and
-// the grid the window switches off when asking starts, on after a failed statement and, if it
-// is off, at the end, and refreshes when the results are final.
+// Records what the session tells, worded and shown as the window shows it: the log, the label,
+// the boxes, and the grid the window switches off when asking starts, on after a failed
+// statement and, if it is off, at the end, and refreshes when the results are final.
 class FakeHost
 {
 public:
@@ -306,21 +307,7 @@ public:
         m_session = &session;
         // The session lives for one run; what the test asks afterwards is whether it was stopped.
         QObject::connect(&session, &QObject::destroyed, [this] { m_session = nullptr; });
-        QObject::connect(&session, &CheckSession::progress, [this](const QString& line) { record("log ", line); });
-        QObject::connect(&session, &CheckSession::statusLabel, [this](const QString& text) { record("label ", text); });
-        QObject::connect(&session, &CheckSession::askingStarted, [this] { grid(false); });
-        QObject::connect(&session, &CheckSession::parcelChecked, [this](const ParcelOutcome& parcel) {
-            if (parcel.result == ParcelOutcome::Result::StoreFailed)
-                grid(true);
-        });
-        QObject::connect(&session, &CheckSession::resultsFinal, [this] { record("refresh", {}); });
-        QObject::connect(&session, &CheckSession::errorBox, [this](const QString& text) {
-            record("box ", text);
-            if (onErrorBox)
-                onErrorBox();
-        });
-        QObject::connect(&session, &CheckSession::errorReport,
-                         [this](const QString& message) { record("report ", message); });
+        QObject::connect(&session, &CheckSession::happened, [this](const CheckEvent& event) { show(event); });
         QObject::connect(&session, &CheckSession::finished, [this] {
             if (!m_gridOn && !stopRequested())
                 grid(true);
@@ -371,6 +358,29 @@ public:
     bool usedAfterClose = false;
 
 private:
+    void show(const CheckEvent& event)
+    {
+        const checkwords::Words said = checkwords::words(event);
+        if (!said.report.isEmpty())
+            record("report ", said.report);
+        if (!said.box.isEmpty()) {
+            record("box ", said.box);
+            if (onErrorBox)
+                onErrorBox();
+        }
+        if (stopRequested())
+            return;
+        for (const QString& line : said.lines)
+            record("log ", line);
+        if (!said.label.isEmpty())
+            record("label ", said.label);
+        if (event.kind == CheckEvent::Kind::Asking)
+            grid(false);
+        if (event.kind == CheckEvent::Kind::ParcelChecked && event.parcel.result == ParcelOutcome::Result::StoreFailed)
+            grid(true);
+        if (event.kind == CheckEvent::Kind::ResultsFinal)
+            record("refresh", {});
+    }
     void grid(bool on)
     {
         m_gridOn = on;
@@ -448,9 +458,8 @@ protected:
 
     void run(std::unique_ptr<TrackingSource> source, CheckSession::TickSource ticks = {})
     {
-        CheckSession session((m_dir.path() + "/database.db").toStdString(), std::move(source));
+        CheckSession session((m_dir.path() + "/database.db").toStdString(), std::move(source), std::move(ticks));
         session.setLimits(m_limits);
-        session.setTickSource(std::move(ticks));
         m_host->follow(session);
         m_outcome = session.run(m_host->database());
     }
@@ -1118,12 +1127,12 @@ public:
     QString roadName() const override { return QStringLiteral("scripted"); }
     QString address() const override { return QStringLiteral("table"); }
     void setStopCondition(std::function<bool()>) override {}
-    void setReporter(std::function<void(const QString&)> say) override { m_say = std::move(say); }
+    void setReporter(std::function<void(const SourceNotice&)> say) override { m_say = std::move(say); }
     void prepare() override { ++m_prepares; }
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override
     {
         sent();
-        m_say(QStringLiteral("- сказано источником"));
+        m_say({SourceNotice::Kind::Problem, 0, QStringLiteral("сказано источником")});
         return m_answers.at(number);
     }
 
@@ -1131,7 +1140,7 @@ private:
     int m_probePort;
     std::map<QString, TrackingAnswer> m_answers;
     int& m_prepares;
-    std::function<void(const QString&)> m_say;
+    std::function<void(const SourceNotice&)> m_say;
 };
 
 TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItCannotRead)

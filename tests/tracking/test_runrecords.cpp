@@ -1,5 +1,6 @@
 // What a check run leaves in the runs table and how the window's status bar and `kurierix --list`
-// word it: the ending by the precedence of `--check`'s exit status, and one sentence per ending.
+// word it: the ending by the precedence of `--check`'s exit status, and one sentence per ending;
+// and the words of a run's events and of `--check`'s summary that no run through a host pins.
 #include "tracking/CheckWords.h"
 #include "tracking/RunRecords.h"
 
@@ -127,6 +128,105 @@ TEST(RunRecords, TheLastCheckLineSaysWhenAndWhatForEachEnding)
                                    "диске и можно ли писать в database.db, затем проверьте посылки сами (F5)."));
     EXPECT_FALSE(checkwords::isBackgroundFault(run(Ending::NoAnswer, 0, RunRecord::Origin::Timer)));
     EXPECT_FALSE(checkwords::isBackgroundFault(run(Ending::StoreFailed, 0, RunRecord::Origin::Window)));
+}
+
+TEST(CheckWords, EventsAndSummariesAreWordedAsTheHostsShowThem)
+{
+    using Kind = CheckEvent::Kind;
+    const auto event = [](Kind kind, Result result = Result::NotReached,
+                          TrackingAnswer::Kind answer = TrackingAnswer::Kind::NothingFound) {
+        CheckEvent made = CheckEvent::of(kind);
+        made.parcel.id = QStringLiteral("4");
+        made.parcel.number = QStringLiteral("RA1BY");
+        made.parcel.result = result;
+        made.parcel.cause = QStringLiteral("disk I/O error");
+        made.answer = answer;
+        return made;
+    };
+    CheckEvent wait = event(Kind::Waiting);
+    wait.seconds = 15;
+    CheckEvent failedToLoad = event(Kind::SourceFailed);
+    failedToLoad.parcel = {};
+    failedToLoad.sentence = QStringLiteral("Страница не загрузилась.");
+    failedToLoad.detail = QStringLiteral("net::ERR_FAILED");
+    CheckEvent failedOnParcel = event(Kind::SourceFailed);
+    failedOnParcel.detail = QStringLiteral("TypeError: x is null");
+    CheckEvent unreadableEnd = event(Kind::Ended);
+    unreadableEnd.unreadable = 2;
+    unreadableEnd.parcels = 3;
+
+    const struct
+    {
+        CheckEvent event;
+        QString report;
+        QString boxWithCause;
+        QStringList lines;
+        QString label;
+    } cases[] = {
+        {wait, {}, {}, {QStringLiteral("- служба просит подождать 15 с")}, {}},
+        {event(Kind::ParcelChecked, Result::StoreFailed, TrackingAnswer::Kind::Found),
+         {},
+         QStringLiteral("Ошибка №7 - Во время добавление данных возникла ошибка (disk I/O error)"),
+         {},
+         QStringLiteral("Статус: Ошибка, попробуйте позже.")},
+        {event(Kind::ParcelChecked, Result::Unreadable),
+         {},
+         {},
+         {QStringLiteral("- ответ сайта не удалось прочитать, данные не изменены"),
+          QStringLiteral("- копию ответа сохранить не удалось (disk I/O error)")},
+         {}},
+        // A row deleted meanwhile is said once, after the answer's first line where nothing was found.
+        {event(Kind::ParcelChecked, Result::NoLongerListed), {}, {}, {}, {}},
+        {event(Kind::Answered, Result::NoLongerListed),
+         {},
+         {},
+         {QStringLiteral("- получение данных"), QStringLiteral("- посылки больше нет в списке, ничего не записано")},
+         {}},
+        {failedToLoad,
+         QStringLiteral("Страница не загрузилась. (net::ERR_FAILED)."),
+         {},
+         {QStringLiteral(" Ошибка при загрузке сайта БелПочты")},
+         {}},
+        {failedOnParcel,
+         QStringLiteral("TypeError: x is null"),
+         {},
+         {QStringLiteral("- ошибка при проверке посылки №RA1BY")},
+         {}},
+        {unreadableEnd,
+         {},
+         {},
+         {QStringLiteral(" Ответы сайта по 2 из 3 посылок не удалось прочитать: данные этих посылок не изменены.")},
+         QStringLiteral("Статус: Ответы сайта по 2 из 3 посылок не удалось прочитать: данные этих посылок не "
+                        "изменены.")},
+    };
+    for (const auto& c : cases) {
+        const checkwords::Words said = checkwords::words(c.event);
+        EXPECT_EQ(said.report, c.report) << int(c.event.kind);
+        EXPECT_EQ(said.boxWithCause, c.boxWithCause) << int(c.event.kind);
+        EXPECT_EQ(said.lines, c.lines) << int(c.event.kind);
+        EXPECT_EQ(said.label, c.label) << int(c.event.kind);
+    }
+
+    // `--check`'s ending: what stopped a run early, and answers whose copies could not be kept.
+    CheckOutcome cut = outcomeOf(End::PageFailed, {Result::Stored, Result::PageError});
+    EXPECT_EQ(checkwords::summaryEnding(cut, true, {}),
+              QStringList{QStringLiteral("Проверены не все посылки: проверка прервана.")});
+    cut.stopReason = QStringLiteral("сертификат службы недействителен");
+    EXPECT_EQ(checkwords::summaryEnding(cut, true, {}),
+              QStringList{
+                  QStringLiteral("Проверены не все посылки: сертификат службы недействителен, проверка остановлена.")});
+    EXPECT_EQ(checkwords::summaryEnding(outcomeOf(End::WentThrough, {Result::NoAnswer}), false, {}),
+              QStringList{QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта.")});
+    CheckOutcome unkept = outcomeOf(End::WentThrough, {Result::Unreadable, Result::Stored});
+    unkept.parcels[0].cause = QStringLiteral("папку /x нельзя создать");
+    EXPECT_EQ(checkwords::summaryEnding(unkept, true, QStringLiteral("/x")),
+              (QStringList{QStringLiteral("Ответ сайта по 1 из 2 посылок не удалось прочитать: данные этой посылки "
+                                          "не изменены."),
+                           QStringLiteral("Копии таких ответов сохранить не удалось: папку /x нельзя создать.")}));
+    EXPECT_EQ(checkwords::siteUnreachableLine("belpost.by", 80),
+              QStringLiteral("сайт Белпочты недоступен: нет соединения с belpost.by:80"));
+    EXPECT_EQ(checkwords::pageDidNotLoadLine("https://belpost.by/"),
+              QStringLiteral("сайт Белпочты не ответил: страница https://belpost.by/ не загрузилась"));
 }
 
 } // namespace

@@ -146,10 +146,10 @@ void ServiceSource::finishRun()
     m_caProblemSaid = false;
 }
 
-void ServiceSource::say(const QString& line) const
+void ServiceSource::say(const SourceNotice& notice) const
 {
     if (m_say)
-        m_say(line);
+        m_say(notice);
 }
 
 bool ServiceSource::waitUntil(QDeadlineTimer until)
@@ -207,7 +207,7 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
     prepare();
     if (!m_endpoint.caProblem.isEmpty() && !m_caProblemSaid) {
         m_caProblemSaid = true;
-        say(QStringLiteral("- ") + m_endpoint.caProblem);
+        say({SourceNotice::Kind::Problem, 0, m_endpoint.caProblem});
     }
     const QByteArray json =
         QJsonDocument(QJsonObject{{QStringLiteral("number"), number}}).toJson(QJsonDocument::Compact);
@@ -260,7 +260,7 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
             }
             if (waitMs >= 0) {
                 if (waitMs > 0)
-                    say(QStringLiteral("- служба просит подождать %1 с").arg((waitMs + 999) / 1000));
+                    say({SourceNotice::Kind::Waiting, int((waitMs + 999) / 1000), {}});
                 if (!waitUntil(QDeadlineTimer(waitMs, Qt::PreciseTimer)))
                     return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
                 continue;

@@ -50,7 +50,7 @@ public:
     QString address() const override { return m_endpoint.url.toString(); }
     void setLimits(const CheckLimits& limits) override { m_limits = limits; }
     void setStopCondition(std::function<bool()> stopRequested) override;
-    void setReporter(std::function<void(const QString& line)> say) override { m_say = std::move(say); }
+    void setReporter(std::function<void(const SourceNotice& notice)> say) override { m_say = std::move(say); }
 
     void prepare() override;
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override;
@@ -69,7 +69,7 @@ private:
     ServiceReply exchange(const QByteArray& json);
     TrackingAnswer noAnswer(const QString& detail);
     bool stopped() const;
-    void say(const QString& line) const;
+    void say(const SourceNotice& notice) const;
     // Handles events until `until`; false when the run was stopped meanwhile.
     bool waitUntil(QDeadlineTimer until);
 
@@ -78,7 +78,7 @@ private:
     CheckLimits m_limits;
     std::function<bool()> m_stopRequested;
     EventWait m_wait;
-    std::function<void(const QString&)> m_say;
+    std::function<void(const SourceNotice&)> m_say;
     std::unique_ptr<ServiceTransport> m_transport;
     int m_silentInRow = 0;
     std::optional<QDeadlineTimer> m_nextRequestAllowed; // the pace, within one run

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -88,7 +89,10 @@ protected:
         auto made = std::make_unique<ServiceSource>(endpoint);
         made->setLimits(m_limits);
         made->setStopCondition([this] { return m_stop; });
-        made->setReporter([this](const QString& line) { m_said += line; });
+        made->setReporter([this](const SourceNotice& notice) {
+            EXPECT_EQ(notice.kind, SourceNotice::Kind::Waiting);
+            m_waitsSaid.push_back(notice.seconds);
+        });
         made->prepare();
         return made;
     }
@@ -104,7 +108,7 @@ protected:
         return limits;
     }();
     bool m_stop = false;
-    QStringList m_said;
+    std::vector<int> m_waitsSaid; // seconds
 };
 
 TEST_F(ServiceSourceTest, FoundStepsGiveThePageTextsOfTheSameEventsOverHttpsWithoutCookies)
@@ -179,7 +183,7 @@ TEST_F(ServiceSourceTest, BusyAnswersAreAskedAgainOnceNoSoonerThanTheySay)
     EXPECT_EQ(m_service.requestCount(QStringLiteral("BUSY")), 2);
     EXPECT_EQ(ask(*service, QStringLiteral("LATER")), Kind::NoAnswer);
     EXPECT_EQ(m_service.requestCount(QStringLiteral("LATER")), 1);
-    EXPECT_EQ(m_said, QStringList{QStringLiteral("- служба просит подождать 1 с")});
+    EXPECT_EQ(m_waitsSaid, std::vector<int>{1});
 }
 
 TEST_F(ServiceSourceTest, BusyWithoutSayingHowLongBacksOffThreeTimesGrowingAndAStopEndsTheWait)
@@ -194,7 +198,7 @@ TEST_F(ServiceSourceTest, BusyWithoutSayingHowLongBacksOffThreeTimesGrowingAndAS
     ASSERT_EQ(asked.size(), 3);
     EXPECT_GE(asked[1].at - asked[0].at, std::chrono::milliseconds(50));
     EXPECT_GE(asked[2].at - asked[1].at, std::chrono::milliseconds(150));
-    EXPECT_EQ(m_said, QStringList(2, QStringLiteral("- служба просит подождать 1 с")));
+    EXPECT_EQ(m_waitsSaid, std::vector<int>(2, 1));
 
     // Three waits, then the number counts as without an answer.
     EXPECT_EQ(ask(*service, QStringLiteral("RB1")), Kind::NoAnswer);
