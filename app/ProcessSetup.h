@@ -6,8 +6,4 @@ class ProcessSetup
 {
 public:
     static void beforeApplication();
-    // For a run that shows no window: the offscreen platform and no display whatever the
-    // environment says, so that a timer or an ssh session can run it, and no logging but the
-    // program's own. Called before the application object exists.
-    static void withoutWindow();
 };

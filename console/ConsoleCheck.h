@@ -30,6 +30,11 @@ public:
         RunRecord::Origin origin = RunRecord::Origin::Terminal;
     };
 
+    // For a run that shows no window: the offscreen platform and no display whatever the
+    // environment says, so that a timer or an ssh session can run it, and no logging but the
+    // program's own. Called before the application object exists.
+    static void prepareProcess();
+
     // Runs the check and gives the exit status (ExitStatus). Needs the application object the
     // page needs. Ended by SIGTERM or SIGINT, the process ends by that signal once the run has
     // stopped, having written nothing more.

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace {
 
 [[noreturn]] void fail(const QString& reason)
@@ -21,20 +23,12 @@ namespace {
 
 QStringList BrowserModule::candidates()
 {
-    return moduleCandidates(kOverrideVariable, QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
+    return moduleCandidates(qEnvironmentVariable(kOverrideVariable), QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
                             QStringLiteral(KURIERIX_BROWSER_MODULE_FROM_PROGRAM));
 }
 
 std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir)
 {
-    // The engine crashes its process when it starts without these; ProcessSetup sees to them.
-    const QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr || !application->inherits("QGuiApplication"))
-        fail(QStringLiteral("the browser engine needs a graphical application object"));
-    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
-        fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
-                            "object is made"));
-
     // The page road is a package of its own: where it is not installed, the user is told which
     // package to install rather than that the program is broken.
     const QStringList files = candidates();
@@ -43,8 +37,30 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
         throw EPageError(EPageError::Kind::NotPackaged,
                          toCp1251(QStringLiteral("no file %1").arg(files.join(QStringLiteral(", ")))));
 
+    // The engine crashes its process when it starts without these; prepareProcess() sees to them.
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr || !application->inherits("QGuiApplication"))
+        fail(QStringLiteral("the browser engine needs a graphical application object"));
+    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
+        fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
+                            "object is made"));
+
     return makeWithModule<TrackingPageProvider>(
         files, "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
+}
+
+void BrowserModule::prepareProcess()
+{
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+std::unique_ptr<QCoreApplication> BrowserModule::createApplication(int& argc, char** argv)
+{
+    const LoadedModule module = loadModule(candidates());
+    auto* provider = qobject_cast<TrackingPageProvider*>(module.root);
+    return provider != nullptr ? provider->createApplication(argc, argv) : nullptr;
 }
 
 TrackingPageFactory browserPageFactory(QString storageDir)

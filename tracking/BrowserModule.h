@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QCoreApplication;
 class TrackingPage;
 
 // The tracking page over the browser engine lives in a module of its own, a Qt plugin that alone
@@ -28,6 +29,16 @@ public:
     // is not installed), NotInstalled when the module named is missing, is no plugin, or is
     // another plugin than the tracking page's, or when the process was not set up for the engine.
     static std::unique_ptr<TrackingPage> createPage(const QString& storageDir);
+
+    // What the engine needs of the process, settled before the application object exists: no
+    // sandbox for root (Chromium refuses it; the hidden browser only ever loads the tracking
+    // page), and OpenGL contexts shared with the application, without which an engine loaded
+    // after the application object brings the process down.
+    static void prepareProcess();
+
+    // The graphical application object the engine needs, made by the module for a program that
+    // links no Qt Gui itself; nullptr when the module cannot be had (createPage then says why).
+    static std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv);
 };
 
 // The program's own pages: each call makes one through the browser module, keeping its browser

@@ -18,7 +18,7 @@ namespace {
 
 QStringList ServiceModule::candidates()
 {
-    return moduleCandidates(kOverrideVariable, QStringLiteral(KURIERIX_SERVICE_MODULE_FILE),
+    return moduleCandidates(qEnvironmentVariable(kOverrideVariable), QStringLiteral(KURIERIX_SERVICE_MODULE_FILE),
                             QStringLiteral(KURIERIX_SERVICE_MODULE_FROM_PROGRAM));
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QCoreApplication;
 class TrackingPage;
 
 // What the browser module offers the program: pages over the browser engine, which only the
@@ -17,7 +18,10 @@ public:
     // A new page that keeps its browser files under `storageDir`. The engine starts with the
     // page's first load, not here.
     virtual std::unique_ptr<TrackingPage> create(const QString& storageDir) = 0;
+    // The graphical application object the engine needs, for a program that links no Qt Gui of
+    // its own (`kurierix --check` on the page road).
+    virtual std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv) = 0;
 };
 
-#define TrackingPageProvider_iid "org.kurierix.TrackingPageProvider/1"
+#define TrackingPageProvider_iid "org.kurierix.TrackingPageProvider/2"
 Q_DECLARE_INTERFACE(TrackingPageProvider, TrackingPageProvider_iid)

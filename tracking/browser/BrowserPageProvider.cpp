@@ -2,7 +2,14 @@
 
 #include "tracking/browser/PageDriver.h"
 
+#include <QGuiApplication>
+
 std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir)
 {
     return std::make_unique<PageDriver>(storageDir);
+}
+
+std::unique_ptr<QCoreApplication> BrowserPageProvider::createApplication(int& argc, char** argv)
+{
+    return std::make_unique<QGuiApplication>(argc, argv);
 }

@@ -4,7 +4,8 @@
 
 #include <QObject>
 
-// The root object of the browser module: it makes page drivers for the program's check runs.
+// The root object of the browser module: it makes page drivers for the program's check runs,
+// and the application object they need for a program without one of its own.
 class BrowserPageProvider : public QObject, public TrackingPageProvider
 {
     Q_OBJECT
@@ -12,4 +13,5 @@ class BrowserPageProvider : public QObject, public TrackingPageProvider
     Q_INTERFACES(TrackingPageProvider)
 public:
     std::unique_ptr<TrackingPage> create(const QString& storageDir) override;
+    std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv) override;
 };
