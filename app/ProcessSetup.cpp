@@ -17,11 +17,11 @@ constexpr int kBackgroundNice = 10;
 
 } // namespace
 
-void ProcessSetup::beforeApplication()
+void ProcessSetup::beforeApplication(const ProgramSettings& settings)
 {
     // The browser engine comes later, with its module at the first check, but what it needs of
     // the process is settled here.
-    BrowserModule::prepareProcess();
+    BrowserModule::prepareProcess(settings.sandboxChosen);
     // The engine wants the application to share OpenGL contexts. With that attribute the
     // application makes a shared OpenGL context as it starts, and that loads the system's GL
     // driver: with Mesa some 55 MB more resident memory and 60 ms more start-up, for nothing,
@@ -29,7 +29,7 @@ void ProcessSetup::beforeApplication()
     // GL integration for X11 no context is made (Qt says so once on standard error) and the
     // engine renders the hidden page in software. A session that sets the variable keeps its
     // own choice.
-    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+    if (!settings.glIntegrationChosen)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     // Fontconfig reads its configuration the first time a font is asked for (4-5 ms here), which
     // the window does as soon as it is built. Read on a thread of its own now, it is ready by

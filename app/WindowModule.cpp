@@ -10,7 +10,7 @@ QStringList WindowModule::candidates()
                             QStringLiteral(KURIERIX_WINDOW_MODULE_FROM_PROGRAM));
 }
 
-int WindowModule::run(int& argc, char** argv)
+int WindowModule::run(int& argc, char** argv, const ProgramSettings& settings)
 {
     const LoadedModule module = loadModule(candidates());
     auto* provider = qobject_cast<WindowProvider*>(module.root);
@@ -21,5 +21,5 @@ int WindowModule::run(int& argc, char** argv)
                                          : module.file + QStringLiteral(" is a plugin of another kind")));
         return 1;
     }
-    return provider->run(argc, argv, nullptr);
+    return provider->run(argc, argv, settings, nullptr);
 }

@@ -5,15 +5,16 @@
 #include "app/TMainForm.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStandardPaths>
 
-int WindowPlugin::run(int& argc, char** argv, StartMarks* marks)
+int WindowPlugin::run(int& argc, char** argv, const ProgramSettings& settings, StartMarks* marks)
 {
     const auto reached = [marks](const char* step) {
         if (marks != nullptr)
             marks->reached(step);
     };
-    ProcessSetup::beforeApplication();
+    ProcessSetup::beforeApplication(settings);
     QApplication app(argc, argv);
     // The title "Курьерикс 1.0" stands in the window's caption and the error report's; it is not
     // made Qt's display name, which X11 window systems would append to every caption again.
@@ -23,7 +24,12 @@ int WindowPlugin::run(int& argc, char** argv, StartMarks* marks)
     // The rest keeps its defaults: database.db here, the system clock and locale, real message
     // boxes, the desktop's notifications and browser.
     MainFormOptions options;
-    options.endpoints = Endpoints::fromEnvironment();
+    options.endpoints = Endpoints::fromSettings(settings.tracking);
+    options.tracking = settings.tracking;
+    options.sessionBus =
+        settings.sessionBusAddressSet
+        || (!settings.runtimeDir.isEmpty() && QFile::exists(settings.runtimeDir + QStringLiteral("/bus")));
+    options.userUnitConfigHome = settings.configHome;
     options.browserStorageDir =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
     TMainForm mainForm(std::move(options));

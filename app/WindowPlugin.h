@@ -11,5 +11,5 @@ class WindowPlugin : public QObject, public WindowProvider
     Q_PLUGIN_METADATA(IID WindowProvider_iid)
     Q_INTERFACES(WindowProvider)
 public:
-    int run(int& argc, char** argv, StartMarks* marks) override;
+    int run(int& argc, char** argv, const ProgramSettings& settings, StartMarks* marks) override;
 };

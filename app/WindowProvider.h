@@ -3,6 +3,7 @@
 #include <QtPlugin>
 
 class QWidget;
+struct ProgramSettings;
 
 // What the window module offers the program: the application object of a desktop program and
 // the main window over it, which only the module links (Qt Widgets, Gui and what they pull in).
@@ -26,7 +27,7 @@ public:
     // Makes the application object over the command line (Qt's own options such as -platform
     // are read there), shows the main window and runs the event loop until it closes. Gives the
     // exit status. `marks` may be nullptr.
-    virtual int run(int& argc, char** argv, StartMarks* marks) = 0;
+    virtual int run(int& argc, char** argv, const ProgramSettings& settings, StartMarks* marks) = 0;
 };
 
 #define WindowProvider_iid "org.kurierix.WindowProvider/1"

@@ -4,7 +4,7 @@ if(NOT KURIERIX_GUI)
 endif()
 
 # The harness loads the window's module as the program does.
-add_executable(bench_startup_app ${CMAKE_CURRENT_LIST_DIR}/startup_app.cpp)
+add_executable(bench_startup_app ${CMAKE_CURRENT_LIST_DIR}/startup_app.cpp ${PROJECT_SOURCE_DIR}/app/ProgramSettings.cpp)
 target_link_libraries(bench_startup_app PRIVATE kurierix_tracking kurierix_benchsupport)
 target_compile_definitions(bench_startup_app PRIVATE KURIERIX_WINDOW_MODULE_BUILT="$<TARGET_FILE:kurierix-window>")
 add_dependencies(bench_startup_app kurierix-window)

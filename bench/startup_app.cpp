@@ -3,6 +3,7 @@
 // moment the main window is first on screen ("exposed <ns>"), and, a little later, the
 // processes the program has started and its resident memory. It then quits; it never starts a
 // check run, so any browser-engine process found here was started too early.
+#include "app/ProgramSettings.h"
 #include "app/WindowProvider.h"
 #include "bench/support/ExposeReporter.h"
 #include "bench/support/ProcessProbe.h"
@@ -74,5 +75,5 @@ int main(int argc, char** argv)
     }
     phase("module");
     Marks marks;
-    return provider->run(argc, argv, &marks);
+    return provider->run(argc, argv, ProgramSettings::fromEnvironment(), &marks);
 }

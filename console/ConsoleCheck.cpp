@@ -107,7 +107,8 @@ int ConsoleCheck::run(const Settings& settings)
     int status = ExitStatus::Ok;
     int signal = 0;
     {
-        CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
+        CheckSession session(settings.databasePath,
+                             makeTrackingSource(settings.tracking, settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
         // Every run leaves its row, a run refused for want of a lock too (its row is all it writes).
         RunRecorder recorder(session, settings.origin);
@@ -214,7 +215,7 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
 }
 
-void ConsoleCheck::prepareProcess()
+void ConsoleCheck::prepareProcess(bool loggingRulesChosen)
 {
     // Nothing is shown, so no display is used, whatever the session says: a display that has gone
     // (after a logout, an ssh session's) would otherwise end the run as it starts. Without one no
@@ -227,14 +228,13 @@ void ConsoleCheck::prepareProcess()
     // (no sandbox as root, no graphics) through Qt's logging, in this process and in its helper
     // processes, which take the rule with the environment. The program's own warnings have the
     // category "kurierix". A developer's QT_LOGGING_RULES shows everything again.
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+    if (!loggingRulesChosen)
         qputenv("QT_LOGGING_RULES", "*=false;kurierix=true");
 }
 
-RunRecord::Origin ConsoleCheck::originFromEnvironment()
+RunRecord::Origin ConsoleCheck::originNamed(const QString& origin)
 {
-    return qEnvironmentVariable("KURIERIX_CHECK_ORIGIN") == u"timer" ? RunRecord::Origin::Timer
-                                                                     : RunRecord::Origin::Terminal;
+    return origin == u"timer" ? RunRecord::Origin::Timer : RunRecord::Origin::Terminal;
 }
 
 QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)

@@ -21,18 +21,18 @@ namespace {
 
 } // namespace
 
-QStringList BrowserModule::candidates()
+QStringList BrowserModule::candidates(const QString& named)
 {
-    return moduleCandidates(qEnvironmentVariable(kOverrideVariable), QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
+    return moduleCandidates(named, QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
                             QStringLiteral(KURIERIX_BROWSER_MODULE_FROM_PROGRAM));
 }
 
-std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir)
+std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir, const TrackingSettings& settings)
 {
     // The page road is a package of its own: where it is not installed, the user is told which
     // package to install rather than that the program is broken.
-    const QStringList files = candidates();
-    if (qEnvironmentVariableIsEmpty(kOverrideVariable)
+    const QStringList files = candidates(settings.browserModule);
+    if (settings.browserModule.isEmpty()
         && std::none_of(files.begin(), files.end(), [](const QString& file) { return QFileInfo(file).isFile(); }))
         throw EPageError(EPageError::Kind::NotPackaged,
                          toCp1251(QStringLiteral("no file %1").arg(files.join(QStringLiteral(", ")))));
@@ -46,24 +46,27 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
                             "object is made"));
 
     return makeWithModule<TrackingPageProvider>(
-        files, "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
+        files, "page",
+        [&](TrackingPageProvider& provider) { return provider.create(storageDir, settings.pageNotifications); }, fail);
 }
 
-void BrowserModule::prepareProcess()
+void BrowserModule::prepareProcess(bool sandboxChosen)
 {
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    if (::geteuid() == 0 && !sandboxChosen)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-std::unique_ptr<QCoreApplication> BrowserModule::createApplication(int& argc, char** argv)
+std::unique_ptr<QCoreApplication> BrowserModule::createApplication(int& argc, char** argv, const QString& named)
 {
-    const LoadedModule module = loadModule(candidates());
+    const LoadedModule module = loadModule(candidates(named));
     auto* provider = qobject_cast<TrackingPageProvider*>(module.root);
     return provider != nullptr ? provider->createApplication(argc, argv) : nullptr;
 }
 
-TrackingPageFactory browserPageFactory(QString storageDir)
+TrackingPageFactory browserPageFactory(QString storageDir, TrackingSettings settings)
 {
-    return [storageDir = std::move(storageDir)] { return BrowserModule::createPage(storageDir); };
+    return [storageDir = std::move(storageDir), settings = std::move(settings)] {
+        return BrowserModule::createPage(storageDir, settings);
+    };
 }

@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 
-std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir)
+std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir, bool changeNotifications)
 {
-    return std::make_unique<PageDriver>(storageDir);
+    return std::make_unique<PageDriver>(storageDir, changeNotifications);
 }
 
 std::unique_ptr<QCoreApplication> BrowserPageProvider::createApplication(int& argc, char** argv)

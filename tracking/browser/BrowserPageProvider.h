@@ -12,6 +12,6 @@ class BrowserPageProvider : public QObject, public TrackingPageProvider
     Q_PLUGIN_METADATA(IID TrackingPageProvider_iid)
     Q_INTERFACES(TrackingPageProvider)
 public:
-    std::unique_ptr<TrackingPage> create(const QString& storageDir) override;
+    std::unique_ptr<TrackingPage> create(const QString& storageDir, bool changeNotifications) override;
     std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv) override;
 };

@@ -53,7 +53,8 @@ QString numberLiteral(const std::string& number)
 
 } // namespace
 
-PageDriver::PageDriver(QString storagePath) : m_storagePath(std::move(storagePath)), m_calls([this] { dropPage(true); })
+PageDriver::PageDriver(QString storagePath, bool changeNotifications)
+    : m_storagePath(std::move(storagePath)), m_calls([this] { dropPage(true); }), m_watch(changeNotifications)
 {
 }
 

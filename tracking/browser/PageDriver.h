@@ -30,7 +30,7 @@ class PageDriver : public QObject, public TrackingPage
 public:
     static constexpr std::chrono::milliseconds kDefaultScriptTimeout = ScriptCall::kDefaultTimeout;
 
-    explicit PageDriver(QString storagePath);
+    explicit PageDriver(QString storagePath, bool changeNotifications = true);
     ~PageDriver() override;
 
     void loadPage(const std::string& url) override;
@@ -47,8 +47,8 @@ public:
     void setStopCondition(std::function<bool()> stopRequested) override;
 
     // Whether the page tells of its changes: a script in the driver's world watches the
-    // results block and says at once when it changed. On by default, off when the environment
-    // sets KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the fallback looks alone).
+    // results block and says at once when it changed. On unless the constructor says otherwise
+    // (KURIERIX_NO_PAGE_NOTIFICATIONS, to run the tests on the fallback looks alone).
     // Takes effect from the next load.
     void setChangeNotifications(bool on);
 
