@@ -1,40 +1,20 @@
-// The list's commands that add parcels by number: many numbers at once, and the question before
-// a number that is in the list already is added again.
+#include "app/AddManyCommand.h"
+
 #include "app/HandlerGuard.h"
 #include "app/ParcelListController.h"
 #include "app/Prompts.h"
-#include "parcels/AddManyDialog.h"
+#include "app/StoredNumbers.h"
 #include "parcels/NumberCheck.h"
 #include "parcels/ParcelGrid.h"
 #include "store/DatabaseErrorText.h"
 #include "store/ParcelStore.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QSet>
 
 #include <vector>
 
 namespace {
-
-// The numbers stored now as the user compares them: blanks around them and the letter case do
-// not count. True for a number whose every parcel is in the archive, where the user no longer
-// sees it.
-QHash<QString, bool> storedNumbers(ParcelStore& store)
-{
-    QHash<QString, bool> numbers;
-    for (const Parcel& parcel : store.parcels()) {
-        const QString number = parcel.number.trimmed().toUpper();
-        const auto known = numbers.constFind(number);
-        numbers.insert(number, parcel.archived && (known == numbers.constEnd() || *known));
-    }
-    return numbers;
-}
-
-QString named(const QString& number, const QHash<QString, bool>& stored)
-{
-    return stored.value(number) ? number + QStringLiteral(" (в архиве)") : number;
-}
 
 // What a pasted text held besides numbers: the lines with none, the international numbers with a
 // wrong count of digits, and the numbers whose check digit does not fit.
@@ -59,29 +39,19 @@ QString notReadText(const PastedNumbers& read)
 
 } // namespace
 
-bool ParcelListController::addAgainAsked(const QString& number)
+AddManyCommand::AddManyCommand(ParcelListController& list, ParcelGrid& grid, Prompts& prompts,
+                               const HandlerGuard& guard, QWidget* window)
+    : m_list(list), m_grid(grid), m_prompts(prompts), m_guard(guard), m_window(window)
 {
-    // Raises with the store: the add then fails with its own box.
-    if (!m_store)
-        return true;
-    const QHash<QString, bool> stored = storedNumbers(*m_store);
-    const QString typed = number.trimmed().toUpper();
-    if (!stored.contains(typed))
-        return true;
-    return m_prompts.askYesNo(
-               QStringLiteral("Подтверждение"),
-               QStringLiteral("Посылка с номером %1 уже есть в списке. Добавить её ещё раз?").arg(named(typed, stored)),
-               Prompts::Icon::Warning, Prompts::Button::No, QApplication::activeWindow())
-           == Prompts::Button::Yes;
 }
 
-void ParcelListController::addMany()
+void AddManyCommand::run()
 {
     m_guard.run([this] {
-        if (refused())
+        if (m_list.commandsRefused())
             return;
-        if (!m_addManyDialog)
-            m_addManyDialog = new AddManyDialog(
+        if (!m_dialog)
+            m_dialog = new AddManyDialog(
                 [this](const QString& text) { m_guard.run([&] { m_prompts.showError(text); }); },
                 [this] {
                     bool discard = false;
@@ -89,21 +59,21 @@ void ParcelListController::addMany()
                         discard = m_prompts.askYesNo(QStringLiteral("Подтверждение"),
                                                      QStringLiteral("Закрыть окно? Вставленные номера не будут "
                                                                     "добавлены."),
-                                                     Prompts::Icon::Warning, Prompts::Button::No, m_addManyDialog)
+                                                     Prompts::Icon::Warning, Prompts::Button::No, m_dialog)
                                   == Prompts::Button::Yes;
                     });
                     return discard;
                 },
-                m_views.window);
-        m_addManyDialog->ask([this](const AddManyDialog::Batch& batch) {
+                m_window);
+        m_dialog->ask([this](const AddManyDialog::Batch& batch) {
             bool saved = false;
-            m_guard.run([&] { saved = saveMany(batch); });
+            m_guard.run([&] { saved = save(batch); });
             return saved;
         });
     });
 }
 
-bool ParcelListController::saveMany(const AddManyDialog::Batch& batch)
+bool AddManyCommand::save(const AddManyDialog::Batch& batch)
 {
     const PastedNumbers& read = batch.read;
     // What is no number is never added: the user adds the rest or goes back to the text.
@@ -122,17 +92,19 @@ bool ParcelListController::saveMany(const AddManyDialog::Batch& batch)
         return false;
     std::vector<std::int64_t> ids;
     try {
-        if (!m_store)
+        ParcelStore* store = m_list.store();
+        if (!store)
             throw ESQLiteException("The database is not open");
         // A number already stored (archived ones too), or met earlier in the list, is skipped
         // unless the user wants it anyway.
-        const QHash<QString, bool> stored = storedNumbers(*m_store);
-        QSet<QString> known(stored.keyBegin(), stored.keyEnd());
+        const StoredNumbers stored(*store);
+        const QList<QString> storedList = stored.numbers();
+        QSet<QString> known(storedList.begin(), storedList.end());
         QStringList fresh;
         QStringList repeated;
         for (const QString& number : read.numbers) {
             if (known.contains(number)) {
-                repeated.push_back(named(number, stored));
+                repeated.push_back(stored.named(number));
             } else {
                 known.insert(number);
                 fresh.push_back(number);
@@ -158,16 +130,19 @@ bool ParcelListController::saveMany(const AddManyDialog::Batch& batch)
         parcels.reserve(std::size_t(chosen.size()));
         for (const QString& number : chosen)
             parcels.push_back(Parcel::typed(number, batch.shop, batch.title));
-        ids = m_store->insertAll(parcels);
+        // The window may have closed while a question was open.
+        store = m_list.store();
+        if (!store)
+            throw ESQLiteException("The database is not open");
+        ids = store->insertAll(parcels);
     } catch (...) {
         // Nothing was added: everything typed stays in the dialog.
         m_prompts.showError(QStringLiteral("Ошибка - Во время добавление данных возникла"), currentDatabaseErrorText());
         return false;
     }
-    m_addedParcelId = ids.front();
-    refresh();
+    m_list.refreshRevealing(ids.front());
     // Every new parcel is selected, the first one's (empty) history shown.
-    m_views.grid->selectParcels(ids);
-    showHistory();
+    m_grid.selectParcels(ids);
+    m_list.showHistory();
     return true;
 }

@@ -27,9 +27,9 @@ void ArchiveCommands::setSelectedArchived(bool archived)
         if (m_list.closed() || !m_list.store())
             return;
         std::vector<std::int64_t> ids;
-        for (const Parcel* parcel : m_grid->selectedParcels()) {
-            if (parcel && parcel->id && parcel->archived != archived)
-                ids.push_back(*parcel->id);
+        for (const Parcel& parcel : m_grid->selectedParcels()) {
+            if (parcel.id && parcel.archived != archived)
+                ids.push_back(*parcel.id);
         }
         archive(ids, archived);
         m_list.refresh();

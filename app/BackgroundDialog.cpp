@@ -17,60 +17,60 @@ BackgroundDialog::BackgroundDialog(QWidget* parent) : QDialog(parent)
     setFont(tahoma::font(tahoma::k8pt));
     auto* layout = new QVBoxLayout(this);
 
-    Label_Note = new QLabel(this);
-    Label_Note->setObjectName(QStringLiteral("Label_Note"));
-    Label_Note->setWordWrap(true);
-    layout->addWidget(Label_Note);
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("noteLabel"));
+    noteLabel->setWordWrap(true);
+    layout->addWidget(noteLabel);
 
-    CheckBox_On = new QCheckBox(this);
-    CheckBox_On->setObjectName(QStringLiteral("CheckBox_On"));
-    layout->addWidget(CheckBox_On);
+    onCheckBox = new QCheckBox(this);
+    onCheckBox->setObjectName(QStringLiteral("onCheckBox"));
+    layout->addWidget(onCheckBox);
 
     auto* form = new QFormLayout;
-    ComboBox_Interval = new QComboBox(this);
-    ComboBox_Interval->setObjectName(QStringLiteral("ComboBox_Interval"));
+    intervalComboBox = new QComboBox(this);
+    intervalComboBox->setObjectName(QStringLiteral("intervalComboBox"));
     for (const CheckInterval interval : checkintervals::kAll)
-        ComboBox_Interval->addItem(checkintervals::caption(interval), checkintervals::hours(interval));
-    form->addRow(QStringLiteral("Как часто:"), ComboBox_Interval);
+        intervalComboBox->addItem(checkintervals::caption(interval), checkintervals::hours(interval));
+    form->addRow(QStringLiteral("Как часто:"), intervalComboBox);
     layout->addLayout(form);
 
-    Label_Next = new QLabel(this);
-    Label_Next->setObjectName(QStringLiteral("Label_Next"));
-    Label_Next->setWordWrap(true);
-    layout->addWidget(Label_Next);
+    nextLabel = new QLabel(this);
+    nextLabel->setObjectName(QStringLiteral("nextLabel"));
+    nextLabel->setWordWrap(true);
+    layout->addWidget(nextLabel);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     // How often means something only while checks are on.
-    connect(CheckBox_On, &QCheckBox::toggled, ComboBox_Interval, &QWidget::setEnabled);
+    connect(onCheckBox, &QCheckBox::toggled, intervalComboBox, &QWidget::setEnabled);
     setMinimumWidth(380);
 }
 
 std::optional<BackgroundDialog::Choice> BackgroundDialog::ask(const Shown& shown)
 {
-    Label_Note->setText(shown.note);
-    Label_Note->setVisible(!shown.note.isEmpty());
-    CheckBox_On->setText(shown.byManager ? QStringLiteral("Проверять посылки в фоне, даже когда окно закрыто")
-                                         : QStringLiteral("Проверять посылки, пока окно открыто"));
-    CheckBox_On->setChecked(shown.on);
-    ComboBox_Interval->setEnabled(shown.on);
-    ComboBox_Interval->setCurrentIndex(ComboBox_Interval->findData(checkintervals::hours(shown.interval)));
+    noteLabel->setText(shown.note);
+    noteLabel->setVisible(!shown.note.isEmpty());
+    onCheckBox->setText(shown.byManager ? QStringLiteral("Проверять посылки в фоне, даже когда окно закрыто")
+                                        : QStringLiteral("Проверять посылки, пока окно открыто"));
+    onCheckBox->setChecked(shown.on);
+    intervalComboBox->setEnabled(shown.on);
+    intervalComboBox->setCurrentIndex(intervalComboBox->findData(checkintervals::hours(shown.interval)));
     if (!shown.on)
-        Label_Next->setText(QStringLiteral("Сейчас посылки проверяются только по команде «Проверить посылки» (F5)."));
+        nextLabel->setText(QStringLiteral("Сейчас посылки проверяются только по команде «Проверить посылки» (F5)."));
     else if (shown.next)
-        Label_Next->setText(QStringLiteral("Следующая проверка: %1.").arg(checkwords::moment(*shown.next, shown.now)));
+        nextLabel->setText(QStringLiteral("Следующая проверка: %1.").arg(checkwords::moment(*shown.next, shown.now)));
     else
-        Label_Next->setText(QStringLiteral("Проверки включены; когда следующая, пока неизвестно."));
+        nextLabel->setText(QStringLiteral("Проверки включены; когда следующая, пока неизвестно."));
     adjustSize();
     // Each time from the switch, whatever had the focus when the dialog last closed.
-    CheckBox_On->setFocus();
+    onCheckBox->setFocus();
     if (exec() != QDialog::Accepted)
         return std::nullopt;
     Choice choice;
-    choice.on = CheckBox_On->isChecked();
+    choice.on = onCheckBox->isChecked();
     choice.interval =
-        checkintervals::fromHours(ComboBox_Interval->currentData().toInt()).value_or(checkintervals::kDefault);
+        checkintervals::fromHours(intervalComboBox->currentData().toInt()).value_or(checkintervals::kDefault);
     return choice;
 }

@@ -44,8 +44,8 @@ public:
     std::optional<Choice> ask(const Shown& shown);
 
 private:
-    QLabel* Label_Note = nullptr;
-    QCheckBox* CheckBox_On = nullptr;
-    QComboBox* ComboBox_Interval = nullptr;
-    QLabel* Label_Next = nullptr;
+    QLabel* noteLabel = nullptr;
+    QCheckBox* onCheckBox = nullptr;
+    QComboBox* intervalComboBox = nullptr;
+    QLabel* nextLabel = nullptr;
 };

@@ -3,12 +3,16 @@
 #include "app/Prompts.h"
 #include "store/Cp1251.h"
 
-std::string GeneralErrorReport::withFullStop(const std::string& message)
+namespace {
+
+std::string withFullStop(const std::string& message)
 {
     if (message.empty() || static_cast<unsigned char>(message.back()) <= static_cast<unsigned char>('.'))
         return message;
     return message + '.';
 }
+
+} // namespace
 
 void GeneralErrorReport::report(const std::string& message)
 {

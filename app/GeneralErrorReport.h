@@ -11,12 +11,10 @@ class GeneralErrorReport
 public:
     explicit GeneralErrorReport(Prompts& prompts) : m_prompts(prompts) {}
 
-    // `message` is Windows-1251.
+    // `message` is Windows-1251. A full stop is added unless the message already ends in a
+    // character whose code is at or below that of '.' (a blank, '!', a quote, a bracket, ',',
+    // '-', '.').
     void report(const std::string& message);
-
-    // The message as shown: a full stop is added unless the message already ends in a character
-    // whose code is at or below that of '.' (a blank, '!', a quote, a bracket, ',', '-', '.').
-    static std::string withFullStop(const std::string& message);
 
 private:
     Prompts& m_prompts;

@@ -275,34 +275,34 @@ void MainFormUi::setupPopupMenu(QWidget* form)
     New->setVisible(false);
 
     // Beyond the program's first menu, after a separator of their own.
-    N6 = makeSeparator(PopupMenu1, "N6");
-    AddMany = makeAction(PopupMenu1, "AddMany", QStringLiteral("Добавить несколько посылок…"));
-    Find = makeAction(PopupMenu1, "Find", QStringLiteral("Найти…"));
-    N7 = makeSeparator(PopupMenu1, "N7");
-    ToArchive = makeAction(PopupMenu1, "ToArchive", QStringLiteral("В архив"));
-    FromArchive = makeAction(PopupMenu1, "FromArchive", QStringLiteral("Вернуть из архива"));
-    ShowArchive = makeAction(PopupMenu1, "ShowArchive", QStringLiteral("Показать архив"));
-    ShowArchive->setCheckable(true);
-    N8 = makeSeparator(PopupMenu1, "N8");
+    addManySeparator = makeSeparator(PopupMenu1, "addManySeparator");
+    addManyAction = makeAction(PopupMenu1, "addManyAction", QStringLiteral("Добавить несколько посылок…"));
+    findAction = makeAction(PopupMenu1, "findAction", QStringLiteral("Найти…"));
+    archiveSeparator = makeSeparator(PopupMenu1, "archiveSeparator");
+    toArchiveAction = makeAction(PopupMenu1, "toArchiveAction", QStringLiteral("В архив"));
+    fromArchiveAction = makeAction(PopupMenu1, "fromArchiveAction", QStringLiteral("Вернуть из архива"));
+    showArchiveAction = makeAction(PopupMenu1, "showArchiveAction", QStringLiteral("Показать архив"));
+    showArchiveAction->setCheckable(true);
+    backgroundSeparator = makeSeparator(PopupMenu1, "backgroundSeparator");
     // Checked while checks run by themselves; a click opens the dialog that switches them.
-    BackgroundChecks = makeAction(PopupMenu1, "BackgroundChecks", QStringLiteral("Проверять в фоне…"));
-    BackgroundChecks->setCheckable(true);
+    backgroundChecksAction = makeAction(PopupMenu1, "backgroundChecksAction", QStringLiteral("Проверять в фоне…"));
+    backgroundChecksAction->setCheckable(true);
 }
 
 void MainFormUi::setupStatusBar(QWidget* form)
 {
-    StatusBar_Checks = new QStatusBar(form);
-    StatusBar_Checks->setObjectName(QStringLiteral("StatusBar_Checks"));
-    StatusBar_Checks->setSizeGripEnabled(false);
-    StatusBar_Checks->setGeometry(0, 761, 944, WindowFit::kFootHeight);
+    checksStatusBar = new QStatusBar(form);
+    checksStatusBar->setObjectName(QStringLiteral("checksStatusBar"));
+    checksStatusBar->setSizeGripEnabled(false);
+    checksStatusBar->setGeometry(0, 761, 944, WindowFit::kFootHeight);
     // The mark of a failed background run, shown only with one (its picture is drawn then).
-    Image_CheckFault = new QLabel(StatusBar_Checks);
-    Image_CheckFault->setObjectName(QStringLiteral("Image_CheckFault"));
-    Image_CheckFault->hide();
-    StatusBar_Checks->addWidget(Image_CheckFault);
-    Label_LastCheck = new QLabel(StatusBar_Checks);
-    Label_LastCheck->setObjectName(QStringLiteral("Label_LastCheck"));
-    Label_LastCheck->setFont(tahoma::font(tahoma::k8pt));
-    Label_LastCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    StatusBar_Checks->addWidget(Label_LastCheck, 1);
+    checkFaultImage = new QLabel(checksStatusBar);
+    checkFaultImage->setObjectName(QStringLiteral("checkFaultImage"));
+    checkFaultImage->hide();
+    checksStatusBar->addWidget(checkFaultImage);
+    lastCheckLabel = new QLabel(checksStatusBar);
+    lastCheckLabel->setObjectName(QStringLiteral("lastCheckLabel"));
+    lastCheckLabel->setFont(tahoma::font(tahoma::k8pt));
+    lastCheckLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    checksStatusBar->addWidget(lastCheckLabel, 1);
 }

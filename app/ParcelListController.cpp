@@ -4,7 +4,6 @@
 #include "app/HandlerGuard.h"
 #include "app/Prompts.h"
 #include "parcels/ParcelGrid.h"
-#include "parcels/TFm_Track.h"
 #include "parcels/VisibleText.h"
 #include "store/DatabaseErrorText.h"
 #include "store/ParcelStore.h"
@@ -17,44 +16,12 @@
 
 namespace {
 
-// Boxes of the commands on a parcel that another window or program deleted meanwhile.
-const QString kParcelGone =
-    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой.");
-const QString kParcelGoneOnSave =
-    QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой, поэтому "
-                   "изменения не сохранены. Всё введённое осталось в окне.");
-const QString kSomeParcelsGone =
-    QStringLiteral("Не все выбранные посылки были в списке: часть из них удалили в другом окне или другой программой.");
-const QString kNoParcelToEdit = QStringLiteral("В списке нет ни одной посылки: изменять нечего.");
-const QString kChooseParcelToEdit =
-    QStringLiteral("Список обновлён: выберите в нём посылку и снова откройте «Редактирова посылку».");
-
 // The history text keeps its CR LF line breaks; the view shows one line per event.
 QString historyForView(const QString& history)
 {
     QString text = visibleText(history);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text + QLatin1Char('\n');
-}
-
-// The question before a delete names what goes: the one parcel's number, shop and contents, or
-// the numbers of several.
-QString deleteQuestion(const std::vector<Parcel>& parcels)
-{
-    const auto shown = [](const QString& text) { return visibleText(text).simplified(); };
-    if (parcels.size() == 1) {
-        const Parcel& parcel = parcels.front();
-        QString text = QStringLiteral("Удалить выбранную запись?\n\nНомер посылки: ") + shown(parcel.number);
-        if (!shown(parcel.shop).isEmpty())
-            text += QStringLiteral("\nМагазин: ") + shown(parcel.shop);
-        if (!shown(parcel.title).isEmpty())
-            text += QStringLiteral("\nЧто в ней: ") + shown(parcel.title);
-        return text;
-    }
-    QStringList numbers;
-    for (const Parcel& parcel : parcels)
-        numbers += shown(parcel.number);
-    return QStringLiteral("Удалить выбранные записи (%1)?\n\n").arg(parcels.size()) + Prompts::listed(numbers);
 }
 
 } // namespace
@@ -135,12 +102,18 @@ void ParcelListController::refresh()
             m_prompts.showError(QStringLiteral("Ошибка - Во время обновление данных"), cause);
         // The parcel just added is selected and comes into view with its history, even when the
         // find field held a text it does not match.
-        if (const int row = added ? m_views.grid->reveal(*added) : 0; row != 0) {
-            m_views.grid->setSelectedRow(row);
-            m_views.grid->scrollToRow(m_views.grid->selectedRow());
+        if (added && m_views.grid->reveal(*added)) {
+            m_views.grid->selectParcels({*added});
+            m_views.grid->scrollToCurrent();
             showSelectedHistory();
         }
     });
+}
+
+void ParcelListController::refreshRevealing(std::int64_t addedId)
+{
+    m_addedParcelId = addedId;
+    refresh();
 }
 
 ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause)
@@ -203,7 +176,7 @@ void ParcelListController::showSelectedHistory()
 {
     // As the grid has it, read with the list; only the user's own click marks it seen. An
     // unchanged text is left alone, with whatever the user selected in it.
-    const Parcel* shown = m_views.grid->selectedParcel();
+    const std::optional<Parcel> shown = m_views.grid->currentParcel();
     const QString text = shown ? historyForView(shown->history) : QString();
     if (m_views.history->toPlainText() != text)
         m_views.history->setPlainText(text);
@@ -238,13 +211,11 @@ void ParcelListController::noticeOtherWriters()
 void ParcelListController::showHistory()
 {
     m_guard.run([this] {
-        if (refused() || !m_store)
+        if (commandsRefused() || !m_store)
             return;
         if (m_lastReadEmpty)
             return;
-        const int row = m_views.grid->selectedRow();
-        const Parcel* shown = m_views.grid->selectedParcel();
-        const std::int64_t id = ParcelStore::rowId(shown ? *shown : Parcel());
+        const std::int64_t id = ParcelStore::rowId(m_views.grid->currentParcel().value_or(Parcel()));
         const std::optional<Parcel> parcel = m_store->parcel(id);
         m_lastReadEmpty = !parcel;
         m_views.history->clear();
@@ -255,136 +226,9 @@ void ParcelListController::showHistory()
         m_views.history->setPlainText(historyForView(parcel->history));
         // Its history is in view: the status just read is the one its user has now seen. A row
         // that stays bold because this could not be written is marked at the next click.
-        if (m_views.grid->isRowBold(row) && m_store->markSeen(id, parcel->status))
-            m_views.grid->setRowBold(row, false);
+        if (m_views.grid->isBold(id) && m_store->markSeen(id, parcel->status))
+            m_views.grid->setBold(id, false);
     });
-}
-
-void ParcelListController::deleteSelected()
-{
-    m_guard.run([this] {
-        if (refused())
-            return;
-        std::size_t asked = 0;
-        int removed = 0;
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            const bool anyParcel = !m_store->parcels().empty();
-            m_lastReadEmpty = !anyParcel;
-            // With no parcel row in the grid (one that missed rows another program added) there
-            // is no selected parcel to ask about: the refresh below shows them. Copies: the grid
-            // may be refilled while the question is open.
-            std::vector<Parcel> chosen;
-            for (const Parcel* parcel : m_views.grid->selectedParcels())
-                chosen.push_back(*parcel);
-            if (anyParcel && !chosen.empty()) {
-                QWidget* owner = QApplication::activeWindow();
-                const auto answer =
-                    m_prompts.askYesNo(QStringLiteral("Подтверждение"), deleteQuestion(chosen), Prompts::Icon::Warning,
-                                       Prompts::Button::No, owner ? owner : m_views.window);
-                if (answer == Prompts::Button::Yes && m_store) {
-                    std::vector<std::int64_t> ids;
-                    for (const Parcel& parcel : chosen)
-                        ids.push_back(ParcelStore::rowId(parcel));
-                    removed = m_store->removeAll(ids);
-                    asked = ids.size();
-                    // A row left by a failure here is dropped when the table is next prepared.
-                    for (const std::int64_t id : ids)
-                        m_store->forgetSeen(id);
-                }
-            }
-        } catch (...) {
-            m_prompts.showError(QStringLiteral("Ошибка - Во время удаление данных!"), currentDatabaseErrorText());
-        }
-        refresh();
-        // Said over the list as it is now, not as it was.
-        if (asked == 1 && removed == 0)
-            m_prompts.showMessage(kParcelGone, Prompts::Icon::Information);
-        else if (std::size_t(removed) < asked)
-            m_prompts.showMessage(kSomeParcelsGone, Prompts::Icon::Information);
-    });
-}
-
-// ---------------------------------------------------------------------------------------------
-// The parcel dialog
-
-void ParcelListController::addParcel(TFm_Track& dialog)
-{
-    m_guard.run([this, &dialog] {
-        if (refused())
-            return;
-        dialog.askNew([this](const Parcel& typed) { return save(typed); });
-    });
-}
-
-void ParcelListController::editSelected(TFm_Track& dialog)
-{
-    m_guard.run([this, &dialog] {
-        if (refused())
-            return;
-        // No dialog opens for a parcel that is not there: its save could change no row.
-        if (const std::optional<Parcel> parcel = parcelToEdit())
-            dialog.askEdit(*parcel, [this](const Parcel& typed) { return save(typed); });
-    });
-}
-
-std::optional<Parcel> ParcelListController::parcelToEdit()
-{
-    if (m_views.grid->selectedRow() == 0) {
-        // The grid may have missed parcels another program added while a menu was open.
-        refresh();
-        m_prompts.showMessage(m_views.grid->parcelRowCount() == 0 ? kNoParcelToEdit : kChooseParcelToEdit,
-                              Prompts::Icon::Information);
-        return std::nullopt;
-    }
-    try {
-        if (!m_store)
-            throw ESQLiteException("The database is not open");
-        const std::int64_t id = ParcelStore::rowId(*m_views.grid->selectedParcel());
-        std::optional<Parcel> parcel = m_store->parcel(id);
-        m_lastReadEmpty = !parcel;
-        if (!parcel) {
-            // Deleted by another window or program since the grid was filled.
-            refresh();
-            m_prompts.showMessage(kParcelGone, Prompts::Icon::Information);
-        }
-        return parcel;
-    } catch (...) {
-        m_prompts.showError(QStringLiteral("Ошибка - Загрузки изменненых данных!"), currentDatabaseErrorText());
-        return std::nullopt;
-    }
-}
-
-bool ParcelListController::save(const Parcel& typed)
-{
-    const bool adding = !typed.id;
-    bool saved = false;
-    m_guard.run([&] {
-        // A failed statement, or an edit of a parcel that is gone, keeps the dialog open with
-        // everything typed, so that the user can try again or copy it.
-        try {
-            if (!m_store)
-                throw ESQLiteException("The database is not open");
-            if (adding) {
-                if (!addAgainAsked(typed.number))
-                    return;
-                m_addedParcelId = m_store->insert(typed);
-            } else if (!m_store->edit(typed)) {
-                refresh();
-                m_prompts.showMessage(kParcelGoneOnSave, Prompts::Icon::Warning);
-                return;
-            }
-        } catch (...) {
-            m_prompts.showError(adding ? QStringLiteral("Ошибка - Во время добавление данных возникла")
-                                       : QStringLiteral("Ошибка - Во время сохранения измененных данных"),
-                                currentDatabaseErrorText());
-            return;
-        }
-        saved = true;
-        refresh();
-    });
-    return saved;
 }
 
 void ParcelListController::lookSoon()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/MainFormOptions.h"
-#include "parcels/AddManyDialog.h"
 #include "store/SeenStatuses.h"
 
 #include <QObject>
@@ -19,14 +18,13 @@ class ParcelStore;
 class Prompts;
 class QPlainTextEdit;
 class QWidget;
-class TFm_Track;
-struct Parcel;
 
 // The window's parcel list: it owns the window's connection to the database and keeps the grid
 // and the history view in step with it: the refresh, the rows changed since last seen in bold,
-// the history of a clicked row, the delete with its question, the add and edit through the
-// parcel dialog, and the reload after another process wrote. Each operation is a handler's
-// whole body and runs under the window's guard.
+// the selection and the history of the selected row, and the reload after another process
+// wrote. The commands that change the list (add, edit, delete, add many, archive) are classes
+// of their own that work through it. Each operation is a handler's whole body and runs under
+// the window's guard.
 class ParcelListController : public QObject
 {
     Q_OBJECT
@@ -56,15 +54,18 @@ public:
     ParcelStore* store() const { return m_store.get(); }
 
     void refresh();
+    // Refreshes, then selects the parcel just added and brings it into view with its history,
+    // even when the find field held a text it does not match.
+    void refreshRevealing(std::int64_t addedId);
     // Archived parcels are in the grid (greyed) or left out of it; refreshes when it changes.
     void setShowArchived(bool shown);
     bool showsArchived() const { return m_showArchived; }
     void showHistory();
-    void deleteSelected();
-    void addParcel(TFm_Track& dialog);
-    void editSelected(TFm_Track& dialog);
-    // "Добавить несколько посылок…": many numbers with one shop and one title, added at once.
-    void addMany();
+    // A command read the store and found parcels there, or none (the clicked or edited parcel
+    // gone meanwhile): a click reads nothing until a read finds parcels again.
+    void noteParcelsFound(bool found) { m_lastReadEmpty = !found; }
+    // A check run holds the rows, or the window is closing: commands do nothing.
+    bool commandsRefused() const { return m_views.checkRunning() || m_closed; }
 
     // Reloads the grid when another process committed to the database since the grid was last
     // filled, as soon as the window is free (no modal box or dialog, no check run). Not a user
@@ -92,16 +93,6 @@ private:
     void showChangedRows();
     // The selected row's history in the history view; empty without a selected row.
     void showSelectedHistory();
-    bool refused() const { return m_views.checkRunning() || m_closed; }
-    // The selected parcel as stored now; nothing (the user has been told) when there is none.
-    std::optional<Parcel> parcelToEdit();
-    // Writes what the dialog took; false (the user has been told) keeps the dialog open.
-    bool save(const Parcel& typed);
-    // Adds what the many-numbers dialog took (app/AddManyCommand.cpp); false keeps the dialog
-    // open with the text (the user went back to it, or has been told why).
-    bool saveMany(const AddManyDialog::Batch& batch);
-    // Whether a parcel of that number is stored already, and the user wants it added again.
-    bool addAgainAsked(const QString& number);
     QDateTime now() const;
 
     const MainFormOptions& m_options;
@@ -120,6 +111,5 @@ private:
     // Set by an add, so that the refresh after it scrolls the new parcel into view.
     std::optional<std::int64_t> m_addedParcelId;
     bool m_closed = false;
-    AddManyDialog* m_addManyDialog = nullptr;
     bool m_showArchived = false;
 };

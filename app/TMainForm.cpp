@@ -1,8 +1,12 @@
 #include "app/TMainForm.h"
 
+#include "app/AddManyCommand.h"
+#include "app/AddParcelCommand.h"
 #include "app/ArchiveCommands.h"
 #include "app/BackgroundController.h"
 #include "app/CheckController.h"
+#include "app/DeleteParcelsCommand.h"
+#include "app/EditParcelCommand.h"
 #include "app/LastCheckFoot.h"
 #include "app/MessageBoxPrompts.h"
 #include "app/ParcelListController.h"
@@ -80,11 +84,11 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
         *m_list, StringGrid2, *m_prompts, m_guard, [this](const QString& line) { appendStatusLine(line); }, this);
     m_background = std::make_unique<BackgroundController>(
         m_options, *m_prompts, m_guard,
-        BackgroundController::Views{BackgroundChecks, this, [this] { return m_list->windowFree(); },
+        BackgroundController::Views{backgroundChecksAction, this, [this] { return m_list->windowFree(); },
                                     [this] { scheduledCheck(); }},
         this);
     m_foot = std::make_unique<LastCheckFoot>(
-        Label_LastCheck, Image_CheckFault,
+        lastCheckLabel, checkFaultImage,
         LastCheckFoot::Sources{[this]() -> std::optional<RunRecord> {
                                    return m_list->store() ? m_list->store()->newestRun() : std::nullopt;
                                },
@@ -94,6 +98,10 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     // Its box is the window's, under the window's guard: the dialog's own handler has none.
     m_parcelDialog =
         new TFm_Track([this](const QString& text) { runGuarded([&] { m_prompts->showError(text); }); }, this);
+    m_addParcel = std::make_unique<AddParcelCommand>(*m_list, *m_parcelDialog, *m_prompts, m_guard);
+    m_editParcel = std::make_unique<EditParcelCommand>(*m_list, *StringGrid2, *m_parcelDialog, *m_prompts, m_guard);
+    m_deleteParcels = std::make_unique<DeleteParcelsCommand>(*m_list, *StringGrid2, *m_prompts, m_guard, this);
+    m_addMany = std::make_unique<AddManyCommand>(*m_list, *StringGrid2, *m_prompts, m_guard, this);
     wireHandlers();
     FormCreate();
     updateMenuItems();
@@ -118,20 +126,20 @@ void TMainForm::wireHandlers()
     connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
     connect(edit, &QAction::triggered, this, &TMainForm::editClick);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
-    connect(AddMany, &QAction::triggered, this, [this] {
-        m_list->addMany();
+    connect(addManyAction, &QAction::triggered, this, [this] {
+        m_addMany->run();
         backToGrid();
     });
     connect(Button_Check, &QPushButton::clicked, this, &TMainForm::Button_CheckClick);
-    connect(ToArchive, &QAction::triggered, this, [this] {
+    connect(toArchiveAction, &QAction::triggered, this, [this] {
         m_archive->toArchive();
         backToGrid();
     });
-    connect(FromArchive, &QAction::triggered, this, [this] {
+    connect(fromArchiveAction, &QAction::triggered, this, [this] {
         m_archive->fromArchive();
         backToGrid();
     });
-    connect(ShowArchive, &QAction::toggled, m_archive.get(), &ArchiveCommands::showArchived);
+    connect(showArchiveAction, &QAction::toggled, m_archive.get(), &ArchiveCommands::showArchived);
     // Items that cannot act on the selection are greyed: edit and delete without a parcel, "В
     // архив" on archived parcels, "Вернуть из архива" on parcels not archived.
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::updateMenuItems);
@@ -150,12 +158,12 @@ void TMainForm::wireHandlers()
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
     // Ctrl+F anywhere in the window, as well as the menu item, opens the grid's find field.
-    Find->setShortcut(QKeySequence::Find);
-    addAction(Find);
-    connect(Find, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
+    findAction->setShortcut(QKeySequence::Find);
+    addAction(findAction);
+    connect(findAction, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
     keepGridSort(*StringGrid2);
     keepColumnWidths(*StringGrid2);
-    connect(BackgroundChecks, &QAction::triggered, m_background.get(), &BackgroundController::openDialog);
+    connect(backgroundChecksAction, &QAction::triggered, m_background.get(), &BackgroundController::openDialog);
     connect(m_list.get(), &ParcelListController::reloaded, m_foot.get(), &LastCheckFoot::update);
     connect(m_check.get(), &CheckController::runRecorded, m_foot.get(), &LastCheckFoot::windowRun);
     connect(m_check.get(), &CheckController::runOver, m_background.get(), &BackgroundController::ranNow);
@@ -184,15 +192,15 @@ bool TMainForm::menuRefused() const
 
 void TMainForm::updateMenuItems()
 {
-    const bool anyParcel = StringGrid2->selectedRow() != 0;
+    const bool anyParcel = StringGrid2->currentParcel().has_value();
     edit->setEnabled(anyParcel);
     N3->setEnabled(anyParcel);
     bool anyArchived = false;
     bool anyNotArchived = false;
-    for (const Parcel* parcel : StringGrid2->selectedParcels())
-        (parcel->archived ? anyArchived : anyNotArchived) = true;
-    ToArchive->setEnabled(anyNotArchived);
-    FromArchive->setEnabled(anyArchived);
+    for (const Parcel& parcel : StringGrid2->selectedParcels())
+        (parcel.archived ? anyArchived : anyNotArchived) = true;
+    toArchiveAction->setEnabled(anyNotArchived);
+    fromArchiveAction->setEnabled(anyArchived);
 }
 
 void TMainForm::backToGrid()
@@ -260,19 +268,19 @@ void TMainForm::StringGrid2Click()
 
 void TMainForm::N3Click()
 {
-    m_list->deleteSelected();
+    m_deleteParcels->run();
     backToGrid();
 }
 
 void TMainForm::AddClick()
 {
-    m_list->addParcel(*m_parcelDialog);
+    m_addParcel->run();
     backToGrid();
 }
 
 void TMainForm::editClick()
 {
-    m_list->editSelected(*m_parcelDialog);
+    m_editParcel->run();
     backToGrid();
 }
 

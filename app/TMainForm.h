@@ -10,9 +10,13 @@
 #include <functional>
 #include <memory>
 
+class AddManyCommand;
+class AddParcelCommand;
 class ArchiveCommands;
 class BackgroundController;
 class CheckController;
+class DeleteParcelsCommand;
+class EditParcelCommand;
 class LastCheckFoot;
 class ParcelListController;
 class Prompts;
@@ -38,21 +42,37 @@ public:
     bool checkRunning() const;
 
     // Event handlers.
+    // The window is made: opens (or creates) the database and fills the grid.
     void FormCreate();
+    // The window closes: the check run stops and the database connection goes.
     void FormClose();
+    // Reloads every parcel into the grid.
     void RefreshGrid();
+    // A row of the grid was chosen: shows its parcel's history.
     void StringGrid2Click();
+    // "Проверить посылки": clicks Button_Check.
     void N4Click();
+    // "Добавить посылку": the parcel dialog for a new parcel.
     void AddClick();
+    // "Редактирова посылку": the parcel dialog for the selected parcel.
     void editClick();
+    // "Удалить посылку": deletes the chosen parcels after a question.
     void N3Click();
+    // The hidden "Проверка" button: the check run over every parcel.
     void Button_CheckClick();
+    // BitBtn4 and BitBtn1: opens shop page 1.
     void BitBtn4Click();
+    // The web-site line: opens shop page 2.
     void Label5Click();
+    // BitBtn2: opens shop page 1.
     void BitBtn2Click();
+    // BitBtn6: opens shop page 3.
     void BitBtn6Click();
+    // The hidden "Рег - Строка": tries the results and cell patterns on Memo1's page.
     void BitBtn3Click();
+    // The hidden "Рег - Таблица": tries the results pattern on Memo1's page.
     void Button1Click();
+    // The hidden day-count button: shows the days since a fixed date.
     void SpeedButton1Click();
 
     // Reloads the grid when another process wrote to the database, once the window is free.
@@ -87,6 +107,10 @@ private:
     // Children of the window, gone before the options and the guard they use.
     std::unique_ptr<ParcelListController> m_list;
     std::unique_ptr<CheckController> m_check;
+    std::unique_ptr<AddParcelCommand> m_addParcel;
+    std::unique_ptr<EditParcelCommand> m_editParcel;
+    std::unique_ptr<DeleteParcelsCommand> m_deleteParcels;
+    std::unique_ptr<AddManyCommand> m_addMany;
     std::unique_ptr<ArchiveCommands> m_archive;
     std::unique_ptr<BackgroundController> m_background;
     std::unique_ptr<LastCheckFoot> m_foot;

@@ -49,7 +49,7 @@ void WindowFit::fit(MainFormUi& ui, QSize size)
     ui.GroupBox1->setGeometry(shifted(QRect(718, 548, 209, 166), dw, 0, 0, dh));
     ui.Memo_Status->setGeometry(shifted(QRect(11, 21, 186, 134), 0, 0, 0, dh));
 
-    ui.StatusBar_Checks->setGeometry(0, 761 + dh, 944 + dw, kFootHeight);
+    ui.checksStatusBar->setGeometry(0, 761 + dh, 944 + dw, kFootHeight);
 }
 
 QRect WindowFit::fitted(const QRect& available, QPoint place, QSize size, QSize minimum, const QMargins& frame)

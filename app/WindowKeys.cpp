@@ -45,7 +45,7 @@ WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QOb
     onGrid(m_commands.remove, grid, {QKeySequence(Qt::Key_Delete)});
 
     auto* copy = new QAction(this);
-    copy->setObjectName(QStringLiteral("CopyNumbers"));
+    copy->setObjectName(QStringLiteral("copyNumbersAction"));
     onGrid(copy, grid, QKeySequence::keyBindings(QKeySequence::Copy));
     connect(copy, &QAction::triggered, this, [this] {
         const QString numbers = selectedNumbers(*m_grid);
@@ -56,7 +56,7 @@ WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QOb
     // Escape closes the find field wherever the focus is in the window; only while it is open, so
     // that Escape means nothing else to the window otherwise.
     m_closeFind = new QAction(this);
-    m_closeFind->setObjectName(QStringLiteral("CloseFind"));
+    m_closeFind->setObjectName(QStringLiteral("closeFindAction"));
     inWindow(m_closeFind, window, QKeySequence(Qt::Key_Escape));
     m_closeFind->setEnabled(false);
     connect(m_closeFind, &QAction::triggered, m_findBar, &FindBar::dismiss);

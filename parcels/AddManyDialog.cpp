@@ -26,42 +26,42 @@ AddManyDialog::AddManyDialog(ErrorBox showError, DiscardQuestion mayDiscard, QWi
     setFont(tahoma::font(tahoma::k10pt));
 
     auto* hint = new QLabel(QStringLiteral("Номера посылок, по одному в строке:"), this);
-    Edit_Numbers = new QPlainTextEdit(this);
-    Edit_Numbers->setObjectName(QStringLiteral("Edit_Numbers"));
-    Edit_Numbers->setTabChangesFocus(true);
-    Edit_Numbers->setMinimumSize(300, 180);
-    Edit_Shop = new QLineEdit(this);
-    Edit_Shop->setObjectName(QStringLiteral("Edit_Shop"));
-    Edit_Title = new QLineEdit(this);
-    Edit_Title->setObjectName(QStringLiteral("Edit_Title"));
+    numbersEdit = new QPlainTextEdit(this);
+    numbersEdit->setObjectName(QStringLiteral("numbersEdit"));
+    numbersEdit->setTabChangesFocus(true);
+    numbersEdit->setMinimumSize(300, 180);
+    shopEdit = new QLineEdit(this);
+    shopEdit->setObjectName(QStringLiteral("shopEdit"));
+    titleEdit = new QLineEdit(this);
+    titleEdit->setObjectName(QStringLiteral("titleEdit"));
     // As in the parcel dialog: a long pasted text is never cut short without a word.
-    for (QLineEdit* field : {Edit_Shop, Edit_Title})
+    for (QLineEdit* field : {shopEdit, titleEdit})
         field->setMaxLength(std::numeric_limits<int>::max());
-    Button_Add = new QPushButton(QStringLiteral("Добавить"), this);
-    Button_Add->setObjectName(QStringLiteral("Button_Add"));
-    Button_Cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    Button_Cancel->setObjectName(QStringLiteral("Button_Cancel"));
+    addButton = new QPushButton(QStringLiteral("Добавить"), this);
+    addButton->setObjectName(QStringLiteral("addButton"));
+    cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
     // Enter starts a new line in the list of numbers; it presses no button.
-    for (QPushButton* button : {Button_Add, Button_Cancel}) {
+    for (QPushButton* button : {addButton, cancelButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
 
     auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("Магазин"), Edit_Shop);
-    fields->addRow(QStringLiteral("Что в посылках"), Edit_Title);
+    fields->addRow(QStringLiteral("Магазин"), shopEdit);
+    fields->addRow(QStringLiteral("Что в посылках"), titleEdit);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Button_Add);
-    buttons->addWidget(Button_Cancel);
+    buttons->addWidget(addButton);
+    buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
-    layout->addWidget(Edit_Numbers);
+    layout->addWidget(numbersEdit);
     layout->addLayout(fields);
     layout->addLayout(buttons);
 
-    connect(Button_Add, &QPushButton::clicked, this, &AddManyDialog::save);
-    connect(Button_Cancel, &QPushButton::clicked, this, [this] { QDialog::reject(); });
+    connect(addButton, &QPushButton::clicked, this, &AddManyDialog::save);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { QDialog::reject(); });
     // Enter belongs to the list of numbers; Ctrl with it adds, wherever the cursor is.
     for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &AddManyDialog::save);
@@ -69,8 +69,8 @@ AddManyDialog::AddManyDialog(ErrorBox showError, DiscardQuestion mayDiscard, QWi
 
 bool AddManyDialog::typedAnything() const
 {
-    return !Edit_Numbers->toPlainText().trimmed().isEmpty() || !Edit_Shop->text().trimmed().isEmpty()
-           || !Edit_Title->text().trimmed().isEmpty();
+    return !numbersEdit->toPlainText().trimmed().isEmpty() || !shopEdit->text().trimmed().isEmpty()
+           || !titleEdit->text().trimmed().isEmpty();
 }
 
 void AddManyDialog::reject()
@@ -84,10 +84,10 @@ void AddManyDialog::reject()
 
 std::optional<AddManyDialog::Batch> AddManyDialog::ask(const Acceptor& accept)
 {
-    Edit_Numbers->clear();
-    Edit_Shop->clear();
-    Edit_Title->clear();
-    Edit_Numbers->setFocus(Qt::OtherFocusReason);
+    numbersEdit->clear();
+    shopEdit->clear();
+    titleEdit->clear();
+    numbersEdit->setFocus(Qt::OtherFocusReason);
     m_accept = accept;
     m_taken.reset();
     exec();
@@ -97,7 +97,7 @@ std::optional<AddManyDialog::Batch> AddManyDialog::ask(const Acceptor& accept)
 
 void AddManyDialog::save()
 {
-    Batch batch{PastedNumbers::read(Edit_Numbers->toPlainText()), Edit_Shop->text(), Edit_Title->text()};
+    Batch batch{PastedNumbers::read(numbersEdit->toPlainText()), shopEdit->text(), titleEdit->text()};
     if (batch.read.numbers.isEmpty() && batch.read.lines.isEmpty() && batch.read.wrongLength.isEmpty()) {
         if (m_showError)
             m_showError(QStringLiteral("Вставьте номера посылок, по одному в строке."));

@@ -44,18 +44,19 @@ public:
     // user cancelled or closed the dialog.
     std::optional<Batch> ask(const Acceptor& accept);
 
-    QPlainTextEdit* Edit_Numbers = nullptr;
-    QLineEdit* Edit_Shop = nullptr;
-    QLineEdit* Edit_Title = nullptr;
-    QPushButton* Button_Add = nullptr;
-    QPushButton* Button_Cancel = nullptr;
-
     // Escape and the close box: closes the dialog unless the user wants to keep what was typed.
     void reject() override;
 
 private:
     void save();
     bool typedAnything() const;
+
+    // The controls, each with its name as object name.
+    QPlainTextEdit* numbersEdit = nullptr; // the pasted text with the numbers
+    QLineEdit* shopEdit = nullptr;         // the one shop of every number
+    QLineEdit* titleEdit = nullptr;        // what every parcel holds
+    QPushButton* addButton = nullptr;      // "Добавить": hands the batch to the caller
+    QPushButton* cancelButton = nullptr;   // "Отмена": as Escape
 
     ErrorBox m_showError;
     DiscardQuestion m_mayDiscard;

@@ -1,12 +1,9 @@
 #include "parcels/ParcelGrid.h"
 
-#include "store/DaysInTransit.h"
 #include "parcels/FindBar.h"
 #include "parcels/GridPainting.h"
 #include "parcels/ParcelSortFilter.h"
 #include "parcels/Tahoma.h"
-#include "parcels/VisibleText.h"
-#include "store/Cp1251.h"
 #include "store/SQLiteException.h"
 
 #include <QApplication>
@@ -20,7 +17,6 @@
 #include <algorithm>
 #include <array>
 #include <exception>
-#include <unordered_map>
 
 namespace {
 
@@ -116,57 +112,31 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
     // The parcels chosen stay chosen by their ids, the current one first: a row position would
     // stand on another parcel once a row above it has gone.
     std::vector<std::int64_t> chosenIds;
-    if (const Parcel* current = selectedParcel(); current && current->id) {
-        chosenIds.push_back(*current->id);
-        for (const Parcel* parcel : selectedParcels()) {
-            if (parcel->id && parcel != current)
-                chosenIds.push_back(*parcel->id);
-        }
-    }
-    const int rows = static_cast<int>(parcels.size());
-
-    // A date that cannot be read leaves its one cell empty, as a field the store could not read
-    // did: every other cell of every row is still written, so no parcel vanishes from the list
-    // and no row is left without its id. The first failure is raised once the grid is complete.
-    std::exception_ptr firstFailure;
-    std::vector<ParcelGridModel::RowTexts> texts(parcels.size());
-    QString longestId;
-    for (std::size_t row = 0; row < parcels.size(); ++row) {
-        const Parcel& parcel = parcels[row];
-        ParcelGridModel::RowTexts& cells = texts[row];
-        cells[0] = visibleText(parcel.idText);
-        if (cells[0].size() > longestId.size())
-            longestId = cells[0];
-        if (!parcel.firstEventDate.isEmpty()) {
-            try {
-                cells[1] = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
-            } catch (...) {
-                if (!firstFailure)
-                    firstFailure = std::current_exception();
+    if (const QModelIndex current = currentShown(); current.isValid()) {
+        if (const QVariant id = current.data(ParcelGridModel::IdRole); id.isValid()) {
+            chosenIds.push_back(id.toLongLong());
+            for (const QModelIndex& row : selectionModel()->selectedRows()) {
+                const QVariant other = row.data(ParcelGridModel::IdRole);
+                if (other.isValid() && row.row() != current.row())
+                    chosenIds.push_back(other.toLongLong());
             }
         }
-        cells[2] = visibleText(parcel.number);
-        cells[3] = visibleText(parcel.status);
-        cells[4] = visibleText(parcel.shop);
-        cells[5] = visibleText(parcel.title);
     }
 
-    m_parcels = std::move(parcels);
-    m_model->setRowCount(rows);
-    m_model->setTexts(std::move(texts));
-    for (int row = 0; row < rows; ++row)
-        m_model->setGreyed(row, m_parcels[std::size_t(row)].archived);
+    // The first date that cannot be read is raised once the grid is complete.
+    const std::exception_ptr firstFailure = m_model->setParcels(std::move(parcels), now, locale);
     // Bold rows are wider: the id column fits the longest id in the bold face.
+    const QString& longestId = m_model->longestIdText();
     m_idWidth = longestId.isEmpty() ? 0 : 2 * kTextMargin + QFontMetrics(m_boldFont).horizontalAdvance(longestId);
     layoutColumns();
     // Only when the current parcel is gone (or hidden by the find field) does the selection
     // keep its position (the last row when that position is gone; the first row when the grid
     // had no rows).
     const int shown = m_view->rowCount();
-    if (!chosenIds.empty() && rowOf(chosenIds.front()) != 0)
+    if (!chosenIds.empty() && shownIndexOf(chosenIds.front()).isValid())
         selectParcels(chosenIds);
     else if (shown > 0)
-        selectTableRow((hadRows == 0 || position < 0) ? 0 : std::min(position, shown - 1));
+        selectShownRow((hadRows == 0 || position < 0) ? 0 : std::min(position, shown - 1));
     if (!fieldFailure.empty())
         throw ESQLiteException(fieldFailure);
     if (firstFailure)
@@ -215,17 +185,26 @@ void ParcelGrid::columnDragged(int column, int width)
     m_baseWidths[std::size_t(column)] = std::clamp(base, kMinimumColumnWidth, kMaximumColumnWidth);
 }
 
-void ParcelGrid::selectTableRow(int tableRow, int column)
+void ParcelGrid::selectShownRow(int row, int column)
 {
-    selectionModel()->setCurrentIndex(m_view->index(tableRow, column),
+    selectionModel()->setCurrentIndex(m_view->index(row, column),
                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-int ParcelGrid::sourceRow(int row) const
+QModelIndex ParcelGrid::currentShown() const
 {
-    if (row < 1 || row > m_view->rowCount())
-        return -1;
-    return m_view->mapToSource(m_view->index(row - 1, 0)).row();
+    // With several rows selected, the commands on one parcel act on the current one.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return m_view->index(current.row(), 0);
+    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    return rows.isEmpty() ? QModelIndex() : rows.first();
+}
+
+QModelIndex ParcelGrid::shownIndexOf(std::int64_t id) const
+{
+    // Invalid when the find field hides it.
+    return m_view->mapFromSource(m_model->indexOf(id));
 }
 
 int ParcelGrid::parcelRowCount() const
@@ -233,131 +212,76 @@ int ParcelGrid::parcelRowCount() const
     return m_view->rowCount();
 }
 
-int ParcelGrid::selectedRow() const
+std::optional<Parcel> ParcelGrid::currentParcel() const
 {
-    // With several rows selected, the commands on one parcel act on the current one.
-    const QModelIndex current = currentIndex();
-    if (current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
-        return current.row() + 1;
-    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
-    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    const QVariant parcel = currentShown().data(ParcelGridModel::ParcelRole);
+    return parcel.isValid() ? std::optional<Parcel>(parcel.value<Parcel>()) : std::nullopt;
 }
 
-std::vector<const Parcel*> ParcelGrid::selectedParcels() const
+std::vector<Parcel> ParcelGrid::selectedParcels() const
 {
-    std::vector<const Parcel*> parcels;
-    for (int row = 1; row <= parcelRowCount(); ++row) {
-        if (selectionModel()->isRowSelected(row - 1, QModelIndex()))
-            parcels.push_back(parcelAt(row));
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<Parcel> parcels;
+    parcels.reserve(std::size_t(rows.size()));
+    for (const QModelIndex& row : rows) {
+        if (const QVariant parcel = row.data(ParcelGridModel::ParcelRole); parcel.isValid())
+            parcels.push_back(parcel.value<Parcel>());
     }
     return parcels;
 }
 
-void ParcelGrid::setSelectedRow(int row)
-{
-    if (row < 1 || row > parcelRowCount())
-        return;
-    selectTableRow(row - 1);
-}
-
-void ParcelGrid::scrollToRow(int row)
-{
-    if (row < 1 || row > parcelRowCount())
-        return;
-    // Right after a refresh that added rows the scroll range is not updated yet.
-    executeDelayedItemsLayout();
-    scrollTo(m_view->index(row - 1, 0), QAbstractItemView::EnsureVisible);
-}
-
-const Parcel* ParcelGrid::parcelAt(int row) const
-{
-    const int source = sourceRow(row);
-    if (source < 0 || source >= static_cast<int>(m_parcels.size()))
-        return nullptr;
-    return &m_parcels[static_cast<std::size_t>(source)];
-}
-
-int ParcelGrid::rowOf(std::int64_t id) const
-{
-    for (std::size_t source = 0; source < m_parcels.size(); ++source) {
-        if (m_parcels[source].id == id) {
-            // 0 when the find field hides it.
-            const QModelIndex shown = m_view->mapFromSource(m_model->index(static_cast<int>(source), 0));
-            return shown.isValid() ? shown.row() + 1 : 0;
-        }
-    }
-    return 0;
-}
-
 bool ParcelGrid::selectParcels(const std::vector<std::int64_t>& ids)
 {
-    // One pass over the rows, however many parcels are chosen (a thousand numbers added at once).
-    std::unordered_map<std::int64_t, std::size_t> sources;
-    if (ids.size() > 1) {
-        for (std::size_t source = 0; source < m_parcels.size(); ++source) {
-            if (m_parcels[source].id)
-                sources.emplace(*m_parcels[source].id, source);
-        }
-    }
-    const auto shownRow = [&](std::int64_t id) {
-        if (ids.size() <= 1)
-            return rowOf(id);
-        const auto found = sources.find(id);
-        if (found == sources.end())
-            return 0;
-        const QModelIndex shown = m_view->mapFromSource(m_model->index(static_cast<int>(found->second), 0));
-        return shown.isValid() ? shown.row() + 1 : 0;
-    };
     QItemSelection rows;
-    int current = 0;
+    QModelIndex current;
     for (const std::int64_t id : ids) {
-        const int row = shownRow(id);
-        if (row == 0)
+        const QModelIndex row = shownIndexOf(id);
+        if (!row.isValid())
             continue;
-        if (current == 0)
+        if (!current.isValid())
             current = row;
-        rows.select(m_view->index(row - 1, 0), m_view->index(row - 1, kColumnCount - 1));
+        rows.select(m_view->index(row.row(), 0), m_view->index(row.row(), kColumnCount - 1));
     }
-    if (current == 0)
+    if (!current.isValid())
         return false;
-    selectionModel()->setCurrentIndex(m_view->index(current - 1, 0), QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     return true;
 }
 
-int ParcelGrid::reveal(std::int64_t id)
+void ParcelGrid::scrollToCurrent()
 {
-    const bool held = std::any_of(m_parcels.begin(), m_parcels.end(), [id](const Parcel& p) { return p.id == id; });
-    if (held && rowOf(id) == 0 && !m_find->text().isEmpty()) {
+    const QModelIndex current = currentShown();
+    if (!current.isValid())
+        return;
+    // Right after a refresh that added rows the scroll range is not updated yet.
+    executeDelayedItemsLayout();
+    scrollTo(current, QAbstractItemView::EnsureVisible);
+}
+
+bool ParcelGrid::reveal(std::int64_t id)
+{
+    if (m_model->indexOf(id).isValid() && !shownIndexOf(id).isValid() && !m_find->text().isEmpty()) {
         m_find->clear();
         m_find->hide();
     }
-    return rowOf(id);
+    return shownIndexOf(id).isValid();
 }
 
-QString ParcelGrid::cellText(int row, int column) const
+void ParcelGrid::setBold(std::int64_t id, bool bold)
 {
-    if (column < 0 || column >= kColumnCount)
-        return {};
-    if (row == 0)
-        return m_model->headerData(column, Qt::Horizontal).toString();
-    return m_model->text(sourceRow(row), column);
+    m_model->setBold(id, bold);
 }
 
-void ParcelGrid::setRowBold(int row, bool bold)
+bool ParcelGrid::isBold(std::int64_t id) const
 {
-    m_model->setBold(sourceRow(row), bold);
-}
-
-bool ParcelGrid::isRowBold(int row) const
-{
-    return m_model->isBold(sourceRow(row));
+    return m_model->isBold(id);
 }
 
 void ParcelGrid::setBoldWhere(const std::function<bool(const Parcel&)>& bold)
 {
-    for (std::size_t source = 0; source < m_parcels.size(); ++source)
-        m_model->setBold(static_cast<int>(source), bold(m_parcels[source]));
+    m_model->setBoldWhere(bold);
 }
 
 void ParcelGrid::sortByTitle(int column)
@@ -397,14 +321,14 @@ void ParcelGrid::find(const QString& text)
 {
     // The selected parcel stays selected while it is found; when it is hidden the first row
     // found is selected and its history shown.
-    const Parcel* before = selectedParcel();
+    const QPersistentModelIndex before = m_view->mapToSource(currentShown());
     m_view->setFindText(text);
-    if (selectedRow() == 0 && parcelRowCount() > 0)
-        selectTableRow(0);
+    if (!currentShown().isValid() && parcelRowCount() > 0)
+        selectShownRow(0);
     if (currentIndex().isValid())
         scrollTo(currentIndex());
     // Selected by the field, not by the user: its history is shown, but it does not count as seen.
-    if (selectedParcel() != before)
+    if (QModelIndex(before) != m_view->mapToSource(currentShown()))
         emit shownParcelReplaced();
 }
 
@@ -431,7 +355,7 @@ void ParcelGrid::mousePressEvent(QMouseEvent* event)
         // Beside the rows the selection stays.
         if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex())) {
             setFocus(Qt::MouseFocusReason);
-            selectTableRow(index.row(), index.column());
+            selectShownRow(index.row(), index.column());
             emit gridClicked();
         }
         event->accept();
@@ -477,18 +401,18 @@ void ParcelGrid::wheelEvent(QWheelEvent* event)
         return;
     const int from = std::max(0, currentIndex().row());
     const int to = std::clamp(from - steps, 0, rows - 1);
-    if (to == from && selectedRow() != 0)
+    if (to == from && currentShown().isValid())
         return;
-    selectTableRow(to, std::max(0, currentIndex().column()));
+    selectShownRow(to, std::max(0, currentIndex().column()));
     scrollTo(m_view->index(to, 0));
     emit gridClicked();
 }
 
 void ParcelGrid::keyPressEvent(QKeyEvent* event)
 {
-    const int before = selectedRow();
+    const QPersistentModelIndex before = currentShown();
     QTableView::keyPressEvent(event);
-    if (selectedRow() != before && selectedRow() != 0)
+    if (const QModelIndex after = currentShown(); after.isValid() && QModelIndex(before) != after)
         emit gridClicked();
 }
 

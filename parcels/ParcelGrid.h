@@ -11,13 +11,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The parcel grid: six columns under a fixed title row, one row per parcel. Row numbers in this
-// interface count the title row as row 0, so parcel rows are 1..parcelRowCount(); the title row
-// is the table's horizontal header, which never scrolls, is never selected and is shown even
-// when there are no parcels.
+// The parcel grid: six columns under a fixed title row, one row per parcel. The title row is the
+// table's horizontal header, which never scrolls, is never selected and is shown even when there
+// are no parcels. Parcels are named by their ids here; the model holds them.
 //
 // At least one whole parcel row is selected whenever there are parcel rows; Ctrl and Shift with
 // a click or the arrow keys select more, and the commands on one parcel act on the current row
@@ -30,12 +30,7 @@
 //
 // A click on a column title sorts the rows by it (again: the other way round); until then they
 // come in the store's order. The find field over the bottom of the grid hides the rows that do
-// not hold its text. Row numbers here are the rows as shown, in that order and without the
-// hidden ones.
-//
-// The texts are held by a model of the grid's own, one row of six texts per parcel, filled in
-// one pass: a grid of items (one object per cell, each announced to the view as it is set) made
-// the refresh at start-up several times slower.
+// not hold its text.
 class FindBar;
 class ParcelSortFilter;
 
@@ -49,43 +44,34 @@ public:
     explicit ParcelGrid(QWidget* parent = nullptr);
 
     // Rewrites the grid from `parcels`, one parcel row each, the days in transit counted from
-    // `now`, and keeps the parcels for parcelAt(). The selected parcels stay selected by their
-    // ids as far as they are still shown, and the current one current; only when the current
-    // parcel is no longer shown does the selection keep the row position (the last row when that
-    // position is gone; the first row when the grid had no rows). A date that cannot be read
-    // leaves its cell empty and the rest is written all the same; once the grid is complete,
-    // `fieldFailure` (a field the store could not read and left empty), or else the first date's
-    // failure, is thrown.
+    // `now`. The selected parcels stay selected by their ids as far as they are still shown, and
+    // the current one current; only when the current parcel is no longer shown does the
+    // selection keep the row position (the last row when that position is gone; the first row
+    // when the grid had no rows). A date that cannot be read leaves its cell empty and the rest
+    // is written all the same; once the grid is complete, `fieldFailure` (a field the store could
+    // not read and left empty), or else the first date's failure, is thrown.
     void fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
               const std::string& fieldFailure = {});
 
+    // How many parcel rows are shown (the find field may hide some).
     int parcelRowCount() const;
-    // The current row among the selected ones (1..parcelRowCount()), or 0 when no parcel row is
+    // The parcel of the current row among the selected ones; nothing when no parcel row is
     // selected.
-    int selectedRow() const;
-    void setSelectedRow(int row);
-    // Scrolls parcel row `row` into view without moving the selection.
-    void scrollToRow(int row);
-    // The parcel shown in parcel row `row` (1..parcelRowCount()), or nullptr.
-    const Parcel* parcelAt(int row) const;
+    std::optional<Parcel> currentParcel() const;
     // The parcels of every selected row, top to bottom.
-    std::vector<const Parcel*> selectedParcels() const;
-    // The parcel of the selected row; nullptr when no parcel row is selected.
-    const Parcel* selectedParcel() const { return parcelAt(selectedRow()); }
-    // The parcel row that shows the parcel with that id; 0 when none does.
-    int rowOf(std::int64_t id) const;
+    std::vector<Parcel> selectedParcels() const;
     // Selects the rows of the parcels with these ids that are shown, the first of them current;
     // false (the selection unchanged) when none is shown.
     bool selectParcels(const std::vector<std::int64_t>& ids);
-    // The row of the parcel with that id, the find field cleared and hidden first when it is what
-    // hides the parcel; 0 when the grid does not hold the parcel.
-    int reveal(std::int64_t id);
-    // The text of one cell; row 0 is the title row.
-    QString cellText(int row, int column) const;
-    // Parcel row `row` in the bold face of the grid's font, or back in the regular one. Only the
-    // face changes: columns, row height and texts stay. A refresh keeps a row's face.
-    void setRowBold(int row, bool bold);
-    bool isRowBold(int row) const;
+    // Scrolls the current parcel's row into view without moving the selection.
+    void scrollToCurrent();
+    // Whether the grid shows the parcel with that id, the find field cleared and hidden first
+    // when it is what hides the parcel.
+    bool reveal(std::int64_t id);
+    // The parcel with that id in the bold face of the grid's font, or back in the regular one.
+    // Only the face changes: columns, row height and texts stay. A refresh keeps a parcel's face.
+    void setBold(std::int64_t id, bool bold);
+    bool isBold(std::int64_t id) const;
     // Every parcel, shown or hidden by the find field, in bold where `bold` says so.
     void setBoldWhere(const std::function<bool(const Parcel&)>& bold);
 
@@ -125,10 +111,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Selects table row `tableRow` (the title row not counted) as the current row.
-    void selectTableRow(int tableRow, int column = 0);
-    // The model's row of parcel row `row` as shown; -1 when there is none.
-    int sourceRow(int row) const;
+    // Selects shown row `row` (counted from 0) as the current row.
+    void selectShownRow(int row, int column = 0);
+    // The shown row of the current parcel among the selected ones; invalid without one.
+    QModelIndex currentShown() const;
+    // The shown row of the parcel with that id; invalid when it is not shown.
+    QModelIndex shownIndexOf(std::int64_t id) const;
     void sortByTitle(int column);
     void find(const QString& text);
     void placeFindBar();
@@ -140,7 +128,6 @@ private:
     FindBar* m_find = nullptr;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
-    std::vector<Parcel> m_parcels;
     int m_wheelRemainder = 0;
     QFont m_boldFont;
     std::array<int, kColumnCount> m_baseWidths{};

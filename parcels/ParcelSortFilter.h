@@ -17,7 +17,6 @@ public:
     // Keeps the rows whose number, status, shop or contents hold `text`, in any letter case; an
     // empty text keeps every row.
     void setFindText(const QString& text);
-    const QString& findText() const { return m_findText; }
 
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;

@@ -93,14 +93,14 @@ void TFm_Track::createControls()
     Label3 = makeLabel(GroupBox1, "Label3", QStringLiteral("Комментарий"), 35, 134);
     Label3->hide();
 
-    Label_NumberCheck = new QLabel(GroupBox1);
-    Label_NumberCheck->setObjectName(QStringLiteral("Label_NumberCheck"));
-    Label_NumberCheck->setFont(tahoma::font(tahoma::k8pt));
-    Label_NumberCheck->setWordWrap(true);
-    QPalette warning = Label_NumberCheck->palette();
+    numberCheckLabel = new QLabel(GroupBox1);
+    numberCheckLabel->setObjectName(QStringLiteral("numberCheckLabel"));
+    numberCheckLabel->setFont(tahoma::font(tahoma::k8pt));
+    numberCheckLabel->setWordWrap(true);
+    QPalette warning = numberCheckLabel->palette();
     warning.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
-    Label_NumberCheck->setPalette(warning);
-    Label_NumberCheck->hide();
+    numberCheckLabel->setPalette(warning);
+    numberCheckLabel->hide();
     connect(Edit_Track, &QLineEdit::textChanged, this, &TFm_Track::showNumberCheck);
 
     setTabOrder(Edit_Track, Edit_Shop);
@@ -147,12 +147,12 @@ void TFm_Track::showNumberCheck()
     constexpr int kGap = 4;
     int room = 0;
     if (!typo.isEmpty()) {
-        Label_NumberCheck->setText(typo);
+        numberCheckLabel->setText(typo);
         const int width = GroupBox1->width() - 2 * 16;
-        Label_NumberCheck->setGeometry(16, 32 + 24 + kGap, width, Label_NumberCheck->heightForWidth(width));
-        room = Label_NumberCheck->height() + kGap;
+        numberCheckLabel->setGeometry(16, 32 + 24 + kGap, width, numberCheckLabel->heightForWidth(width));
+        room = numberCheckLabel->height() + kGap;
     }
-    Label_NumberCheck->setVisible(!typo.isEmpty());
+    numberCheckLabel->setVisible(!typo.isEmpty());
     // Without a warning every control is where it always was.
     Edit_Shop->move(120, 64 + room);
     Label2->move(64, 68 + room);

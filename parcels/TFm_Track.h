@@ -37,20 +37,6 @@ public:
     // took, or nothing when the user cancelled or closed the dialog.
     std::optional<Parcel> askEdit(const Parcel& parcel, const Acceptor& accept = {});
 
-    QGroupBox* GroupBox1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QLineEdit* Edit_Track = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* Edit_Shop = nullptr;
-    QLineEdit* Edit_Title = nullptr;
-    QLineEdit* Edit_Komment = nullptr;
-    QLabel* Label3 = nullptr;
-    // Under the number: a mistyped check digit of an international number, as it is typed.
-    QLabel* Label_NumberCheck = nullptr;
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -58,9 +44,36 @@ private:
     void createControls();
     std::optional<Parcel> ask(const Parcel& shown, const QString& caption, const QString& saveText,
                               const Acceptor& accept);
+    // "Добавить" or "Сохранить": hands the typed parcel to the acceptor and closes once it is taken.
     void Button1Click();
     // Shows or hides the line under the number; the fields below move down to make room for it.
     void showNumberCheck();
+
+    // The controls, each with its name as object name.
+    // The group round the fields; its caption says whether a parcel is added or changed.
+    QGroupBox* GroupBox1 = nullptr;
+    // "Добавить" or "Сохранить": hands what was typed to the caller and closes when it is taken.
+    QPushButton* Button1 = nullptr;
+    // "Отмена": closes the dialog; nothing is written.
+    QPushButton* Button2 = nullptr;
+    // The tracking number.
+    QLineEdit* Edit_Track = nullptr;
+    // "Номер посылки", the caption of Edit_Track.
+    QLabel* Label1 = nullptr;
+    // "Магазин", the caption of Edit_Shop.
+    QLabel* Label2 = nullptr;
+    // "Что в посылке", the caption of Edit_Title.
+    QLabel* Label4 = nullptr;
+    // The shop the parcel comes from.
+    QLineEdit* Edit_Shop = nullptr;
+    // What the parcel holds.
+    QLineEdit* Edit_Title = nullptr;
+    // The comment: hidden, yet loaded and saved with the parcel.
+    QLineEdit* Edit_Komment = nullptr;
+    // "Комментарий", the hidden caption of Edit_Komment.
+    QLabel* Label3 = nullptr;
+    // Under the number: a mistyped check digit of an international number, as it is typed.
+    QLabel* numberCheckLabel = nullptr;
 
     ErrorBox m_showError;
     // The parcel of the current showing, its texts replaced by the fields' at a save.

@@ -91,6 +91,54 @@ void createPrivateFile(const std::string& fileName)
     ::close(fd);
 }
 
+// The statement texts. Values and the id are parameters (?1, ?2, ...) in the order of the
+// operation's arguments, the id last; the nothing-found statement's status comes before it.
+std::string createTableSql()
+{
+    return std::string("CREATE TABLE tracks ") + "(id INTEGER PRIMARY KEY AUTOINCREMENT," + "s_track TEXT,"
+           + "s_trackfull TEXT," + "s_title TEXT," + "s_date TEXT," + "s_status TEXT," + "s_shop TEXT,"
+           + "s_comments TEXT," + "i_type INTEGER)";
+}
+
+std::string listSql()
+{
+    return "SELECT * FROM tracks";
+}
+
+std::string parcelSql()
+{
+    return "SELECT * FROM tracks WHERE id=?1";
+}
+
+std::string insertSql()
+{
+    return std::string("INSERT INTO tracks") + " (s_track,s_shop,s_title,s_comments)" + " values(" + "?1,?2,?3,?4"
+           + ")";
+}
+
+std::string editSql()
+{
+    return std::string("UPDATE tracks SET") + " s_track=?1," + " s_shop=?2," + " s_title=?3," + " s_comments=?4"
+           + " WHERE id=?5";
+}
+
+std::string deleteSql()
+{
+    return "DELETE FROM tracks WHERE id=?1";
+}
+
+std::string checkResultSql()
+{
+    return std::string("UPDATE tracks SET") + " s_status=?1," + " s_date=?2," + " s_trackfull=?3" + " WHERE id=?4";
+}
+
+std::string noInformationSql()
+{
+    // The status is bound like every other value: between double quotes it would read as the
+    // value of a column that a file from elsewhere happens to name so.
+    return std::string("UPDATE tracks SET") + " s_status=?1" + " WHERE id=?2";
+}
+
 } // namespace
 
 ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role, std::function<bool()> worthWaiting)
@@ -163,52 +211,6 @@ TSQLiteDatabase& ParcelStore::database()
     return *m_db;
 }
 
-std::string ParcelStore::createTableSql()
-{
-    return std::string("CREATE TABLE tracks ") + "(id INTEGER PRIMARY KEY AUTOINCREMENT," + "s_track TEXT,"
-           + "s_trackfull TEXT," + "s_title TEXT," + "s_date TEXT," + "s_status TEXT," + "s_shop TEXT,"
-           + "s_comments TEXT," + "i_type INTEGER)";
-}
-
-std::string ParcelStore::listSql()
-{
-    return "SELECT * FROM tracks";
-}
-
-std::string ParcelStore::parcelSql()
-{
-    return "SELECT * FROM tracks WHERE id=?1";
-}
-
-std::string ParcelStore::insertSql()
-{
-    return std::string("INSERT INTO tracks") + " (s_track,s_shop,s_title,s_comments)" + " values(" + "?1,?2,?3,?4"
-           + ")";
-}
-
-std::string ParcelStore::editSql()
-{
-    return std::string("UPDATE tracks SET") + " s_track=?1," + " s_shop=?2," + " s_title=?3," + " s_comments=?4"
-           + " WHERE id=?5";
-}
-
-std::string ParcelStore::deleteSql()
-{
-    return "DELETE FROM tracks WHERE id=?1";
-}
-
-std::string ParcelStore::checkResultSql()
-{
-    return std::string("UPDATE tracks SET") + " s_status=?1," + " s_date=?2," + " s_trackfull=?3" + " WHERE id=?4";
-}
-
-std::string ParcelStore::noInformationSql()
-{
-    // The status is bound like every other value: between double quotes it would read as the
-    // value of a column that a file from elsewhere happens to name so.
-    return std::string("UPDATE tracks SET") + " s_status=?1" + " WHERE id=?2";
-}
-
 const std::string& ParcelStore::noInformationStatus()
 {
     // "Пока, нет информации!" in the program's Windows-1251 text.
@@ -278,12 +280,6 @@ bool ParcelStore::edit(const Parcel& parcel)
                       comment = toCp1251(parcel.comments);
     checkValues({track, shop, title, comment});
     database().Execute(editSql(), {track, shop, title, comment, parcelId(parcel)});
-    return database().changes() > 0;
-}
-
-bool ParcelStore::remove(std::int64_t id)
-{
-    database().Execute(deleteSql(), {id});
     return database().changes() > 0;
 }
 

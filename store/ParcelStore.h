@@ -84,7 +84,6 @@ public:
     // edit() writes number, shop, title and comments; a parcel without an id names no row, so
     // nothing is sent and ESQLiteException is raised, as for a bad id below.
     bool edit(const Parcel& parcel);
-    bool remove(std::int64_t id);
     // Deletes the parcels `ids` in one transaction: all of them or, when a statement fails, none
     // (the failure is raised). Gives how many rows were there to delete.
     int removeAll(const std::vector<std::int64_t>& ids);
@@ -98,9 +97,7 @@ public:
     // The id of a parcel about to be named in a statement; ESQLiteException for one without.
     static std::int64_t rowId(const Parcel& parcel);
 
-    // The status the nothing-found statement stores: "Пока, нет информации!", as stored bytes
-    // and as text.
-    static const std::string& noInformationStatus();
+    // The status the nothing-found statement stores: "Пока, нет информации!".
     static const QString& noInformationText();
 
     // The status each parcel's user last saw (see SeenStatuses). None of these raises.
@@ -123,20 +120,10 @@ public:
     void recordRun(const RunRecord& run);
     std::optional<RunRecord> newestRun() noexcept;
 
-    // The statement texts, for tests and for anyone who reads the database by hand. Values
-    // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the
-    // id last; the nothing-found statement's status (noInformationStatus()) comes before it.
-    static std::string createTableSql();
-    static std::string listSql();
-    static std::string parcelSql();
-    static std::string insertSql();
-    static std::string editSql();
-    static std::string deleteSql();
-    static std::string checkResultSql();
-    static std::string noInformationSql();
-
 private:
     OpenResult openExisting(const std::string& fileName, Role role);
+    // noInformationText() as the file holds it.
+    static const std::string& noInformationStatus();
 
     std::unique_ptr<TSQLiteDatabase> m_db;
     std::string m_openError;

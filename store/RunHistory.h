@@ -64,6 +64,7 @@ public:
     // The run recorded last; nothing when none was, or the table cannot be read.
     static std::optional<RunRecord> newest(TSQLiteDatabase& db) noexcept;
 
+private:
     // The words the table holds for an origin and an ending.
     static std::string originWord(RunRecord::Origin origin);
     static std::string endingWord(RunRecord::Ending ending);

@@ -22,19 +22,20 @@ public:
     TSQLiteTable() = default;
     virtual ~TSQLiteTable() = default;
 
+    // The number of rows read.
     std::int32_t RowCount() const { return m_rowCount; }
-    std::int32_t ColumnCount() const { return m_columnCount; }
+    // Whether the cursor stands past the last row (always, without rows).
     bool AtEnd() const { return m_currentRow >= m_rowCount; }
+    // Moves the cursor to the next row; false, and nothing moves, at the end.
     bool NextRow();
+    // Moves the cursor back to the first row; false without rows.
     bool Rewind();
 
+    // The 0-based index of a column, its name compared ignoring case.
     std::int32_t ColumnIndex(const std::string& name) const;
+    // The current row's value of a column, as text by the column's kind.
     std::string FieldText(std::int32_t column) const;
     std::string FieldText(const std::string& columnName) const;
-
-    // Upper-cased column names and their kinds (empty for a result without rows).
-    const std::vector<std::string>& ColumnNames() const { return m_columnNames; }
-    const std::vector<ColumnKind>& ColumnKinds() const { return m_columnKinds; }
 
 private:
     friend class TSQLiteDatabase;

@@ -2,6 +2,7 @@
 
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
+#include "tests/support/TracksTable.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -76,7 +77,7 @@ void BenchParcels::writeDatabase(const std::string& path, int count, bool checke
 {
     std::remove(path.c_str());
     const Connection db = open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    exec(db.get(), ParcelStore::createTableSql());
+    exec(db.get(), kCreateTracks);
     exec(db.get(), "BEGIN");
     sqlite3_stmt* raw = nullptr;
     const char* insert = "INSERT INTO tracks (s_track,s_shop,s_title,s_comments,s_status,s_date,s_trackfull) "

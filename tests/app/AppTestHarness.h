@@ -7,7 +7,10 @@
 #include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
 #include "app/WindowSettings.h"
+#include "tests/support/DialogControls.h"
+#include "tests/support/GridRows.h"
 #include "tests/support/MainFormView.h"
+#include "tests/support/TracksTable.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/TFm_Track.h"
 #include "store/ParcelStore.h"
@@ -133,7 +136,7 @@ public:
              {track, shop, title, comment, status, date, history});
     }
 
-    void create() const { exec(ParcelStore::createTableSql()); }
+    void create() const { exec(kCreateTracks); }
 
 private:
     sqlite3* open() const
@@ -155,9 +158,9 @@ inline std::string cp(const char* utf8)
 // typed, and the user then cancels.
 inline void saveOrCancel(TFm_Track& dialog)
 {
-    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+    QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
     if (dialog.isVisible())
-        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+        QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
 }
 
 class Harness

@@ -2,6 +2,7 @@
 #include "AppTestHarness.h"
 
 #include "parcels/AddManyDialog.h"
+#include "tests/support/TracksTable.h"
 
 #include <QApplication>
 
@@ -28,7 +29,7 @@ void inAddMany(Harness& h, const std::function<void(AddManyDialog&)>& body)
             dialog->QDialog::reject();
     });
     timer.start();
-    ui(*h.window).AddMany->trigger();
+    ui(*h.window).addManyAction->trigger();
     EXPECT_TRUE(acted);
 }
 
@@ -46,7 +47,7 @@ TEST(AddMany, ReadsTheNumbersNamesWhatIsNoneSkipsRepeatsUnlessAskedAndAddsInOneT
 {
     Harness h;
     // A row the database refuses: a failure half-way must leave none of the batch behind.
-    std::string table = ParcelStore::createTableSql();
+    std::string table = kCreateTracks;
     table.replace(table.find("s_track TEXT,"), 13, "s_track TEXT CHECK (s_track <> 'LP00000000002'),");
     h.db().exec(table);
     h.db().addParcel("lp00000000008", "eBay", "Lamp");
@@ -58,10 +59,10 @@ TEST(AddMany, ReadsTheNumbersNamesWhatIsNoneSkipsRepeatsUnlessAskedAndAddsInOneT
 
     // Ctrl+Enter adds.
     inAddMany(h, [&](AddManyDialog& dialog) {
-        dialog.Edit_Numbers->setPlainText(QStringLiteral("LP00000000001\nLP00000000002\nLP00000000003"));
+        controls(dialog).numbersEdit->setPlainText(QStringLiteral("LP00000000001\nLP00000000002\nLP00000000003"));
         dialog.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-        QTest::keyClick(dialog.Edit_Numbers, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(controls(dialog).numbersEdit, Qt::Key_Return, Qt::ControlModifier);
         EXPECT_TRUE(dialog.isVisible());
     });
     ASSERT_EQ(h.boxTexts().size(), 1u);
@@ -73,17 +74,17 @@ TEST(AddMany, ReadsTheNumbersNamesWhatIsNoneSkipsRepeatsUnlessAskedAndAddsInOneT
     // repeats, stored (in any letter case, archived too) or met before in the list, are named and
     // skipped.
     inAddMany(h, [&](AddManyDialog& dialog) {
-        dialog.Edit_Numbers->setPlainText(QStringLiteral(
+        controls(dialog).numbersEdit->setPlainText(QStringLiteral(
             "Трек: lp00000000010\nhello world\nRA12345678BY\n\nLP00000000009, LP00000000008 lp00000000010"));
-        h.typeInto(dialog.Edit_Shop, QStringLiteral("Ozon"));
-        h.typeInto(dialog.Edit_Title, QStringLiteral("Книги"));
+        h.typeInto(controls(dialog).shopEdit, QStringLiteral("Ozon"));
+        h.typeInto(controls(dialog).titleEdit, QStringLiteral("Книги"));
         h.prompts.answerNext(Prompts::Button::No);
-        QTest::mouseClick(dialog.Button_Add, Qt::LeftButton);
+        QTest::mouseClick(controls(dialog).addButton, Qt::LeftButton);
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_EQ(h.db().rows().size(), 2u);
         h.prompts.answerNext(Prompts::Button::Yes);
         h.prompts.answerNext(Prompts::Button::No);
-        QTest::mouseClick(dialog.Button_Add, Qt::LeftButton);
+        QTest::mouseClick(controls(dialog).addButton, Qt::LeftButton);
     });
     ASSERT_EQ(h.prompts.shown().size(), 3u);
     const QString notRead = QStringLiteral("В этих строках нет номера посылки:\nhello world\n\n"
@@ -101,30 +102,30 @@ TEST(AddMany, ReadsTheNumbersNamesWhatIsNoneSkipsRepeatsUnlessAskedAndAddsInOneT
     EXPECT_EQ(rows[2].at("s_title"), Field(cp("Книги")));
     // The archived parcel is not in the grid.
     ASSERT_EQ(h.grid().parcelRowCount(), 2);
-    ASSERT_NE(h.grid().selectedParcel(), nullptr);
-    EXPECT_EQ(h.grid().selectedParcel()->number, QStringLiteral("LP00000000010"));
+    ASSERT_TRUE(h.grid().currentParcel());
+    EXPECT_EQ(h.grid().currentParcel()->number, QStringLiteral("LP00000000010"));
 
     // "Да" adds the repeats all the same.
     inAddMany(h, [&](AddManyDialog& dialog) {
-        dialog.Edit_Numbers->setPlainText(QStringLiteral("LP00000000008\nLP00000000011"));
+        controls(dialog).numbersEdit->setPlainText(QStringLiteral("LP00000000008\nLP00000000011"));
         h.prompts.answerNext(Prompts::Button::Yes);
-        QTest::mouseClick(dialog.Button_Add, Qt::LeftButton);
+        QTest::mouseClick(controls(dialog).addButton, Qt::LeftButton);
     });
     EXPECT_EQ(numbers(h), (std::vector<std::string>{"lp00000000008", "LP00000000009", "LP00000000010", "LP00000000008",
                                                     "LP00000000011"}));
-    EXPECT_EQ(h.grid().selectedParcel()->number, QStringLiteral("LP00000000008"));
-    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(h.grid().currentParcel()->number, QStringLiteral("LP00000000008"));
+    EXPECT_EQ(selectedRow(h.grid()), 3);
     // Every new parcel is selected, ready for the archive or a copy of the numbers.
     EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
 
     // Escape with a text typed asks before it throws the text away.
     h.prompts.clear();
     inAddMany(h, [&](AddManyDialog& dialog) {
-        dialog.Edit_Numbers->setPlainText(QStringLiteral("LP00000000012"));
-        QTest::keyClick(dialog.Edit_Numbers, Qt::Key_Escape);
+        controls(dialog).numbersEdit->setPlainText(QStringLiteral("LP00000000012"));
+        QTest::keyClick(controls(dialog).numbersEdit, Qt::Key_Escape);
         EXPECT_TRUE(dialog.isVisible());
         h.prompts.answerNext(Prompts::Button::Yes);
-        QTest::keyClick(dialog.Edit_Numbers, Qt::Key_Escape);
+        QTest::keyClick(controls(dialog).numbersEdit, Qt::Key_Escape);
         EXPECT_FALSE(dialog.isVisible());
     });
     EXPECT_EQ(h.prompts.shown().size(), 2u);

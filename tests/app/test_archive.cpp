@@ -39,7 +39,7 @@ std::vector<QString> numbersShown(const Harness& h)
 {
     std::vector<QString> numbers;
     for (int row = 1; row <= h.grid().parcelRowCount(); ++row)
-        numbers.push_back(h.grid().cellText(row, 2));
+        numbers.push_back(cellText(h.grid(), row, 2));
     return numbers;
 }
 
@@ -64,19 +64,19 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     // that can act on them are offered.
     h.clickRow(1);
     QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCentre(3));
-    EXPECT_EQ(h.grid().selectedRow(), 3);
-    EXPECT_TRUE(view.ToArchive->isEnabled());
-    EXPECT_FALSE(view.FromArchive->isEnabled());
-    view.ToArchive->trigger();
+    EXPECT_EQ(selectedRow(h.grid()), 3);
+    EXPECT_TRUE(view.toArchiveAction->isEnabled());
+    EXPECT_FALSE(view.fromArchiveAction->isEnabled());
+    view.toArchiveAction->trigger();
     EXPECT_EQ(numbersShown(h), (std::vector<QString>{"RR2"}));
     EXPECT_EQ(h.db().rows(), tracksBefore);
     EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE archived ORDER BY id").size(), 2u);
     EXPECT_TRUE(h.log().endsWith(QStringLiteral("\n Перенесено в архив посылок: 2"))) << h.log().toStdString();
 
     // The parcel chosen stays chosen when the archived ones come in above it.
-    view.ShowArchive->trigger();
+    view.showArchiveAction->trigger();
     ASSERT_EQ(numbersShown(h), (std::vector<QString>{"RR1", "RR2", "RR3"}));
-    EXPECT_EQ(h.grid().selectedParcel()->number, QStringLiteral("RR2"));
+    EXPECT_EQ(h.grid().currentParcel()->number, QStringLiteral("RR2"));
     EXPECT_TRUE(greyed(h, 1));
     EXPECT_FALSE(greyed(h, 2));
     EXPECT_TRUE(greyed(h, 3));
@@ -86,21 +86,21 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     h.db().exec("UPDATE tracks SET s_status='x' WHERE id=2");
     window.noticeOtherWriters();
     EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
-    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(selectedRow(h.grid()), 3);
     h.clickRow(3);
-    EXPECT_FALSE(view.ToArchive->isEnabled());
-    EXPECT_TRUE(view.FromArchive->isEnabled());
-    view.FromArchive->trigger();
+    EXPECT_FALSE(view.toArchiveAction->isEnabled());
+    EXPECT_TRUE(view.fromArchiveAction->isEnabled());
+    view.fromArchiveAction->trigger();
     EXPECT_FALSE(greyed(h, 3));
     EXPECT_TRUE(h.log().endsWith(QStringLiteral("\n Возвращено из архива посылок: 1")));
-    view.ShowArchive->trigger();
+    view.showArchiveAction->trigger();
     EXPECT_EQ(numbersShown(h), (std::vector<QString>{"RR2", "RR3"}));
 
     // A deleted parcel's mark goes with the next write to the table.
     h.db().exec("DELETE FROM tracks WHERE id=1");
     window.RefreshGrid();
     h.clickRow(1);
-    view.ToArchive->trigger();
+    view.toArchiveAction->trigger();
     EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE archived ORDER BY id"),
               (std::vector<apptest::Row>{{{"id", "2"}}}));
     EXPECT_TRUE(h.prompts.shown().empty());

@@ -82,10 +82,10 @@ struct BackgroundHarness
     WindowSchedule& schedule() const { return *h.window->findChild<WindowSchedule*>(QStringLiteral("windowSchedule")); }
     QAction* menuItem() const
     {
-        return ui(*h.window).PopupMenu1->findChild<QAction*>(QStringLiteral("BackgroundChecks"));
+        return ui(*h.window).PopupMenu1->findChild<QAction*>(QStringLiteral("backgroundChecksAction"));
     }
-    QLabel* foot() const { return h.window->findChild<QLabel*>(QStringLiteral("Label_LastCheck")); }
-    QLabel* faultMark() const { return h.window->findChild<QLabel*>(QStringLiteral("Image_CheckFault")); }
+    QLabel* foot() const { return h.window->findChild<QLabel*>(QStringLiteral("lastCheckLabel")); }
+    QLabel* faultMark() const { return h.window->findChild<QLabel*>(QStringLiteral("checkFaultImage")); }
 
     // Opens "Проверять в фоне…" and, once it is shown, lets `body` look at it and choose.
     void inDialog(const std::function<void(BackgroundDialog&)>& body)
@@ -105,8 +105,8 @@ struct BackgroundHarness
 
     static void choose(BackgroundDialog& dialog, bool on, const QString& every)
     {
-        dialog.findChild<QCheckBox*>(QStringLiteral("CheckBox_On"))->setChecked(on);
-        auto* intervals = dialog.findChild<QComboBox*>(QStringLiteral("ComboBox_Interval"));
+        dialog.findChild<QCheckBox*>(QStringLiteral("onCheckBox"))->setChecked(on);
+        auto* intervals = dialog.findChild<QComboBox*>(QStringLiteral("intervalComboBox"));
         intervals->setCurrentIndex(intervals->findText(every));
         dialog.accept();
     }
@@ -128,7 +128,7 @@ TEST(Background, TheStatusBarSaysWhatTheLastRunDidAndAFailedBackgroundRunUntilTh
     // The pages keep their size and place; the status bar is below them and the window grew by it.
     EXPECT_EQ(window.size(), QSize(944, 781));
     EXPECT_EQ(ui(window).PageControl1->geometry(), QRect(0, 0, 944, 761));
-    EXPECT_EQ(window.findChild<QStatusBar*>(QStringLiteral("StatusBar_Checks"))->geometry(), QRect(0, 761, 944, 20));
+    EXPECT_EQ(window.findChild<QStatusBar*>(QStringLiteral("checksStatusBar"))->geometry(), QRect(0, 761, 944, 20));
     EXPECT_EQ(b.foot()->text(), QStringLiteral("Посылки ещё не проверялись"));
     EXPECT_FALSE(b.faultMark()->isVisible());
 
@@ -168,10 +168,10 @@ TEST(Background, WithoutAUserManagerTheWindowChecksAtTheChosenIntervalWhenItIsFr
     TMainForm& window = b.start(b.options());
     EXPECT_FALSE(b.menuItem()->isChecked());
     b.inDialog([](BackgroundDialog& dialog) {
-        EXPECT_EQ(BackgroundHarness::text(dialog, "Label_Note"),
+        EXPECT_EQ(BackgroundHarness::text(dialog, "noteLabel"),
                   QStringLiteral("Здесь не запущен менеджер служб пользователя (systemd --user), поэтому Курьерикс "
                                  "может проверять посылки сам только пока открыто его окно."));
-        EXPECT_EQ(dialog.findChild<QCheckBox*>(QStringLiteral("CheckBox_On"))->text(),
+        EXPECT_EQ(dialog.findChild<QCheckBox*>(QStringLiteral("onCheckBox"))->text(),
                   QStringLiteral("Проверять посылки, пока окно открыто"));
         BackgroundHarness::choose(dialog, true, QStringLiteral("каждые 3 часа"));
     });
@@ -249,10 +249,9 @@ TEST(Background, WhereAUserManagerRunsTheDialogSwitchesItsTimerAndShowsWhatItSay
         options.userUnitConfigHome + QStringLiteral("/systemd/user/kurierix-check.timer.d/interval.conf");
     manager.clearCalls();
     b.inDialog([](BackgroundDialog& dialog) {
-        EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("Label_Note"))->isVisibleTo(&dialog));
-        EXPECT_TRUE(dialog.findChild<QCheckBox*>(QStringLiteral("CheckBox_On"))->isChecked());
-        EXPECT_EQ(BackgroundHarness::text(dialog, "Label_Next"),
-                  QStringLiteral("Следующая проверка: сегодня в 18:14."));
+        EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("noteLabel"))->isVisibleTo(&dialog));
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>(QStringLiteral("onCheckBox"))->isChecked());
+        EXPECT_EQ(BackgroundHarness::text(dialog, "nextLabel"), QStringLiteral("Следующая проверка: сегодня в 18:14."));
         BackgroundHarness::choose(dialog, true, QStringLiteral("каждые 3 часа"));
     });
     EXPECT_TRUE(QFile::exists(dropIn));

@@ -70,8 +70,8 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
 
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("RB000000002CN"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("RB000000002CN"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     EXPECT_EQ(h.grid().parcelRowCount(), 2);
 }

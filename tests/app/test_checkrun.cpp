@@ -2,6 +2,7 @@
 // tracking-site double on 127.0.0.1, with the database in a temporary directory.
 #include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/GridRows.h"
 #include "tests/support/MainFormView.h"
 #include "tracking/CheckSession.h"
 #include "parcels/ParcelGrid.h"
@@ -148,7 +149,7 @@ protected:
     std::string label() const { return ui(*m_window).Label_Status->text().toStdString(); }
     std::string gridText(int row, int column) const
     {
-        return ui(*m_window).StringGrid2->cellText(row, column).toStdString();
+        return cellText(*ui(*m_window).StringGrid2, row, column).toStdString();
     }
 
     Stored stored(const std::string& id)

@@ -84,19 +84,19 @@ TEST(WindowKeys, KeysRunTheMenuCommandsAndTheViewsShowTheSelectedParcel)
     EXPECT_EQ(window.focusWidget(), &grid);
     // Escape closes the dialog as its close box does.
     h.inDialog([&] { ui(window).Add->trigger(); },
-               [&](TFm_Track& dialog) { QTest::keyClick(dialog.Edit_Track, Qt::Key_Escape); });
+               [&](TFm_Track& dialog) { QTest::keyClick(controls(dialog).Edit_Track, Qt::Key_Escape); });
     activate(window);
     EXPECT_EQ(h.db().rows().size(), 2u);
 
     // A new parcel is selected and its (empty) history shown.
-    grid.setSelectedRow(1);
+    setSelectedRow(grid, 1);
     h.inDialog([&] { QTest::keyClick(&grid, Qt::Key_Insert); },
                [&](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("RR3"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("RR3"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     activate(window);
-    EXPECT_EQ(grid.selectedRow(), 3);
+    EXPECT_EQ(selectedRow(grid), 3);
     EXPECT_EQ(h.history(), QStringLiteral("\n"));
 
     // Shift+F10 and the menu key open the menu at the current row.
@@ -159,7 +159,7 @@ TEST(WindowFit, TheGridAndHistoryTakeTheSizeAndTheSizeAndPlaceAreKept)
     EXPECT_LT(view.GroupBox3->geometry().bottom(), view.GroupBox1->y());
     EXPECT_GT(view.StringGrid2->height(), 4 * 24);
     // The status bar keeps its height at the window's foot, under the pages.
-    const auto* foot = window->findChild<QStatusBar*>(QStringLiteral("StatusBar_Checks"));
+    const auto* foot = window->findChild<QStatusBar*>(QStringLiteral("checksStatusBar"));
     EXPECT_EQ(foot->geometry(), QRect(0, window->height() - 20, window->width(), 20));
     EXPECT_EQ(view.PageControl1->geometry().bottom() + 1, foot->y());
 

@@ -36,8 +36,8 @@ TEST(MenuCheck, CheckingFromTheMenuFillsTheRowsThroughTheHiddenPage)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].at("s_date"), Field("2013-03-16 12:30:00"));
     EXPECT_EQ(rows[1].at("s_status"), Field(apptest::cp("Пока, нет информации!")));
-    EXPECT_EQ(h.grid().cellText(1, 1), QStringLiteral("15"));
-    EXPECT_EQ(h.grid().cellText(2, 3), QStringLiteral("Пока, нет информации!"));
+    EXPECT_EQ(cellText(h.grid(), 1, 1), QStringLiteral("15"));
+    EXPECT_EQ(cellText(h.grid(), 2, 3), QStringLiteral("Пока, нет информации!"));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: ok"));
     EXPECT_TRUE(h.grid().isEnabled());
     EXPECT_TRUE(h.log().contains(QStringLiteral("- посылка №RR123456789CN")));

@@ -40,42 +40,42 @@ TEST(NumberCheck, NamesAWrongCheckDigitRefusesAnEmptyNumberAndAsksBeforeADuplica
 
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
-                   auto* line = dialog.findChild<QLabel*>(QStringLiteral("Label_NumberCheck"));
+                   auto* line = dialog.findChild<QLabel*>(QStringLiteral("numberCheckLabel"));
                    ASSERT_NE(line, nullptr);
                    EXPECT_FALSE(line->isVisible());
                    // Named as it is typed, the fields below moving down; mended, all is as before.
-                   h.typeInto(dialog.Edit_Track, QStringLiteral("RR003000001CN"));
+                   h.typeInto(controls(dialog).Edit_Track, QStringLiteral("RR003000001CN"));
                    EXPECT_TRUE(line->isVisible());
                    EXPECT_EQ(line->text(), kTypo.arg(0));
                    EXPECT_GT(dialog.height(), 179);
-                   EXPECT_GE(dialog.Edit_Shop->y(), line->geometry().bottom());
-                   QTest::keyClick(dialog.Edit_Track, Qt::Key_Backspace);
+                   EXPECT_GE(controls(dialog).Edit_Shop->y(), line->geometry().bottom());
+                   QTest::keyClick(controls(dialog).Edit_Track, Qt::Key_Backspace);
                    EXPECT_FALSE(line->isVisible());
                    EXPECT_EQ(dialog.size(), QSize(308, 179));
-                   EXPECT_EQ(dialog.Edit_Shop->geometry(), QRect(120, 64, 137, 24));
-                   EXPECT_EQ(dialog.Button1->geometry(), QRect(144, 144, 75, 25));
+                   EXPECT_EQ(controls(dialog).Edit_Shop->geometry(), QRect(120, 64, 137, 24));
+                   EXPECT_EQ(controls(dialog).Button1->geometry(), QRect(144, 144, 75, 25));
 
                    // An empty number is refused and the dialog stays.
-                   dialog.Edit_Track->setText(QStringLiteral("  "));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("  "));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
                    ASSERT_EQ(h.boxTexts().size(), 1u);
                    EXPECT_EQ(h.boxTexts()[0], QStringLiteral("Введите номер посылки: без номера её нельзя проверить."));
 
                    // A number in the list already: asked, and "Нет" keeps the dialog with it.
                    h.prompts.clear();
-                   dialog.Edit_Track->setText(QStringLiteral(" RA123456785CN"));
+                   controls(dialog).Edit_Track->setText(QStringLiteral(" RA123456785CN"));
                    h.prompts.answerNext(Prompts::Button::No);
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
                    ASSERT_EQ(h.prompts.shown().size(), 1u);
                    EXPECT_EQ(h.prompts.shown()[0].text,
                              QStringLiteral("Посылка с номером RA123456785CN уже есть в списке. Добавить её ещё раз?"));
                    EXPECT_EQ(h.prompts.shown()[0].defaultButton, Prompts::Button::No);
                    // A mistyped number is still saved.
-                   dialog.Edit_Track->setText(QStringLiteral("RA123456789CN"));
+                   controls(dialog).Edit_Track->setText(QStringLiteral("RA123456789CN"));
                    h.prompts.answerNext(Prompts::Button::Yes);
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     const auto rows = h.db().rows();
     ASSERT_EQ(rows.size(), 3u);

@@ -16,9 +16,9 @@ namespace {
 
 void fill(Harness& h, TFm_Track& dialog, const QString& track, const QString& shop, const QString& title)
 {
-    h.typeInto(dialog.Edit_Track, track);
-    h.typeInto(dialog.Edit_Shop, shop);
-    h.typeInto(dialog.Edit_Title, title);
+    h.typeInto(controls(dialog).Edit_Track, track);
+    h.typeInto(controls(dialog).Edit_Shop, shop);
+    h.typeInto(controls(dialog).Edit_Title, title);
 }
 
 // A store with two parcels, the first checked and carrying a comment.
@@ -40,14 +40,14 @@ TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Посылка"));
-                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
-                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
-                   EXPECT_EQ(dialog.Button2->text(), QStringLiteral("Отмена"));
+                   EXPECT_EQ(controls(dialog).GroupBox1->title(), QStringLiteral("Добавить посылку"));
+                   EXPECT_EQ(controls(dialog).Button1->text(), QStringLiteral("Добавить"));
+                   EXPECT_EQ(controls(dialog).Button2->text(), QStringLiteral("Отмена"));
                    EXPECT_EQ(QApplication::activeModalWidget(), &dialog);
-                   EXPECT_EQ(dialog.focusWidget(), dialog.Edit_Track);
+                   EXPECT_EQ(dialog.focusWidget(), controls(dialog).Edit_Track);
                    fill(h, dialog, QStringLiteral("RR123456789CN"), QStringLiteral("AliExpress"),
                         QStringLiteral("Фонарик"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
 
     EXPECT_TRUE(h.prompts.shown().empty());
@@ -64,11 +64,11 @@ TEST(ParcelDialog, AddingStoresTheTypedParcelAndSelectsItInTheGrid)
 
     // The first parcel of an empty list: the header stays the header, the new row is selected.
     ASSERT_EQ(h.grid().parcelRowCount(), 1);
-    EXPECT_EQ(h.grid().selectedRow(), 1);
-    EXPECT_EQ(h.grid().cellText(0, 2), QStringLiteral("Номер посылки"));
-    EXPECT_EQ(h.grid().cellText(1, 2), QStringLiteral("RR123456789CN"));
-    EXPECT_EQ(h.grid().cellText(1, 1), QString());
-    EXPECT_EQ(h.grid().cellText(1, 3), QString());
+    EXPECT_EQ(selectedRow(h.grid()), 1);
+    EXPECT_EQ(cellText(h.grid(), 0, 2), QStringLiteral("Номер посылки"));
+    EXPECT_EQ(cellText(h.grid(), 1, 2), QStringLiteral("RR123456789CN"));
+    EXPECT_EQ(cellText(h.grid(), 1, 1), QString());
+    EXPECT_EQ(cellText(h.grid(), 1, 3), QString());
 
     // Clicking it before any check shows an empty history.
     ui(window).Memo_history->setPlainText(QStringLiteral("typed by the user"));
@@ -82,8 +82,8 @@ TEST(ParcelDialog, AddingWithOnlyANumberStoresEmptyTextsNotNull)
     TMainForm& window = h.start();
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
-                   h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   h.typeInto(controls(dialog).Edit_Track, QStringLiteral("RR1"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
 
     const auto rows = h.db().rows();
@@ -92,7 +92,7 @@ TEST(ParcelDialog, AddingWithOnlyANumberStoresEmptyTextsNotNull)
     for (const char* column : {"s_shop", "s_title", "s_comments"})
         EXPECT_EQ(rows[0].at(column), Field("")) << column;
     EXPECT_EQ(h.grid().parcelRowCount(), 1);
-    EXPECT_EQ(h.grid().cellText(1, 4), QString());
+    EXPECT_EQ(cellText(h.grid(), 1, 4), QString());
 }
 
 TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComment)
@@ -100,21 +100,21 @@ TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComme
     Harness h;
     seedTwoParcels(h);
     TMainForm& window = h.start();
-    ASSERT_EQ(h.grid().selectedRow(), 1);
+    ASSERT_EQ(selectedRow(h.grid()), 1);
 
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
-                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Сохранить"));
-                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR111"));
-                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
-                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Чехол"));
-                   EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("подарок маме"));
-                   EXPECT_FALSE(dialog.Edit_Komment->isVisible());
-                   EXPECT_FALSE(dialog.Label3->isVisible());
-                   dialog.Edit_Title->clear();
-                   h.typeInto(dialog.Edit_Title, QStringLiteral("Чехол кожаный"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).GroupBox1->title(), QStringLiteral("Изменить посылку"));
+                   EXPECT_EQ(controls(dialog).Button1->text(), QStringLiteral("Сохранить"));
+                   EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR111"));
+                   EXPECT_EQ(controls(dialog).Edit_Shop->text(), QStringLiteral("AliExpress"));
+                   EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("Чехол"));
+                   EXPECT_EQ(controls(dialog).Edit_Komment->text(), QStringLiteral("подарок маме"));
+                   EXPECT_FALSE(controls(dialog).Edit_Komment->isVisible());
+                   EXPECT_FALSE(controls(dialog).Label3->isVisible());
+                   controls(dialog).Edit_Title->clear();
+                   h.typeInto(controls(dialog).Edit_Title, QStringLiteral("Чехол кожаный"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
 
     EXPECT_TRUE(h.prompts.shown().empty());
@@ -126,8 +126,8 @@ TEST(ParcelDialog, EditingShowsTheStoredValuesAndSavingKeepsCheckResultsAndComme
     EXPECT_EQ(rows[0].at("s_date"), Field("2013-03-16 12:30:00"));
     EXPECT_EQ(rows[0].at("s_trackfull"), Field("line one"));
     EXPECT_EQ(rows[1].at("s_title"), Field("Lamp"));
-    EXPECT_EQ(h.grid().cellText(1, 5), QStringLiteral("Чехол кожаный"));
-    EXPECT_EQ(h.grid().selectedRow(), 1);
+    EXPECT_EQ(cellText(h.grid(), 1, 5), QStringLiteral("Чехол кожаный"));
+    EXPECT_EQ(selectedRow(h.grid()), 1);
 }
 
 TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditingStartsEmpty)
@@ -140,29 +140,29 @@ TEST(ParcelDialog, EditingRightAfterAddingShowsTheSelectedRowAndAddingAfterEditi
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    fill(h, dialog, QStringLiteral("RR333"), QStringLiteral("Amazon"), QStringLiteral("Kindle"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     // The new parcel is the selected one.
     ASSERT_EQ(h.grid().parcelRowCount(), 3);
-    EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_EQ(selectedRow(h.grid()), 3);
 
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR333"));
-                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("Amazon"));
-                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Kindle"));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR333"));
+                   EXPECT_EQ(controls(dialog).Edit_Shop->text(), QStringLiteral("Amazon"));
+                   EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("Kindle"));
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
 
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
-                   EXPECT_EQ(dialog.Button1->text(), QStringLiteral("Добавить"));
-                   EXPECT_TRUE(dialog.Edit_Track->text().isEmpty());
-                   EXPECT_TRUE(dialog.Edit_Shop->text().isEmpty());
-                   EXPECT_TRUE(dialog.Edit_Title->text().isEmpty());
-                   EXPECT_TRUE(dialog.Edit_Komment->text().isEmpty());
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).GroupBox1->title(), QStringLiteral("Добавить посылку"));
+                   EXPECT_EQ(controls(dialog).Button1->text(), QStringLiteral("Добавить"));
+                   EXPECT_TRUE(controls(dialog).Edit_Track->text().isEmpty());
+                   EXPECT_TRUE(controls(dialog).Edit_Shop->text().isEmpty());
+                   EXPECT_TRUE(controls(dialog).Edit_Title->text().isEmpty());
+                   EXPECT_TRUE(controls(dialog).Edit_Komment->text().isEmpty());
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.db().rows().size(), 3u);
     EXPECT_TRUE(h.prompts.shown().empty());
@@ -177,16 +177,16 @@ TEST(ParcelDialog, CancellingAnEditChangesNothingAndTheNextEditShowsTheStoredVal
 
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("CHANGED"));
-                   dialog.Edit_Shop->setText(QStringLiteral("CHANGED"));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("CHANGED"));
+                   controls(dialog).Edit_Shop->setText(QStringLiteral("CHANGED"));
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.db().rows(), before);
 
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR111"));
-                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
+                   EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR111"));
+                   EXPECT_EQ(controls(dialog).Edit_Shop->text(), QStringLiteral("AliExpress"));
                    // The close box cancels like the button.
                    dialog.close();
                });
@@ -198,24 +198,24 @@ TEST(ParcelDialog, EnterPressesNeitherButtonAndTabFollowsTheFields)
 {
     Harness h;
     TMainForm& window = h.start();
-    h.inDialog(
-        [&] { ui(window).Add->trigger(); },
-        [&](TFm_Track& dialog) {
-            h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
-            QTest::keyClick(dialog.Edit_Track, Qt::Key_Return);
-            EXPECT_TRUE(dialog.isVisible());
+    h.inDialog([&] { ui(window).Add->trigger(); },
+               [&](TFm_Track& dialog) {
+                   h.typeInto(controls(dialog).Edit_Track, QStringLiteral("RR1"));
+                   QTest::keyClick(controls(dialog).Edit_Track, Qt::Key_Return);
+                   EXPECT_TRUE(dialog.isVisible());
 
-            QWidget* order[] = {dialog.Edit_Track, dialog.Edit_Shop, dialog.Edit_Title, dialog.Button1, dialog.Button2};
-            for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-                QWidget* next = order[i]->nextInFocusChain();
-                while (next && !(next->isVisible() && next->focusPolicy() & Qt::TabFocus))
-                    next = next->nextInFocusChain();
-                EXPECT_EQ(next, order[i + 1]) << i;
-            }
-            EXPECT_FALSE(dialog.Button1->isDefault());
-            EXPECT_FALSE(dialog.Button1->autoDefault());
-            QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-        });
+                   QWidget* order[] = {controls(dialog).Edit_Track, controls(dialog).Edit_Shop,
+                                       controls(dialog).Edit_Title, controls(dialog).Button1, controls(dialog).Button2};
+                   for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+                       QWidget* next = order[i]->nextInFocusChain();
+                       while (next && !(next->isVisible() && next->focusPolicy() & Qt::TabFocus))
+                           next = next->nextInFocusChain();
+                       EXPECT_EQ(next, order[i + 1]) << i;
+                   }
+                   EXPECT_FALSE(controls(dialog).Button1->isDefault());
+                   EXPECT_FALSE(controls(dialog).Button1->autoDefault());
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
+               });
     EXPECT_TRUE(h.db().rows().empty());
 }
 
@@ -253,12 +253,12 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    fill(h, dialog, QStringLiteral("RR\"1"), QStringLiteral("Shop"), QStringLiteral("Book"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    // Refused, and nothing typed is lost.
                    EXPECT_TRUE(dialog.isVisible());
-                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR\"1"));
-                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Book"));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR\"1"));
+                   EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("Book"));
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kAddFailed});
     const auto& box = h.prompts.shown().front();
@@ -270,11 +270,11 @@ TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)
     h.prompts.clear();
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   dialog.Edit_Title->setText(QStringLiteral("Наушники \"Sony\""));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Title->setText(QStringLiteral("Наушники \"Sony\""));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
-                   EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Наушники \"Sony\""));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("Наушники \"Sony\""));
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kSaveFailed});
     EXPECT_EQ(h.db().rows(), before);
@@ -287,9 +287,9 @@ TEST(ParcelDialog, AValueThatNamesAColumnIsStoredAsTheText)
     TMainForm& window = h.start();
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("id"));
-                   dialog.Edit_Shop->setText(QStringLiteral("s_track"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("id"));
+                   controls(dialog).Edit_Shop->setText(QStringLiteral("s_track"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     const auto rows = h.db().rows();
     EXPECT_EQ(rows[0].at("s_track"), Field("id"));
@@ -316,7 +316,7 @@ TEST(ParcelDialog, AFailedLoadShowsItsBoxAndNotTheDialogSoNoSaveCanWipeTheParcel
     QObject::connect(&save, &QTimer::timeout, &h.dialog(), [&] {
         shown = h.dialog().isVisible();
         if (shown)
-            QTest::mouseClick(h.dialog().Button1, Qt::LeftButton);
+            QTest::mouseClick(controls(h.dialog()).Button1, Qt::LeftButton);
     });
     save.start(0);
     ui(window).edit->trigger();
@@ -341,26 +341,26 @@ TEST(ParcelDialog, AFailedWriteKeepsTheDialogOpenWithEverythingTypedAndSavingAga
         SCOPED_TRACE(command->objectName().toStdString());
         h.prompts.clear();
         // The first parcel is the one edited (an add selects the new one).
-        h.grid().setSelectedRow(1);
+        setSelectedRow(h.grid(), 1);
         const auto before = h.db().rows();
         // Another program writes to the file while the user saves.
         ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         h.inDialog([&] { command->trigger(); },
                    [&](TFm_Track& dialog) {
-                       dialog.Edit_Track->setText(QStringLiteral("RR333"));
-                       dialog.Edit_Shop->setText(QStringLiteral("Amazon"));
-                       dialog.Edit_Title->setText(QStringLiteral("Читалка"));
-                       dialog.Edit_Komment->setText(QStringLiteral("для себя"));
-                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                       controls(dialog).Edit_Track->setText(QStringLiteral("RR333"));
+                       controls(dialog).Edit_Shop->setText(QStringLiteral("Amazon"));
+                       controls(dialog).Edit_Title->setText(QStringLiteral("Читалка"));
+                       controls(dialog).Edit_Komment->setText(QStringLiteral("для себя"));
+                       QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                        EXPECT_TRUE(dialog.isVisible());
-                       EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR333"));
-                       EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("Amazon"));
-                       EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("Читалка"));
-                       EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("для себя"));
+                       EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR333"));
+                       EXPECT_EQ(controls(dialog).Edit_Shop->text(), QStringLiteral("Amazon"));
+                       EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("Читалка"));
+                       EXPECT_EQ(controls(dialog).Edit_Komment->text(), QStringLiteral("для себя"));
                        EXPECT_EQ(h.db().rows(), before);
                        // The other program is done: the same save goes through.
                        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                       QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    });
         // The box keeps its own text and says under it why the write failed.
         ASSERT_EQ(h.boxTexts(), std::vector<QString>{command == ui(window).Add ? kAddFailed : kSaveFailed});
@@ -392,7 +392,7 @@ TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrA
     TMainForm& window = h.start();
 
     const QString mark(QChar(u'\u2400'));
-    EXPECT_EQ(h.grid().cellText(1, 4), QStringLiteral("S") + mark + QStringLiteral("hop"));
+    EXPECT_EQ(cellText(h.grid(), 1, 4), QStringLiteral("S") + mark + QStringLiteral("hop"));
     h.clickRow(1);
     EXPECT_EQ(h.history(), QStringLiteral("line") + mark + QStringLiteral("1 \n"));
 
@@ -401,14 +401,14 @@ TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrA
                        "базу записала другая программа: сохранить его нельзя.");
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   EXPECT_EQ(dialog.Edit_Shop->text(), QStringLiteral("S") + mark + QStringLiteral("hop"));
+                   EXPECT_EQ(controls(dialog).Edit_Shop->text(), QStringLiteral("S") + mark + QStringLiteral("hop"));
                    // The shop is left as it is; only the title changes.
-                   dialog.Edit_Title->setText(QStringLiteral("Lamp 2"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Title->setText(QStringLiteral("Lamp 2"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
                    EXPECT_EQ(h.db().rows(), before);
-                   dialog.Edit_Shop->setText(QStringLiteral("Shop"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Shop->setText(QStringLiteral("Shop"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{nulBox + QStringLiteral(" Замените или удалите их.")});
     auto rows = h.db().rows();
@@ -421,9 +421,9 @@ TEST(ParcelDialog, ATextHoldingANulByteIsShownWithAMarkAndNeverWrittenBackCutOrA
     h.clickRow(2);
     h.inDialog([&] { ui(window).edit->trigger(); },
                [&](TFm_Track& dialog) {
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    EXPECT_TRUE(dialog.isVisible());
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(),
               std::vector<QString>{nulBox
@@ -443,13 +443,13 @@ TEST(ParcelDialog, CharactersTheCodePageLacksInTheHiddenCommentAloneAreNotSavedA
         SCOPED_TRACE(command->objectName().toStdString());
         h.inDialog([&] { command->trigger(); },
                    [&](TFm_Track& dialog) {
-                       dialog.Edit_Track->setText(QStringLiteral("RR333"));
-                       dialog.Edit_Komment->clear();
-                       h.typeInto(dialog.Edit_Komment, QStringLiteral("中文"));
-                       QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                       controls(dialog).Edit_Track->setText(QStringLiteral("RR333"));
+                       controls(dialog).Edit_Komment->clear();
+                       h.typeInto(controls(dialog).Edit_Komment, QStringLiteral("中文"));
+                       QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                        EXPECT_TRUE(dialog.isVisible());
-                       EXPECT_EQ(dialog.Edit_Komment->text(), QStringLiteral("中文"));
-                       QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                       EXPECT_EQ(controls(dialog).Edit_Komment->text(), QStringLiteral("中文"));
+                       QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                    });
     }
     ASSERT_EQ(h.prompts.shown().size(), 2u);

@@ -30,7 +30,7 @@ std::vector<int> boldRows(const Harness& h)
 {
     std::vector<int> rows;
     for (int row = 1; row <= h.grid().parcelRowCount(); ++row) {
-        if (h.grid().isRowBold(row))
+        if (isRowBold(h.grid(), row))
             rows.push_back(row);
     }
     return rows;
@@ -81,7 +81,7 @@ TEST(SeenStatuses, AChangedStatusIsBoldUntilItsRowIsSelectedAndStaysSeenInTheNex
     EXPECT_EQ(h.grid().columnWidth(3), 260);
 
     // Row 1 was selected at start-up without a click: still bold. A click, then the keyboard.
-    ASSERT_EQ(h.grid().selectedRow(), 1);
+    ASSERT_EQ(selectedRow(h.grid()), 1);
     h.clickRow(3);
     EXPECT_EQ(boldRows(h), (std::vector<int>{1, 2}));
     QTest::keyClick(&h.grid(), Qt::Key_Up);
@@ -128,7 +128,7 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
     olderCopysFile(h);
     TMainForm& window = h.start();
     const auto shows = [&](int row, const char* status) {
-        return h.grid().cellText(row, 3) == QString::fromUtf8(status) && h.grid().isRowBold(row);
+        return cellText(h.grid(), row, 3) == QString::fromUtf8(status) && isRowBold(h.grid(), row);
     };
 
     // Once the window is active, only the file's watch can tell it of the second write.
@@ -144,7 +144,7 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
                    otherProcessStores(h, 3, "Вручено");
                    window.noticeOtherWriters();
                    EXPECT_FALSE(shows(3, "Вручено"));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_TRUE(testsupport::waitUntil([&] { return shows(3, "Вручено"); }));
 

@@ -244,7 +244,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
     const auto rows = r.h.db().rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("s_date"), Field("2013-03-16 12:30:00"));
-    EXPECT_EQ(r.h.grid().cellText(1, 1), QStringLiteral("15"));
+    EXPECT_EQ(cellText(r.h.grid(), 1, 1), QStringLiteral("15"));
 }
 
 TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)

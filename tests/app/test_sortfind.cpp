@@ -16,7 +16,7 @@ std::vector<int> shownIds(const Harness& h)
 {
     std::vector<int> ids;
     for (int row = 1; row <= h.grid().parcelRowCount(); ++row)
-        ids.push_back(h.grid().cellText(row, 0).toInt());
+        ids.push_back(cellText(h.grid(), row, 0).toInt());
     return ids;
 }
 
@@ -50,8 +50,8 @@ TEST(SortFind, AClickOnATitleSortsTheRowsHoldsAcrossReloadsAndIsRememberedForThe
     EXPECT_TRUE(titles->isSortIndicatorShown());
     EXPECT_EQ(titles->sortIndicatorSection(), 4);
     // The selected parcel goes with its row.
-    EXPECT_EQ(h.grid().selectedParcel()->id, 2);
-    EXPECT_EQ(h.grid().selectedRow(), 2);
+    EXPECT_EQ(h.grid().currentParcel()->id, 2);
+    EXPECT_EQ(selectedRow(h.grid()), 2);
     EXPECT_EQ(h.history(), QStringLiteral("h2\n"));
     clickTitle(h, 4);
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 5, 3, 2, 4}));
@@ -65,10 +65,10 @@ TEST(SortFind, AClickOnATitleSortsTheRowsHoldsAcrossReloadsAndIsRememberedForThe
     window.RefreshGrid();
     EXPECT_EQ(shownIds(h), (std::vector<int>{3, 4, 6, 5, 2, 1}));
     for (int row = 1; row <= 6; ++row)
-        EXPECT_EQ(h.grid().isRowBold(row), row == 4) << row;
+        EXPECT_EQ(isRowBold(h.grid(), row), row == 4) << row;
     h.clickRow(4);
     EXPECT_EQ(h.history(), QStringLiteral("h5\n"));
-    EXPECT_FALSE(h.grid().isRowBold(4));
+    EXPECT_FALSE(isRowBold(h.grid(), 4));
 
     // The next window comes sorted the same way, from the program's settings file.
     window.close();
@@ -110,7 +110,7 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     find(QStringLiteral("КНИ"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{2, 3}));
     // The selected parcel is still found: it stays selected.
-    EXPECT_EQ(h.grid().selectedParcel()->id, 3);
+    EXPECT_EQ(h.grid().currentParcel()->id, 3);
     find(QStringLiteral("юла"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{2}));
     EXPECT_EQ(h.history(), QStringLiteral("h2\n"));
@@ -121,10 +121,10 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     find(QStringLiteral("ra1"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{1}));
     EXPECT_EQ(h.history(), QStringLiteral("h1\n"));
-    EXPECT_TRUE(h.grid().isRowBold(1));
+    EXPECT_TRUE(isRowBold(h.grid(), 1));
     find(QStringLiteral("прием"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 3}));
-    EXPECT_EQ(h.grid().selectedParcel()->id, 1);
+    EXPECT_EQ(h.grid().currentParcel()->id, 1);
 
     // Escape closes the field wherever the focus is.
     ui(window).Memo_history->setFocus();
@@ -132,14 +132,14 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     EXPECT_FALSE(field->isVisible());
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(h.grid().selectedParcel()->id, 1);
+    EXPECT_EQ(h.grid().currentParcel()->id, 1);
 
     // While a run holds the grid the field does not open: it would take no typing.
     h.grid().setEnabled(false);
-    ui(window).Find->trigger();
+    ui(window).findAction->trigger();
     EXPECT_FALSE(field->isVisible());
     h.grid().setEnabled(true);
-    ui(window).Find->trigger();
+    ui(window).findAction->trigger();
     EXPECT_TRUE(field->isVisible());
     // Text nothing holds: no row, no history. A parcel added then is shown all the same.
     find(QStringLiteral("нет такой"));
@@ -147,10 +147,10 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     EXPECT_EQ(h.history(), QString());
     h.inDialog([&] { window.AddClick(); },
                [](TFm_Track& dialog) {
-                   dialog.Edit_Track->setText(QStringLiteral("RD444"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   controls(dialog).Edit_Track->setText(QStringLiteral("RD444"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                });
     EXPECT_FALSE(field->isVisible());
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_EQ(h.grid().selectedParcel()->id, 4);
+    EXPECT_EQ(h.grid().currentParcel()->id, 4);
 }

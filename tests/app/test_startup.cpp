@@ -45,9 +45,9 @@ TEST(Startup, FirstStartInAnEmptyDirectoryCreatesTheTableAndShowsOnlyTheHeader)
                                                "s_shop", "s_comments", "i_type"}));
 
     EXPECT_EQ(h.grid().parcelRowCount(), 0);
-    EXPECT_EQ(h.grid().cellText(0, 0), QStringLiteral("id"));
-    EXPECT_EQ(h.grid().cellText(0, 1), QStringLiteral("в пути"));
-    EXPECT_EQ(h.grid().cellText(0, 5), QStringLiteral("Что в ней"));
+    EXPECT_EQ(cellText(h.grid(), 0, 0), QStringLiteral("id"));
+    EXPECT_EQ(cellText(h.grid(), 0, 1), QStringLiteral("в пути"));
+    EXPECT_EQ(cellText(h.grid(), 0, 5), QStringLiteral("Что в ней"));
     EXPECT_TRUE(h.grid().horizontalHeader()->isVisible());
     EXPECT_EQ(h.log(), QStringLiteral("Жду Вашу комманду..."));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: ok"));
@@ -56,7 +56,7 @@ TEST(Startup, FirstStartInAnEmptyDirectoryCreatesTheTableAndShowsOnlyTheHeader)
     // A click on the empty grid does nothing.
     QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 10));
     EXPECT_TRUE(h.prompts.shown().empty());
-    EXPECT_EQ(h.grid().selectedRow(), 0);
+    EXPECT_EQ(selectedRow(h.grid()), 0);
 }
 
 TEST(Startup, AnExistingFileIsUsedUnalteredAndItsParcelsFillTheGrid)
@@ -69,12 +69,12 @@ TEST(Startup, AnExistingFileIsUsedUnalteredAndItsParcelsFillTheGrid)
 
     EXPECT_TRUE(h.prompts.shown().empty());
     ASSERT_EQ(h.grid().parcelRowCount(), 2);
-    EXPECT_EQ(h.grid().selectedRow(), 1);
-    EXPECT_EQ(h.grid().cellText(1, 0), QStringLiteral("1"));
-    EXPECT_EQ(h.grid().cellText(1, 1), QString());
-    EXPECT_EQ(h.grid().cellText(1, 5), QStringLiteral("Книга"));
-    EXPECT_EQ(h.grid().cellText(2, 1), QStringLiteral("2"));
-    EXPECT_EQ(h.grid().cellText(2, 3), QStringLiteral("Вручено"));
+    EXPECT_EQ(selectedRow(h.grid()), 1);
+    EXPECT_EQ(cellText(h.grid(), 1, 0), QStringLiteral("1"));
+    EXPECT_EQ(cellText(h.grid(), 1, 1), QString());
+    EXPECT_EQ(cellText(h.grid(), 1, 5), QStringLiteral("Книга"));
+    EXPECT_EQ(cellText(h.grid(), 2, 1), QStringLiteral("2"));
+    EXPECT_EQ(cellText(h.grid(), 2, 3), QStringLiteral("Вручено"));
     // The selected row's history (none yet) is shown without a click.
     EXPECT_EQ(h.history(), QStringLiteral("\n"));
 }
@@ -98,11 +98,11 @@ TEST(Startup, AFileWithoutTracksIsNotRepairedAndEveryParcelOperationFailsWithIts
     h.prompts.clear();
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
-                   h.typeInto(dialog.Edit_Track, QStringLiteral("RR1"));
-                   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                   h.typeInto(controls(dialog).Edit_Track, QStringLiteral("RR1"));
+                   QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                    // The failed add keeps what was typed.
-                   EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR1"));
-                   QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                   EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR1"));
+                   QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
     EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Ошибка - Во время добавление данных возникла")}));
 
@@ -298,17 +298,23 @@ TEST(Startup, ClosingTheWindowReleasesTheStore)
 
 TEST(GeneralErrorReport, AddsAFullStopOnlyAfterACharacterAboveTheFullStop)
 {
-    EXPECT_EQ(GeneralErrorReport::withFullStop("Table is at End of File"), "Table is at End of File.");
-    EXPECT_EQ(GeneralErrorReport::withFullStop(cp("Ошибка")), cp("Ошибка."));
-    EXPECT_EQ(GeneralErrorReport::withFullStop("Stop!"), "Stop!");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("Done."), "Done.");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("a-"), "a-");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("(x)"), "(x)");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("trailing "), "trailing ");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("quoted\""), "quoted\"");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("slash/"), "slash/.");
-    EXPECT_EQ(GeneralErrorReport::withFullStop("12"), "12.");
-    EXPECT_EQ(GeneralErrorReport::withFullStop(""), "");
+    RecordingPrompts prompts;
+    GeneralErrorReport report(prompts);
+    const auto shown = [&](const std::string& message) {
+        report.report(message);
+        return prompts.shown().back().text.toStdString();
+    };
+    EXPECT_EQ(shown("Table is at End of File"), "Table is at End of File.");
+    EXPECT_EQ(shown(cp("Ошибка")), "Ошибка.");
+    EXPECT_EQ(shown("Stop!"), "Stop!");
+    EXPECT_EQ(shown("Done."), "Done.");
+    EXPECT_EQ(shown("a-"), "a-");
+    EXPECT_EQ(shown("(x)"), "(x)");
+    EXPECT_EQ(shown("trailing "), "trailing ");
+    EXPECT_EQ(shown("quoted\""), "quoted\"");
+    EXPECT_EQ(shown("slash/"), "slash/.");
+    EXPECT_EQ(shown("12"), "12.");
+    EXPECT_EQ(shown(""), "");
 }
 
 TEST(GeneralErrorReport, AnErrorEscapingAHandlerIsShownWithTheTitleAndTheProgramGoesOn)

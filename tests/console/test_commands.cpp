@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include "store/ParcelStore.h"
+#include "tests/support/TracksTable.h"
 #include "store/RunHistory.h"
 
 #include <gtest/gtest.h>
@@ -93,7 +94,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        TSQLiteDatabase(path().toStdString()).Execute(ParcelStore::createTableSql());
+        TSQLiteDatabase(path().toStdString()).Execute(kCreateTracks);
         add(QStringLiteral("RR123456789CN"), kStoredStatus, m_threeDaysAgo, QStringLiteral("AliExpress"),
             QStringLiteral("Чехол"));
         add(QStringLiteral("LP000123456789012345678"), QString(), QString(), kShop, kTitle);

@@ -82,15 +82,15 @@ protected:
         m_h.prompts.clear();
         m_h.inDialog([&] { ui(window).Add->trigger(); },
                      [&](TFm_Track& dialog) {
-                         dialog.Edit_Track->setText(QStringLiteral("RR999999999CN"));
+                         controls(dialog).Edit_Track->setText(QStringLiteral("RR999999999CN"));
                          apptest::saveOrCancel(dialog);
                      });
         if (m_h.grid().parcelRowCount() > 0) {
             // The first parcel, not the one an add selects.
-            m_h.grid().setSelectedRow(1);
+            setSelectedRow(m_h.grid(), 1);
             m_h.inDialog([&] { ui(window).edit->trigger(); },
                          [&](TFm_Track& dialog) {
-                             dialog.Edit_Title->setText(QStringLiteral("Изменено"));
+                             controls(dialog).Edit_Title->setText(QStringLiteral("Изменено"));
                              apptest::saveOrCancel(dialog);
                          });
             m_h.prompts.answerNext(Prompts::Button::Yes);

@@ -93,7 +93,7 @@ protected:
 
     bool editFirst(const QString& text)
     {
-        m_h.grid().setSelectedRow(1);
+        setSelectedRow(m_h.grid(), 1);
         return saveThroughDialog(ui(*m_window).edit, text);
     }
 
@@ -102,18 +102,18 @@ protected:
     bool saveThroughDialog(QAction* command, const QString& text)
     {
         bool typed = true;
-        m_h.inDialog(
-            [&] { command->trigger(); },
-            [&](TFm_Track& dialog) {
-                for (QLineEdit* field : {dialog.Edit_Track, dialog.Edit_Shop, dialog.Edit_Title, dialog.Edit_Komment}) {
-                    paste(field, text);
-                    typed = typed && field->text() == text;
-                }
-                QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-                // A refused save keeps the dialog open with what was typed; the user then cancels.
-                if (dialog.isVisible())
-                    QTest::mouseClick(dialog.Button2, Qt::LeftButton);
-            });
+        m_h.inDialog([&] { command->trigger(); },
+                     [&](TFm_Track& dialog) {
+                         for (QLineEdit* field : {controls(dialog).Edit_Track, controls(dialog).Edit_Shop,
+                                                  controls(dialog).Edit_Title, controls(dialog).Edit_Komment}) {
+                             paste(field, text);
+                             typed = typed && field->text() == text;
+                         }
+                         QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
+                         // A refused save keeps the dialog open with what was typed; the user then cancels.
+                         if (dialog.isVisible())
+                             QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
+                     });
         return typed;
     }
 
@@ -165,13 +165,13 @@ TEST_F(HostileDialogValues, ValuesThatCannotBeStoredAsGivenAreRefusedWholeWithTh
     }
     // One bad field is enough: the good ones of the same save are not written either.
     m_h.prompts.clear();
-    m_h.grid().setSelectedRow(1);
+    setSelectedRow(m_h.grid(), 1);
     m_h.inDialog([&] { ui(*m_window).edit->trigger(); },
                  [&](TFm_Track& dialog) {
-                     paste(dialog.Edit_Track, QStringLiteral("RR999999999CN"));
-                     paste(dialog.Edit_Title, QStringLiteral("Лампа \"Ночник\""));
-                     QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-                     QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                     paste(controls(dialog).Edit_Track, QStringLiteral("RR999999999CN"));
+                     paste(controls(dialog).Edit_Title, QStringLiteral("Лампа \"Ночник\""));
+                     QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
+                     QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                  });
     EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{kSaveFailed}));
     EXPECT_EQ(m_h.db().rows(), before);
@@ -187,15 +187,15 @@ TEST_F(HostileDialogValues, CharactersTheCodePageLacksAreNamedAndTheDialogKeepsW
         m_h.prompts.clear();
         m_h.inDialog([&] { command->trigger(); },
                      [&](TFm_Track& dialog) {
-                         paste(dialog.Edit_Track, QStringLiteral("RR999999999CN"));
-                         paste(dialog.Edit_Shop, shop);
-                         paste(dialog.Edit_Title, title);
-                         QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                         paste(controls(dialog).Edit_Track, QStringLiteral("RR999999999CN"));
+                         paste(controls(dialog).Edit_Shop, shop);
+                         paste(controls(dialog).Edit_Title, title);
+                         QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                          EXPECT_TRUE(dialog.isVisible());
-                         EXPECT_EQ(dialog.Edit_Track->text(), QStringLiteral("RR999999999CN"));
-                         EXPECT_EQ(dialog.Edit_Shop->text(), shop);
-                         EXPECT_EQ(dialog.Edit_Title->text(), title);
-                         QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                         EXPECT_EQ(controls(dialog).Edit_Track->text(), QStringLiteral("RR999999999CN"));
+                         EXPECT_EQ(controls(dialog).Edit_Shop->text(), shop);
+                         EXPECT_EQ(controls(dialog).Edit_Title->text(), title);
+                         QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                      });
         EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{QStringLiteral("Нельзя сохранить знаки: «ü», «中», «文», «😀». "
                                                                       "Замените или удалите их.")});

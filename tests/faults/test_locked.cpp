@@ -70,26 +70,26 @@ protected:
     {
         m_h.inDialog([&] { ui(*m_window).Add->trigger(); },
                      [&](TFm_Track& dialog) {
-                         dialog.Edit_Track->setText(track);
-                         dialog.Edit_Shop->setText(QStringLiteral("Shop"));
-                         dialog.Edit_Title->setText(QStringLiteral("Что-то"));
+                         controls(dialog).Edit_Track->setText(track);
+                         controls(dialog).Edit_Shop->setText(QStringLiteral("Shop"));
+                         controls(dialog).Edit_Title->setText(QStringLiteral("Что-то"));
                          apptest::saveOrCancel(dialog);
                      });
     }
 
     void editFirstRow(const QString& title)
     {
-        m_h.grid().setSelectedRow(1);
+        setSelectedRow(m_h.grid(), 1);
         m_h.inDialog([&] { ui(*m_window).edit->trigger(); },
                      [&](TFm_Track& dialog) {
-                         dialog.Edit_Title->setText(title);
+                         controls(dialog).Edit_Title->setText(title);
                          apptest::saveOrCancel(dialog);
                      });
     }
 
     void deleteLastRow()
     {
-        m_h.grid().setSelectedRow(m_h.grid().parcelRowCount());
+        setSelectedRow(m_h.grid(), m_h.grid().parcelRowCount());
         m_h.prompts.answerNext(Prompts::Button::Yes);
         ui(*m_window).N3->trigger();
     }
@@ -136,7 +136,7 @@ TEST_F(LockedDatabase, ExclusiveLockFailsReadsAndWritesAtOnceAndTheCheckRunEndsC
     EXPECT_EQ(m_h.grid().parcelRowCount(), 3);
     EXPECT_EQ(operation([&] { add(QStringLiteral("RR999999999CN")); }), (std::vector<QString>{kAddFailed}));
     // The edit load fails: its box, and no dialog whose empty fields a save could write.
-    m_h.grid().setSelectedRow(1);
+    setSelectedRow(m_h.grid(), 1);
     EXPECT_EQ(operation([&] { ui(*m_window).edit->trigger(); }), (std::vector<QString>{kLoadFailed}));
     EXPECT_FALSE(m_h.dialog().isVisible());
     EXPECT_EQ(operation([&] { deleteLastRow(); }), (std::vector<QString>{kDeleteFailed, kRefreshFailed}));

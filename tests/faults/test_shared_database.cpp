@@ -187,16 +187,16 @@ TEST_F(SharedDatabase, WindowEditsDeletesAndRefreshesWhileARunWithoutAWindowWrit
     const QDeadlineTimer runBound(std::chrono::minutes(2));
     while (background.state() != QProcess::NotRunning) {
         // Edit the first row's title; every tenth turn delete the last row; refresh in between.
-        m_h.grid().setSelectedRow(1);
+        setSelectedRow(m_h.grid(), 1);
         const QString title = QStringLiteral("правка %1").arg(++edits);
         m_h.inDialog([&] { ui(window).edit->trigger(); },
                      [&](TFm_Track& dialog) {
-                         dialog.Edit_Title->setText(title);
-                         QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                         controls(dialog).Edit_Title->setText(title);
+                         QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                      });
         window.RefreshGrid();
         if (edits % 10 == 0 && m_h.grid().parcelRowCount() > 1) {
-            m_h.grid().setSelectedRow(m_h.grid().parcelRowCount());
+            setSelectedRow(m_h.grid(), m_h.grid().parcelRowCount());
             m_h.prompts.answerNext(Prompts::Button::Yes);
             ui(window).N3->trigger();
             ++deletes;
@@ -230,22 +230,22 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     TMainForm other(otherOptions);
     other.show();
     const auto deleteInOther = [&](int row) {
-        ui(other).StringGrid2->setSelectedRow(row);
+        setSelectedRow(*ui(other).StringGrid2, row);
         otherPrompts.answerNext(Prompts::Button::Yes);
         ui(other).N3->trigger();
     };
 
     // This window edits the fourth parcel; the other deletes it meanwhile; the save changes no row.
-    m_h.grid().setSelectedRow(4);
+    setSelectedRow(m_h.grid(), 4);
     m_h.inDialog([&] { ui(window).edit->trigger(); },
                  [&](TFm_Track& dialog) {
-                     dialog.Edit_Title->setText(QStringLiteral("правка"));
+                     controls(dialog).Edit_Title->setText(QStringLiteral("правка"));
                      deleteInOther(4);
-                     QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+                     QTest::mouseClick(controls(dialog).Button1, Qt::LeftButton);
                      EXPECT_TRUE(dialog.isVisible());
-                     EXPECT_EQ(dialog.Edit_Track->text(), numberOf(3));
-                     EXPECT_EQ(dialog.Edit_Title->text(), QStringLiteral("правка"));
-                     QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+                     EXPECT_EQ(controls(dialog).Edit_Track->text(), numberOf(3));
+                     EXPECT_EQ(controls(dialog).Edit_Title->text(), QStringLiteral("правка"));
+                     QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                  });
     EXPECT_EQ(m_h.boxTexts(), std::vector<QString>{kParcelGoneOnSave});
     EXPECT_EQ(m_h.grid().parcelRowCount(), 3);
@@ -253,7 +253,7 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     // The menu is open on the third when the other deletes it; the grid is not reloaded under an
     // open menu, so it still shows the parcel. No dialog opens for it.
     m_h.prompts.clear();
-    m_h.grid().setSelectedRow(3);
+    setSelectedRow(m_h.grid(), 3);
     ui(window).PopupMenu1->popup(window.mapToGlobal(QPoint(100, 100)));
     deleteInOther(3);
     QTest::qWait(300);
@@ -266,7 +266,7 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     // Nor does a delete pretend to have deleted it.
     m_h.prompts.clear();
     deleteInOther(2);
-    m_h.grid().setSelectedRow(2);
+    setSelectedRow(m_h.grid(), 2);
     m_h.prompts.answerNext(Prompts::Button::Yes);
     ui(window).N3->trigger();
     EXPECT_EQ(m_h.boxHeads(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kParcelGone}));

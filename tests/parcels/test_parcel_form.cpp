@@ -4,6 +4,7 @@
 
 #include "parcels/PastedNumbers.h"
 #include "parcels/TFm_Track.h"
+#include "tests/support/DialogControls.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -67,28 +68,28 @@ TEST(ParcelForm, IsBuiltAsDesigned)
     EXPECT_EQ(dialog.pos(), QPoint(531, 240));
     EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
-    EXPECT_EQ(dialog.GroupBox1->geometry(), QRect(8, 8, 289, 129));
-    EXPECT_TRUE(dialog.GroupBox1->font().bold());
-    EXPECT_EQ(dialog.GroupBox1->font().pixelSize(), 13);
-    EXPECT_EQ(dialog.Edit_Track->geometry(), QRect(120, 32, 137, 24));
-    EXPECT_EQ(dialog.Edit_Shop->geometry(), QRect(120, 64, 137, 24));
-    EXPECT_EQ(dialog.Edit_Title->geometry(), QRect(120, 96, 137, 24));
-    EXPECT_EQ(dialog.Edit_Komment->geometry(), QRect(120, 128, 137, 24));
+    EXPECT_EQ(controls(dialog).GroupBox1->geometry(), QRect(8, 8, 289, 129));
+    EXPECT_TRUE(controls(dialog).GroupBox1->font().bold());
+    EXPECT_EQ(controls(dialog).GroupBox1->font().pixelSize(), 13);
+    EXPECT_EQ(controls(dialog).Edit_Track->geometry(), QRect(120, 32, 137, 24));
+    EXPECT_EQ(controls(dialog).Edit_Shop->geometry(), QRect(120, 64, 137, 24));
+    EXPECT_EQ(controls(dialog).Edit_Title->geometry(), QRect(120, 96, 137, 24));
+    EXPECT_EQ(controls(dialog).Edit_Komment->geometry(), QRect(120, 128, 137, 24));
     // The fields take the group's bold font; labels and buttons are regular.
-    EXPECT_TRUE(dialog.Edit_Track->font().bold());
-    EXPECT_FALSE(dialog.Label1->font().bold());
-    EXPECT_FALSE(dialog.Button1->font().bold());
-    EXPECT_EQ(dialog.Label1->text(), QStringLiteral("Номер посылки"));
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("Магазин"));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("Что в посылке"));
-    EXPECT_EQ(dialog.Label3->text(), QStringLiteral("Комментарий"));
-    EXPECT_EQ(dialog.Label1->pos(), QPoint(24, 32));
-    EXPECT_EQ(dialog.Label2->pos(), QPoint(64, 68));
-    EXPECT_EQ(dialog.Label4->pos(), QPoint(27, 102));
-    EXPECT_EQ(dialog.Button1->geometry(), QRect(144, 144, 75, 25));
-    EXPECT_EQ(dialog.Button2->geometry(), QRect(224, 144, 75, 25));
-    EXPECT_TRUE(dialog.Edit_Komment->isHidden());
-    EXPECT_TRUE(dialog.Label3->isHidden());
+    EXPECT_TRUE(controls(dialog).Edit_Track->font().bold());
+    EXPECT_FALSE(controls(dialog).Label1->font().bold());
+    EXPECT_FALSE(controls(dialog).Button1->font().bold());
+    EXPECT_EQ(controls(dialog).Label1->text(), QStringLiteral("Номер посылки"));
+    EXPECT_EQ(controls(dialog).Label2->text(), QStringLiteral("Магазин"));
+    EXPECT_EQ(controls(dialog).Label4->text(), QStringLiteral("Что в посылке"));
+    EXPECT_EQ(controls(dialog).Label3->text(), QStringLiteral("Комментарий"));
+    EXPECT_EQ(controls(dialog).Label1->pos(), QPoint(24, 32));
+    EXPECT_EQ(controls(dialog).Label2->pos(), QPoint(64, 68));
+    EXPECT_EQ(controls(dialog).Label4->pos(), QPoint(27, 102));
+    EXPECT_EQ(controls(dialog).Button1->geometry(), QRect(144, 144, 75, 25));
+    EXPECT_EQ(controls(dialog).Button2->geometry(), QRect(224, 144, 75, 25));
+    EXPECT_TRUE(controls(dialog).Edit_Komment->isHidden());
+    EXPECT_TRUE(controls(dialog).Label3->isHidden());
 }
 
 TEST(ParcelForm, AskNewShowsEmptyFieldsAndGivesWhatTheAcceptorTook)
@@ -103,13 +104,13 @@ TEST(ParcelForm, AskNewShowsEmptyFieldsAndGivesWhatTheAcceptorTook)
     const auto given = whileShown(
         r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
         [&] {
-            EXPECT_TRUE(r.dialog.Edit_Track->text().isEmpty());
-            EXPECT_TRUE(r.dialog.Edit_Komment->text().isEmpty());
-            EXPECT_EQ(r.dialog.GroupBox1->title(), QStringLiteral("Добавить посылку"));
-            EXPECT_EQ(r.dialog.Button1->text(), QStringLiteral("Добавить"));
-            QTest::keyClicks(r.dialog.Edit_Track, QStringLiteral("RR9"));
-            QTest::keyClicks(r.dialog.Edit_Title, QStringLiteral("Book"));
-            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            EXPECT_TRUE(controls(r.dialog).Edit_Track->text().isEmpty());
+            EXPECT_TRUE(controls(r.dialog).Edit_Komment->text().isEmpty());
+            EXPECT_EQ(controls(r.dialog).GroupBox1->title(), QStringLiteral("Добавить посылку"));
+            EXPECT_EQ(controls(r.dialog).Button1->text(), QStringLiteral("Добавить"));
+            QTest::keyClicks(controls(r.dialog).Edit_Track, QStringLiteral("RR9"));
+            QTest::keyClicks(controls(r.dialog).Edit_Title, QStringLiteral("Book"));
+            QTest::mouseClick(controls(r.dialog).Button1, Qt::LeftButton);
         });
     Parcel typed;
     typed.number = QStringLiteral("RR9");
@@ -132,13 +133,13 @@ TEST(ParcelForm, AskEditShowsTheParcelAndGivesItBackWithTheTypedTextsAndTheHidde
     const auto given = whileShown(
         r.dialog, [&] { return r.dialog.askEdit(stored, r.acceptor); },
         [&] {
-            EXPECT_EQ(r.dialog.Edit_Track->text(), QStringLiteral("RR111"));
-            EXPECT_EQ(r.dialog.Edit_Shop->text(), QStringLiteral("AliExpress"));
-            EXPECT_EQ(r.dialog.Edit_Komment->text(), QStringLiteral("подарок маме"));
-            EXPECT_EQ(r.dialog.GroupBox1->title(), QStringLiteral("Изменить посылку"));
-            EXPECT_EQ(r.dialog.Button1->text(), QStringLiteral("Сохранить"));
-            r.dialog.Edit_Title->setText(QStringLiteral("Чехол кожаный"));
-            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            EXPECT_EQ(controls(r.dialog).Edit_Track->text(), QStringLiteral("RR111"));
+            EXPECT_EQ(controls(r.dialog).Edit_Shop->text(), QStringLiteral("AliExpress"));
+            EXPECT_EQ(controls(r.dialog).Edit_Komment->text(), QStringLiteral("подарок маме"));
+            EXPECT_EQ(controls(r.dialog).GroupBox1->title(), QStringLiteral("Изменить посылку"));
+            EXPECT_EQ(controls(r.dialog).Button1->text(), QStringLiteral("Сохранить"));
+            controls(r.dialog).Edit_Title->setText(QStringLiteral("Чехол кожаный"));
+            QTest::mouseClick(controls(r.dialog).Button1, Qt::LeftButton);
         });
     Parcel typed = stored;
     typed.title = QStringLiteral("Чехол кожаный");
@@ -151,7 +152,7 @@ TEST(ParcelForm, CancelAndTheCloseBoxGiveNothingAndOfferNothing)
     Recorded r;
     EXPECT_FALSE(whileShown(
         r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
-        [&] { QTest::mouseClick(r.dialog.Button2, Qt::LeftButton); }));
+        [&] { QTest::mouseClick(controls(r.dialog).Button2, Qt::LeftButton); }));
     EXPECT_FALSE(whileShown(
         r.dialog, [&] { return r.dialog.askNew(r.acceptor); }, [&] { r.dialog.close(); }));
     EXPECT_TRUE(r.offered.empty());
@@ -164,21 +165,21 @@ TEST(ParcelForm, ARefusedSaveOrAnUnstorableCharacterKeepsTheDialogOpenWithWhatWa
     const auto given = whileShown(
         r.dialog, [&] { return r.dialog.askNew(r.acceptor); },
         [&] {
-            r.dialog.Edit_Track->setText(QStringLiteral("RR1 中"));
-            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            controls(r.dialog).Edit_Track->setText(QStringLiteral("RR1 中"));
+            QTest::mouseClick(controls(r.dialog).Button1, Qt::LeftButton);
             // Never offered: the database could not hold it.
             EXPECT_TRUE(r.offered.empty());
             EXPECT_EQ(r.boxes,
                       std::vector<QString>{QStringLiteral("Нельзя сохранить знаки: «中». Замените или удалите их.")});
 
-            r.dialog.Edit_Track->setText(QStringLiteral("RR1"));
-            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            controls(r.dialog).Edit_Track->setText(QStringLiteral("RR1"));
+            QTest::mouseClick(controls(r.dialog).Button1, Qt::LeftButton);
             EXPECT_EQ(r.offered.size(), 1u);
             EXPECT_TRUE(r.dialog.isVisible());
-            EXPECT_EQ(r.dialog.Edit_Track->text(), QStringLiteral("RR1"));
+            EXPECT_EQ(controls(r.dialog).Edit_Track->text(), QStringLiteral("RR1"));
 
             r.take = true;
-            QTest::mouseClick(r.dialog.Button1, Qt::LeftButton);
+            QTest::mouseClick(controls(r.dialog).Button1, Qt::LeftButton);
         });
     EXPECT_EQ(r.offered.size(), 2u);
     ASSERT_TRUE(given);
@@ -192,13 +193,13 @@ TEST(ParcelForm, LaterShowingsKeepThePlaceTheUserLeftItAt)
         r.dialog, [&] { return r.dialog.askNew(); },
         [&] {
             r.dialog.move(100, 120);
-            QTest::mouseClick(r.dialog.Button2, Qt::LeftButton);
+            QTest::mouseClick(controls(r.dialog).Button2, Qt::LeftButton);
         });
     whileShown(
         r.dialog, [&] { return r.dialog.askNew(); },
         [&] {
             EXPECT_EQ(r.dialog.pos(), QPoint(100, 120));
-            QTest::mouseClick(r.dialog.Button2, Qt::LeftButton);
+            QTest::mouseClick(controls(r.dialog).Button2, Qt::LeftButton);
         });
 }
 

@@ -1,6 +1,7 @@
 // The parcel table: opening the store, the statements and the values they refuse or keep.
 #include "store/Cp1251.h"
 #include "store/ParcelStore.h"
+#include "tests/support/TracksTable.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -72,8 +73,7 @@ TEST_F(ParcelStoreTest, FirstStartCreatesTheNineColumnsInOrder)
                                             "s_shop TEXT",  "s_comments TEXT", "i_type INTEGER"};
     EXPECT_EQ(columns, expected);
     auto sql = m_store.database().Query("SELECT sql FROM sqlite_master WHERE name='tracks'");
-    EXPECT_EQ(sql->FieldText(0), ParcelStore::createTableSql());
-    EXPECT_EQ(ParcelStore::createTableSql(),
+    EXPECT_EQ(sql->FieldText(0),
               "CREATE TABLE tracks (id INTEGER PRIMARY KEY AUTOINCREMENT,s_track TEXT,s_trackfull TEXT,"
               "s_title TEXT,s_date TEXT,s_status TEXT,s_shop TEXT,s_comments TEXT,i_type INTEGER)");
     EXPECT_TRUE(m_store.parcels().empty());
@@ -158,7 +158,7 @@ TEST(ParcelStoreForeignFile, NothingFoundStoresItsTextThoughTheFileNamesAColumnS
     const std::string noInformation = cp1251("Пока, нет информации!");
     {
         TSQLiteDatabase db(path);
-        db.Execute(ParcelStore::createTableSql());
+        db.Execute(kCreateTracks);
         db.Execute("ALTER TABLE tracks ADD COLUMN \"" + noInformation + "\" TEXT DEFAULT 'the column'");
         db.Execute("INSERT INTO tracks (s_track) VALUES ('RR1')");
     }
@@ -204,7 +204,7 @@ TEST(ParcelStoreIds, AnIdThatIsNoWholeNumberSendsNothingAndChangesNoRow)
     // A whole number still names its row, and only that row.
     testsupport::storeResultBytes(store, "2", "checked", "d", "h");
     EXPECT_EQ(store.parcel(2)->status, QStringLiteral("checked"));
-    store.remove(1);
+    store.removeAll({1});
     EXPECT_EQ(snapshot(), "'2'RRchecked;'1 OR 1=1'RR");
 }
 
@@ -214,7 +214,7 @@ TEST_F(ParcelStoreTest, IdsAreNeverReusedAndDuplicatesAreKept)
     EXPECT_EQ(m_store.insert(parcelOf("SAME", "", "", "")), 1);
     EXPECT_EQ(m_store.insert(parcelOf("SAME", "", "", "")), 2);
     EXPECT_EQ(m_store.parcels().size(), 2u);
-    m_store.remove(2);
+    m_store.removeAll({2});
     EXPECT_EQ(m_store.insert(parcelOf("NEXT", "", "", "")), 3);
     const std::vector<Parcel> all = m_store.parcels();
     ASSERT_EQ(all.size(), 2u);

@@ -2,6 +2,7 @@
 // and never in a file that cannot or must not be written.
 #include "store/SeenStatuses.h"
 #include "store/ParcelStore.h"
+#include "tests/support/TracksTable.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ protected:
     void olderCopysFile()
     {
         TSQLiteDatabase db(m_path);
-        db.Execute(ParcelStore::createTableSql());
+        db.Execute(kCreateTracks);
         db.Execute("INSERT INTO tracks (s_track, s_status) VALUES ('RR1', ?1), ('RR2', NULL), ('RR3', '')",
                    {testsupport::cp1251("Вручено")});
     }

@@ -62,11 +62,11 @@ struct MainFormView
     QAction* N2 = in<QAction>(PopupMenu1, "N2");
     QAction* N3 = in<QAction>(PopupMenu1, "N3");
     QAction* New = in<QAction>(PopupMenu1, "New");
-    QAction* AddMany = in<QAction>(PopupMenu1, "AddMany");
-    QAction* Find = in<QAction>(PopupMenu1, "Find");
-    QAction* ToArchive = in<QAction>(PopupMenu1, "ToArchive");
-    QAction* FromArchive = in<QAction>(PopupMenu1, "FromArchive");
-    QAction* ShowArchive = in<QAction>(PopupMenu1, "ShowArchive");
+    QAction* addManyAction = in<QAction>(PopupMenu1, "addManyAction");
+    QAction* findAction = in<QAction>(PopupMenu1, "findAction");
+    QAction* toArchiveAction = in<QAction>(PopupMenu1, "toArchiveAction");
+    QAction* fromArchiveAction = in<QAction>(PopupMenu1, "fromArchiveAction");
+    QAction* showArchiveAction = in<QAction>(PopupMenu1, "showArchiveAction");
 
 private:
     template <typename T> static T* found(T* control, const char* name)

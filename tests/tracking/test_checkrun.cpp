@@ -783,7 +783,7 @@ TEST_F(CheckRunTest, ParcelDeletedWhileItsAnswerIsAwaitedIsNeitherStoredNorToldA
             return;
         ParcelStore window;
         window.open((m_dir.path() + "/database.db").toStdString());
-        EXPECT_TRUE(window.remove(std::stoll(number == "RD1" ? foundThen : nothingThen)));
+        EXPECT_EQ(window.removeAll({std::stoll(number == "RD1" ? foundThen : nothingThen)}), 1);
     };
 
     run();

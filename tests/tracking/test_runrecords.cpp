@@ -47,8 +47,8 @@ TEST(RunRecords, EveryEndingIsTheOneAndHasTheStatusCheckEndsWith)
         {outcomeOf(End::LockUnavailable, {}), Ending::LockUnavailable, 6},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(runrecords::endingOf(c.outcome), c.ending) << RunHistory::endingWord(c.ending);
-        EXPECT_EQ(runrecords::exitStatusOf(c.ending), c.status) << RunHistory::endingWord(c.ending);
+        EXPECT_EQ(runrecords::endingOf(c.outcome), c.ending) << int(c.ending);
+        EXPECT_EQ(runrecords::exitStatusOf(c.ending), c.status) << int(c.ending);
         EXPECT_TRUE(runrecords::worthRecording(c.outcome));
     }
     // Refused for another run, or stopped from outside: no row.

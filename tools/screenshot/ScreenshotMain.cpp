@@ -6,6 +6,7 @@
 // Usage: kurierix_screenshot <docs folder>
 #include "tests/support/RecordingPrompts.h"
 #include "app/TMainForm.h"
+#include "tests/support/DialogControls.h"
 #include "tests/support/MainFormView.h"
 #include "parcels/AddManyDialog.h"
 #include "parcels/FindBar.h"
@@ -190,7 +191,8 @@ int main(int argc, char** argv)
     window.show();
     MainFormView& view = ui(window);
     ParcelGrid& grid = *view.StringGrid2;
-    grid.setSelectedRow(1);
+    grid.selectionModel()->setCurrentIndex(grid.model()->index(0, 0),
+                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     window.StringGrid2Click();
     bool ok = onScreen(&window) && grab(window, nullptr, docs.filePath(QStringLiteral("main-window.png")));
 
@@ -199,22 +201,23 @@ int main(int argc, char** argv)
              window, [&] { return parcelDialog; }, [&] { window.editClick(); },
              [&](QWidget& dialog) {
                  const bool saved = grab(window, &dialog, docs.filePath(QStringLiteral("parcel-dialog.png")));
-                 parcelDialog->Button2->click();
+                 controls(*parcelDialog).Button2->click();
                  return saved;
              })
          && ok;
 
     // Numbers as pasted from a shop's e-mail; the dialog is cancelled, so nothing is added.
     ok = inDialog(
-             window, [&] { return window.findChild<AddManyDialog*>(); }, [&] { view.AddMany->trigger(); },
+             window, [&] { return window.findChild<AddManyDialog*>(); }, [&] { view.addManyAction->trigger(); },
              [&](QWidget& dialog) {
                  auto& many = static_cast<AddManyDialog&>(dialog);
-                 many.Edit_Numbers->setPlainText(QStringLiteral("RT314159268CN\nRU271828189CN\nRV161803397CN\n"));
-                 many.Edit_Shop->setText(QStringLiteral("AliExpress"));
-                 many.Edit_Title->setText(QStringLiteral("Наклейки на ноутбук"));
+                 controls(many).numbersEdit->setPlainText(
+                     QStringLiteral("RT314159268CN\nRU271828189CN\nRV161803397CN\n"));
+                 controls(many).shopEdit->setText(QStringLiteral("AliExpress"));
+                 controls(many).titleEdit->setText(QStringLiteral("Наклейки на ноутбук"));
                  onScreen(&many);
                  const bool saved = grab(window, &many, docs.filePath(QStringLiteral("add-many.png")));
-                 many.Button_Cancel->click();
+                 controls(many).cancelButton->click();
                  return saved;
              })
          && ok;
@@ -222,11 +225,11 @@ int main(int argc, char** argv)
     // The archive shown greyed among the rest, the rows in the alphabetical order of what they
     // hold, and the find field keeping one shop's parcels. A wide column, so that the arrow has
     // room beside its title.
-    view.ShowArchive->trigger();
+    view.showArchiveAction->trigger();
     grid.sortBy(1, Qt::DescendingOrder);
     grid.showFind();
     grid.findBar()->setText(QStringLiteral("AliExpress"));
-    ok = view.ShowArchive->isChecked() && ok;
+    ok = view.showArchiveAction->isChecked() && ok;
     ok = onScreen(&window) && grab(window, nullptr, docs.filePath(QStringLiteral("parcel-list.png"))) && ok;
 
     return ok && prompts.shown().empty() ? 0 : 1;
