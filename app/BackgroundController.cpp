@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 
 #include <chrono>
 #include <utility>
@@ -18,16 +17,14 @@ const QString kBusName = QStringLiteral("kurierix-user-manager");
 const QString kWhileOpenKey = QStringLiteral("background/whileWindowOpen");
 const QString kHoursKey = QStringLiteral("background/hours");
 
-// The user manager is reached on the session bus. Without an address of one, Qt would have the
-// desktop's bus started (dbus-launch): a desktop without a bus has no user manager on one either,
-// and nothing of D-Bus is set up for it.
+// The user manager is reached on the session bus. Without one, Qt would have the desktop's bus
+// started (dbus-launch): a desktop without a bus has no user manager on one either, and nothing
+// of D-Bus is set up for it.
 std::optional<QDBusConnection> userManagerBus(const MainFormOptions& options)
 {
     if (!options.userManagerBus.isEmpty())
         return QDBusConnection::connectToBus(options.userManagerBus, kBusName);
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
-        && (runtime.isEmpty() || !QFile::exists(runtime + QStringLiteral("/bus"))))
+    if (!options.sessionBus)
         return std::nullopt;
     return QDBusConnection::sessionBus();
 }

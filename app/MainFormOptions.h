@@ -4,6 +4,7 @@
 #include "tracking/CheckLimits.h"
 #include "tracking/Endpoints.h"
 #include "tracking/page/TrackingPageFactory.h"
+#include "tracking/TrackingSettings.h"
 
 #include <QDateTime>
 #include <QList>
@@ -29,6 +30,8 @@ std::array<QUrl, 3> defaultShopPages();
 struct MainFormOptions
 {
     Endpoints endpoints = Endpoints::postalOperator();
+    // The roads' settings (which road, the service's address, the modules' files, ...).
+    TrackingSettings tracking;
     // How long a check run waits on the site; tests shorten the bounds.
     CheckLimits checkRunLimits;
     // The database file; relative paths count from the current directory.
@@ -52,10 +55,12 @@ struct MainFormOptions
     // through the session bus's notification service.
     std::function<void(const QList<ChangedParcel>&)> notifyChanged;
     // The D-Bus address where the user's systemd manager is asked about the background timer;
-    // empty: the session bus.
+    // empty: the session bus, where the session has one (sessionBus).
     QString userManagerBus;
-    // The folder of the user's configuration, where the timer's drop-in goes; empty:
-    // $XDG_CONFIG_HOME, or ~/.config.
+    // Whether the session has a bus: its address is set, or it listens in the runtime folder.
+    // Without one nothing of D-Bus is set up (Qt would have the desktop's bus started).
+    bool sessionBus = false;
+    // The folder of the user's configuration, where the timer's drop-in goes; empty: ~/.config.
     QString userUnitConfigHome;
     // Milliseconds of a monotonic clock for the window's own schedule; empty: the system's.
     std::function<std::int64_t()> scheduleTicks;

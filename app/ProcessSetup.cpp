@@ -1,6 +1,8 @@
 #include "app/ProcessSetup.h"
 
-#include <QCoreApplication>
+#include "tracking/page/BrowserModule.h"
+
+#include <QtGlobal>
 
 #include <fontconfig/fontconfig.h>
 #include <sys/resource.h>
@@ -15,24 +17,20 @@ constexpr int kBackgroundNice = 10;
 
 } // namespace
 
-void ProcessSetup::beforeApplication()
+void ProcessSetup::beforeApplication(const ProgramSettings& settings)
 {
     // The browser engine comes later, with its module at the first check, but what it needs of
-    // the process is settled here. Chromium refuses its sandbox to root; the hidden browser only
-    // ever loads the tracking page.
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The engine wants the application to share OpenGL contexts, and an engine loaded after the
-    // application object exists without it brings the process down. With the attribute the
+    // the process is settled here.
+    BrowserModule::prepareProcess(settings.sandboxChosen);
+    // The engine wants the application to share OpenGL contexts. With that attribute the
     // application makes a shared OpenGL context as it starts, and that loads the system's GL
     // driver: with Mesa some 55 MB more resident memory and 60 ms more start-up, for nothing,
     // since the windows are drawn without OpenGL and the tracking page is never shown. Without a
     // GL integration for X11 no context is made (Qt says so once on standard error) and the
     // engine renders the hidden page in software. A session that sets the variable keeps its
     // own choice.
-    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+    if (!settings.glIntegrationChosen)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Fontconfig reads its configuration the first time a font is asked for (4-5 ms here), which
     // the window does as soon as it is built. Read on a thread of its own now, it is ready by
     // then: the application object takes longer to start, and waits on the display meanwhile.
@@ -43,21 +41,4 @@ void ProcessSetup::beforeApplication()
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
         FcInit();
     }).detach();
-}
-
-void ProcessSetup::withoutWindow()
-{
-    // Nothing is shown, so no display is used, whatever the session says: a display that has gone
-    // (after a logout, an ssh session's) would otherwise end the run as it starts. Without one no
-    // library can start a session bus of its own either (D-Bus starts one only for an X display):
-    // a session without a bus gets one line about the notification, and nothing is left running.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("DISPLAY");
-    qunsetenv("WAYLAND_DISPLAY");
-    // Standard error carries the program's own lines only. The browser engine describes its set-up
-    // (no sandbox as root, no graphics) through Qt's logging, in this process and in its helper
-    // processes, which take the rule with the environment. The program's own warnings have the
-    // category "kurierix". A developer's QT_LOGGING_RULES shows everything again.
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "*=false;kurierix=true");
 }

@@ -54,8 +54,9 @@ constexpr const char* kDayCountOrigin = "2011-11-10 10:36:09";
 // at the first run.
 std::unique_ptr<TrackingSource> windowTrackingSource(const MainFormOptions& options)
 {
-    return makeTrackingSource(options.endpoints, options.pageFactory ? options.pageFactory
-                                                                     : browserPageFactory(options.browserStorageDir));
+    return makeTrackingSource(options.tracking, options.endpoints,
+                              options.pageFactory ? options.pageFactory
+                                                  : browserPageFactory(options.browserStorageDir, options.tracking));
 }
 
 } // namespace

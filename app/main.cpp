@@ -1,15 +1,14 @@
-// Курьерикс: starts the application, builds the main window (with its parcel dialog) over
-// what it needs from outside, and runs the event loop until the main window closes.
-#include "app/MainFormOptions.h"
-#include "app/ProcessSetup.h"
-#include "app/TMainForm.h"
+// Курьерикс: runs a command without a window (--help, --list, --check), or loads the window's
+// module and hands the command line over. This program links Qt Core alone: a command maps no
+// library of Qt Widgets or Gui, nor what they pull in (X11, OpenGL).
+#include "app/ProgramSettings.h"
+#include "app/WindowModule.h"
 #include "console/Console.h"
 #include "console/ConsoleCheck.h"
 #include "tracking/page/BrowserModule.h"
 #include "tracking/TrackingRoad.h"
 
-#include <QApplication>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 #include <memory>
@@ -17,28 +16,28 @@
 
 namespace {
 
-QString browserStorageDir()
+// `kurierix --check`: no window. The browser page needs a graphical application object, which its
+// module makes, and the process set up for its engine; the tracking service needs no more than a
+// core application, which loads no platform plugin.
+int checkWithoutWindow(int& argc, char** argv, bool quiet, const ProgramSettings& program)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
-}
-
-// `kurierix --check`: no window. The browser page needs a GUI application object and the process
-// set up for its engine; the tracking service needs no more than a core application, which loads
-// no platform plugin.
-int checkWithoutWindow(int& argc, char** argv, bool quiet)
-{
-    ProcessSetup::withoutWindow();
+    ConsoleCheck::prepareProcess(program.loggingRulesChosen);
     ConsoleCheck::Settings settings;
     settings.quiet = quiet;
-    settings.origin = ConsoleCheck::originFromEnvironment();
-    settings.endpoints = Endpoints::fromEnvironment();
-    const bool page = chooseTrackingRoad(settings.endpoints) == TrackingRoad::Page;
-    if (page)
-        ProcessSetup::beforeApplication();
-    const std::unique_ptr<QCoreApplication> app =
-        page ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    settings.origin = ConsoleCheck::originNamed(program.checkOrigin);
+    settings.tracking = program.tracking;
+    settings.endpoints = Endpoints::fromSettings(program.tracking);
+    std::unique_ptr<QCoreApplication> app;
+    if (chooseTrackingRoad(program.tracking, settings.endpoints) == TrackingRoad::Page) {
+        BrowserModule::prepareProcess(program.sandboxChosen);
+        app = BrowserModule::createApplication(argc, argv, program.tracking.browserModule);
+    }
+    // Without the browser module the run still starts, and says which package is missing.
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
-    settings.pageFactory = browserPageFactory(browserStorageDir());
+    settings.pageFactory = browserPageFactory(
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser"), program.tracking);
     return ConsoleCheck::run(settings);
 }
 
@@ -46,24 +45,14 @@ int checkWithoutWindow(int& argc, char** argv, bool quiet)
 
 int main(int argc, char** argv)
 {
-    // A command such as --list runs without a window; no arguments start the window as always.
-    const Console::CheckCommand check = [&argc, argv](bool quiet) { return checkWithoutWindow(argc, argv, quiet); };
+    // The environment is read here, once; what follows is handed what it needs of it.
+    const ProgramSettings settings = ProgramSettings::fromEnvironment();
+    // A command such as --list runs without a window; no arguments (or only Qt's own window
+    // options) start the window as always.
+    const Console::CheckCommand check = [&argc, argv, &settings](bool quiet) {
+        return checkWithoutWindow(argc, argv, quiet, settings);
+    };
     if (const std::optional<int> status = Console::run(argc, argv, check))
         return *status;
-    ProcessSetup::beforeApplication();
-    QApplication app(argc, argv);
-    // The title "Курьерикс 1.0" stands in the window's caption and the error report's; it is not
-    // made Qt's display name, which X11 window systems would append to every caption again.
-    QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
-
-    // The rest keeps its defaults: database.db here, the system clock and locale, real message
-    // boxes, the desktop's notifications and browser.
-    MainFormOptions options;
-    options.endpoints = Endpoints::fromEnvironment();
-    options.browserStorageDir = browserStorageDir();
-    TMainForm mainForm(std::move(options));
-    if (mainForm.startupFailed())
-        return 1;
-    mainForm.show();
-    return app.exec();
+    return WindowModule::run(argc, argv, settings);
 }

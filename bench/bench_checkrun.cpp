@@ -464,7 +464,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    ProcessSetup::beforeApplication(); // as app/main.cpp starts the program
+    ProcessSetup::beforeApplication({}); // as the program starts, in an environment that sets none of its variables
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
     QGuiApplication::setQuitOnLastWindowClosed(false);

@@ -94,7 +94,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    ProcessSetup::beforeApplication(); // as app/main.cpp starts the program
+    ProcessSetup::beforeApplication({}); // as the program starts, in an environment that sets none of its variables
     QApplication app(argc, argv);
     BenchReport report("grid");
     report.command(argc, argv);

@@ -3,8 +3,11 @@ if(NOT KURIERIX_GUI)
   return()
 endif()
 
-add_executable(bench_startup_app ${CMAKE_CURRENT_LIST_DIR}/startup_app.cpp)
-target_link_libraries(bench_startup_app PRIVATE kurierix_app kurierix_benchsupport)
+# The harness loads the window's module as the program does.
+add_executable(bench_startup_app ${CMAKE_CURRENT_LIST_DIR}/startup_app.cpp ${PROJECT_SOURCE_DIR}/app/ProgramSettings.cpp)
+target_link_libraries(bench_startup_app PRIVATE kurierix_tracking kurierix_benchsupport)
+target_compile_definitions(bench_startup_app PRIVATE KURIERIX_WINDOW_MODULE_BUILT="$<TARGET_FILE:kurierix-window>")
+add_dependencies(bench_startup_app kurierix-window)
 
 add_executable(bench_startup_bare ${CMAKE_CURRENT_LIST_DIR}/startup_bare.cpp)
 target_link_libraries(bench_startup_bare PRIVATE kurierix_benchsupport)

@@ -1,15 +1,15 @@
-// The program's start-up as app/main.cpp does it, with two reports for bench_startup: the
+// The program's start-up as app/main.cpp does it (the window's module loaded, then started),
+// with two reports for bench_startup: the
 // moment the main window is first on screen ("exposed <ns>"), and, a little later, the
 // processes the program has started and its resident memory. It then quits; it never starts a
 // check run, so any browser-engine process found here was started too early.
-#include "app/MainFormOptions.h"
-#include "app/ProcessSetup.h"
-#include "app/TMainForm.h"
+#include "app/ProgramSettings.h"
+#include "app/WindowProvider.h"
 #include "bench/support/ExposeReporter.h"
 #include "bench/support/ProcessProbe.h"
+#include "tracking/ModuleLoader.h"
 
-#include <QApplication>
-#include <QStandardPaths>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <chrono>
@@ -48,26 +48,32 @@ void reportProcessesAndQuit()
     QCoreApplication::quit();
 }
 
+// The window module's marks become the driver's phases; the window built, its first exposure is
+// watched for.
+class Marks : public WindowProvider::StartMarks
+{
+public:
+    void reached(const char* step) override { phase(step); }
+    void built(QWidget& window) override
+    {
+        // Goes with the application object.
+        auto* reporter = new ExposeReporter(window, [] { QTimer::singleShot(kSettleMs, &reportProcessesAndQuit); });
+        reporter->setParent(QCoreApplication::instance());
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     phase("main");
-    ProcessSetup::beforeApplication();
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kurierix"));
-    phase("application");
-
-    MainFormOptions options;
-    options.endpoints = Endpoints::fromEnvironment();
-    options.browserStorageDir =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");
-    TMainForm mainForm(std::move(options));
-    phase("window");
-    if (mainForm.startupFailed())
+    const LoadedModule module = loadModule({QStringLiteral(KURIERIX_WINDOW_MODULE_BUILT)});
+    auto* provider = qobject_cast<WindowProvider*>(module.root);
+    if (provider == nullptr) {
+        std::fprintf(stderr, "bench_startup_app: no window module: %s\n", qPrintable(module.failure));
         return 1;
-    ExposeReporter reporter(mainForm, [] { QTimer::singleShot(kSettleMs, &reportProcessesAndQuit); });
-    mainForm.show();
-    phase("show");
-    return app.exec();
+    }
+    phase("module");
+    Marks marks;
+    return provider->run(argc, argv, ProgramSettings::fromEnvironment(), &marks);
 }

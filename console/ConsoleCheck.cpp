@@ -24,7 +24,8 @@ int ConsoleCheck::run(const Settings& settings)
     int status = ExitStatus::Ok;
     int signal = 0;
     {
-        CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
+        CheckSession session(settings.databasePath,
+                             makeTrackingSource(settings.tracking, settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
         // Every run leaves its row, a run refused for want of a lock too (its row is all it writes).
         RunRecorder recorder(session, settings.origin);
@@ -128,10 +129,26 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
 }
 
-RunRecord::Origin ConsoleCheck::originFromEnvironment()
+void ConsoleCheck::prepareProcess(bool loggingRulesChosen)
 {
-    return qEnvironmentVariable("KURIERIX_CHECK_ORIGIN") == u"timer" ? RunRecord::Origin::Timer
-                                                                     : RunRecord::Origin::Terminal;
+    // Nothing is shown, so no display is used, whatever the session says: a display that has gone
+    // (after a logout, an ssh session's) would otherwise end the run as it starts. Without one no
+    // library can start a session bus of its own either (D-Bus starts one only for an X display):
+    // a session without a bus gets one line about the notification, and nothing is left running.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    // Standard error carries the program's own lines only. The browser engine describes its set-up
+    // (no sandbox as root, no graphics) through Qt's logging, in this process and in its helper
+    // processes, which take the rule with the environment. The program's own warnings have the
+    // category "kurierix". A developer's QT_LOGGING_RULES shows everything again.
+    if (!loggingRulesChosen)
+        qputenv("QT_LOGGING_RULES", "*=false;kurierix=true");
+}
+
+RunRecord::Origin ConsoleCheck::originNamed(const QString& origin)
+{
+    return origin == u"timer" ? RunRecord::Origin::Timer : RunRecord::Origin::Terminal;
 }
 
 bool ConsoleCheck::silent() const

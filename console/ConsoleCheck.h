@@ -6,6 +6,7 @@
 #include "tracking/CheckSession.h"
 #include "tracking/Endpoints.h"
 #include "tracking/page/TrackingPageFactory.h"
+#include "tracking/TrackingSettings.h"
 
 #include <QString>
 
@@ -23,12 +24,19 @@ public:
     {
         bool quiet = false;
         std::string databasePath = "database.db";
+        TrackingSettings tracking;
         Endpoints endpoints;
         CheckLimits limits;
         TrackingPageFactory pageFactory;
         // Who the run's record names: the background check's unit, or someone at a terminal.
         RunRecord::Origin origin = RunRecord::Origin::Terminal;
     };
+
+    // For a run that shows no window: the offscreen platform and no display whatever the
+    // environment says, so that a timer or an ssh session can run it, and no logging but the
+    // program's own, unless the session chose its own rules. Called before the application object
+    // exists.
+    static void prepareProcess(bool loggingRulesChosen);
 
     // Runs the check and gives the exit status (ExitStatus). Needs the application object the
     // page needs. Ended by SIGTERM or SIGINT, the process ends by that signal once the run has
@@ -37,7 +45,7 @@ public:
 
     // The background check's unit says so in KURIERIX_CHECK_ORIGIN=timer; any other run is a
     // terminal's.
-    static RunRecord::Origin originFromEnvironment();
+    static RunRecord::Origin originNamed(const QString& origin);
 
 private:
     ConsoleCheck(const Settings& settings, CheckSession& session);

@@ -11,8 +11,6 @@
 TimerDropIn::TimerDropIn(QString configHome) : m_configHome(std::move(configHome))
 {
     if (m_configHome.isEmpty())
-        m_configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (m_configHome.isEmpty())
         m_configHome = QDir::homePath() + QStringLiteral("/.config");
 }
 

@@ -223,8 +223,7 @@ Words words(const CheckEvent& event)
         said.report = event.detail;
         break;
     case Kind::AllAsked:
-        said.lines += QStringLiteral(" Время работы (сек) ")
-                      + floatText(static_cast<double>(event.elapsedMs) / 1000.0);
+        said.lines += QStringLiteral(" Время работы (сек) ") + floatText(static_cast<double>(event.elapsedMs) / 1000.0);
         break;
     case Kind::ResultsFinal:
         break;

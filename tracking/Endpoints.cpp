@@ -1,5 +1,7 @@
 #include "tracking/Endpoints.h"
 
+#include "tracking/TrackingSettings.h"
+
 #include <QByteArray>
 #include <QLoggingCategory>
 
@@ -17,15 +19,15 @@ Endpoints Endpoints::postalOperator()
     return {"http://search.belpost.by/", "www.belpost.by", 80};
 }
 
-Endpoints Endpoints::fromEnvironment()
+Endpoints Endpoints::fromSettings(const TrackingSettings& settings)
 {
     Endpoints endpoints = postalOperator();
 
-    const QByteArray url = qgetenv("KURIERIX_TRACKING_URL").trimmed();
+    const QByteArray url = settings.trackingUrl.trimmed().toUtf8();
     if (!url.isEmpty())
         endpoints.trackingUrl = url.toStdString();
 
-    const QByteArray probe = qgetenv("KURIERIX_PROBE").trimmed();
+    const QByteArray probe = settings.probe.trimmed().toUtf8();
     if (!probe.isEmpty() && !parseHostPort(probe.toStdString(), endpoints.probeHost, endpoints.probePort)) {
         // A mistyped override must not silently send the probe somewhere unexpected:
         // keep the operator's host and say why.

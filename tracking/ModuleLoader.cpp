@@ -2,15 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPluginLoader>
 
-QStringList moduleCandidates(const char* overrideVariable, const QString& fileName, const QString& fromProgram)
+QStringList moduleCandidates(const QString& named, const QString& fileName, const QString& fromProgram)
 {
-    const QString named = qEnvironmentVariable(overrideVariable);
     if (!named.isEmpty())
         return {named};
-    const QDir program(QCoreApplication::applicationDirPath());
+    // The window's module is loaded before there is an application object to ask.
+    const QDir program(QCoreApplication::instance() != nullptr
+                           ? QCoreApplication::applicationDirPath()
+                           : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
     return {program.filePath(fileName), QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
 }
 

@@ -7,10 +7,11 @@
 // The program's modules (the browser page, the service's network code) are Qt plugins that it
 // loads when a check first needs one, so that a start maps none of their libraries.
 
-// The files looked at, in order: the file `overrideVariable` names, alone, when it is set; else
-// `fileName` beside the program (the build tree), then in `fromProgram` (where the install puts
-// it, relative to the program's own folder so that any install prefix works).
-QStringList moduleCandidates(const char* overrideVariable, const QString& fileName, const QString& fromProgram);
+// The files looked at, in order: `named`, alone, when it is not empty; else `fileName` beside
+// the program (the build tree), then in `fromProgram` (where the install puts it, relative to the
+// program's own folder so that any install prefix works). Works before the application object
+// exists.
+QStringList moduleCandidates(const QString& named, const QString& fileName, const QString& fromProgram);
 
 struct LoadedModule
 {

@@ -1,6 +1,7 @@
 #include "tracking/TrackingRoad.h"
 
 #include "tracking/page/PageSource.h"
+#include "tracking/service/ServiceModule.h"
 #include "tracking/service/ServiceSource.h"
 
 #include <QByteArray>
@@ -12,9 +13,9 @@ Q_LOGGING_CATEGORY(lcRoad, "kurierix")
 
 } // namespace
 
-TrackingRoad chooseTrackingRoad(const Endpoints& pageEndpoints)
+TrackingRoad chooseTrackingRoad(const TrackingSettings& settings, const Endpoints& pageEndpoints)
 {
-    const QByteArray asked = qgetenv("KURIERIX_SOURCE").trimmed().toLower();
+    const QByteArray asked = settings.source.trimmed().toLower().toUtf8();
     if (asked == "service")
         return TrackingRoad::Service;
     if (asked == "page")
@@ -24,15 +25,19 @@ TrackingRoad chooseTrackingRoad(const Endpoints& pageEndpoints)
                   "значение KURIERIX_SOURCE=\"%s\" не равно ни service, ни page: источник выбирается как без "
                   "него",
                   asked.constData());
-    if (!qgetenv("KURIERIX_TRACKING_URL").trimmed().isEmpty()
+    if (!settings.trackingUrl.trimmed().isEmpty()
         || pageEndpoints.trackingUrl != Endpoints::postalOperator().trackingUrl)
         return TrackingRoad::Page;
     return TrackingRoad::Service;
 }
 
-std::unique_ptr<TrackingSource> makeTrackingSource(const Endpoints& pageEndpoints, TrackingPageFactory pageFactory)
+std::unique_ptr<TrackingSource> makeTrackingSource(const TrackingSettings& settings, const Endpoints& pageEndpoints,
+                                                   TrackingPageFactory pageFactory)
 {
-    if (chooseTrackingRoad(pageEndpoints) == TrackingRoad::Page)
+    if (chooseTrackingRoad(settings, pageEndpoints) == TrackingRoad::Page)
         return std::make_unique<PageSource>(std::move(pageFactory), pageEndpoints);
-    return std::make_unique<ServiceSource>(ServiceEndpoint::fromEnvironment());
+    return std::make_unique<ServiceSource>(ServiceEndpoint::fromSettings(settings),
+                                           [module = settings.serviceModule](const QString& extraCaFile) {
+                                               return ServiceModule::createTransport(module, extraCaFile);
+                                           });
 }

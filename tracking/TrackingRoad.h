@@ -3,6 +3,7 @@
 #include "tracking/Endpoints.h"
 #include "tracking/page/TrackingPageFactory.h"
 #include "tracking/TrackingSource.h"
+#include "tracking/TrackingSettings.h"
 
 #include <memory>
 
@@ -13,8 +14,9 @@
 // KURIERIX_SOURCE=service takes the service whatever else is set.
 enum class TrackingRoad { Service, Page };
 
-TrackingRoad chooseTrackingRoad(const Endpoints& pageEndpoints);
+TrackingRoad chooseTrackingRoad(const TrackingSettings& settings, const Endpoints& pageEndpoints);
 
 // The source of the road chosen: the page made by `pageFactory` at `pageEndpoints`, or the
-// service at its address from the environment.
-std::unique_ptr<TrackingSource> makeTrackingSource(const Endpoints& pageEndpoints, TrackingPageFactory pageFactory);
+// service at its address from the settings.
+std::unique_ptr<TrackingSource> makeTrackingSource(const TrackingSettings& settings, const Endpoints& pageEndpoints,
+                                                   TrackingPageFactory pageFactory);

@@ -2,15 +2,26 @@
 
 #include "bench/support/ProcessProbe.h"
 #include "store/Cp1251.h"
-#include "tracking/page/BrowserModule.h"
 
 #include <unistd.h>
 
-TimedMainForm::TimedMainForm(MainFormOptions options) : TMainForm(std::move(options))
+namespace {
+
+// The benchmarks are not beside the program, where it looks for the browser module.
+MainFormOptions withBuiltModule(MainFormOptions options)
 {
-    // The benchmarks are not beside the program, where it looks for the browser module.
-    if (!qEnvironmentVariableIsSet(BrowserModule::kOverrideVariable))
-        qputenv(BrowserModule::kOverrideVariable, KURIERIX_BROWSER_MODULE_BUILT);
+    if (options.tracking.browserModule.isEmpty())
+        options.tracking.browserModule = QStringLiteral(KURIERIX_BROWSER_MODULE_BUILT);
+    // For experiments: the run left to the fallback looks alone.
+    if (!qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS"))
+        options.tracking.pageNotifications = false;
+    return options;
+}
+
+} // namespace
+
+TimedMainForm::TimedMainForm(MainFormOptions options) : TMainForm(withBuiltModule(std::move(options)))
+{
 }
 
 void TimedMainForm::resetMarks()

@@ -196,6 +196,7 @@ public:
             return linksOpen;
         };
         options.browserStorageDir = QDir(tempDir.path()).filePath(QStringLiteral("browser"));
+        options.tracking = testsupport::trackingSettings();
         return options;
     }
 

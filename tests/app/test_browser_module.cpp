@@ -3,6 +3,7 @@
 // the install puts it, the package to install), and the program goes on.
 #include "app/AppTestHarness.h"
 #include "tracking/page/BrowserModule.h"
+#include "tracking/page/TrackingPage.h"
 
 #include <QFile>
 #include <QLibraryInfo>
@@ -20,6 +21,11 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
     MainFormOptions options = h.options();
     options.endpoints = {"http://127.0.0.1:9/", "127.0.0.1", probe.serverPort()};
+    // The module the window's runs load, changed between runs as a new start would.
+    TrackingSettings modules = options.tracking;
+    options.pageFactory = [&modules, storage = options.browserStorageDir] {
+        return BrowserModule::createPage(storage, modules);
+    };
     TMainForm& window = h.start(options);
 
     const QString notAPlugin = h.dirPath() + QStringLiteral("/not-a-plugin.so");
@@ -31,9 +37,9 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
         QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqoffscreen.so");
     ASSERT_TRUE(QFile::exists(otherPlugin));
 
-    const QByteArray built = qgetenv(BrowserModule::kOverrideVariable);
+    const QString built = modules.browserModule;
     for (const QString& module : {h.dirPath() + QStringLiteral("/missing.so"), notAPlugin, otherPlugin}) {
-        qputenv(BrowserModule::kOverrideVariable, module.toLocal8Bit());
+        modules.browserModule = module;
         for (int attempt = 0; attempt < 2; ++attempt) {
             h.prompts.clear();
             ui(window).N4->trigger();
@@ -50,7 +56,7 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
     }
     // Nothing named, and no module where the program looks (beside it, or where the install puts
     // it): the page road's package is not installed, and the box says which one to install.
-    qunsetenv(BrowserModule::kOverrideVariable);
+    modules.browserModule.clear();
     h.prompts.clear();
     ui(window).N4->trigger();
     const std::vector<QString> boxes = h.boxTexts();
@@ -60,7 +66,7 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
         "командой «sudo apt install kurierix-browser»")))
         << boxes.front().toStdString();
     EXPECT_TRUE(h.grid().isEnabled());
-    qputenv(BrowserModule::kOverrideVariable, built);
+    modules.browserModule = built;
 
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {

@@ -105,6 +105,7 @@ protected:
         withStore([](ParcelStore&) {}); // an empty table when no parcel was added
         MainFormOptions options;
         options.endpoints = m_endpoints;
+        options.tracking = m_tracking;
         options.databasePath = m_databasePath;
         options.browserStorageDir = m_dir.path() + QStringLiteral("/browser");
         options.now = [] { return QDateTime(QDate(2013, 4, 10), QTime(12, 0), Qt::UTC); };
@@ -174,6 +175,7 @@ protected:
     SiteDouble m_site;
     RecordingPrompts m_prompts;
     Endpoints m_endpoints;
+    TrackingSettings m_tracking = testsupport::trackingSettings();
     CheckLimits m_limits;
     std::string m_databasePath;
     std::unique_ptr<TMainForm> m_window;
@@ -319,11 +321,9 @@ TEST_F(CheckRunWindowTest, TheServiceRoadsCausesReachTheBoxReadable)
     ASSERT_TRUE(service.start());
     service.setMode(QStringLiteral("RR123456789CN"), ServiceDouble::Mode::RedirectElsewhere);
     const std::string id = addParcel("RR123456789CN");
-    qputenv("KURIERIX_SOURCE", "service");
-    qputenv("KURIERIX_SERVICE_URL", service.url().toUtf8());
+    m_tracking.source = QStringLiteral("service");
+    m_tracking.serviceUrl = service.url();
     openWindow();
-    qunsetenv("KURIERIX_SOURCE");
-    qunsetenv("KURIERIX_SERVICE_URL");
 
     check();
 

@@ -180,6 +180,7 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
         options.databasePath = windowDatabase.toStdString();
         options.endpoints = {m_site.url().toStdString(), "127.0.0.1", m_site.port()};
         options.browserStorageDir = windowDir.filePath(QStringLiteral("browser"));
+        options.tracking = testsupport::trackingSettings();
         options.prompts = &prompts;
         options.notifyChanged = [&](const QList<ChangedParcel>& parcels) { windowNotified += parcels; };
         TMainForm window(std::move(options));

@@ -116,13 +116,15 @@ TEST_P(CheckRoads, TheSameEventsGiveTheSameLogAndTheSameStoredTexts)
     start(program);
     if (GetParam() == Road::Service) {
         // While the program waits for its first answer: the network module is mapped, the browser
-        // engine and a platform plugin are not.
+        // engine, the window's libraries and a platform plugin are not.
         ASSERT_TRUE(testsupport::waitUntil([&] { return !m_service.requests().isEmpty(); }));
         QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
         ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
         const QByteArray mapped = maps.readAll();
         EXPECT_TRUE(mapped.contains("kurierix-service"));
         EXPECT_FALSE(mapped.contains("WebEngine"));
+        EXPECT_FALSE(mapped.contains("libQt6Widgets"));
+        EXPECT_FALSE(mapped.contains("libQt6Gui"));
         EXPECT_FALSE(mapped.contains("/platforms/"));
     }
     ASSERT_TRUE(

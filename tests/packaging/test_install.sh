@@ -66,6 +66,13 @@ chmod 755 "$data"
 user_env XDG_DATA_HOME="$tmp/home/data" "$prefix/bin/kurierix-launcher" --help >/dev/null
 [ "$(stat -c %a "$data")" = 755 ] || { echo "the launcher changed the mode of the folder it found"; exit 1; }
 
+# The installed program finds its window's module where the install put it: the window starts
+# (and is stopped) rather than the program saying it cannot load it.
+(cd "$tmp" && user_env QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/kurierix" >/dev/null 2>"$tmp/window.err") || true
+if grep -q 'не удалось загрузить окно' "$tmp/window.err"; then
+  echo "the installed program does not find its window:"; cat "$tmp/window.err"; exit 1
+fi
+
 DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 [ -f "$tmp/root/usr/lib/systemd/user/kurierix-check.timer" ] && [ ! -e "$tmp/root/usr/share/systemd" ] \
   || { echo "under /usr the units are not in lib/systemd/user:"; find "$tmp/root" -name 'kurierix-check.*'; exit 1; }

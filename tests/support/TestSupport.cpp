@@ -51,4 +51,14 @@ bool storeResultBytes(ParcelStore& store, const std::string& id, const std::stri
     return store.storeCheckResult(std::stoll(id), fromCp1251(status), fromCp1251(date), fromCp1251(history));
 }
 
+TrackingSettings trackingSettings()
+{
+    TrackingSettings settings;
+    settings.browserModule = qEnvironmentVariable("KURIERIX_BROWSER_MODULE");
+    settings.serviceModule = qEnvironmentVariable("KURIERIX_SERVICE_MODULE");
+    settings.servicePace = QStringLiteral("0");
+    settings.pageNotifications = qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS");
+    return settings;
+}
+
 } // namespace testsupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tracking/TrackingSettings.h"
+
 #include <QString>
 
 #include <chrono>
@@ -25,5 +27,10 @@ std::string dataPath(const std::string& name);
 // A check result given as the file's own bytes, stored for the parcel with the decimal id `id`.
 bool storeResultBytes(ParcelStore& store, const std::string& id, const std::string& status, const std::string& date,
                       const std::string& history);
+
+// The roads' settings of a window or a run made in a test: the modules built, named in the
+// test's environment (which the programs a test starts read), no pace between the service's
+// requests, and the page's notifications as the environment says.
+TrackingSettings trackingSettings();
 
 } // namespace testsupport

@@ -1,6 +1,7 @@
 // The reachability probe against listeners on 127.0.0.1, and where the run looks parcels up.
 #include "tracking/Endpoints.h"
 #include "tracking/ReachabilityProbe.h"
+#include "tracking/TrackingSettings.h"
 
 #include "support/LoopbackPorts.h"
 #include "support/TestSupport.h"
@@ -119,43 +120,33 @@ TEST(ReachabilityProbe, NamesAreResolvedWithinTheTimeOut)
     EXPECT_TRUE(gate->changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate->resolverDone; }));
 }
 
-class EndpointsTest : public ::testing::Test
+TEST(Endpoints, PostalOperatorUnlessOverridden)
 {
-protected:
-    void TearDown() override
-    {
-        qunsetenv("KURIERIX_TRACKING_URL");
-        qunsetenv("KURIERIX_PROBE");
-    }
-};
-
-TEST_F(EndpointsTest, PostalOperatorUnlessOverridden)
-{
-    qunsetenv("KURIERIX_TRACKING_URL");
-    qunsetenv("KURIERIX_PROBE");
-    const Endpoints fixed = Endpoints::fromEnvironment();
+    TrackingSettings settings;
+    const Endpoints fixed = Endpoints::fromSettings(settings);
     EXPECT_EQ(fixed.trackingUrl, "http://search.belpost.by/");
     EXPECT_EQ(fixed.probeHost, "www.belpost.by");
     EXPECT_EQ(fixed.probePort, 80);
 
-    qputenv("KURIERIX_TRACKING_URL", "http://127.0.0.1:8123/");
-    qputenv("KURIERIX_PROBE", "127.0.0.1:8123");
-    const Endpoints local = Endpoints::fromEnvironment();
+    settings.trackingUrl = QStringLiteral("http://127.0.0.1:8123/");
+    settings.probe = QStringLiteral("127.0.0.1:8123");
+    const Endpoints local = Endpoints::fromSettings(settings);
     EXPECT_EQ(local.trackingUrl, "http://127.0.0.1:8123/");
     EXPECT_EQ(local.probeHost, "127.0.0.1");
     EXPECT_EQ(local.probePort, 8123);
 
-    qputenv("KURIERIX_PROBE", "[::1]:9000");
-    EXPECT_EQ(Endpoints::fromEnvironment().probeHost, "::1");
-    EXPECT_EQ(Endpoints::fromEnvironment().probePort, 9000);
+    settings.probe = QStringLiteral("[::1]:9000");
+    EXPECT_EQ(Endpoints::fromSettings(settings).probeHost, "::1");
+    EXPECT_EQ(Endpoints::fromSettings(settings).probePort, 9000);
 }
 
-TEST_F(EndpointsTest, MalformedProbeOverrideKeepsTheOperatorsHost)
+TEST(Endpoints, MalformedProbeOverrideKeepsTheOperatorsHost)
 {
+    TrackingSettings settings;
     for (const char* bad : {"127.0.0.1", "127.0.0.1:", ":80", "host:0", "host:65536", "host:80x", "host:-1", "::1:80",
                             "[::1:80", "[]:80"}) {
-        qputenv("KURIERIX_PROBE", bad);
-        const Endpoints endpoints = Endpoints::fromEnvironment();
+        settings.probe = QString::fromLatin1(bad);
+        const Endpoints endpoints = Endpoints::fromSettings(settings);
         EXPECT_EQ(endpoints.probeHost, "www.belpost.by") << bad;
         EXPECT_EQ(endpoints.probePort, 80) << bad;
     }

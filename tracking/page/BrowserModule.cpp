@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace {
 
 [[noreturn]] void fail(const QString& reason)
@@ -18,15 +20,23 @@ namespace {
 
 } // namespace
 
-QStringList BrowserModule::candidates()
+QStringList BrowserModule::candidates(const QString& named)
 {
-    return moduleCandidates(kOverrideVariable, QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
+    return moduleCandidates(named, QStringLiteral(KURIERIX_BROWSER_MODULE_FILE),
                             QStringLiteral(KURIERIX_BROWSER_MODULE_FROM_PROGRAM));
 }
 
-std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir)
+std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDir, const TrackingSettings& settings)
 {
-    // The engine crashes its process when it starts without these; ProcessSetup sees to them.
+    // The page road is a package of its own: where it is not installed, the user is told which
+    // package to install rather than that the program is broken.
+    const QStringList files = candidates(settings.browserModule);
+    if (settings.browserModule.isEmpty()
+        && std::none_of(files.begin(), files.end(), [](const QString& file) { return QFileInfo(file).isFile(); }))
+        throw EPageError(EPageError::Kind::NotPackaged,
+                         QStringLiteral("no file %1").arg(files.join(QStringLiteral(", "))));
+
+    // The engine crashes its process when it starts without these; prepareProcess() sees to them.
     const QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr || !application->inherits("QGuiApplication"))
         fail(QStringLiteral("the browser engine needs a graphical application object"));
@@ -34,19 +44,28 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
         fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
                             "object is made"));
 
-    // The page road is a package of its own: where it is not installed, the user is told which
-    // package to install rather than that the program is broken.
-    const QStringList files = candidates();
-    if (qEnvironmentVariableIsEmpty(kOverrideVariable)
-        && std::none_of(files.begin(), files.end(), [](const QString& file) { return QFileInfo(file).isFile(); }))
-        throw EPageError(EPageError::Kind::NotPackaged,
-                         QStringLiteral("no file %1").arg(files.join(QStringLiteral(", "))));
-
     return makeWithModule<TrackingPageProvider>(
-        files, "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
+        files, "page",
+        [&](TrackingPageProvider& provider) { return provider.create(storageDir, settings.pageNotifications); }, fail);
 }
 
-TrackingPageFactory browserPageFactory(QString storageDir)
+void BrowserModule::prepareProcess(bool sandboxChosen)
 {
-    return [storageDir = std::move(storageDir)] { return BrowserModule::createPage(storageDir); };
+    if (::geteuid() == 0 && !sandboxChosen)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+std::unique_ptr<QCoreApplication> BrowserModule::createApplication(int& argc, char** argv, const QString& named)
+{
+    const LoadedModule module = loadModule(candidates(named));
+    auto* provider = qobject_cast<TrackingPageProvider*>(module.root);
+    return provider != nullptr ? provider->createApplication(argc, argv) : nullptr;
+}
+
+TrackingPageFactory browserPageFactory(QString storageDir, TrackingSettings settings)
+{
+    return [storageDir = std::move(storageDir), settings = std::move(settings)] {
+        return BrowserModule::createPage(storageDir, settings);
+    };
 }

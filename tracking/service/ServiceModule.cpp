@@ -16,15 +16,15 @@ namespace {
 
 } // namespace
 
-QStringList ServiceModule::candidates()
+QStringList ServiceModule::candidates(const QString& named)
 {
-    return moduleCandidates(kOverrideVariable, QStringLiteral(KURIERIX_SERVICE_MODULE_FILE),
+    return moduleCandidates(named, QStringLiteral(KURIERIX_SERVICE_MODULE_FILE),
                             QStringLiteral(KURIERIX_SERVICE_MODULE_FROM_PROGRAM));
 }
 
-std::unique_ptr<ServiceTransport> ServiceModule::createTransport(const QString& extraCaFile)
+std::unique_ptr<ServiceTransport> ServiceModule::createTransport(const QString& named, const QString& extraCaFile)
 {
     return makeWithModule<ServiceTransportProvider>(
-        candidates(), "transport", [&](ServiceTransportProvider& provider) { return provider.create(extraCaFile); },
-        fail);
+        candidates(named), "transport",
+        [&](ServiceTransportProvider& provider) { return provider.create(extraCaFile); }, fail);
 }

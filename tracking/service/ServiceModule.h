@@ -13,13 +13,14 @@ class ServiceTransport;
 class ServiceModule
 {
 public:
-    // A module file named here is the only one looked at (tests; a module kept elsewhere).
+    // A module file named here is the only one looked at (tests; a module kept elsewhere); the
+    // settings carry it.
     static constexpr char kOverrideVariable[] = "KURIERIX_SERVICE_MODULE";
 
-    // The override alone when set; else beside the program, then where the install puts it.
-    static QStringList candidates();
+    // `named` alone when not empty; else beside the program, then where the install puts it.
+    static QStringList candidates(const QString& named);
 
     // Loads the module unless it is loaded already and makes a transport with it. Raises
     // TrackingSourceError (Failed) with the reason when the module cannot be had.
-    static std::unique_ptr<ServiceTransport> createTransport(const QString& extraCaFile);
+    static std::unique_ptr<ServiceTransport> createTransport(const QString& named, const QString& extraCaFile);
 };

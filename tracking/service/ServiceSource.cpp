@@ -66,10 +66,10 @@ ServiceEndpoint ServiceEndpoint::postalOperator()
     return endpoint;
 }
 
-ServiceEndpoint ServiceEndpoint::fromEnvironment()
+ServiceEndpoint ServiceEndpoint::fromSettings(const TrackingSettings& settings)
 {
     ServiceEndpoint endpoint = postalOperator();
-    const QString url = qEnvironmentVariable("KURIERIX_SERVICE_URL").trimmed();
+    const QString url = settings.serviceUrl.trimmed();
     if (!url.isEmpty()) {
         const QUrl given(url);
         const QString scheme = given.scheme().toLower();
@@ -84,19 +84,19 @@ ServiceEndpoint ServiceEndpoint::fromEnvironment()
                       qPrintable(url));
         }
     }
-    const QByteArray probe = qgetenv("KURIERIX_PROBE").trimmed();
+    const QByteArray probe = settings.probe.trimmed().toUtf8();
     if (!probe.isEmpty() && !Endpoints::parseHostPort(probe.toStdString(), endpoint.probeHost, endpoint.probePort))
         qCWarning(lcService,
                   "значение KURIERIX_PROBE=\"%s\" не имеет вида хост:порт (порт от 1 до 65535): связь проверяется с "
                   "%s:%d",
                   probe.constData(), endpoint.probeHost.c_str(), endpoint.probePort);
-    endpoint.extraCaFile = qEnvironmentVariable("KURIERIX_SERVICE_CA");
+    endpoint.extraCaFile = settings.serviceCaFile;
     if (!endpoint.extraCaFile.isEmpty()) {
         endpoint.caProblem = caFileProblem(endpoint.extraCaFile);
         if (!endpoint.caProblem.isEmpty())
             qCWarning(lcService, "%s", qPrintable(endpoint.caProblem));
     }
-    const QByteArray pace = qgetenv("KURIERIX_SERVICE_PACE").trimmed();
+    const QByteArray pace = settings.servicePace.trimmed().toUtf8();
     if (!pace.isEmpty()) {
         bool ok = false;
         const int ms = pace.toInt(&ok);
@@ -115,7 +115,7 @@ ServiceSource::ServiceSource(ServiceEndpoint endpoint, TransportFactory transpor
     : m_endpoint(std::move(endpoint)), m_transportFactory(std::move(transportFactory))
 {
     if (!m_transportFactory)
-        m_transportFactory = [](const QString& extraCaFile) { return ServiceModule::createTransport(extraCaFile); };
+        m_transportFactory = [](const QString& extraCaFile) { return ServiceModule::createTransport({}, extraCaFile); };
 }
 
 ServiceSource::~ServiceSource() = default;

@@ -2,6 +2,7 @@
 
 #include "tracking/EventWait.h"
 #include "tracking/service/ServiceTransport.h"
+#include "tracking/TrackingSettings.h"
 #include "tracking/TrackingSource.h"
 
 #include <QUrl>
@@ -28,7 +29,7 @@ struct ServiceEndpoint
     QString caProblem;
 
     static ServiceEndpoint postalOperator();
-    static ServiceEndpoint fromEnvironment();
+    static ServiceEndpoint fromSettings(const TrackingSettings& settings);
 };
 
 // The postal operator's tracking service as a tracking source: one JSON request per number, one
@@ -38,7 +39,7 @@ class ServiceSource : public TrackingSource
 public:
     using TransportFactory = std::function<std::unique_ptr<ServiceTransport>(const QString& extraCaFile)>;
 
-    // Without a factory the transport comes from the service module.
+    // Without a factory the transport comes from the service module found beside the program.
     explicit ServiceSource(ServiceEndpoint endpoint, TransportFactory transportFactory = {});
     ~ServiceSource() override;
     ServiceSource(const ServiceSource&) = delete;

@@ -6,6 +6,7 @@
 #include "tools/servicedouble/ServiceDouble.h"
 #include "tracking/service/HttpDate.h"
 #include "tracking/service/ServiceAnswer.h"
+#include "tracking/service/ServiceModule.h"
 #include "tracking/service/ServiceSource.h"
 #include "tracking/TrackingRoad.h"
 #include "tracking/extraction/Extraction.h"
@@ -66,11 +67,7 @@ QList<ServiceDouble::Step> pageEventsAsSteps()
 class ServiceSourceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        qputenv("KURIERIX_SERVICE_MODULE", KURIERIX_SERVICE_MODULE_BUILT);
-        ASSERT_TRUE(m_dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
     void start(bool https = false)
     {
@@ -86,7 +83,9 @@ protected:
         endpoint.probePort = m_service.port();
         endpoint.extraCaFile = trustCertificate ? m_dir.filePath(QStringLiteral("service.pem")) : QString();
         endpoint.paceMs = paceMs;
-        auto made = std::make_unique<ServiceSource>(endpoint);
+        auto made = std::make_unique<ServiceSource>(endpoint, [](const QString& extraCaFile) {
+            return ServiceModule::createTransport(QStringLiteral(KURIERIX_SERVICE_MODULE_BUILT), extraCaFile);
+        });
         made->setLimits(m_limits);
         made->setStopCondition([this] { return m_stop; });
         made->setReporter([this](const SourceNotice& notice) {
@@ -303,62 +302,54 @@ TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRunSayingWh
     }
 }
 
-class TrackingRoadTest : public ::testing::Test
-{
-protected:
-    void TearDown() override
-    {
-        for (const char* name : {"KURIERIX_SOURCE", "KURIERIX_TRACKING_URL", "KURIERIX_SERVICE_URL", "KURIERIX_PROBE",
-                                 "KURIERIX_SERVICE_CA"})
-            qunsetenv(name);
-        qputenv("KURIERIX_SERVICE_PACE", "0");
-    }
-};
-
-TEST_F(TrackingRoadTest, TheServiceUnlessAPageIsNamedOrAskedFor)
+TEST(TrackingRoad, TheServiceUnlessAPageIsNamedOrAskedFor)
 {
     const Endpoints operatorPage = Endpoints::postalOperator();
-    EXPECT_EQ(chooseTrackingRoad(operatorPage), TrackingRoad::Service);
-    EXPECT_EQ(chooseTrackingRoad({"http://127.0.0.1:8123/", "127.0.0.1", 8123}), TrackingRoad::Page);
-    qputenv("KURIERIX_TRACKING_URL", "http://127.0.0.1:8123/");
-    EXPECT_EQ(chooseTrackingRoad(operatorPage), TrackingRoad::Page);
-    qputenv("KURIERIX_SOURCE", "service");
-    EXPECT_EQ(chooseTrackingRoad(operatorPage), TrackingRoad::Service);
-    qunsetenv("KURIERIX_TRACKING_URL");
-    qputenv("KURIERIX_SOURCE", "page");
-    EXPECT_EQ(chooseTrackingRoad(operatorPage), TrackingRoad::Page);
+    TrackingSettings settings;
+    EXPECT_EQ(chooseTrackingRoad(settings, operatorPage), TrackingRoad::Service);
+    EXPECT_EQ(chooseTrackingRoad(settings, {"http://127.0.0.1:8123/", "127.0.0.1", 8123}), TrackingRoad::Page);
+    settings.trackingUrl = QStringLiteral("http://127.0.0.1:8123/");
+    EXPECT_EQ(chooseTrackingRoad(settings, operatorPage), TrackingRoad::Page);
+    settings.source = QStringLiteral("service");
+    EXPECT_EQ(chooseTrackingRoad(settings, operatorPage), TrackingRoad::Service);
+    settings.trackingUrl.clear();
+    settings.source = QStringLiteral("page");
+    EXPECT_EQ(chooseTrackingRoad(settings, operatorPage), TrackingRoad::Page);
 }
 
-TEST_F(TrackingRoadTest, TheServiceIsProbedOnItsOwnHostUnlessOverridden)
+TEST(TrackingRoad, TheServiceIsProbedOnItsOwnHostUnlessOverridden)
 {
-    ServiceEndpoint endpoint = ServiceEndpoint::fromEnvironment();
+    TrackingSettings settings;
+    ServiceEndpoint endpoint = ServiceEndpoint::fromSettings(settings);
     EXPECT_EQ(endpoint.url.toString(), QStringLiteral("https://api.belpost.by/api/v1/tracking"));
     EXPECT_EQ(endpoint.probeHost, "api.belpost.by");
     EXPECT_EQ(endpoint.probePort, 443);
 
-    qputenv("KURIERIX_SERVICE_URL", "http://127.0.0.1:8124/api/v1/tracking");
-    endpoint = ServiceEndpoint::fromEnvironment();
+    settings.serviceUrl = QStringLiteral("http://127.0.0.1:8124/api/v1/tracking");
+    endpoint = ServiceEndpoint::fromSettings(settings);
     EXPECT_EQ(endpoint.url.port(), 8124);
     EXPECT_EQ(endpoint.probeHost, "127.0.0.1");
     EXPECT_EQ(endpoint.probePort, 8124);
-    qputenv("KURIERIX_PROBE", "127.0.0.1:9000");
-    EXPECT_EQ(ServiceEndpoint::fromEnvironment().probePort, 9000);
+    settings.probe = QStringLiteral("127.0.0.1:9000");
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).probePort, 9000);
 }
 
-TEST_F(TrackingRoadTest, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
+TEST(TrackingRoad, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
 {
-    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 0);
-    qunsetenv("KURIERIX_SERVICE_PACE");
-    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 1000);
-    qputenv("KURIERIX_SERVICE_PACE", "soon");
-    EXPECT_EQ(ServiceEndpoint::fromEnvironment().paceMs, 1000);
+    TrackingSettings settings;
+    settings.servicePace = QStringLiteral("0");
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).paceMs, 0);
+    settings.servicePace.clear();
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).paceMs, 1000);
+    settings.servicePace = QStringLiteral("soon");
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).paceMs, 1000);
 
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.pem"));
     QFile(empty).open(QIODevice::WriteOnly);
     for (const QString& file : {dir.filePath(QStringLiteral("missing.pem")), empty}) {
-        qputenv("KURIERIX_SERVICE_CA", QFile::encodeName(file));
-        const QString problem = ServiceEndpoint::fromEnvironment().caProblem;
+        settings.serviceCaFile = file;
+        const QString problem = ServiceEndpoint::fromSettings(settings).caProblem;
         EXPECT_TRUE(problem.contains(file)
                     && problem.endsWith(QStringLiteral("доверяются только системные сертификаты")))
             << problem.toStdString();
@@ -366,8 +357,8 @@ TEST_F(TrackingRoadTest, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
     ServiceDouble service;
     const QString made = dir.filePath(QStringLiteral("made.pem"));
     ASSERT_TRUE(service.start(0, true, made));
-    qputenv("KURIERIX_SERVICE_CA", QFile::encodeName(made));
-    EXPECT_TRUE(ServiceEndpoint::fromEnvironment().caProblem.isEmpty());
+    settings.serviceCaFile = made;
+    EXPECT_TRUE(ServiceEndpoint::fromSettings(settings).caProblem.isEmpty());
 }
 
 } // namespace

@@ -2,7 +2,18 @@
 
 #include "tracking/page/browser/PageDriver.h"
 
-std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir)
+#include <QGuiApplication>
+
+#include <utility>
+
+std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir, bool changeNotifications)
 {
-    return std::make_unique<PageDriver>(storageDir);
+    PageDriver::Options options;
+    options.changeNotifications = changeNotifications;
+    return std::make_unique<PageDriver>(storageDir, std::move(options));
+}
+
+std::unique_ptr<QCoreApplication> BrowserPageProvider::createApplication(int& argc, char** argv)
+{
+    return std::make_unique<QGuiApplication>(argc, argv);
 }

@@ -16,7 +16,7 @@ const QString kWatcherName = QStringLiteral("kurierix-watcher");
 
 } // namespace
 
-ChangeWatch::ChangeWatch() : m_enabled(qEnvironmentVariableIsEmpty("KURIERIX_NO_PAGE_NOTIFICATIONS"))
+ChangeWatch::ChangeWatch(bool enabled) : m_enabled(enabled)
 {
     quint64 secret[2];
     QRandomGenerator::system()->fillRange(secret);

@@ -16,9 +16,9 @@ class QWebEngineScriptCollection;
 class ChangeWatch
 {
 public:
-    // On unless the environment sets KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the
-    // fallback looks alone).
-    ChangeWatch();
+    // Off where the settings say KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the fallback
+    // looks alone).
+    explicit ChangeWatch(bool enabled);
 
     bool enabled() const { return m_enabled; }
     // Forgets an unseen change; takes effect in the page with the next install().

@@ -39,9 +39,13 @@ public:
         std::function<std::chrono::milliseconds()> scriptTimeout;
         // Told of each browser page as it is made; the page lives until the driver closes it.
         std::function<void(QWebEnginePage*)> pageCreated;
+        // Whether the program's script in the page tells of changes, or the results are only
+        // read every half second.
+        bool changeNotifications = true;
     };
 
-    explicit PageDriver(QString storagePath, Options options = {});
+    explicit PageDriver(QString storagePath);
+    PageDriver(QString storagePath, Options options);
     ~PageDriver() override;
 
     void loadPage(const QString& url) override;
@@ -58,8 +62,8 @@ public:
     void setStopCondition(std::function<bool()> stopRequested) override;
 
     // Whether the page tells of its changes: a script in the driver's world watches the
-    // results block and says at once when it changed. On by default, off when the environment
-    // sets KURIERIX_NO_PAGE_NOTIFICATIONS (to run the tests on the fallback looks alone).
+    // results block and says at once when it changed. On unless the constructor says otherwise
+    // (KURIERIX_NO_PAGE_NOTIFICATIONS, to run the tests on the fallback looks alone).
     // Takes effect from the next load.
     void setChangeNotifications(bool on);
 
