@@ -255,11 +255,17 @@ TEST(Background, WhereAUserManagerRunsTheDialogSwitchesItsTimerAndShowsWhatItSay
         BackgroundHarness::choose(dialog, true, QStringLiteral("каждые 3 часа"));
     });
     EXPECT_TRUE(QFile::exists(dropIn));
-    EXPECT_EQ(manager.calls(),
-              (QStringList{QStringLiteral("EnableUnitFiles kurierix-check.timer false false"), QStringLiteral("Reload"),
-                           QStringLiteral("RestartUnit kurierix-check.timer replace")}));
     EXPECT_TRUE(testsupport::waitUntil([&] { return b.foot()->text().endsWith(QStringLiteral("в 15:07")); }))
         << b.foot()->text().toStdString();
+    // The switch, in this order; after it the window only reads the timer back, and when that
+    // read arrives depends on the bus.
+    const QStringList calls = manager.calls();
+    EXPECT_EQ(calls.mid(0, 3),
+              (QStringList{QStringLiteral("EnableUnitFiles kurierix-check.timer false false"), QStringLiteral("Reload"),
+                           QStringLiteral("RestartUnit kurierix-check.timer replace")}));
+    for (const QString& call : calls.mid(3))
+        EXPECT_TRUE(call.startsWith(QStringLiteral("Get")) || call.startsWith(QStringLiteral("LoadUnit")))
+            << call.toStdString();
 
     manager.clearCalls();
     b.inDialog(
