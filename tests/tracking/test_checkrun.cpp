@@ -28,13 +28,6 @@
 #include <QTimeZone>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <functional>
 #include <map>
