@@ -44,7 +44,9 @@ HANDLE handleOf(int fd)
 }
 
 // The file at `path`, shared with every other run (which may read it, lock it, and remove it
-// when it lets go); INVALID_HANDLE_VALUE with the system's error otherwise.
+// when it lets go); INVALID_HANDLE_VALUE with the system's error otherwise. No handle asks to
+// delete: other programs that read the file (QFile, which does not share deletion) may open it
+// while it is held.
 HANDLE openLockFile(const std::wstring& path, DWORD access, DWORD disposition)
 {
     return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -173,7 +175,7 @@ RunLock::Taken RunLock::take()
                 return unavailable(cannotReplace, "SetFileAttributesW", int(::GetLastError()));
         }
 
-        Handle file(openLockFile(path, GENERIC_READ | GENERIC_WRITE | DELETE, OPEN_ALWAYS));
+        Handle file(openLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
         const DWORD opened = ::GetLastError();
         if (!file.valid()) {
             if (attributes == INVALID_FILE_ATTRIBUTES && opened != ERROR_ACCESS_DENIED) {
@@ -252,13 +254,11 @@ void RunLock::release()
 {
     if (m_fd < 0)
         return;
-    // Marked for removal before the lock goes: a run that opened the file meanwhile finds, once it
-    // has the lock, that the file is on its way out, and looks again. Where the file cannot be
-    // removed, the next run takes it over.
+    // Removed before the lock goes: a run that opened the file meanwhile finds, once it has the
+    // lock, that the file is on its way out, and looks again. Where it cannot be removed (another
+    // program has it open without sharing deletion), the next run takes it over.
     const HANDLE file = handleOf(m_fd);
-    FILE_DISPOSITION_INFO remove = {};
-    remove.DeleteFile = TRUE;
-    ::SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
+    ::DeleteFileW(native(m_path).c_str());
     unlock(file);
     ::_close(m_fd);
     m_fd = -1;
