@@ -4,9 +4,13 @@
 #include "app/ParcelListController.h"
 #include "app/Prompts.h"
 #include "parcels/ParcelGrid.h"
+#include "parcels/VisibleText.h"
 #include "store/DatabaseErrorText.h"
 #include "store/ParcelStore.h"
 
+#include <QApplication>
+
+#include <unordered_map>
 #include <utility>
 
 ArchiveCommands::ArchiveCommands(ParcelListController& list, ParcelGrid* grid, Prompts& prompts,
@@ -27,15 +31,26 @@ void ArchiveCommands::setSelectedArchived(bool archived)
             if (parcel && parcel->id && parcel->archived != archived)
                 ids.push_back(*parcel->id);
         }
-        try {
-            m_list.store()->setArchived(ids, archived);
-        } catch (const ESQLiteException& error) {
-            m_prompts.showError(archived ? QStringLiteral("Ошибка - Посылки не перенесены в архив")
-                                         : QStringLiteral("Ошибка - Посылки не возвращены из архива"),
-                                databaseErrorText(error));
-        }
+        archive(ids, archived);
         m_list.refresh();
     });
+}
+
+bool ArchiveCommands::archive(const std::vector<std::int64_t>& ids, bool archived)
+{
+    if (ids.empty())
+        return false;
+    try {
+        m_list.store()->setArchived(ids, archived);
+    } catch (const ESQLiteException& error) {
+        m_prompts.showError(archived ? QStringLiteral("Ошибка - Посылки не перенесены в архив")
+                                     : QStringLiteral("Ошибка - Посылки не возвращены из архива"),
+                            databaseErrorText(error));
+        return false;
+    }
+    m_appendStatusLine(archived ? QStringLiteral(" Перенесено в архив посылок: %1").arg(ids.size())
+                                : QStringLiteral(" Возвращено из архива посылок: %1").arg(ids.size()));
+    return true;
 }
 
 void ArchiveCommands::showArchived(bool shown)
@@ -51,12 +66,15 @@ void ArchiveCommands::offerDelivered()
     m_guard.run([this] {
         if (m_list.closed() || !m_list.store())
             return;
-        int offered = 0;
+        std::vector<std::int64_t> offered;
+        std::unordered_map<std::int64_t, QString> numbers;
         try {
             std::vector<std::int64_t> delivered;
             for (const Parcel& parcel : m_list.store()->parcels()) {
-                if (parcel.id && !parcel.archived && ArchiveMarks::handedOver(parcel.status))
+                if (parcel.id && !parcel.archived && ArchiveMarks::handedOver(parcel.status)) {
                     delivered.push_back(*parcel.id);
+                    numbers.emplace(*parcel.id, visibleText(parcel.number).simplified());
+                }
             }
             offered = m_list.store()->offerForArchive(delivered);
         } catch (const std::exception&) {
@@ -64,9 +82,20 @@ void ArchiveCommands::offerDelivered()
             // parcels would be named after every run.
             return;
         }
-        if (offered > 0)
-            m_appendStatusLine(
-                QStringLiteral(" Вручённых посылок, которые можно перенести в архив: %1 (меню «В архив»)")
-                    .arg(offered));
+        if (offered.empty())
+            return;
+        m_appendStatusLine(QStringLiteral(" Вручённых посылок, которые можно перенести в архив: %1 (меню «В архив»)")
+                               .arg(offered.size()));
+        // Exactly the parcels named go, whatever the list holds by the time the user answers.
+        QStringList named;
+        for (const std::int64_t id : offered)
+            named += numbers[id];
+        const auto answer =
+            m_prompts.askYesNo(QStringLiteral("Подтверждение"),
+                               QStringLiteral("Переместить в архив %1 доставленных посылок?\n\n").arg(offered.size())
+                                   + Prompts::listed(named),
+                               Prompts::Icon::Information, Prompts::Button::No, QApplication::activeWindow());
+        if (answer == Prompts::Button::Yes && !m_list.closed() && m_list.store() && archive(offered, true))
+            m_list.refresh();
     });
 }

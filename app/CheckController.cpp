@@ -8,7 +8,9 @@
 #include "parcels/ParcelGrid.h"
 #include "store/Cp1251.h"
 #include "tracking/CheckSession.h"
+#include "tracking/RunRecords.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QTimer>
 
@@ -22,6 +24,9 @@ CheckController::CheckController(const MainFormOptions& options, std::unique_ptr
 {
     m_session->setObjectName(QStringLiteral("checkSession"));
     m_session->setLimits(m_options.checkRunLimits);
+    // A row that cannot be written (the same full disk that kept the answers out) is no new
+    // failure to show: the status bar tells of the run all the same (runRecorded).
+    m_recorder = std::make_unique<RunRecorder>(*m_session, RunRecord::Origin::Window, m_options.now);
     followSession();
 }
 
@@ -39,9 +44,9 @@ void CheckController::stop()
     m_session->stop();
 }
 
-void CheckController::run()
+void CheckController::run(Trigger trigger)
 {
-    m_guard.run([this] {
+    m_guard.run([this, trigger] {
         if (running() || m_list.closed() || !m_list.store())
             return;
         // However the run ends, the menu must be usable again: an error that ends it early
@@ -56,15 +61,25 @@ void CheckController::run()
             }
         } runEnd{*this};
         const CheckOutcome outcome = m_session->run(*m_list.store());
+        // A run stopped by the window closing writes nothing more, its row neither.
+        if (const auto recorded = m_recorder->takeLast(); recorded && !m_list.closed())
+            emit runRecorded(recorded->run, recorded->stored);
         // A run over no parcels asks nothing and would otherwise say nothing either.
         if (outcome.end == CheckOutcome::End::WentThrough && outcome.parcels.empty() && !m_list.closed())
             m_views.appendStatusLine(QStringLiteral(" Нет посылок для проверки"));
-        if (outcome.end == CheckOutcome::End::LockHeld && !m_list.closed())
-            m_prompts.showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
-                                  Prompts::Icon::Information);
+        if (outcome.end == CheckOutcome::End::LockHeld && !m_list.closed()) {
+            if (trigger == Trigger::Schedule)
+                m_views.appendStatusLine(
+                    QStringLiteral(" Проверка по расписанию пропущена: посылки уже проверяются в фоне"));
+            else
+                m_prompts.showMessage(QStringLiteral("Посылки уже проверяются в фоне. Попробуйте позже."),
+                                      Prompts::Icon::Information);
+        }
         if (outcome.end == CheckOutcome::End::LockUnavailable && !m_list.closed())
             m_prompts.showError(outcome.cause);
         notifyChanged(outcome);
+        if (!m_list.closed())
+            emit runOver();
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainFormOptions.h"
+#include "store/RunHistory.h"
 #include "tracking/CheckOutcome.h"
 
 #include <QObject>
@@ -15,12 +16,13 @@ class ParcelGrid;
 class ParcelListController;
 class Prompts;
 class QLabel;
+class RunRecorder;
 class TrackingSource;
 
 // The window's check run: it owns the check session and shows what the session tells: the
 // status log and label, the boxes, the grid taken from the user while the run asks about the
 // parcels and refreshed with its results, and one desktop notification of the changed parcels
-// after the run.
+// after the run. Every run it made leaves its row in the database.
 class CheckController : public QObject
 {
     Q_OBJECT
@@ -39,11 +41,21 @@ public:
                     QObject* parent = nullptr);
     ~CheckController() override;
 
+    // Who asked for a run: the user (the menu, F5), or the window's own schedule, whose run
+    // finding the database held by another process's run says so in the log instead of a box.
+    enum class Trigger { User, Schedule };
+
     // One check run over the window's parcels; nothing when one runs already or the window closed.
-    void run();
+    void run(Trigger trigger = Trigger::User);
     bool running() const;
     // The window is closing: a run under way ends at its next step, and none starts.
     void stop();
+
+signals:
+    // A run of the window is over (one refused for another process's included).
+    void runOver();
+    // What a run did, and whether its row could be stored.
+    void runRecorded(const RunRecord& run, bool stored);
 
 private:
     // The session's signals shown in the window: the log, the label, the boxes, the grid.
@@ -59,4 +71,5 @@ private:
     const HandlerGuard& m_guard;
     Views m_views;
     CheckSession* m_session = nullptr; // a child: tests find it by its object name
+    std::unique_ptr<RunRecorder> m_recorder;
 };

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -50,4 +51,12 @@ struct MainFormOptions
     // Tells the desktop of the parcels whose status a check run changed; empty: a notification
     // through the session bus's notification service.
     std::function<void(const QList<ChangedParcel>&)> notifyChanged;
+    // The D-Bus address where the user's systemd manager is asked about the background timer;
+    // empty: the session bus.
+    QString userManagerBus;
+    // The folder of the user's configuration, where the timer's drop-in goes; empty:
+    // $XDG_CONFIG_HOME, or ~/.config.
+    QString userUnitConfigHome;
+    // Milliseconds of a monotonic clock for the window's own schedule; empty: the system's.
+    std::function<std::int64_t()> scheduleTicks;
 };

@@ -3,6 +3,7 @@
 #include "app/ApplicationTitle.h"
 #include "app/PageControlStyle.h"
 #include "app/WindowBitmaps.h"
+#include "app/WindowFit.h"
 #include "parcels/ParcelGrid.h"
 #include "parcels/Tahoma.h"
 
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -121,7 +123,8 @@ void MainFormUi::setupUi(QWidget* form)
     form->setWindowTitle(applicationTitle()
                          + QStringLiteral(" (Все покупки из интернет-магазинов под контролем: www.ebay.com)"));
     form->setFont(tahoma::font(tahoma::k8pt));
-    form->setFixedSize(944, 761);
+    // The pages as designed, and the status bar under them.
+    form->setFixedSize(WindowFit::kDesignedSize);
     form->move(181, 207);
 
     PageControl1 = new QTabWidget(form);
@@ -138,6 +141,7 @@ void MainFormUi::setupUi(QWidget* form)
     setupShopsPage(bitmaps);
     setupBrowserPage();
     setupPopupMenu(form);
+    setupStatusBar(form);
     PageControl1->setCurrentWidget(TabSheet1);
 }
 
@@ -279,4 +283,26 @@ void MainFormUi::setupPopupMenu(QWidget* form)
     FromArchive = makeAction(PopupMenu1, "FromArchive", QStringLiteral("Вернуть из архива"));
     ShowArchive = makeAction(PopupMenu1, "ShowArchive", QStringLiteral("Показать архив"));
     ShowArchive->setCheckable(true);
+    N8 = makeSeparator(PopupMenu1, "N8");
+    // Checked while checks run by themselves; a click opens the dialog that switches them.
+    BackgroundChecks = makeAction(PopupMenu1, "BackgroundChecks", QStringLiteral("Проверять в фоне…"));
+    BackgroundChecks->setCheckable(true);
+}
+
+void MainFormUi::setupStatusBar(QWidget* form)
+{
+    StatusBar_Checks = new QStatusBar(form);
+    StatusBar_Checks->setObjectName(QStringLiteral("StatusBar_Checks"));
+    StatusBar_Checks->setSizeGripEnabled(false);
+    StatusBar_Checks->setGeometry(0, 761, 944, WindowFit::kFootHeight);
+    // The mark of a failed background run, shown only with one (its picture is drawn then).
+    Image_CheckFault = new QLabel(StatusBar_Checks);
+    Image_CheckFault->setObjectName(QStringLiteral("Image_CheckFault"));
+    Image_CheckFault->hide();
+    StatusBar_Checks->addWidget(Image_CheckFault);
+    Label_LastCheck = new QLabel(StatusBar_Checks);
+    Label_LastCheck->setObjectName(QStringLiteral("Label_LastCheck"));
+    Label_LastCheck->setFont(tahoma::font(tahoma::k8pt));
+    Label_LastCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StatusBar_Checks->addWidget(Label_LastCheck, 1);
 }

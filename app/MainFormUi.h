@@ -8,6 +8,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -63,6 +64,12 @@ struct MainFormUi
     QAction* ToArchive = nullptr;
     QAction* FromArchive = nullptr;
     QAction* ShowArchive = nullptr;
+    QAction* N8 = nullptr;
+    QAction* BackgroundChecks = nullptr;
+    // Below the pages, a line of its own: when the parcels were last checked, and the next time.
+    QStatusBar* StatusBar_Checks = nullptr;
+    QLabel* Image_CheckFault = nullptr;
+    QLabel* Label_LastCheck = nullptr;
 
     // Makes the controls on `form` (the window's title, size and place included), the first
     // page current. The program's resources must be registered.
@@ -73,4 +80,5 @@ private:
     void setupShopsPage(WindowBitmaps& bitmaps);
     void setupBrowserPage();
     void setupPopupMenu(QWidget* form);
+    void setupStatusBar(QWidget* form);
 };

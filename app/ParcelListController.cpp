@@ -23,6 +23,8 @@ const QString kParcelGone =
 const QString kParcelGoneOnSave =
     QStringLiteral("Этой посылки уже нет в списке: её удалили в другом окне или другой программой, поэтому "
                    "изменения не сохранены. Всё введённое осталось в окне.");
+const QString kSomeParcelsGone =
+    QStringLiteral("Не все выбранные посылки были в списке: часть из них удалили в другом окне или другой программой.");
 const QString kNoParcelToEdit = QStringLiteral("В списке нет ни одной посылки: изменять нечего.");
 const QString kChooseParcelToEdit =
     QStringLiteral("Список обновлён: выберите в нём посылку и снова откройте «Редактирова посылку».");
@@ -35,14 +37,35 @@ QString historyForView(const QString& history)
     return text + QLatin1Char('\n');
 }
 
+// The question before a delete names what goes: the one parcel's number, shop and contents, or
+// the numbers of several.
+QString deleteQuestion(const std::vector<Parcel>& parcels)
+{
+    const auto shown = [](const QString& text) { return visibleText(text).simplified(); };
+    if (parcels.size() == 1) {
+        const Parcel& parcel = parcels.front();
+        QString text = QStringLiteral("Удалить выбранную запись?\n\nНомер посылки: ") + shown(parcel.number);
+        if (!shown(parcel.shop).isEmpty())
+            text += QStringLiteral("\nМагазин: ") + shown(parcel.shop);
+        if (!shown(parcel.title).isEmpty())
+            text += QStringLiteral("\nЧто в ней: ") + shown(parcel.title);
+        return text;
+    }
+    QStringList numbers;
+    for (const Parcel& parcel : parcels)
+        numbers += shown(parcel.number);
+    return QStringLiteral("Удалить выбранные записи (%1)?\n\n").arg(parcels.size()) + Prompts::listed(numbers);
+}
+
 } // namespace
 
 ParcelListController::ParcelListController(const MainFormOptions& options, Prompts& prompts, const HandlerGuard& guard,
                                            Views views, QObject* parent)
     : QObject(parent), m_options(options), m_prompts(prompts), m_guard(guard), m_views(std::move(views))
 {
-    // With every row hidden by the find field no parcel's history is shown.
-    connect(m_views.grid, &ParcelGrid::noParcelShown, this, [this] { showSelectedHistory(); });
+    // A row the find field selected shows its history (none when every row is hidden), but only
+    // a row the user selects counts as seen.
+    connect(m_views.grid, &ParcelGrid::shownParcelReplaced, this, [this] { showSelectedHistory(); });
 }
 
 ParcelListController::~ParcelListController() = default;
@@ -140,6 +163,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
     } catch (...) {
         if (cause)
             *cause = currentDatabaseErrorText();
+        emit reloaded();
         return GridReload::Failed;
     }
     m_gridDataVersion = version;
@@ -156,6 +180,7 @@ ParcelListController::GridReload ParcelListController::reloadGrid(QString* cause
     }
     showChangedRows();
     showSelectedHistory();
+    emit reloaded();
     return outcome;
 }
 
@@ -240,27 +265,33 @@ void ParcelListController::deleteSelected()
     m_guard.run([this] {
         if (refused())
             return;
-        bool gone = false;
+        std::size_t asked = 0;
+        int removed = 0;
         try {
             if (!m_store)
                 throw ESQLiteException("The database is not open");
             const bool anyParcel = !m_store->parcels().empty();
             m_lastReadEmpty = !anyParcel;
             // With no parcel row in the grid (one that missed rows another program added) there
-            // is no selected parcel to ask about: the refresh below shows them. A copy: the grid
+            // is no selected parcel to ask about: the refresh below shows them. Copies: the grid
             // may be refilled while the question is open.
-            const std::optional<Parcel> shown =
-                m_views.grid->selectedParcel() ? std::optional(*m_views.grid->selectedParcel()) : std::nullopt;
-            if (anyParcel && shown) {
+            std::vector<Parcel> chosen;
+            for (const Parcel* parcel : m_views.grid->selectedParcels())
+                chosen.push_back(*parcel);
+            if (anyParcel && !chosen.empty()) {
                 QWidget* owner = QApplication::activeWindow();
                 const auto answer =
-                    m_prompts.askYesNo(QStringLiteral("Подтверждение"), QStringLiteral("Удалить выбранную запись?"),
-                                       Prompts::Icon::Warning, Prompts::Button::No, owner ? owner : m_views.window);
+                    m_prompts.askYesNo(QStringLiteral("Подтверждение"), deleteQuestion(chosen), Prompts::Icon::Warning,
+                                       Prompts::Button::No, owner ? owner : m_views.window);
                 if (answer == Prompts::Button::Yes && m_store) {
-                    const std::int64_t id = ParcelStore::rowId(*shown);
-                    gone = !m_store->remove(id);
+                    std::vector<std::int64_t> ids;
+                    for (const Parcel& parcel : chosen)
+                        ids.push_back(ParcelStore::rowId(parcel));
+                    removed = m_store->removeAll(ids);
+                    asked = ids.size();
                     // A row left by a failure here is dropped when the table is next prepared.
-                    m_store->forgetSeen(id);
+                    for (const std::int64_t id : ids)
+                        m_store->forgetSeen(id);
                 }
             }
         } catch (...) {
@@ -268,8 +299,10 @@ void ParcelListController::deleteSelected()
         }
         refresh();
         // Said over the list as it is now, not as it was.
-        if (gone)
+        if (asked == 1 && removed == 0)
             m_prompts.showMessage(kParcelGone, Prompts::Icon::Information);
+        else if (std::size_t(removed) < asked)
+            m_prompts.showMessage(kSomeParcelsGone, Prompts::Icon::Information);
     });
 }
 

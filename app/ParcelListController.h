@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainFormOptions.h"
+#include "parcels/AddManyDialog.h"
 #include "store/SeenStatuses.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-class AddManyDialog;
 class DatabaseWatch;
 class HandlerGuard;
 class ParcelGrid;
@@ -73,6 +73,12 @@ public:
     void noticeOtherWriters();
     // The window was activated: another process may have written meanwhile.
     void lookSoon();
+    // No modal box or dialog, menu or check run: something may start by itself.
+    bool windowFree() const;
+
+signals:
+    // The grid was filled again from the database (it may have failed to read).
+    void reloaded();
 
 private:
     enum class GridReload {
@@ -87,13 +93,13 @@ private:
     // The selected row's history in the history view; empty without a selected row.
     void showSelectedHistory();
     bool refused() const { return m_views.checkRunning() || m_closed; }
-    bool windowFree() const;
     // The selected parcel as stored now; nothing (the user has been told) when there is none.
     std::optional<Parcel> parcelToEdit();
     // Writes what the dialog took; false (the user has been told) keeps the dialog open.
     bool save(const Parcel& typed);
-    // Adds what the many-numbers dialog took (app/AddManyCommand.cpp).
-    bool saveMany(const QStringList& numbers, const QString& shop, const QString& title);
+    // Adds what the many-numbers dialog took (app/AddManyCommand.cpp); false keeps the dialog
+    // open with the text (the user went back to it, or has been told why).
+    bool saveMany(const AddManyDialog::Batch& batch);
     // Whether a parcel of that number is stored already, and the user wants it added again.
     bool addAgainAsked(const QString& number);
     QDateTime now() const;

@@ -17,3 +17,10 @@ Prompts::Button Prompts::askYesNo(const QString& caption, const QString& text, I
 {
     return show({caption, text, icon, {Button::Yes, Button::No}, defaultButton, owner, {}});
 }
+
+QString Prompts::listed(const QStringList& lines, int shown)
+{
+    if (lines.size() <= shown)
+        return lines.join(u'\n');
+    return lines.mid(0, shown).join(u'\n') + QStringLiteral("\nи ещё %1").arg(lines.size() - shown);
+}

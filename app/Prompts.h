@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -37,4 +38,8 @@ public:
     // A box with the program's title as caption and one OK button, without owner window.
     void showMessage(const QString& text, Icon icon);
     Button askYesNo(const QString& caption, const QString& text, Icon icon, Button defaultButton, QWidget* owner);
+
+    // Lines named in a box, one per line: the first `shown` of them, then "и ещё M" for the rest,
+    // so that a box over a thousand parcels still fits on the screen.
+    static QString listed(const QStringList& lines, int shown = 10);
 };

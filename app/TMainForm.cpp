@@ -1,7 +1,9 @@
 #include "app/TMainForm.h"
 
 #include "app/ArchiveCommands.h"
+#include "app/BackgroundController.h"
 #include "app/CheckController.h"
+#include "app/LastCheckFoot.h"
 #include "app/MessageBoxPrompts.h"
 #include "app/ParcelListController.h"
 #include "app/PatternProbe.h"
@@ -14,6 +16,7 @@
 #include "parcels/TFm_Track.h"
 #include "store/Cp1251.h"
 #include "store/DaysInTransit.h"
+#include "store/ParcelStore.h"
 #include "tracking/BrowserModule.h"
 #include "tracking/TrackingRoad.h"
 
@@ -26,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include <utility>
@@ -73,12 +77,28 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
         this);
     m_archive = std::make_unique<ArchiveCommands>(
         *m_list, StringGrid2, *m_prompts, m_guard, [this](const QString& line) { appendStatusLine(line); }, this);
+    m_background = std::make_unique<BackgroundController>(
+        m_options, *m_prompts, m_guard,
+        BackgroundController::Views{BackgroundChecks, this, [this] { return m_list->windowFree(); },
+                                    [this] { scheduledCheck(); }},
+        this);
+    m_foot = std::make_unique<LastCheckFoot>(
+        Label_LastCheck, Image_CheckFault,
+        LastCheckFoot::Sources{[this]() -> std::optional<RunRecord> {
+                                   return m_list->store() ? m_list->store()->newestRun() : std::nullopt;
+                               },
+                               [this] { return m_background->nextCheck(); },
+                               [this] { return m_options.now ? m_options.now() : QDateTime::currentDateTime(); }},
+        this);
     // Its box is the window's, under the window's guard: the dialog's own handler has none.
     m_parcelDialog =
         new TFm_Track([this](const QString& text) { runGuarded([&] { m_prompts->showError(text); }); }, this);
     wireHandlers();
     FormCreate();
+    updateMenuItems();
     WindowFit::restore(this);
+    // The user manager is asked once the window is up: its answer only adds to what is shown.
+    QTimer::singleShot(0, m_background.get(), &BackgroundController::start);
 }
 
 TMainForm::~TMainForm() = default;
@@ -97,11 +117,30 @@ void TMainForm::wireHandlers()
     connect(Add, &QAction::triggered, this, &TMainForm::AddClick);
     connect(edit, &QAction::triggered, this, &TMainForm::editClick);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
-    connect(AddMany, &QAction::triggered, m_list.get(), &ParcelListController::addMany);
+    connect(AddMany, &QAction::triggered, this, [this] {
+        m_list->addMany();
+        backToGrid();
+    });
     connect(Button_Check, &QPushButton::clicked, this, &TMainForm::Button_CheckClick);
-    connect(ToArchive, &QAction::triggered, m_archive.get(), &ArchiveCommands::toArchive);
-    connect(FromArchive, &QAction::triggered, m_archive.get(), &ArchiveCommands::fromArchive);
+    connect(ToArchive, &QAction::triggered, this, [this] {
+        m_archive->toArchive();
+        backToGrid();
+    });
+    connect(FromArchive, &QAction::triggered, this, [this] {
+        m_archive->fromArchive();
+        backToGrid();
+    });
     connect(ShowArchive, &QAction::toggled, m_archive.get(), &ArchiveCommands::showArchived);
+    // Items that cannot act on the selection are greyed: edit and delete without a parcel, "В
+    // архив" on archived parcels, "Вернуть из архива" on parcels not archived.
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::updateMenuItems);
+    connect(StringGrid2->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TMainForm::updateMenuItems);
+    QAbstractItemModel* rows = StringGrid2->model();
+    connect(rows, &QAbstractItemModel::modelReset, this, &TMainForm::updateMenuItems);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, &TMainForm::updateMenuItems);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &TMainForm::updateMenuItems);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &TMainForm::updateMenuItems);
+    connect(rows, &QAbstractItemModel::dataChanged, this, &TMainForm::updateMenuItems);
     connect(BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
@@ -114,6 +153,13 @@ void TMainForm::wireHandlers()
     addAction(Find);
     connect(Find, &QAction::triggered, StringGrid2, &ParcelGrid::showFind);
     keepGridSort(*StringGrid2);
+    keepColumnWidths(*StringGrid2);
+    connect(BackgroundChecks, &QAction::triggered, m_background.get(), &BackgroundController::openDialog);
+    connect(m_list.get(), &ParcelListController::reloaded, m_foot.get(), &LastCheckFoot::update);
+    connect(m_check.get(), &CheckController::runRecorded, m_foot.get(), &LastCheckFoot::windowRun);
+    connect(m_check.get(), &CheckController::runOver, m_background.get(), &BackgroundController::ranNow);
+    connect(m_background.get(), &BackgroundController::changed, m_foot.get(), &LastCheckFoot::render);
+    connect(m_foot.get(), &LastCheckFoot::nextCheckPassed, m_background.get(), &BackgroundController::nextCheckPassed);
     Label5->installEventFilter(this);
     WindowKeys::makeReadOnly(Memo_history);
     WindowKeys::makeReadOnly(Memo_Status);
@@ -135,6 +181,27 @@ bool TMainForm::menuRefused() const
     return checkRunning() || m_list->closed();
 }
 
+void TMainForm::updateMenuItems()
+{
+    const bool anyParcel = StringGrid2->selectedRow() != 0;
+    edit->setEnabled(anyParcel);
+    N3->setEnabled(anyParcel);
+    bool anyArchived = false;
+    bool anyNotArchived = false;
+    for (const Parcel* parcel : StringGrid2->selectedParcels())
+        (parcel->archived ? anyArchived : anyNotArchived) = true;
+    ToArchive->setEnabled(anyNotArchived);
+    FromArchive->setEnabled(anyArchived);
+}
+
+void TMainForm::backToGrid()
+{
+    // After a dialog, a question or a run the keys act on the list again, not on the history or
+    // the log that took the focus meanwhile.
+    if (!m_list->closed() && StringGrid2->isEnabled())
+        StringGrid2->setFocus(Qt::OtherFocusReason);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up and shut-down
 
@@ -154,6 +221,7 @@ void TMainForm::FormClose()
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     WindowFit::save(this);
+    saveColumnWidths(*StringGrid2);
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -192,16 +260,19 @@ void TMainForm::StringGrid2Click()
 void TMainForm::N3Click()
 {
     m_list->deleteSelected();
+    backToGrid();
 }
 
 void TMainForm::AddClick()
 {
     m_list->addParcel(*m_parcelDialog);
+    backToGrid();
 }
 
 void TMainForm::editClick()
 {
     m_list->editSelected(*m_parcelDialog);
+    backToGrid();
 }
 
 void TMainForm::N4Click()
@@ -213,6 +284,16 @@ void TMainForm::Button_CheckClick()
 {
     m_check->run();
     // After the run, not inside one that handled this click while it waited.
+    if (!checkRunning()) {
+        m_archive->offerDelivered();
+        backToGrid();
+    }
+}
+
+void TMainForm::scheduledCheck()
+{
+    appendStatusLine(QStringLiteral(" Проверка по расписанию"));
+    m_check->run(CheckController::Trigger::Schedule);
     if (!checkRunning())
         m_archive->offerDelivered();
 }

@@ -11,15 +11,19 @@
 #include <memory>
 
 class ArchiveCommands;
+class BackgroundController;
 class CheckController;
+class LastCheckFoot;
 class ParcelListController;
 class Prompts;
 class TFm_Track;
 
 // The main window: the parcel grid with its context menu, the history view, the status log and
-// label, the about box with the shop links, and the hidden third page with the browser control.
-// It holds the controls and wires them to two controllers: the parcel list (the store, the grid,
-// the parcel dialog) and the check run. Each handler is one named operation of theirs.
+// label, the about box with the shop links, and the hidden third page with the browser control;
+// under the pages, the status bar that says when the parcels were last checked. It holds the
+// controls and wires them to its controllers: the parcel list (the store, the grid, the parcel
+// dialog), the check run, and the checks that run by themselves. Each handler is one named
+// operation of theirs.
 class TMainForm : public QWidget, private MainFormUi
 {
     Q_OBJECT
@@ -68,6 +72,11 @@ private:
     void openShopPage(int index);
     // Menu commands are refused while a check run walks the table.
     bool menuRefused() const;
+    void updateMenuItems();
+    // The keyboard focus back on the grid.
+    void backToGrid();
+    // The run the window's own schedule starts, as "Проверить посылки" would.
+    void scheduledCheck();
 
     MainFormOptions m_options;
     std::unique_ptr<Prompts> m_ownPrompts;
@@ -79,6 +88,8 @@ private:
     std::unique_ptr<ParcelListController> m_list;
     std::unique_ptr<CheckController> m_check;
     std::unique_ptr<ArchiveCommands> m_archive;
+    std::unique_ptr<BackgroundController> m_background;
+    std::unique_ptr<LastCheckFoot> m_foot;
     TFm_Track* m_parcelDialog = nullptr;
     bool m_startupFailed = false;
 };

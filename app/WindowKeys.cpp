@@ -1,5 +1,6 @@
 #include "app/WindowKeys.h"
 
+#include "parcels/FindBar.h"
 #include "parcels/ParcelGrid.h"
 
 #include <QAction>
@@ -35,7 +36,7 @@ void inWindow(QAction* action, QWidget* window, const QKeySequence& key)
 } // namespace
 
 WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QObject* parent)
-    : QObject(parent), m_grid(grid), m_viewport(grid->viewport()), m_commands(commands)
+    : QObject(parent), m_grid(grid), m_viewport(grid->viewport()), m_findBar(grid->findBar()), m_commands(commands)
 {
     inWindow(m_commands.check, window, QKeySequence(Qt::Key_F5));
     inWindow(m_commands.add, window, QKeySequence(Qt::Key_Insert));
@@ -51,6 +52,15 @@ WindowKeys::WindowKeys(QWidget* window, ParcelGrid* grid, Commands commands, QOb
         if (!numbers.isEmpty())
             QGuiApplication::clipboard()->setText(numbers);
     });
+
+    // Escape closes the find field wherever the focus is in the window; only while it is open, so
+    // that Escape means nothing else to the window otherwise.
+    m_closeFind = new QAction(this);
+    m_closeFind->setObjectName(QStringLiteral("CloseFind"));
+    inWindow(m_closeFind, window, QKeySequence(Qt::Key_Escape));
+    m_closeFind->setEnabled(false);
+    connect(m_closeFind, &QAction::triggered, m_findBar, &FindBar::dismiss);
+    m_findBar->installEventFilter(this);
 
     // The grid keeps the keyboard focus while its menu is open: its own keys must wait until the
     // menu is closed, or Delete would ask to delete under the open menu.
@@ -78,6 +88,8 @@ QString WindowKeys::selectedNumbers(const ParcelGrid& grid)
 
 bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_findBar && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        m_closeFind->setEnabled(event->type() == QEvent::Show);
     if (event->type() == QEvent::Shortcut && QApplication::activePopupWidget())
         return true;
     if (watched == m_grid && event->type() == QEvent::KeyPress) {

@@ -2,14 +2,16 @@
 
 #include <QObject>
 
+class FindBar;
 class ParcelGrid;
 class QAction;
 class QPlainTextEdit;
 class QWidget;
 
-// The window's keyboard: F5 checks and Insert adds anywhere in the window; on the grid Enter
-// (or a double-click) edits, Delete deletes, Ctrl+C copies the selected rows' numbers one per
-// line, and Shift+F10 or the menu key opens the context menu at the current row. The keys are
+// The window's keyboard: F5 checks and Insert adds anywhere in the window, and Escape closes the
+// grid's find field; on the grid Enter (or a double-click) edits, Delete deletes, Ctrl+C copies
+// the selected rows' numbers one per line, and Shift+F10 or the menu key opens the context menu
+// at the current row. The keys are
 // the menu's own actions, so that each runs the same handler as its menu item and the menu
 // names its key. The history and the status log take no typing but can be selected and copied.
 class WindowKeys : public QObject
@@ -43,5 +45,7 @@ private:
     // Kept from the start: the filter also sees the events of a grid that is being destroyed,
     // which can no longer be asked for its viewport.
     QWidget* m_viewport;
+    FindBar* m_findBar;
     Commands m_commands;
+    QAction* m_closeFind = nullptr;
 };

@@ -2,10 +2,15 @@
 
 #include "parcels/ParcelGrid.h"
 
+#include <QStringList>
+
+#include <vector>
+
 namespace {
 
 const QString kSortColumn = QStringLiteral("grid/sortColumn");
 const QString kSortOrder = QStringLiteral("grid/sortOrder");
+const QString kColumnWidths = QStringLiteral("grid/columnWidths");
 
 } // namespace
 
@@ -30,4 +35,26 @@ void keepGridSort(ParcelGrid& grid)
         settings.setValue(kSortOrder,
                           order == Qt::DescendingOrder ? QStringLiteral("descending") : QStringLiteral("ascending"));
     });
+}
+
+void keepColumnWidths(ParcelGrid& grid)
+{
+    // Six whole numbers, or nothing taken: a file edited by hand must not leave a column out.
+    const QStringList kept = WindowSettings().value(kColumnWidths).toStringList();
+    std::vector<int> widths;
+    for (const QString& text : kept) {
+        bool number = false;
+        widths.push_back(text.toInt(&number));
+        if (!number)
+            return;
+    }
+    grid.setColumnWidths(widths);
+}
+
+void saveColumnWidths(const ParcelGrid& grid)
+{
+    QStringList widths;
+    for (const int width : grid.columnWidths())
+        widths += QString::number(width);
+    WindowSettings().setValue(kColumnWidths, widths);
 }

@@ -14,3 +14,7 @@ public:
 
 // Sorts the grid as it was last sorted, and remembers each new order the user chooses.
 void keepGridSort(ParcelGrid& grid);
+// Gives the grid's columns the widths the user last left them at; saveColumnWidths() keeps them
+// when the window closes.
+void keepColumnWidths(ParcelGrid& grid);
+void saveColumnWidths(const ParcelGrid& grid);

@@ -30,6 +30,7 @@ int checkWithoutWindow(int& argc, char** argv, bool quiet)
     ProcessSetup::withoutWindow();
     ConsoleCheck::Settings settings;
     settings.quiet = quiet;
+    settings.origin = ConsoleCheck::originFromEnvironment();
     settings.endpoints = Endpoints::fromEnvironment();
     const bool page = chooseTrackingRoad(settings.endpoints) == TrackingRoad::Page;
     if (page)

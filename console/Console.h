@@ -22,7 +22,8 @@ public:
     static std::optional<int> run(int argc, char** argv, const CheckCommand& check);
     static int run(const CommandLine& line, const CheckCommand& check);
 
-    // Writes `text` as UTF-8; false when it could not be written whole.
+    // Writes `text` as UTF-8; false when it could not be written whole. The first failure is said
+    // on standard error, the later ones are not.
     static bool writeOut(const QString& text);
     static void writeError(const QString& line);
     // The line for a database that cannot be used: the file, why in the program's language (may

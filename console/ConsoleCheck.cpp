@@ -1,7 +1,6 @@
 #include "console/ConsoleCheck.h"
 
 #include "console/Console.h"
-#include "console/ExitStatus.h"
 #include "console/ParcelList.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
@@ -10,6 +9,8 @@
 #include "store/PlainLine.h"
 #include "tracking/CheckWords.h"
 #include "tracking/EventWait.h"
+#include "tracking/ExitStatus.h"
+#include "tracking/RunRecords.h"
 #include "tracking/TrackingRoad.h"
 
 #include <QFileInfo>
@@ -17,16 +18,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 namespace {
-
-// The site answered for it, whatever became of the answer.
-bool gotAnswer(const ParcelOutcome& parcel)
-{
-    using Result = ParcelOutcome::Result;
-    return parcel.result != Result::NotReached && parcel.result != Result::NoAnswer
-           && parcel.result != Result::PageError;
-}
 
 // How the summary of a run that got as far as its parcels ends, and the exit status that goes
 // with it: the last lines never say less than the status does.
@@ -65,31 +59,36 @@ Ending endingOf(const CheckOutcome& outcome, bool anyChanged, const QString& cop
                                   return parcel.result == ParcelOutcome::Result::Unreadable;
                               })->cause);
     }
-    const int failed = outcome.count(ParcelOutcome::Result::StoreFailed);
-    if (failed > 0) {
+    // The status, and with it the order in which the causes count, is the one every run's record
+    // keeps.
+    const RunRecord::Ending ending = runrecords::endingOf(outcome);
+    const int status = runrecords::exitStatusOf(ending);
+    switch (ending) {
+    case RunRecord::Ending::StoreFailed:
         lines += QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 %3.")
-                     .arg(failed)
+                     .arg(outcome.count(ParcelOutcome::Result::StoreFailed))
                      .arg(parcels.size())
                      .arg(checkwords::parcelsAfterOutOf(std::ssize(parcels)));
-        return {lines, ExitStatus::StoreFailed};
+        break;
+    case RunRecord::Ending::NoAnswer:
+        if (outcome.end == CheckOutcome::End::SiteUnreachable)
+            lines += QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
+        else
+            lines += QStringLiteral("Посылки не проверены: ")
+                     + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта."));
+        break;
+    case RunRecord::Ending::WentThrough:
+        if (!anyChanged)
+            lines += QStringLiteral("Статусы посылок не изменились.");
+        break;
+    default:
+        break;
     }
-    if (outcome.end == CheckOutcome::End::SiteUnreachable)
-        return {lines << QStringLiteral("Посылки не проверены: сайт Белпочты недоступен."),
-                ExitStatus::SiteUnreachable};
-    if (!parcels.empty() && std::none_of(parcels.begin(), parcels.end(), gotAnswer))
-        return {lines << QStringLiteral("Посылки не проверены: ")
-                             + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта.")),
-                ExitStatus::SiteUnreachable};
-    const int partStatus = unreadable > 0 ? ExitStatus::UnreadableAnswer : ExitStatus::SiteUnreachable;
-    if (outcome.end != CheckOutcome::End::WentThrough)
-        return {lines << QStringLiteral("Проверены не все посылки: ")
-                             + stoppedBecause(outcome, QStringLiteral("проверка прервана.")),
-                partStatus};
-    if (unreadable > 0)
-        return {lines, ExitStatus::UnreadableAnswer};
-    if (!anyChanged)
-        lines += QStringLiteral("Статусы посылок не изменились.");
-    return {lines, ExitStatus::Ok};
+    if ((ending == RunRecord::Ending::Interrupted || ending == RunRecord::Ending::Unreadable)
+        && outcome.end != CheckOutcome::End::WentThrough)
+        lines += QStringLiteral("Проверены не все посылки: ")
+                 + stoppedBecause(outcome, QStringLiteral("проверка прервана."));
+    return {lines, status};
 }
 
 } // namespace
@@ -110,6 +109,8 @@ int ConsoleCheck::run(const Settings& settings)
     {
         CheckSession session(settings.databasePath, makeTrackingSource(settings.endpoints, settings.pageFactory));
         session.setLimits(settings.limits);
+        // Every run leaves its row, a run refused for want of a lock too (its row is all it writes).
+        RunRecorder recorder(session, settings.origin);
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
         // A reader that went away (`| head`) must not end the run between two statements.
@@ -140,8 +141,17 @@ int ConsoleCheck::run(const Settings& settings)
         // A signal that came as the run ended has not been handled yet.
         EventWait::handlePending();
         signal = stopSignals.received();
-        if (signal == 0)
+        if (signal == 0) {
             status = host.finish(outcome);
+            // A run that could not read the database, store its answers or have its lock has said
+            // why; the same cause keeps its row out, and is not said twice.
+            const bool saidWhy = status == ExitStatus::DatabaseUnreadable || status == ExitStatus::StoreFailed
+                                 || status == ExitStatus::LockUnavailable;
+            const std::optional<RunRecorder::Recorded> recorded = recorder.takeLast();
+            if (recorded && !recorded->stored && !saidWhy)
+                Console::writeError(
+                    QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(recorded->failure));
+        }
         // The store, the lock and the page (and with it the browser engine) go here.
     }
     // Stopped: nothing more was written, and the process ends as the signal would have ended it.
@@ -202,6 +212,12 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     if (ending.status != ExitStatus::Ok)
         return ending.status;
     return written ? ExitStatus::Ok : ExitStatus::OutputFailed;
+}
+
+RunRecord::Origin ConsoleCheck::originFromEnvironment()
+{
+    return qEnvironmentVariable("KURIERIX_CHECK_ORIGIN") == u"timer" ? RunRecord::Origin::Timer
+                                                                     : RunRecord::Origin::Terminal;
 }
 
 QString ConsoleCheck::changedLine(const ParcelOutcome& parcel)

@@ -87,7 +87,8 @@ QString ParcelList::noTracksReason()
     return QStringLiteral("в ней нет таблицы tracks");
 }
 
-QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale)
+QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale,
+                                        std::optional<RunRecord>* newestRun)
 {
     ParcelStore store;
     switch (store.open(fileName, ParcelStore::Role::List)) {
@@ -125,6 +126,8 @@ QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDate
         row.archived = parcel.archived;
         rows += row;
     }
+    if (newestRun)
+        *newestRun = store.newestRun();
     return rows;
 }
 

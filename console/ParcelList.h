@@ -1,11 +1,14 @@
 #pragma once
 
+#include "store/RunHistory.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -51,7 +54,9 @@ public:
     // Every parcel of `fileName`, in ascending id. The file is opened read-only: it is never
     // created and never written. Raises Unreadable when the file is missing or has no table
     // `tracks`, ESQLiteException (SQLite's own words) when it is no database or cannot be read.
-    static QList<Row> read(const std::string& fileName, const QDateTime& now, const QLocale& locale);
+    // `newestRun`, when given, receives the check run recorded last, if any.
+    static QList<Row> read(const std::string& fileName, const QDateTime& now, const QLocale& locale,
+                           std::optional<RunRecord>* newestRun = nullptr);
 
     // A header line and a line per parcel, columns aligned for a terminal, each cell on one line;
     // when any parcel is archived, a last column "в архиве" says "да" for each of them.

@@ -1,6 +1,7 @@
 #include "DesktopNotifier.h"
 
 #include "store/PlainLine.h"
+#include "tracking/CheckWords.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -125,12 +126,5 @@ QString DesktopNotifier::body(const QList<ChangedParcel>& parcels)
 
 QString DesktopNotifier::parcelCount(qsizetype count)
 {
-    const qsizetype lastDigit = count % 10;
-    const qsizetype lastTwo = count % 100;
-    QString noun = QStringLiteral("посылок");
-    if (lastDigit == 1 && lastTwo != 11)
-        noun = QStringLiteral("посылка");
-    else if (lastDigit >= 2 && lastDigit <= 4 && (lastTwo < 12 || lastTwo > 14))
-        noun = QStringLiteral("посылки");
-    return QString::number(count) + u' ' + noun;
+    return checkwords::parcelCount(count);
 }

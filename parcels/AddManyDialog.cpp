@@ -10,16 +10,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <limits>
 #include <utility>
 
-AddManyDialog::AddManyDialog(ErrorBox showError, QWidget* parent)
+AddManyDialog::AddManyDialog(ErrorBox showError, DiscardQuestion mayDiscard, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
-      m_showError(std::move(showError))
+      m_showError(std::move(showError)), m_mayDiscard(std::move(mayDiscard))
 {
     setObjectName(QStringLiteral("AddManyDialog"));
     setWindowTitle(QStringLiteral("Несколько посылок"));
@@ -61,18 +61,25 @@ AddManyDialog::AddManyDialog(ErrorBox showError, QWidget* parent)
     layout->addLayout(buttons);
 
     connect(Button_Add, &QPushButton::clicked, this, &AddManyDialog::save);
-    connect(Button_Cancel, &QPushButton::clicked, this, &AddManyDialog::reject);
+    connect(Button_Cancel, &QPushButton::clicked, this, [this] { QDialog::reject(); });
+    // Enter belongs to the list of numbers; Ctrl with it adds, wherever the cursor is.
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &AddManyDialog::save);
 }
 
-QStringList AddManyDialog::numbersOf(const QString& text)
+bool AddManyDialog::typedAnything() const
 {
-    QStringList numbers;
-    for (const QString& line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-        const QString number = line.trimmed();
-        if (!number.isEmpty())
-            numbers.push_back(number);
-    }
-    return numbers;
+    return !Edit_Numbers->toPlainText().trimmed().isEmpty() || !Edit_Shop->text().trimmed().isEmpty()
+           || !Edit_Title->text().trimmed().isEmpty();
+}
+
+void AddManyDialog::reject()
+{
+    // A list pasted and worked on is not lost to a stray Escape (or the close box, which QDialog
+    // turns into this). "Отмена" is the user's word and asks nothing.
+    if (isVisible() && typedAnything() && m_mayDiscard && !m_mayDiscard())
+        return;
+    QDialog::reject();
 }
 
 std::optional<AddManyDialog::Batch> AddManyDialog::ask(const Acceptor& accept)
@@ -90,15 +97,15 @@ std::optional<AddManyDialog::Batch> AddManyDialog::ask(const Acceptor& accept)
 
 void AddManyDialog::save()
 {
-    Batch batch{numbersOf(Edit_Numbers->toPlainText()), Edit_Shop->text(), Edit_Title->text()};
-    if (batch.numbers.isEmpty()) {
+    Batch batch{PastedNumbers::read(Edit_Numbers->toPlainText()), Edit_Shop->text(), Edit_Title->text()};
+    if (batch.read.numbers.isEmpty() && batch.read.lines.isEmpty() && batch.read.wrongLength.isEmpty()) {
         if (m_showError)
             m_showError(QStringLiteral("Вставьте номера посылок, по одному в строке."));
         return;
     }
-    // Nothing is handed on that the code page cannot hold, as in the parcel dialog.
-    const QStringList unstorable =
-        charactersOutsideCp1251(batch.numbers.join(u'\n') + u'\n' + batch.shop + u'\n' + batch.title);
+    // Nothing is handed on that the code page cannot hold, as in the parcel dialog. The numbers
+    // are Latin letters and digits by now.
+    const QStringList unstorable = charactersOutsideCp1251(batch.shop + u'\n' + batch.title);
     if (!unstorable.isEmpty()) {
         if (m_showError)
             m_showError(unstorableCharactersText(unstorable, true, false));

@@ -13,11 +13,16 @@ FindBar::FindBar(QWidget* parent) : QLineEdit(parent)
 void FindBar::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        clear();
-        hide();
-        emit dismissed();
+        dismiss();
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void FindBar::dismiss()
+{
+    clear();
+    hide();
+    emit dismissed();
 }

@@ -11,8 +11,11 @@ class FindBar : public QLineEdit
 public:
     explicit FindBar(QWidget* parent = nullptr);
 
+    // Clears the field and hides it, as Escape does.
+    void dismiss();
+
 signals:
-    // The field was cleared and hidden by Escape.
+    // The field was cleared and hidden by Escape or dismiss().
     void dismissed();
 
 protected:

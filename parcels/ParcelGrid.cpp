@@ -20,12 +20,20 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <unordered_map>
 
 namespace {
 
 constexpr int kRowHeight = 24;
 constexpr std::array<int, ParcelGrid::kColumnCount> kColumnWidths = {24, 40, 104, 260, 80, 148};
 constexpr int kWheelStep = 120; // one notch of a standard wheel
+constexpr int kTextMargin = 2;  // the cells' text stands two pixels from the left edge
+constexpr int kIdColumn = 0;
+constexpr int kStatusColumn = 3;
+// The grid's width in the window at its designed size.
+constexpr int kDesignedWidth = 685;
+constexpr int kMinimumColumnWidth = 16;
+constexpr int kMaximumColumnWidth = 2000;
 
 } // namespace
 
@@ -35,9 +43,9 @@ ParcelGrid::ParcelGrid(QWidget* parent)
     m_view->setSourceModel(m_model);
     setModel(m_view);
     setFont(tahoma::font(tahoma::k10pt));
-    QFont boldFont = font();
-    boldFont.setBold(true);
-    m_model->setBoldFont(boldFont);
+    m_boldFont = font();
+    m_boldFont.setBold(true);
+    m_model->setBoldFont(m_boldFont);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -69,11 +77,14 @@ ParcelGrid::ParcelGrid(QWidget* parent)
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    columns->setMinimumSectionSize(1);
-    for (int c = 0; c < kColumnCount; ++c) {
-        columns->setSectionResizeMode(c, QHeaderView::Fixed);
-        columns->resizeSection(c, kColumnWidths[std::size_t(c)]);
-    }
+    // The user widens a column by dragging its border; the grid keeps the widths at the designed
+    // size and lays them out again for every other width.
+    columns->setMinimumSectionSize(kMinimumColumnWidth);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    std::copy(kColumnWidths.begin(), kColumnWidths.end(), m_baseWidths.begin());
+    layoutColumns();
+    connect(columns, &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnDragged(column, width); });
 
     // The right button asks for the owner's menu wherever it lands on the grid: the rows, the
     // title row and the scroll bar, whose own menu ("Scroll here", "Top", ...) is not offered.
@@ -101,15 +112,15 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
                       const std::string& fieldFailure)
 {
     const int hadRows = m_view->rowCount();
-    const int selected = currentIndex().row();
-    // Several selected rows (for the archive commands) are kept by their parcels.
-    std::vector<std::int64_t> selectedIds;
-    if (selectionModel()->selectedRows().size() > 1) {
-        if (const Parcel* current = selectedParcel(); current && current->id)
-            selectedIds.push_back(*current->id);
+    const int position = currentIndex().row();
+    // The parcels chosen stay chosen by their ids, the current one first: a row position would
+    // stand on another parcel once a row above it has gone.
+    std::vector<std::int64_t> chosenIds;
+    if (const Parcel* current = selectedParcel(); current && current->id) {
+        chosenIds.push_back(*current->id);
         for (const Parcel* parcel : selectedParcels()) {
-            if (parcel->id && parcel != selectedParcel())
-                selectedIds.push_back(*parcel->id);
+            if (parcel->id && parcel != current)
+                chosenIds.push_back(*parcel->id);
         }
     }
     const int rows = static_cast<int>(parcels.size());
@@ -119,10 +130,13 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
     // and no row is left without its id. The first failure is raised once the grid is complete.
     std::exception_ptr firstFailure;
     std::vector<ParcelGridModel::RowTexts> texts(parcels.size());
+    QString longestId;
     for (std::size_t row = 0; row < parcels.size(); ++row) {
         const Parcel& parcel = parcels[row];
         ParcelGridModel::RowTexts& cells = texts[row];
         cells[0] = visibleText(parcel.idText);
+        if (cells[0].size() > longestId.size())
+            longestId = cells[0];
         if (!parcel.firstEventDate.isEmpty()) {
             try {
                 cells[1] = QString::number(daysInTransit(toCp1251(parcel.firstEventDate), now, locale));
@@ -142,14 +156,63 @@ void ParcelGrid::fill(std::vector<Parcel> parcels, const QDateTime& now, const Q
     m_model->setTexts(std::move(texts));
     for (int row = 0; row < rows; ++row)
         m_model->setGreyed(row, m_parcels[std::size_t(row)].archived);
-    // The position is the one shown, once the new texts are sorted and found.
+    // Bold rows are wider: the id column fits the longest id in the bold face.
+    m_idWidth = longestId.isEmpty() ? 0 : 2 * kTextMargin + QFontMetrics(m_boldFont).horizontalAdvance(longestId);
+    layoutColumns();
+    // Only when the current parcel is gone (or hidden by the find field) does the selection
+    // keep its position (the last row when that position is gone; the first row when the grid
+    // had no rows).
     const int shown = m_view->rowCount();
-    if (shown > 0 && !selectParcels(selectedIds))
-        selectTableRow((hadRows == 0 || selected < 0) ? 0 : std::min(selected, shown - 1));
+    if (!chosenIds.empty() && rowOf(chosenIds.front()) != 0)
+        selectParcels(chosenIds);
+    else if (shown > 0)
+        selectTableRow((hadRows == 0 || position < 0) ? 0 : std::min(position, shown - 1));
     if (!fieldFailure.empty())
         throw ESQLiteException(fieldFailure);
     if (firstFailure)
         std::rethrow_exception(firstFailure);
+}
+
+void ParcelGrid::setColumnWidths(const std::vector<int>& widths)
+{
+    if (widths.size() != m_baseWidths.size())
+        return;
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        m_baseWidths[c] = std::clamp(widths[c], kMinimumColumnWidth, kMaximumColumnWidth);
+    layoutColumns();
+}
+
+void ParcelGrid::layoutColumns()
+{
+    // A grid wider than designed gives the difference to "Статус"; an id column widened to show
+    // its longest id whole takes its room from there too.
+    const int idGrowth = std::max(0, m_idWidth - m_baseWidths[0]);
+    const int extra = std::max(0, width() - kDesignedWidth);
+    m_layingOut = true;
+    QHeaderView* columns = horizontalHeader();
+    for (int c = 0; c < kColumnCount; ++c) {
+        int columnWidth = m_baseWidths[std::size_t(c)];
+        if (c == kIdColumn)
+            columnWidth += idGrowth;
+        else if (c == kStatusColumn)
+            columnWidth = std::max(kMinimumColumnWidth, columnWidth + extra - idGrowth);
+        if (columns->sectionSize(c) != columnWidth)
+            columns->resizeSection(c, columnWidth);
+    }
+    m_layingOut = false;
+}
+
+void ParcelGrid::columnDragged(int column, int width)
+{
+    if (m_layingOut || column < 0 || column >= kColumnCount)
+        return;
+    // Kept as the width at the designed size, so that the next wider or narrower window lays
+    // the columns out from it.
+    const int idGrowth = std::max(0, m_idWidth - m_baseWidths[0]);
+    int base = width;
+    if (column == kStatusColumn)
+        base = width - std::max(0, this->width() - kDesignedWidth) + idGrowth;
+    m_baseWidths[std::size_t(column)] = std::clamp(base, kMinimumColumnWidth, kMaximumColumnWidth);
 }
 
 void ParcelGrid::selectTableRow(int tableRow, int column)
@@ -228,10 +291,27 @@ int ParcelGrid::rowOf(std::int64_t id) const
 
 bool ParcelGrid::selectParcels(const std::vector<std::int64_t>& ids)
 {
+    // One pass over the rows, however many parcels are chosen (a thousand numbers added at once).
+    std::unordered_map<std::int64_t, std::size_t> sources;
+    if (ids.size() > 1) {
+        for (std::size_t source = 0; source < m_parcels.size(); ++source) {
+            if (m_parcels[source].id)
+                sources.emplace(*m_parcels[source].id, source);
+        }
+    }
+    const auto shownRow = [&](std::int64_t id) {
+        if (ids.size() <= 1)
+            return rowOf(id);
+        const auto found = sources.find(id);
+        if (found == sources.end())
+            return 0;
+        const QModelIndex shown = m_view->mapFromSource(m_model->index(static_cast<int>(found->second), 0));
+        return shown.isValid() ? shown.row() + 1 : 0;
+    };
     QItemSelection rows;
     int current = 0;
     for (const std::int64_t id : ids) {
-        const int row = rowOf(id);
+        const int row = shownRow(id);
         if (row == 0)
             continue;
         if (current == 0)
@@ -303,6 +383,9 @@ void ParcelGrid::sortBy(int column, Qt::SortOrder order)
 
 void ParcelGrid::showFind()
 {
+    // Not while the grid is taken from the user (a check run): the field would take no typing.
+    if (!isEnabled())
+        return;
     placeFindBar();
     m_find->show();
     m_find->raise();
@@ -320,10 +403,9 @@ void ParcelGrid::find(const QString& text)
         selectTableRow(0);
     if (currentIndex().isValid())
         scrollTo(currentIndex());
-    if (selectedParcel() && selectedParcel() != before)
-        emit gridClicked();
-    else if (!selectedParcel() && before)
-        emit noParcelShown();
+    // Selected by the field, not by the user: its history is shown, but it does not count as seen.
+    if (selectedParcel() != before)
+        emit shownParcelReplaced();
 }
 
 void ParcelGrid::placeFindBar()
@@ -336,6 +418,7 @@ void ParcelGrid::placeFindBar()
 void ParcelGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
+    layoutColumns();
     placeFindBar();
 }
 

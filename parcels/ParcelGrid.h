@@ -5,8 +5,10 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QFont>
 #include <QTableView>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,12 +49,13 @@ public:
     explicit ParcelGrid(QWidget* parent = nullptr);
 
     // Rewrites the grid from `parcels`, one parcel row each, the days in transit counted from
-    // `now`, and keeps the parcels for parcelAt(). The selected row keeps its position (the last
-    // row when that position is gone; the first row when the grid had no rows); several selected
-    // rows stay selected by their parcels, as far as they are still shown. A date that
-    // cannot be read leaves its cell empty and the rest is written all the same; once the grid is
-    // complete, `fieldFailure` (a field the store could not read and left empty), or else the
-    // first date's failure, is thrown.
+    // `now`, and keeps the parcels for parcelAt(). The selected parcels stay selected by their
+    // ids as far as they are still shown, and the current one current; only when the current
+    // parcel is no longer shown does the selection keep the row position (the last row when that
+    // position is gone; the first row when the grid had no rows). A date that cannot be read
+    // leaves its cell empty and the rest is written all the same; once the grid is complete,
+    // `fieldFailure` (a field the store could not read and left empty), or else the first date's
+    // failure, is thrown.
     void fill(std::vector<Parcel> parcels, const QDateTime& now, const QLocale& locale,
               const std::string& fieldFailure = {});
 
@@ -91,8 +94,13 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     // Sorts by `column` (-1: back to the store's order), shown by an arrow in its title.
     void sortBy(int column, Qt::SortOrder order);
-    // Shows the find field with the cursor in it.
+    // Shows the find field with the cursor in it; nothing while the grid is disabled.
     void showFind();
+    // The column widths as the user left them, for the grid at its designed width (685 px): a
+    // wider grid gives the extra width to "Статус", and an id column too narrow for the longest
+    // id shown is widened at the cost of "Статус". Widths outside 16..2000 px are brought within.
+    std::vector<int> columnWidths() const { return {m_baseWidths.begin(), m_baseWidths.end()}; }
+    void setColumnWidths(const std::vector<int>& widths);
     FindBar* findBar() const { return m_find; }
 
 signals:
@@ -101,8 +109,9 @@ signals:
     void menuRequested(const QPoint& globalPosition);
     // The user sorted by another column, or reversed the order, by clicking a title.
     void sortChanged(int column, Qt::SortOrder order);
-    // The find field hides every row: no parcel is selected any more.
-    void noParcelShown();
+    // The find field replaced the selected parcel by another one, or by none when it hides every
+    // row. The user did not choose it.
+    void shownParcelReplaced();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -123,6 +132,8 @@ private:
     void sortByTitle(int column);
     void find(const QString& text);
     void placeFindBar();
+    void layoutColumns();
+    void columnDragged(int column, int width);
 
     ParcelGridModel* m_model = nullptr;
     ParcelSortFilter* m_view = nullptr;
@@ -131,4 +142,9 @@ private:
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     std::vector<Parcel> m_parcels;
     int m_wheelRemainder = 0;
+    QFont m_boldFont;
+    std::array<int, kColumnCount> m_baseWidths{};
+    // The width the longest id shown needs; 0 without rows.
+    int m_idWidth = 0;
+    bool m_layingOut = false;
 };

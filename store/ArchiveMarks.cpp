@@ -5,6 +5,8 @@
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 
+#include <algorithm>
+
 namespace {
 
 const std::string kTable = ArchiveMarks::kTableName;
@@ -60,30 +62,85 @@ void ArchiveMarks::setArchived(TSQLiteDatabase& db, const std::vector<std::int64
     });
 }
 
-int ArchiveMarks::offer(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids)
+std::vector<std::int64_t> ArchiveMarks::offer(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids)
 {
     if (ids.empty())
-        return 0;
+        return {};
     return inTransaction(db, [&] {
-        int offered = 0;
+        std::vector<std::int64_t> offered;
         for (const std::int64_t id : ids) {
             db.Execute("INSERT INTO " + kTable
                            + " (id, offered) SELECT id, 1 FROM tracks WHERE id=?1"
                              " ON CONFLICT(id) DO UPDATE SET offered=1 WHERE offered=0 AND archived=0",
                        {id});
-            offered += db.changes() > 0 ? 1 : 0;
+            if (db.changes() > 0)
+                offered.push_back(id);
         }
         return offered;
     });
 }
 
+namespace {
+
+// What the operator's event texts say of a parcel, as words (or beginnings of words) in the
+// status, lower-cased. A parcel is handed over when a word of the first kind is there and none
+// of the second: "для вручения" holds "вручени" but says that it waits.
+struct DeliveryWords
+{
+    std::vector<QString> handedOver;
+    std::vector<QString> notYet;
+};
+
+const DeliveryWords& deliveryWords()
+{
+    static const DeliveryWords words{
+        // "Вручено", "Вручена", "Вручение адресату", "Вручение отправления адресату", "Выдано",
+        // "Выдана", "Выдача адресату", "Получено адресатом".
+        {
+            QStringLiteral("вручено"),
+            QStringLiteral("вручена"),
+            QStringLiteral("вручен "),
+            QStringLiteral("вручение"),
+            QStringLiteral("выдано"),
+            QStringLiteral("выдана"),
+            QStringLiteral("выдан "),
+            QStringLiteral("выдача"),
+            QStringLiteral("получено адресатом"),
+        },
+        // Waiting to be handed over, a failed attempt, a return, a refusal.
+        {
+            QStringLiteral("для вручения"),
+            QStringLiteral("к вручению"),
+            QStringLiteral("на вручение"),
+            QStringLiteral("место вручения"),
+            QStringLiteral("для выдачи"),
+            QStringLiteral("к выдаче"),
+            QStringLiteral("на выдачу"),
+            QStringLiteral("ожида"),
+            QStringLiteral("готов"),
+            QStringLiteral("попытк"),
+            QStringLiteral("неудач"),
+            QStringLiteral("невозможн"),
+            QStringLiteral("не вруч"),
+            QStringLiteral("не выд"),
+            QStringLiteral("возврат"),
+            QStringLiteral("отказ"),
+            QStringLiteral("отправител"),
+        },
+    };
+    return words;
+}
+
+} // namespace
+
 bool ArchiveMarks::handedOver(const QString& status)
 {
-    // The operator's words for the last step ("Вручено", "Вручение отправления адресату",
-    // "Выдано"); a failed attempt or a return is no delivery.
-    const QString text = plainLine(status).toLower();
-    if (text.contains(QStringLiteral("попытк")) || text.contains(QStringLiteral("неудач"))
-        || text.contains(QStringLiteral("не вруч")) || text.contains(QStringLiteral("возврат")))
-        return false;
-    return text.contains(QStringLiteral("вруч")) || text.contains(QStringLiteral("выдан"));
+    // One line of lower-case words with a blank after the last, so that "вручен " also matches
+    // at the end; "ё" read as "е".
+    QString text = plainLine(status).toLower() + u' ';
+    text.replace(u'ё', u'е');
+    const DeliveryWords& words = deliveryWords();
+    const auto holds = [&text](const QString& word) { return text.contains(word); };
+    return std::any_of(words.handedOver.begin(), words.handedOver.end(), holds)
+           && std::none_of(words.notYet.begin(), words.notYet.end(), holds);
 }

@@ -27,10 +27,13 @@ public:
     // in `tracks` are passed over. An archived parcel counts as offered. Raises ESQLiteException.
     static void setArchived(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids, bool archived);
 
-    // Notes the parcels `ids` as offered for the archive, in one transaction, and gives how many
-    // of them were neither offered nor archived before. Raises ESQLiteException.
-    static int offer(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids);
+    // Notes the parcels `ids` as offered for the archive, in one transaction, and gives those of
+    // them that were neither offered nor archived before. Raises ESQLiteException.
+    static std::vector<std::int64_t> offer(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids);
 
-    // Whether a status (the newest event, as stored) says the parcel was handed over.
+    // Whether a status (the newest event, as stored) says the parcel was handed over or issued
+    // ("Вручено", "Вручение адресату", "Выдано"), never one that says it waits to be ("Поступило
+    // для вручения", "Ожидает адресата", "Готово к выдаче"), failed or went back. Every parcel
+    // the program counts as delivered is counted by this one table of words.
     static bool handedOver(const QString& status);
 };

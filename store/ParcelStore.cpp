@@ -3,6 +3,10 @@
 #include "store/Cp1251.h"
 #include "store/RowIds.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
@@ -70,6 +74,23 @@ bool fileExists(const std::string& fileName)
     return !error && status.type() != std::filesystem::file_type::not_found;
 }
 
+// The parcels are the user's own: a file the program makes is for its owner alone, whatever the
+// umask of whoever started it (a desktop session's lets everyone read). SQLite would make it
+// with 0644 less the umask; an empty file is a new database to it, and the journals it makes
+// beside one take the file's mode. Where the file cannot be made, SQLite's own attempt says why.
+void createPrivateFile(const std::string& fileName)
+{
+    // SQLite's own names for a database in memory or in a temporary file name no file here.
+    if (fileName.empty() || fileName == ":memory:")
+        return;
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return;
+    // A umask that takes the owner's rights too would leave the program a file it cannot write.
+    (void)::fchmod(fd, S_IRUSR | S_IWUSR);
+    ::close(fd);
+}
+
 } // namespace
 
 ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role, std::function<bool()> worthWaiting)
@@ -88,6 +109,7 @@ ParcelStore::OpenResult ParcelStore::open(const std::string& fileName, Role role
             return OpenResult::OpenFailed;
         }
     } else {
+        createPrivateFile(fileName);
         try {
             m_db = std::make_unique<TSQLiteDatabase>(fileName);
             m_db->Execute(createTableSql());
@@ -265,6 +287,24 @@ bool ParcelStore::remove(std::int64_t id)
     return database().changes() > 0;
 }
 
+int ParcelStore::removeAll(const std::vector<std::int64_t>& ids)
+{
+    TSQLiteDatabase& db = database();
+    int removed = 0;
+    db.Execute("BEGIN IMMEDIATE");
+    try {
+        for (const std::int64_t id : ids) {
+            db.Execute(deleteSql(), {id});
+            removed += db.changes() > 0 ? 1 : 0;
+        }
+        db.Execute("COMMIT");
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return removed;
+}
+
 ESQLiteException ParcelStore::historyOfMissingParcel()
 {
     try {
@@ -343,7 +383,19 @@ void ParcelStore::setArchived(const std::vector<std::int64_t>& ids, bool archive
     ArchiveMarks::setArchived(database(), ids, archived);
 }
 
-int ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
+std::vector<std::int64_t> ParcelStore::offerForArchive(const std::vector<std::int64_t>& ids)
 {
     return ArchiveMarks::offer(database(), ids);
+}
+
+void ParcelStore::recordRun(const RunRecord& run)
+{
+    RunHistory::record(database(), run);
+}
+
+std::optional<RunRecord> ParcelStore::newestRun() noexcept
+{
+    if (!m_db)
+        return std::nullopt;
+    return RunHistory::newest(*m_db);
 }

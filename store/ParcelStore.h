@@ -2,6 +2,7 @@
 
 #include "store/ArchiveMarks.h"
 #include "store/Parcel.h"
+#include "store/RunHistory.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SQLiteException.h"
 #include "store/SQLiteTable.h"
@@ -84,6 +85,9 @@ public:
     // nothing is sent and ESQLiteException is raised, as for a bad id below.
     bool edit(const Parcel& parcel);
     bool remove(std::int64_t id);
+    // Deletes the parcels `ids` in one transaction: all of them or, when a statement fails, none
+    // (the failure is raised). Gives how many rows were there to delete.
+    int removeAll(const std::vector<std::int64_t>& ids);
     bool storeCheckResult(std::int64_t id, const QString& status, const QString& date, const QString& history);
     bool storeNoInformation(std::int64_t id);
 
@@ -110,9 +114,14 @@ public:
     bool forgetSeen(std::int64_t id) noexcept;
 
     // The archive (see ArchiveMarks). setArchived() and offerForArchive() raise ESQLiteException;
-    // offerForArchive() gives how many of `ids` had been neither offered nor archived before.
+    // offerForArchive() gives those of `ids` that had been neither offered nor archived before.
     void setArchived(const std::vector<std::int64_t>& ids, bool archived);
-    int offerForArchive(const std::vector<std::int64_t>& ids);
+    std::vector<std::int64_t> offerForArchive(const std::vector<std::int64_t>& ids);
+
+    // The check runs (see RunHistory). recordRun() raises ESQLiteException; newestRun() gives
+    // nothing when no run was recorded or the table cannot be read.
+    void recordRun(const RunRecord& run);
+    std::optional<RunRecord> newestRun() noexcept;
 
     // The statement texts, for tests and for anyone who reads the database by hand. Values
     // and the id are parameters (?1, ?2, ...) in the order of the operation's arguments, the

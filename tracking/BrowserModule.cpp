@@ -6,6 +6,9 @@
 #include "tracking/TrackingPageProvider.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,8 +35,16 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
         fail(QStringLiteral("the browser engine needs Qt::AA_ShareOpenGLContexts set before the application "
                             "object is made"));
 
+    // The page road is a package of its own: where it is not installed, the user is told which
+    // package to install rather than that the program is broken.
+    const QStringList files = candidates();
+    if (qEnvironmentVariableIsEmpty(kOverrideVariable)
+        && std::none_of(files.begin(), files.end(), [](const QString& file) { return QFileInfo(file).isFile(); }))
+        throw EPageError(EPageError::Kind::NotPackaged,
+                         toCp1251(QStringLiteral("no file %1").arg(files.join(QStringLiteral(", ")))));
+
     return makeWithModule<TrackingPageProvider>(
-        candidates(), "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
+        files, "page", [&](TrackingPageProvider& provider) { return provider.create(storageDir); }, fail);
 }
 
 TrackingPageFactory browserPageFactory(QString storageDir)

@@ -24,8 +24,9 @@ public:
     static QStringList candidates();
 
     // Loads the module unless it is loaded already and makes a page with it. Raises EPageError
-    // (BrowserFailed) with the reason when the module is missing, is no plugin, or is another
-    // plugin than the tracking page's, or when the process was not set up for the engine.
+    // with the reason: NotPackaged when no module is where the program looks for it (its package
+    // is not installed), NotInstalled when the module named is missing, is no plugin, or is
+    // another plugin than the tracking page's, or when the process was not set up for the engine.
     static std::unique_ptr<TrackingPage> createPage(const QString& storageDir);
 };
 

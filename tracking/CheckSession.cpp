@@ -44,6 +44,8 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
     case RunLock::Taken::Unavailable:
         refused.end = CheckOutcome::End::LockUnavailable;
         refused.cause = m_lock.problem();
+        if (m_recorder)
+            m_recorder(store, refused);
         return refused;
     }
 
@@ -76,6 +78,8 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
 
     CheckRun checkRun(*this);
     const CheckOutcome outcome = checkRun.execute();
+    if (m_recorder && !m_stopped)
+        m_recorder(store, outcome);
     emit finished(outcome);
     return outcome;
 }

@@ -38,6 +38,13 @@ public:
 
     void setLimits(const CheckLimits& limits);
     const CheckLimits& limits() const { return m_limits; }
+    // Where each run is recorded: called with what a run did once it is over, while it still holds
+    // the database (so that the window's statements wait for the row as for the run's own), and
+    // for a run refused because no lock can be had. Not for a run stopped, refused for another
+    // run's lock, or for one under way already.
+    using Recorder = std::function<void(ParcelStore& store, const CheckOutcome& outcome)>;
+    void setRecorder(Recorder recorder) { m_recorder = std::move(recorder); }
+
     // Tests count the elapsed time on a clock of their own; empty: the monotonic clock.
     void setTickSource(TickSource ticks) { m_ticks = std::move(ticks); }
     const TickSource& tickSource() const { return m_ticks; }
@@ -88,6 +95,7 @@ private:
     std::unique_ptr<TrackingSource> m_source;
     CheckLimits m_limits;
     TickSource m_ticks;
+    Recorder m_recorder;
     RunLock m_lock;
     UnreadableCopies m_copies;
     ParcelStore* m_store = nullptr; // while a run goes

@@ -70,6 +70,9 @@ QString PageSource::sentenceFor(EPageError::Kind kind)
                               "поможет, перезапустите программу");
     case EPageError::Kind::NotInstalled:
         return QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
+    case EPageError::Kind::NotPackaged:
+        return QStringLiteral("Для проверки на странице отслеживания нужен пакет kurierix-browser, а он не "
+                              "установлен: установите его командой «sudo apt install kurierix-browser»");
     case EPageError::Kind::Stopped:
         break;
     }

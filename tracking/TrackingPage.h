@@ -17,6 +17,7 @@ public:
         NoAnswer,      // the page did not answer within its bound (a script that never returns)
         BrowserFailed, // the browser component stopped or could not be started
         NotInstalled,  // the browser component (a module of its own) could not be loaded
+        NotPackaged,   // no browser component where the install puts it: its package is missing
         Stopped,       // the check was asked to stop while the page was awaited
     };
 

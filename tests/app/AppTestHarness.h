@@ -222,6 +222,15 @@ public:
         return texts;
     }
 
+    // The first line of each box: the delete question without the parcel it names.
+    std::vector<QString> boxHeads() const
+    {
+        std::vector<QString> heads;
+        for (const auto& box : prompts.shown())
+            heads.push_back(box.text.section(u'\n', 0, 0));
+        return heads;
+    }
+
     QPoint rowCentre(int row, int column = 2) const
     {
         return grid().visualRect(grid().model()->index(row - 1, column)).center();

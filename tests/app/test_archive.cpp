@@ -60,17 +60,23 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     TMainForm& window = h.start();
     const MainFormView view(window);
 
-    // Several rows at once with Ctrl; the current row is the one clicked last.
+    // Several rows at once with Ctrl; the current row is the one clicked last. Only the items
+    // that can act on them are offered.
     h.clickRow(1);
     QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCentre(3));
     EXPECT_EQ(h.grid().selectedRow(), 3);
+    EXPECT_TRUE(view.ToArchive->isEnabled());
+    EXPECT_FALSE(view.FromArchive->isEnabled());
     view.ToArchive->trigger();
     EXPECT_EQ(numbersShown(h), (std::vector<QString>{"RR2"}));
     EXPECT_EQ(h.db().rows(), tracksBefore);
     EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE archived ORDER BY id").size(), 2u);
+    EXPECT_TRUE(h.log().endsWith(QStringLiteral("\n Перенесено в архив посылок: 2"))) << h.log().toStdString();
 
+    // The parcel chosen stays chosen when the archived ones come in above it.
     view.ShowArchive->trigger();
     ASSERT_EQ(numbersShown(h), (std::vector<QString>{"RR1", "RR2", "RR3"}));
+    EXPECT_EQ(h.grid().selectedParcel()->number, QStringLiteral("RR2"));
     EXPECT_TRUE(greyed(h, 1));
     EXPECT_FALSE(greyed(h, 2));
     EXPECT_TRUE(greyed(h, 3));
@@ -82,8 +88,11 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
     EXPECT_EQ(h.grid().selectedRow(), 3);
     h.clickRow(3);
+    EXPECT_FALSE(view.ToArchive->isEnabled());
+    EXPECT_TRUE(view.FromArchive->isEnabled());
     view.FromArchive->trigger();
     EXPECT_FALSE(greyed(h, 3));
+    EXPECT_TRUE(h.log().endsWith(QStringLiteral("\n Возвращено из архива посылок: 1")));
     view.ShowArchive->trigger();
     EXPECT_EQ(numbersShown(h), (std::vector<QString>{"RR2", "RR3"}));
 
@@ -119,16 +128,40 @@ TEST(Archive, ARunChecksOnlyTheParcelsOutsideTheArchiveAndOffersTheDeliveredOnce
     TMainForm& window = h.start(options);
     const MainFormView view(window);
 
+    // The focus, in the history before the run, is back on the grid after it.
+    ui(window).Memo_history->setFocus();
+    h.prompts.answerNext(Prompts::Button::No);
     view.N4->trigger();
     ASSERT_EQ(asked.size(), 100);
     for (const QString& number : asked)
         EXPECT_EQ(number.mid(2).toInt() % 5, 0) << number.toStdString();
     const QString offer = QStringLiteral(" Вручённых посылок, которые можно перенести в архив: 100 (меню «В архив»)");
     EXPECT_EQ(h.log().count(offer), 1) << h.log().toStdString();
+    ASSERT_EQ(h.prompts.shown().size(), 1u);
+    EXPECT_EQ(
+        h.prompts.shown()[0].text,
+        QStringLiteral("Переместить в архив 100 доставленных посылок?\n\nRR5\nRR10\nRR15\nRR20\nRR25\nRR30\nRR35\n"
+                       "RR40\nRR45\nRR50\nи ещё 90"));
+    EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE archived").size(), 400u);
+    EXPECT_EQ(window.focusWidget(), &h.grid());
 
     // Offered once: the next run (over the last five, to keep it short) names none.
     h.db().exec("UPDATE kurierix_archive SET archived=1 WHERE id<=475");
     view.N4->trigger();
     EXPECT_EQ(asked.size(), 105);
     EXPECT_EQ(h.log().count(QStringLiteral("можно перенести в архив")), 1);
+    EXPECT_EQ(h.prompts.shown().size(), 1u);
+
+    // "Да" archives exactly the parcels named, not one delivered while the question was open.
+    h.db().exec("UPDATE kurierix_archive SET archived=1");
+    h.db().addParcel("RR501", "Shop", "Title");
+    h.prompts.onShow([&](const Prompts::Box&) { h.db().addParcel("RR502", "Shop", "Title", {}, cp("Вручено")); });
+    h.prompts.answerNext(Prompts::Button::Yes);
+    view.N4->trigger();
+    h.prompts.onShow({});
+    ASSERT_EQ(h.prompts.shown().size(), 2u);
+    EXPECT_EQ(h.prompts.shown()[1].text, QStringLiteral("Переместить в архив 1 доставленных посылок?\n\nRR501"));
+    EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE archived").size(), 501u);
+    EXPECT_EQ(h.db().rows("SELECT id FROM kurierix_archive WHERE id=502").size(), 0u);
+    EXPECT_TRUE(h.log().endsWith(QStringLiteral("\n Перенесено в архив посылок: 1"))) << h.log().toStdString();
 }

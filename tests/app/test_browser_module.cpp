@@ -1,5 +1,6 @@
 // The browser module the program loads for its first check: when it is missing or is no such
-// module, the check ends as after a page error, with the reason, and the program goes on.
+// module, the check ends as after a page error, with the reason (or, when there is none where
+// the install puts it, the package to install), and the program goes on.
 #include "app/AppTestHarness.h"
 #include "tracking/BrowserModule.h"
 
@@ -47,6 +48,18 @@ TEST(BrowserModule, AnUnusableModuleEndsEachCheckWithItsReasonAndTheProgramGoesO
             EXPECT_TRUE(h.grid().isEnabled());
         }
     }
+    // Nothing named, and no module where the program looks (beside it, or where the install puts
+    // it): the page road's package is not installed, and the box says which one to install.
+    qunsetenv(BrowserModule::kOverrideVariable);
+    h.prompts.clear();
+    ui(window).N4->trigger();
+    const std::vector<QString> boxes = h.boxTexts();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes.front().startsWith(QStringLiteral(
+        "Для проверки на странице отслеживания нужен пакет kurierix-browser, а он не установлен: установите его "
+        "командой «sudo apt install kurierix-browser»")))
+        << boxes.front().toStdString();
+    EXPECT_TRUE(h.grid().isEnabled());
     qputenv(BrowserModule::kOverrideVariable, built);
 
     h.inDialog([&] { ui(window).Add->trigger(); },

@@ -60,7 +60,9 @@ TEST(ParcelGridFlow, DeleteAsksTheQuestionAndYesDeletesTheSelectedParcel)
     ASSERT_EQ(h.prompts.shown().size(), 1u);
     const auto& question = h.prompts.shown().front();
     EXPECT_EQ(question.caption, QStringLiteral("Подтверждение"));
-    EXPECT_EQ(question.text, QStringLiteral("Удалить выбранную запись?"));
+    // The question names what it deletes.
+    EXPECT_EQ(question.text,
+              QStringLiteral("Удалить выбранную запись?\n\nНомер посылки: RR2\nМагазин: Shop2\nЧто в ней: Title2"));
     EXPECT_EQ(question.icon, Prompts::Icon::Warning);
     EXPECT_EQ(question.buttons, (std::vector<Prompts::Button>{Prompts::Button::Yes, Prompts::Button::No}));
     // No is the default, so Enter answers No; the question belongs to the window in front.
@@ -74,6 +76,48 @@ TEST(ParcelGridFlow, DeleteAsksTheQuestionAndYesDeletesTheSelectedParcel)
     EXPECT_EQ(h.grid().selectedRow(), 2);
     EXPECT_EQ(h.grid().cellText(2, 2), QStringLiteral("RR3"));
     EXPECT_EQ(h.history(), QStringLiteral("history 3\n"));
+}
+
+TEST(ParcelGridFlow, TheChosenParcelsStayChosenWhenAnotherProgramWritesAndDeleteTakesExactlyThem)
+{
+    Harness h;
+    seed(h, 6);
+    TMainForm& window = h.start();
+    h.clickRow(2);
+
+    // Another program deletes the parcel above the chosen one: the chosen one stays chosen, and
+    // Delete deletes it, not the parcel that moved into its row.
+    h.db().exec("DELETE FROM tracks WHERE id=1");
+    window.noticeOtherWriters();
+    ASSERT_NE(h.grid().selectedParcel(), nullptr);
+    EXPECT_EQ(h.grid().selectedParcel()->id, 2);
+    EXPECT_EQ(h.grid().selectedRow(), 1);
+    h.prompts.answerNext(Prompts::Button::Yes);
+    ui(window).N3->trigger();
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR3", "RR4", "RR5", "RR6"}));
+
+    // Three rows: a failure deletes none of them, says why and keeps them chosen.
+    h.clickRow(1);
+    for (const int row : {2, 4})
+        QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCentre(row));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    h.prompts.clear();
+    h.prompts.answerNext(Prompts::Button::Yes);
+    ui(window).N3->trigger();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_EQ(h.prompts.shown().size(), 2u);
+    EXPECT_EQ(h.prompts.shown()[0].text, QStringLiteral("Удалить выбранные записи (3)?\n\nRR3\nRR4\nRR6"));
+    EXPECT_EQ(h.prompts.shown()[1].text, kDeleteFailed);
+    EXPECT_TRUE(h.prompts.shown()[1].detail.startsWith(kFileBusy)) << h.prompts.shown()[1].detail.toStdString();
+    EXPECT_EQ(tracks(h).size(), 4u);
+    EXPECT_EQ(h.grid().selectedParcels().size(), 3u);
+
+    h.prompts.answerNext(Prompts::Button::Yes);
+    ui(window).N3->trigger();
+    EXPECT_EQ(tracks(h), (std::vector<std::string>{"RR5"}));
 }
 
 TEST(ParcelGridFlow, NoAndTheDefaultAnswerKeepTheParcelButStillRefreshTheGrid)
@@ -287,7 +331,10 @@ TEST(ParcelGridFlow, AnUnreadableDateLeavesOnlyItsDaysCellEmptyAndEveryRowUsable
     h.prompts.answerNext(Prompts::Button::Yes);
     ui(window).N3->trigger();
     EXPECT_EQ(tracks(h), (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kRefreshFailed}));
+    EXPECT_EQ(
+        h.boxTexts(),
+        (std::vector<QString>{QStringLiteral("Удалить выбранную запись?\n\nНомер посылки: D\nМагазин: S\nЧто в ней: T"),
+                              kRefreshFailed}));
 }
 
 TEST(ParcelGridFlow, ARefreshRewritesEveryCellAndKeepsTheSelectedPosition)
@@ -333,7 +380,7 @@ TEST(ParcelGridFlow, TheTitleRowAndTheScrollBarOpenTheGridsMenuForTheSelectedRow
     }
 }
 
-TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndColumnsKeepTheirWidths)
+TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndAnIdFrom1000IsShownWhole)
 {
     Harness h;
     h.db().create();
@@ -351,10 +398,13 @@ TEST(ParcelGridFlow, ACutCellShowsItsWholeTextAsTooltipAndColumnsKeepTheirWidths
 
     EXPECT_EQ(tooltipAt(1, 0), QString());
     EXPECT_EQ(tooltipAt(1, 3), QString());
-    EXPECT_EQ(tooltipAt(2, 0), QStringLiteral("1000"));
+    // The id column widens for the longest id, bold or not, at the cost of "Статус".
+    EXPECT_EQ(tooltipAt(2, 0), QString());
     EXPECT_EQ(tooltipAt(2, 3), status);
-    EXPECT_EQ(h.grid().columnWidth(0), 24);
-    EXPECT_EQ(h.grid().columnWidth(3), 260);
+    QFont bold = h.grid().font();
+    bold.setBold(true);
+    EXPECT_GE(h.grid().columnWidth(0), 4 + QFontMetrics(bold).horizontalAdvance(QStringLiteral("1000")));
+    EXPECT_EQ(h.grid().columnWidth(0) + h.grid().columnWidth(3), 24 + 260);
     QToolTip::hideText();
 }
 

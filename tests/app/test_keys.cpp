@@ -3,8 +3,11 @@
 // frame), and the window that can be resized and keeps its size and place.
 #include "AppTestHarness.h"
 
+#include "app/WindowFit.h"
+
 #include <QClipboard>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTabWidget>
 
 using apptest::Harness;
@@ -77,6 +80,8 @@ TEST(WindowKeys, KeysRunTheMenuCommandsAndTheViewsShowTheSelectedParcel)
     EXPECT_TRUE(opensDialog(h, [&] { QTest::keyClick(&grid, Qt::Key_Return); }));
     EXPECT_TRUE(opensDialog(h, [&] { QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, h.rowCentre(1)); }));
     EXPECT_TRUE(opensDialog(h, [&] { QTest::keyClick(ui(window).Memo_history, Qt::Key_Insert); }));
+    // After the dialog the keys act on the grid again, not on the history they were typed in.
+    EXPECT_EQ(window.focusWidget(), &grid);
     // Escape closes the dialog as its close box does.
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) { QTest::keyClick(dialog.Edit_Track, Qt::Key_Escape); });
@@ -111,7 +116,7 @@ TEST(WindowKeys, KeysRunTheMenuCommandsAndTheViewsShowTheSelectedParcel)
     h.prompts.answerNext(Prompts::Button::No);
     QTest::keyClick(&grid, Qt::Key_Delete);
     ASSERT_EQ(h.prompts.shown().size(), 1u);
-    EXPECT_EQ(h.prompts.shown().back().text, QStringLiteral("Удалить выбранную запись?"));
+    EXPECT_TRUE(h.prompts.shown().back().text.startsWith(QStringLiteral("Удалить выбранную запись?\n")));
     EXPECT_EQ(h.db().rows().size(), 3u);
 
     // A shop link nothing can open says so.
@@ -134,12 +139,12 @@ TEST(WindowFit, TheGridAndHistoryTakeTheSizeAndTheSizeAndPlaceAreKept)
 {
     Harness h;
     TMainForm* window = &h.start();
-    EXPECT_EQ(window->size(), QSize(944, 761));
+    EXPECT_EQ(window->size(), QSize(944, 781));
     EXPECT_EQ(window->pos(), QPoint(181, 207));
-    // The title bar the window was designed with is 20 px: the smallest window fits 700 px.
-    EXPECT_LE(window->minimumHeight() + 20, 700);
+    // With a title bar of 30 px the smallest window, its status bar included, fits 700 px.
+    EXPECT_LE(window->minimumHeight() + 30, 700);
 
-    window->resize(1044, 861);
+    window->resize(1044, 881);
     MainFormView& view = ui(*window);
     EXPECT_EQ(view.StringGrid2->geometry(), QRect(9, 40, 785, 331));
     EXPECT_EQ(view.GroupBox4->geometry(), QRect(8, 413, 805, 400));
@@ -153,12 +158,41 @@ TEST(WindowFit, TheGridAndHistoryTakeTheSizeAndTheSizeAndPlaceAreKept)
         EXPECT_LE(group->geometry().bottom(), view.TabSheet1->height()) << group->objectName().toStdString();
     EXPECT_LT(view.GroupBox3->geometry().bottom(), view.GroupBox1->y());
     EXPECT_GT(view.StringGrid2->height(), 4 * 24);
+    // The status bar keeps its height at the window's foot, under the pages.
+    const auto* foot = window->findChild<QStatusBar*>(QStringLiteral("StatusBar_Checks"));
+    EXPECT_EQ(foot->geometry(), QRect(0, window->height() - 20, window->width(), 20));
+    EXPECT_EQ(view.PageControl1->geometry().bottom() + 1, foot->y());
 
+    // A wider window gives its extra width to "Статус"; a column the user widened keeps its
+    // width, and so does the window's maximised state, for the next start.
+    window->resize(1044, 861);
+    EXPECT_EQ(view.StringGrid2->columnWidth(3), 360);
+    view.StringGrid2->horizontalHeader()->resizeSection(4, 120);
     window->resize(1000, 700);
     window->move(150, 100);
+    window->showMaximized();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window->isMaximized(); }));
     window->close();
     h.window.reset();
     window = &h.start();
+    EXPECT_TRUE(window->isMaximized());
+    window->showNormal();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !window->isMaximized(); }));
     EXPECT_EQ(window->size(), QSize(1000, 700));
     EXPECT_EQ(window->pos(), QPoint(150, 100));
+    ParcelGrid& grid = h.grid();
+    EXPECT_EQ(grid.columnWidth(4), 120);
+    EXPECT_EQ(grid.columnWidth(3), 260 + 56);
+
+    // At first start the designed place and size, where they fit the screen; else the window is
+    // moved up and made as small as the screen's free height allows, never below its minimum.
+    const auto first = [](const QRect& available) {
+        return WindowFit::fitted(available, WindowFit::kDesignedPlace, WindowFit::kDesignedSize,
+                                 WindowFit::kMinimumSize, WindowFit::kAssumedFrame);
+    };
+    EXPECT_EQ(first(QRect(0, 0, 1920, 1040)), QRect(181, 207, 944, 781));
+    EXPECT_EQ(first(QRect(0, 0, 1366, 728)), QRect(181, 0, 944, 694));   // a panel below
+    EXPECT_EQ(first(QRect(0, 27, 1366, 741)), QRect(181, 27, 944, 707)); // a panel above
+    EXPECT_EQ(first(QRect(0, 0, 1280, 600)), QRect(181, 0, 944, 670));
+    EXPECT_EQ(first(QRect(0, 0, 1024, 768)), QRect(72, 0, 944, 734));
 }

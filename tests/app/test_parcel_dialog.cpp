@@ -223,7 +223,11 @@ TEST(ParcelDialog, EditingWithoutAParcelInTheListOpensNoDialogAndSaysWhy)
 {
     Harness h;
     TMainForm& window = h.start();
-    EXPECT_FALSE(h.showsDialog([&] { ui(window).edit->trigger(); }));
+    // The menu offers neither edit nor delete on an empty list; the handler, reached otherwise,
+    // says why it opens nothing.
+    EXPECT_FALSE(ui(window).edit->isEnabled());
+    EXPECT_FALSE(ui(window).N3->isEnabled());
+    EXPECT_FALSE(h.showsDialog([&] { window.editClick(); }));
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kNoParcelToEdit});
     EXPECT_EQ(h.prompts.shown().front().caption, QStringLiteral("Курьерикс 1.0"));
 
@@ -231,10 +235,12 @@ TEST(ParcelDialog, EditingWithoutAParcelInTheListOpensNoDialogAndSaysWhy)
     // now, and the user is asked to choose it rather than have it opened unasked.
     h.db().addParcel("RR1", "Shop", "Book");
     h.prompts.clear();
-    EXPECT_FALSE(h.showsDialog([&] { ui(window).edit->trigger(); }));
+    EXPECT_FALSE(h.showsDialog([&] { window.editClick(); }));
     EXPECT_EQ(h.boxTexts(), std::vector<QString>{kChooseParcelToEdit});
     EXPECT_EQ(h.grid().parcelRowCount(), 1);
     EXPECT_EQ(h.db().rows().size(), 1u);
+    EXPECT_TRUE(ui(window).edit->isEnabled());
+    EXPECT_TRUE(ui(window).N3->isEnabled());
 }
 
 TEST(ParcelDialog, ADoubleQuoteIsNeverStoredAndTheBoxOfTheModeIsShown)

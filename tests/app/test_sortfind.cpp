@@ -114,19 +114,31 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     find(QStringLiteral("юла"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{2}));
     EXPECT_EQ(h.history(), QStringLiteral("h2\n"));
+    // Another program changed parcel 1: the row the field selects by itself shows its history
+    // but stays bold; only the user's own selection counts as seen.
+    h.db().exec("UPDATE tracks SET s_status=?1 WHERE id=1", {cp("Прием отправления")});
+    window.noticeOtherWriters();
     find(QStringLiteral("ra1"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{1}));
     EXPECT_EQ(h.history(), QStringLiteral("h1\n"));
+    EXPECT_TRUE(h.grid().isRowBold(1));
     find(QStringLiteral("прием"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 3}));
     EXPECT_EQ(h.grid().selectedParcel()->id, 1);
 
-    QTest::keyClick(field, Qt::Key_Escape);
+    // Escape closes the field wherever the focus is.
+    ui(window).Memo_history->setFocus();
+    QTest::keyClick(ui(window).Memo_history, Qt::Key_Escape);
     EXPECT_FALSE(field->isVisible());
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(shownIds(h), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(h.grid().selectedParcel()->id, 1);
 
+    // While a run holds the grid the field does not open: it would take no typing.
+    h.grid().setEnabled(false);
+    ui(window).Find->trigger();
+    EXPECT_FALSE(field->isVisible());
+    h.grid().setEnabled(true);
     ui(window).Find->trigger();
     EXPECT_TRUE(field->isVisible());
     // Text nothing holds: no row, no history. A parcel added then is shown all the same.

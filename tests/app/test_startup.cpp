@@ -106,8 +106,9 @@ TEST(Startup, AFileWithoutTracksIsNotRepairedAndEveryParcelOperationFailsWithIts
                });
     EXPECT_EQ(h.boxTexts(), (std::vector<QString>{QStringLiteral("Ошибка - Во время добавление данных возникла")}));
 
+    // The handler: on an empty grid the menu offers no delete.
     h.prompts.clear();
-    ui(window).N3->trigger();
+    window.N3Click();
     EXPECT_EQ(h.boxTexts(),
               (std::vector<QString>{QStringLiteral("Ошибка - Во время удаление данных!"), kRefreshFailed}));
     EXPECT_EQ(h.db().tables(), std::vector<std::string>{"other"});
@@ -150,7 +151,9 @@ TEST(Startup, TheWindowIsLaidOutAsDesigned)
     EXPECT_EQ(window.objectName(), QStringLiteral("MainForm"));
     EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("Курьерикс 1.0 (")));
     EXPECT_TRUE(window.windowTitle().endsWith(QLatin1Char(')')));
-    EXPECT_EQ(window.size(), QSize(944, 761));
+    // The pages as designed, and the status bar under them.
+    EXPECT_EQ(window.size(), QSize(944, 781));
+    EXPECT_EQ(ui(window).PageControl1->geometry(), QRect(0, 0, 944, 761));
     EXPECT_EQ(window.minimumWidth(), 944);
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);

@@ -30,6 +30,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::cp1251;
 using testsupport::NotificationService;
@@ -121,6 +122,25 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // The runs recorded in `path`, oldest first, as "origin|road|asked|changed|ending|exit status".
+    static QStringList runs(const QString& path)
+    {
+        ParcelStore store;
+        EXPECT_EQ(store.open(path.toStdString()), ParcelStore::OpenResult::Opened);
+        QStringList found;
+        if (!store.database().HasTable("kurierix_runs"))
+            return found;
+        const auto table = store.database().Query(
+            "SELECT origin, road, asked, changed, ending, exit_status FROM kurierix_runs ORDER BY id");
+        for (; !table->AtEnd(); table->NextRow()) {
+            QStringList fields;
+            for (int c = 0; c < table->ColumnCount(); ++c)
+                fields += QString::fromStdString(table->FieldText(c));
+            found += fields.join(u'|');
+        }
+        return found;
+    }
+
     // Every row of `path`, all columns, as text.
     static QStringList rows(const QString& path)
     {
@@ -165,7 +185,9 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
         TMainForm window(std::move(options));
         ui(window).N4->trigger();
         EXPECT_TRUE(testsupport::waitUntil([&] { return !windowNotified.isEmpty(); }));
-        EXPECT_TRUE(prompts.shown().empty());
+        // The one box: the delivered parcel offered for the archive ("Нет").
+        ASSERT_EQ(prompts.shown().size(), 1u);
+        EXPECT_TRUE(prompts.shown()[0].text.startsWith(QStringLiteral("Переместить в архив 1 доставленных посылок?")));
     }
 
     const Outcome run = check({QStringLiteral("--check")});
@@ -199,11 +221,19 @@ TEST_F(CheckCommand, PrintsTheLogAndTheChangedParcelsStoresWhatTheWindowStoresAn
     ASSERT_EQ(windowNotified[0].size(), 3);
     EXPECT_EQ(windowNotified[0][2].track, QStringLiteral("RA000000000BY"));
 
-    // Nothing changed: the summary says so, and nothing is sent.
-    const Outcome again = check({QStringLiteral("--check"), QStringLiteral("--quiet")});
+    // Nothing changed: the summary says so, and nothing is sent. This run is the timer's.
+    const Outcome again =
+        check({QStringLiteral("--check"), QStringLiteral("--quiet")}, s_bus->address(), [](QProcessEnvironment& env) {
+            env.insert(QStringLiteral("KURIERIX_CHECK_ORIGIN"), QStringLiteral("timer"));
+        });
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_EQ(again.out, QStringList{QStringLiteral("Статусы посылок не изменились.")});
     EXPECT_EQ(s_bus->service().calls(QStringLiteral("Notify")).size(), 1);
+
+    // Each run left its row, the window's in its own file.
+    EXPECT_EQ(runs(m_database), (QStringList{QStringLiteral("terminal|page|3|3|went-through|0"),
+                                             QStringLiteral("timer|page|3|0|went-through|0")}));
+    EXPECT_EQ(runs(windowDatabase), QStringList{QStringLiteral("window|page|3|3|went-through|0")});
 }
 
 TEST_F(CheckCommand, NeedsNoDisplayWhateverTheSessionNamesAndSaysOnceThatThereIsNoBus)
@@ -249,6 +279,7 @@ TEST_F(CheckCommand, ExitStatusesTellAnswersNotStoredAnUnreachableSiteAndAnUnrea
         << refused.err.toStdString();
     ASSERT_EQ(refused.out.size(), 3) << refused.out.join(u'\n').toStdString();
     EXPECT_EQ(refused.out[2], QStringLiteral("Не удалось сохранить в базе данных ответы сайта по 1 из 3 посылок."));
+    EXPECT_EQ(runs(m_database).value(0), QStringLiteral("terminal|page|3|2|store-failed|5"));
 
     // A read-only database.db: every answer is lost, and the run says so rather than that nothing
     // changed.
@@ -276,6 +307,18 @@ TEST_F(CheckCommand, ExitStatusesTellAnswersNotStoredAnUnreachableSiteAndAnUnrea
               (QStringList{QStringLiteral(" Проверка интернета..."), QStringLiteral(" Сайт БелПочты не доступен"),
                            QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.")}));
     EXPECT_EQ(rows(m_database), before);
+    EXPECT_EQ(runs(m_database).constLast(), QStringLiteral("terminal|page|0|0|no-answer|3"));
+
+    // Standard output closed (`>&-`): said once, not once per line that could not be written.
+    QProcess closedOut;
+    closedOut.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    start(closedOut, {QStringLiteral("--check")});
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return closedOut.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+    EXPECT_EQ(closedOut.exitCode(), 3);
+    const QString closedErr = QString::fromUtf8(closedOut.readAllStandardError());
+    EXPECT_EQ(closedErr.count(QStringLiteral("kurierix: не удалось записать в стандартный вывод\n")), 1)
+        << closedErr.toStdString();
 
     // No database, something else under its name: 2, and nothing is made.
     ASSERT_TRUE(QFile::remove(m_database));
@@ -307,15 +350,22 @@ TEST_F(CheckCommand, ALockNobodyHoldsIsTakenOverWhateverItIsAndARunWithoutTheLoc
         return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     };
     const QStringList entriesBefore = entries();
+    const QStringList parcelsBefore = rows(m_database);
     // Refused for the lock: the status, one line, and nothing written (the table of the statuses
-    // seen included, which a run makes in a file the window never opened).
+    // seen included, which a run makes in a file the window never opened). A lock that cannot be
+    // had is a failure the window tells of: that run's own row, where the file takes it, is all
+    // it writes. Another run's lock is no failure, and leaves no row.
     const auto refusedForTheLock = [&](int status, const QString& line) {
         const Outcome run = check({QStringLiteral("--check")});
         EXPECT_EQ(run.status, status) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty()) << run.out.join(u'\n').toStdString();
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("kurierix: ") + line)) << run.err.toStdString();
         EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
-        EXPECT_EQ(contents(m_database), database);
+        if (status == 4) {
+            EXPECT_EQ(contents(m_database), database);
+        }
+        EXPECT_EQ(rows(m_database), parcelsBefore);
+        EXPECT_FALSE(TSQLiteDatabase(m_database.toStdString()).HasTable("kurierix_seen"));
     };
 
     // A live process holds it.
@@ -332,6 +382,7 @@ TEST_F(CheckCommand, ALockNobodyHoldsIsTakenOverWhateverItIsAndARunWithoutTheLoc
     refusedForTheLock(6, QStringLiteral("Проверка не начата: файл блокировки %1 остался от прерванной проверки или "
                                         "испорчен, и заменить его не удалось. Удалите его и начните проверку снова (")
                              .arg(lock));
+    EXPECT_EQ(runs(m_database), QStringList{QStringLiteral("terminal|page|0|0|lock-unavailable|6")});
     ASSERT_TRUE(QDir(lock).removeRecursively());
 
     // A folder where no lock file can be made: no run without the lock.

@@ -180,10 +180,12 @@ TEST_P(CheckRoads, AnArchivedParcelIsLeftOutAndTheListMarksIt)
     program.start(QStringLiteral(KURIERIX_PROGRAM), {QStringLiteral("--list")});
     ASSERT_TRUE(program.waitForFinished(30000));
     const QStringList lines = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3);
+    // The table, and under it what the run did.
+    ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("в архиве")));
     EXPECT_FALSE(lines[1].endsWith(QStringLiteral("да")));
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral("да")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("Последняя проверка: "))) << lines[3].toStdString();
 }
 
 using ServiceCheck = CheckRoads;

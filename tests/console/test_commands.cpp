@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include "store/ParcelStore.h"
+#include "store/RunHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,35 @@ TEST_F(ListCommand, PrintsTheParcelsAsATableAndAsCsvWithoutTouchingTheFile)
 
     EXPECT_EQ(fileHash(), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), filesBefore);
+}
+
+TEST_F(ListCommand, TheNewestRunIsSaidUnderTheTableButNotInTheCsv)
+{
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    {
+        TSQLiteDatabase db(path().toStdString());
+        RunRecord run;
+        run.started = started.addDays(-2);
+        run.ended = run.started;
+        run.ending = RunRecord::Ending::NoAnswer;
+        RunHistory::record(db, run);
+        run.started = started;
+        run.asked = 3;
+        run.changed = 2;
+        run.ending = RunRecord::Ending::WentThrough;
+        RunHistory::record(db, run);
+    }
+    const QByteArray before = fileHash();
+    const Outcome table = kurierix(m_dir.path(), {QStringLiteral("--list")});
+    EXPECT_EQ(table.status, 0) << table.err.toStdString();
+    const QStringList lines = table.out.split(u'\n');
+    ASSERT_EQ(lines.size(), 7) << table.out.toStdString();
+    EXPECT_EQ(lines[4], QString());
+    EXPECT_EQ(lines[5], QStringLiteral("Последняя проверка: сегодня в %1 — изменились 2 посылки")
+                            .arg(started.toLocalTime().toString(QStringLiteral("HH:mm"))));
+    EXPECT_EQ(lines[6], QString());
+    EXPECT_EQ(addedCsvRecords(), QList<QStringList>());
+    EXPECT_EQ(fileHash(), before);
 }
 
 TEST_F(ListCommand, CsvCellsASpreadsheetWouldTakeForFormulasBeginWithAQuote)

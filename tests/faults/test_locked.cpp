@@ -63,7 +63,7 @@ protected:
         timer.start();
         act();
         EXPECT_LT(timer.elapsed(), kNoWaitingMs) << "the operation waited for the lock";
-        return m_h.boxTexts();
+        return m_h.boxHeads();
     }
 
     void add(const QString& track)

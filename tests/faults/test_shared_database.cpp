@@ -269,7 +269,7 @@ TEST_F(SharedDatabase, TwoWindowsOnOneFileAParcelOneDeletesIsNeitherSavedNorDele
     m_h.grid().setSelectedRow(2);
     m_h.prompts.answerNext(Prompts::Button::Yes);
     ui(window).N3->trigger();
-    EXPECT_EQ(m_h.boxTexts(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kParcelGone}));
+    EXPECT_EQ(m_h.boxHeads(), (std::vector<QString>{QStringLiteral("Удалить выбранную запись?"), kParcelGone}));
     EXPECT_EQ(m_h.grid().parcelRowCount(), 1);
 
     EXPECT_TRUE(otherPrompts.shown().size() == 3u) << otherPrompts.shown().size();

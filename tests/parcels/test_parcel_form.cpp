@@ -1,7 +1,8 @@
 // The parcel dialog on its own: what it shows, what it hands to its acceptor, and what it gives
-// back.
+// back; and the numbers read out of a pasted list.
 #include "support/TestSupport.h"
 
+#include "parcels/PastedNumbers.h"
 #include "parcels/TFm_Track.h"
 
 #include <QGroupBox>
@@ -199,4 +200,40 @@ TEST(ParcelForm, LaterShowingsKeepThePlaceTheUserLeftItAt)
             EXPECT_EQ(r.dialog.pos(), QPoint(100, 120));
             QTest::mouseClick(r.dialog.Button2, Qt::LeftButton);
         });
+}
+
+TEST(PastedNumbers, EachLineIsReadForNumbersAndWhatIsNoNumberIsNamed)
+{
+    struct Case
+    {
+        QString text;
+        QStringList numbers;
+        QStringList lines = {};
+        QStringList wrongLength = {};
+        QStringList badCheckDigit = {};
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("  rr999999995by \r\n\n"), {QStringLiteral("RR999999995BY")}},
+        {QStringLiteral("RZ 2468 1357 6 CN"), {QStringLiteral("RZ246813576CN")}},
+        {QStringLiteral("Трек: RR999999995BY"), {QStringLiteral("RR999999995BY")}},
+        {QStringLiteral("Трек-номер посылки:\u00a0RZ 2468 1357 6 CN."), {QStringLiteral("RZ246813576CN")}},
+        {QStringLiteral("RR999999995BY, RZ246813576CN;LP00123456789012 (№RR999999995BY)"),
+         {QStringLiteral("RR999999995BY"), QStringLiteral("RZ246813576CN"), QStringLiteral("LP00123456789012"),
+          QStringLiteral("RR999999995BY")}},
+        {QStringLiteral("Заказ отправлен 12.05.2024, 3 шт.\nhello world"),
+         {},
+         {QStringLiteral("Заказ отправлен 12.05.2024, 3 шт."), QStringLiteral("hello world")}},
+        {QStringLiteral("RA12345678BY\nRA 1234 5678 90 BY"),
+         {},
+         {},
+         {QStringLiteral("RA12345678BY"), QStringLiteral("RA1234567890BY")}},
+        {QStringLiteral("RA123456780CN"), {QStringLiteral("RA123456780CN")}, {}, {}, {QStringLiteral("RA123456780CN")}},
+    };
+    for (const Case& c : cases) {
+        const PastedNumbers read = PastedNumbers::read(c.text);
+        EXPECT_EQ(read.numbers, c.numbers) << c.text.toStdString();
+        EXPECT_EQ(read.lines, c.lines) << c.text.toStdString();
+        EXPECT_EQ(read.wrongLength, c.wrongLength) << c.text.toStdString();
+        EXPECT_EQ(read.badCheckDigit, c.badCheckDigit) << c.text.toStdString();
+    }
 }

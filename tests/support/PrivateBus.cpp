@@ -113,6 +113,23 @@ bool PrivateBus::start(QString* error)
     return true;
 }
 
+bool PrivateBus::serve(const QString& service, const QStringList& paths, QDBusVirtualObject* object, QString* error)
+{
+    object->moveToThread(m_serviceThread.get());
+    QDBusConnection serviceSide(kServiceConnection);
+    for (const QString& path : paths) {
+        if (!serviceSide.registerVirtualObject(path, object)) {
+            *error = QStringLiteral("%1 could not be registered: %2").arg(path, serviceSide.lastError().message());
+            return false;
+        }
+    }
+    if (!serviceSide.registerService(service)) {
+        *error = QStringLiteral("%1 could not be registered: %2").arg(service, serviceSide.lastError().message());
+        return false;
+    }
+    return true;
+}
+
 QString PrivateBus::deadAddress() const
 {
     return QStringLiteral("unix:path=") + m_dir->filePath(QStringLiteral("no-bus"));

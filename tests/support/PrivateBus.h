@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -49,6 +50,9 @@ public:
     // Starts the daemon and registers the service on it (in a thread of its own, so that it
     // answers while a caller in the test's thread blocks); false with `error` set when it cannot.
     bool start(QString* error);
+    // Registers another stand-in, answering at each of `paths` under the name `service`, in the
+    // same thread; it must outlive the bus.
+    bool serve(const QString& service, const QStringList& paths, QDBusVirtualObject* object, QString* error);
     // The bus address, for QDBusConnection::connectToBus or DBUS_SESSION_BUS_ADDRESS.
     const QString& address() const { return m_address; }
     NotificationService& service() { return *m_service; }

@@ -41,6 +41,21 @@ int main(int argc, char** argv)
         qputenv("KURIERIX_SERVICE_PACE", "0");
 #ifdef KURIERIX_TEST_GUI
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The offscreen platform's own screen is 800 x 600, smaller than the window: the tests see a
+    // desktop's 1920 x 1080, so that the window takes its designed place and size. No frame: a
+    // window's place is its client area's, maximised or not.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configHome.isValid()) {
+        const QString screens = configHome.filePath(QStringLiteral("offscreen-screens.json"));
+        QFile file(screens);
+        if (file.open(QIODevice::WriteOnly)
+            && file.write(R"({"windowFrameMargins": false,
+                              "screens": [{"name": "Screen", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                                           "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                   > 0) {
+            file.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+        }
+    }
 #endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -13,6 +13,7 @@
 #include <QMap>
 #include <QTimeZone>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -269,6 +270,11 @@ bool ServiceDouble::start(quint16 port, bool https, const QString& certificateFi
     m_shared->port = bound;
     // Bound already: requests that come before the thread listens wait in the backlog.
     m_shared->thread = std::thread([shared] { shared->server->listen_after_bind(); });
+    // As in the site double: httplib's stop() does nothing to a server whose thread has not
+    // started listening yet, and stop() would then wait for ever; so start() returns only once
+    // it listens.
+    while (!m_shared->server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 

@@ -1,9 +1,10 @@
 #!/bin/sh
-# The background check's systemd user units, installed into a fresh ~/.local-style prefix, land
-# where the user manager looks for them, pass systemd's own check (which also wants the launcher
-# the service starts to exist where the service says), fire every 6 hours, and are installed
-# without being switched on; under /usr they land where Debian keeps user units.
-#   test_user_units.sh <build folder>
+# The install. The background check's systemd user units, installed into a fresh ~/.local-style
+# prefix, land where the user manager looks for them, pass systemd's own check (which also wants
+# the launcher the service starts to exist where the service says), fire every 6 hours, and are
+# installed without being switched on; under /usr they land where Debian keeps user units. The
+# launcher makes the data folder for its user alone whatever the umask, and leaves one it finds.
+#   test_install.sh <build folder>
 set -eu
 build=$1
 # The calendar is read in local time; in UTC no clock change stretches an interval.
@@ -57,7 +58,15 @@ if find "$prefix" -name '*.wants' | grep -q .; then
   echo "the install enables a unit:"; find "$prefix" -name '*.wants'; exit 1
 fi
 
+data="$tmp/home/data/kurierix"
+(umask 0 && user_env XDG_DATA_HOME="$tmp/home/data" "$prefix/bin/kurierix-launcher" --help >/dev/null) \
+  || { echo "kurierix-launcher --help failed"; exit 1; }
+[ "$(stat -c %a "$data")" = 700 ] || { echo "the launcher made $data with mode $(stat -c %a "$data")"; exit 1; }
+chmod 755 "$data"
+user_env XDG_DATA_HOME="$tmp/home/data" "$prefix/bin/kurierix-launcher" --help >/dev/null
+[ "$(stat -c %a "$data")" = 755 ] || { echo "the launcher changed the mode of the folder it found"; exit 1; }
+
 DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 [ -f "$tmp/root/usr/lib/systemd/user/kurierix-check.timer" ] && [ ! -e "$tmp/root/usr/share/systemd" ] \
   || { echo "under /usr the units are not in lib/systemd/user:"; find "$tmp/root" -name 'kurierix-check.*'; exit 1; }
-echo "user units verified"
+echo "install verified"

@@ -1,7 +1,8 @@
 #pragma once
 
 // The exit statuses of the commands without a window. Scripts and the background check's
-// systemd unit act on them, so a number never changes its meaning.
+// systemd unit act on them, so a number never changes its meaning; the record of every check run,
+// the window's too, keeps the one its ending gives.
 struct ExitStatus
 {
     static constexpr int Ok = 0;
