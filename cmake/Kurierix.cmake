@@ -54,10 +54,12 @@ function(kurierix_add_test name)
 endfunction()
 
 # kurierix_add_tests_in(<dir> LIBS ... [LABELS ...]): every test_<name>.cpp in <dir> becomes
-# the test executable <prefix>_<name>.
+# the test executable <prefix>_<name> (a test_<name>_posix.cpp only where files have modes and
+# signals, a test_<name>_win.cpp only on Windows).
 function(kurierix_add_tests_in dir prefix)
   cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${dir}/test_*.cpp")
+  kurierix_platform_files(tests)
   foreach(src ${tests})
     get_filename_component(stem ${src} NAME_WE)
     string(REGEX REPLACE "^test_" "" stem ${stem})
