@@ -5,10 +5,24 @@ add_library(kurierix_root INTERFACE)
 target_include_directories(kurierix_root INTERFACE ${PROJECT_SOURCE_DIR})
 
 # kurierix_sources(<var> <dir>): the C++ sources and headers of one folder.
-# Each subsystem folder is one library; new files join it without editing the build.
+# Each subsystem folder is one library; new files join it without editing the build. Where the
+# system is met directly, a file ending in _posix.cpp has a twin ending in _win.cpp: the build
+# takes the one for the system it builds for.
 function(kurierix_sources var dir)
   file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+  kurierix_platform_files(found)
   set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
+# kurierix_platform_files(<var>): the list without the other system's files.
+function(kurierix_platform_files var)
+  set(files ${${var}})
+  if(WIN32)
+    list(FILTER files EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER files EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  set(${var} ${files} PARENT_SCOPE)
 endfunction()
 
 # What the sanitizers are told in every test. The browser engine frees some of its objects with
@@ -40,10 +54,12 @@ function(kurierix_add_test name)
 endfunction()
 
 # kurierix_add_tests_in(<dir> LIBS ... [LABELS ...]): every test_<name>.cpp in <dir> becomes
-# the test executable <prefix>_<name>.
+# the test executable <prefix>_<name> (a test_<name>_posix.cpp only where files have modes and
+# signals, a test_<name>_win.cpp only on Windows).
 function(kurierix_add_tests_in dir prefix)
   cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${dir}/test_*.cpp")
+  kurierix_platform_files(tests)
   foreach(src ${tests})
     get_filename_component(stem ${src} NAME_WE)
     string(REGEX REPLACE "^test_" "" stem ${stem})

@@ -1,11 +1,8 @@
 #include "ParcelStore.h"
 
 #include "store/Cp1251.h"
+#include "store/PrivateFile.h"
 #include "store/RowIds.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <initializer_list>
@@ -72,23 +69,6 @@ bool fileExists(const std::string& fileName)
     std::error_code error;
     const auto status = std::filesystem::symlink_status(fileName, error);
     return !error && status.type() != std::filesystem::file_type::not_found;
-}
-
-// The parcels are the user's own: a file the program makes is for its owner alone, whatever the
-// umask of whoever started it (a desktop session's lets everyone read). SQLite would make it
-// with 0644 less the umask; an empty file is a new database to it, and the journals it makes
-// beside one take the file's mode. Where the file cannot be made, SQLite's own attempt says why.
-void createPrivateFile(const std::string& fileName)
-{
-    // SQLite's own names for a database in memory or in a temporary file name no file here.
-    if (fileName.empty() || fileName == ":memory:")
-        return;
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0)
-        return;
-    // A umask that takes the owner's rights too would leave the program a file it cannot write.
-    (void)::fchmod(fd, S_IRUSR | S_IWUSR);
-    ::close(fd);
 }
 
 // The statement texts. Values and the id are parameters (?1, ?2, ...) in the order of the

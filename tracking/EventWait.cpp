@@ -41,6 +41,10 @@ EventWait::Outcome EventWait::until(const Condition& condition, QDeadlineTimer d
         if (!alarm.isActive() && !deadline.isForever())
             alarm.start(static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, INT_MAX)));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // Windows' dispatcher returns on the message that announces posted events (a precise
+        // timer's among them) before it delivers them, and delivers them only as the next call
+        // begins, which then sleeps on: they are delivered here, before the condition is asked.
+        QCoreApplication::sendPostedEvents();
     }
 }
 

@@ -8,14 +8,14 @@
 // runs it: the window's run and a run without a window (the background timer's) never work on
 // one file at the same time.
 //
-// The lock is the file's advisory lock (flock), which the system drops when its process ends
-// however it ends: the lock is held while, and only while, a live process of this program holds
-// it open. The file also names its process (id, program, host, as QLockFile writes them, so that
-// an older copy of the program that locked with QLockFile sees it as held), but only for the
-// messages: what the file says never makes it held. Whatever a run finds at the lock's path and
-// nobody holds (a file left by a killed run or a power cut, empty, foreign, unreadable, a link, a
-// folder) it takes over, replacing it where it cannot use it as it is. Never by age, however long
-// a run takes.
+// The lock is the system's lock on the file (flock, or LockFileEx on Windows: RunLock_posix.cpp
+// and RunLock_win.cpp), which the system drops when its process ends however it ends: the lock
+// is held while, and only while, a live process of this program holds it open. The file also
+// names its process (id, program, host, as QLockFile writes them, so that an older copy of the
+// program that locked with QLockFile sees it as held), but only for the messages: what the file
+// says never makes it held. Whatever a run finds at the lock's path and nobody holds (a file left
+// by a killed run or a power cut, empty, foreign, unreadable, a link, a folder) it takes over,
+// replacing it where it cannot use it as it is. Never by age, however long a run takes.
 class RunLock
 {
 public:

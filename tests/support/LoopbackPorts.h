@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 namespace testsupport {
+
+// A socket of the system's own kind (a descriptor, or Winsock's SOCKET): LoopbackPorts_posix.cpp
+// and LoopbackPorts_win.cpp.
+using Socket = std::intptr_t;
 
 // A port of 127.0.0.1 that is bound but not listening: a connect is refused at once.
 class RefusingPort
@@ -15,7 +20,7 @@ public:
     int port() const { return m_port; }
 
 private:
-    int m_fd = -1;
+    Socket m_fd = -1;
     int m_port = 0;
 };
 
@@ -33,10 +38,10 @@ public:
     bool full() const { return m_full; }
 
 private:
-    int m_listener = -1;
+    Socket m_listener = -1;
     int m_port = 0;
     bool m_full = false;
-    std::vector<int> m_clients;
+    std::vector<Socket> m_clients;
 };
 
 } // namespace testsupport

@@ -10,6 +10,7 @@
 #include "tracking/page/TrackingPage.h"
 #include "tracking/UnreadableCopies.h"
 
+#include "support/FileModes.h"
 #include "support/LoopbackPorts.h"
 #include "support/TestSupport.h"
 
@@ -28,13 +29,6 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTimer>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -1213,7 +1207,7 @@ TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItC
     for (const char* header :
          {"number: RD1\n", "road: scripted\n", "address: table\n", "http-status: 200\n", "why: why\n", "bytes: 29\n"})
         EXPECT_TRUE(content.contains(header)) << header;
-    EXPECT_EQ(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    EXPECT_FALSE(testsupport::othersMayRead(copy));
     EXPECT_TRUE(copy.startsWith(UnreadableCopies::defaultFolder() + u'/'));
 }
 
@@ -1248,8 +1242,7 @@ TEST(UnreadableCopies, KeepTheNewestTwentyUnderNamesNoNumberCanBend)
         newest += QFileInfo(path).fileName();
     newest.sort();
     EXPECT_EQ(kept, newest);
-    EXPECT_EQ(QFileInfo(copies.folder()).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-              QFileDevice::Permissions());
+    EXPECT_FALSE(testsupport::othersMayRead(copies.folder()));
 
     QString error;
     EXPECT_TRUE(UnreadableCopies(other.fileName() + QStringLiteral("/below")).save(copy, &error).isEmpty());

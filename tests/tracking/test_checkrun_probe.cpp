@@ -12,12 +12,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,18 +20,7 @@
 namespace {
 
 using testsupport::FullBacklogListener;
-
-int refusedPort(int& keepBound)
-{
-    keepBound = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(keepBound, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(keepBound, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
+using testsupport::RefusingPort;
 
 TEST(ReachabilityProbe, ConnectsAndSendsNothing)
 {
@@ -64,10 +47,10 @@ TEST(ReachabilityProbe, ConnectsAndSendsNothing)
 
 TEST(ReachabilityProbe, RefusedOrSilentHostIsUnreachable)
 {
-    int bound = -1;
-    const int refused = refusedPort(bound);
-    EXPECT_FALSE(ReachabilityProbe("127.0.0.1", refused).isReachable());
-    ::close(bound);
+    {
+        const RefusingPort refused;
+        EXPECT_FALSE(ReachabilityProbe("127.0.0.1", refused.port()).isReachable());
+    }
 
     FullBacklogListener silent;
     ASSERT_TRUE(silent.full());

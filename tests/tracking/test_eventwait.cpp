@@ -13,7 +13,16 @@ TEST(EventWait, AWakeEndsItAtOnceAndItSleepsRatherThanSpinsWhileTheApplicationQu
 {
     EventWait wait;
     QTimer::singleShot(10, [&] { wait.wake(); });
-    EXPECT_EQ(wait.sleep(QDeadlineTimer(20000)), EventWait::Outcome::Woken);
+    const QDeadlineTimer deadline(20000);
+    EXPECT_EQ(wait.sleep(deadline), EventWait::Outcome::Woken);
+    // Ended by the wake, not by the deadline's own alarm (after which the wake is found too).
+    EXPECT_FALSE(deadline.hasExpired());
+    // Likewise what a precise timer changes ends a wait for it.
+    bool changed = false;
+    QTimer::singleShot(10, Qt::PreciseTimer, [&] { changed = true; });
+    const QDeadlineTimer second(20000);
+    EXPECT_EQ(wait.until([&] { return changed; }, second), EventWait::Outcome::Met);
+    EXPECT_FALSE(second.hasExpired());
     // A wake with nobody waiting ends the next wait, so that no notification is missed.
     wait.wake();
     EXPECT_EQ(wait.sleep(QDeadlineTimer(20000)), EventWait::Outcome::Woken);

@@ -7,6 +7,8 @@
 // each under a header line with its byte count, and a line says so when the event table was read
 // only in part (the check run then stores nothing). With --field only that result is written, as the
 // Windows-1251 bytes the program stores, nothing added, so scripts can compare byte for byte.
+#include "BinaryStreams.h"
+
 #include "store/Cp1251.h"
 #include "tracking/extraction/Extraction.h"
 
@@ -98,6 +100,7 @@ std::string section(const char* name, const std::string& text)
 
 int main(int argc, char** argv)
 {
+    useBinaryStandardStreams();
     const std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         printUsage();

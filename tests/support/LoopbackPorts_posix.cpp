@@ -20,7 +20,7 @@ sockaddr_in loopback(int port)
 }
 
 // A TCP socket bound to a free port of 127.0.0.1; returns the port through `port`.
-int boundSocket(int& port)
+Socket boundSocket(int& port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = loopback(0);
@@ -40,13 +40,13 @@ RefusingPort::RefusingPort()
 
 RefusingPort::~RefusingPort()
 {
-    ::close(m_fd);
+    ::close(int(m_fd));
 }
 
 FullBacklogListener::FullBacklogListener()
 {
     m_listener = boundSocket(m_port);
-    ::listen(m_listener, 0);
+    ::listen(int(m_listener), 0);
     const sockaddr_in address = loopback(m_port);
     // Connect until one connection no longer completes: from then on the queue is full.
     for (int i = 0; i < 16 && !m_full; ++i) {
@@ -60,9 +60,9 @@ FullBacklogListener::FullBacklogListener()
 
 FullBacklogListener::~FullBacklogListener()
 {
-    for (int client : m_clients)
-        ::close(client);
-    ::close(m_listener);
+    for (Socket client : m_clients)
+        ::close(int(client));
+    ::close(int(m_listener));
 }
 
 } // namespace testsupport

@@ -1,0 +1,6 @@
+#include "BinaryStreams.h"
+
+// POSIX streams carry bytes as they are.
+void useBinaryStandardStreams()
+{
+}
