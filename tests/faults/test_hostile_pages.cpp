@@ -99,7 +99,7 @@ protected:
         options.checkRunLimits.pageLoadMs = 10000;
         options.checkRunLimits.searchMs = 10000;
         options.pageFactory = [this, scriptTimeout, dir = options.browserStorageDir] {
-            PageDriver::Options driverOptions;
+            PageDriverOptions driverOptions;
             driverOptions.scriptTimeout = [scriptTimeout] { return scriptTimeout; };
             driverOptions.pageCreated = [this](QWebEnginePage* page) { m_page = page; };
             auto driver = std::make_unique<PageDriver>(dir, std::move(driverOptions));
