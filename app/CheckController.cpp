@@ -93,7 +93,7 @@ void CheckController::notifyChanged(const CheckOutcome& outcome)
         if (m_options.notifyChanged)
             m_options.notifyChanged(changed);
         else
-            DesktopNotifier().notify(changed);
+            DesktopNotifier(m_options.notificationBus).notify(changed);
     });
 }
 

@@ -116,7 +116,7 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
 
     // The bus only when there is something to show: a run that changed nothing leaves it alone.
     if (!notified.isEmpty()) {
-        const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
+        const DesktopNotifier::Result shown = DesktopNotifier(m_settings.sessionBus).notify(notified);
         if (!shown.sent)
             Console::writeError(checkwords::notificationNotShownLine(shown.failure));
     }

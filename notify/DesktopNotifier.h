@@ -2,15 +2,13 @@
 
 #include "notify/ChangedParcel.h"
 
-#include <QDBusConnection>
 #include <QList>
 #include <QString>
 
 // Tells the desktop which parcels changed status: one notification through the freedesktop
-// notification service (org.freedesktop.Notifications) on a D-Bus connection, the session bus
-// unless a caller brings its own. Without a bus, without a service or when the service refuses,
-// nothing is shown and the result says why; nothing else is affected. A call waits for the
-// service at most kReplyTimeoutMs in all.
+// notification service (org.freedesktop.Notifications) on the session bus. Without a bus,
+// without a service or when the service refuses, nothing is shown and the result says why;
+// nothing else is affected. A call waits for the desktop at most kReplyTimeoutMs in all.
 class DesktopNotifier
 {
 public:
@@ -27,7 +25,8 @@ public:
     static constexpr int kMaxStatusLength = 100;
     static constexpr int kMaxLabelPartLength = 40; // the number, the shop, what it holds
 
-    explicit DesktopNotifier(QDBusConnection connection = QDBusConnection::sessionBus());
+    // `busAddress`: the session bus's D-Bus address; empty: the session has none.
+    explicit DesktopNotifier(QString busAddress);
 
     // Sends one notification about `parcels`; an empty list sends nothing and is no failure.
     Result notify(const QList<ChangedParcel>& parcels) const;
@@ -40,5 +39,5 @@ public:
     static QString parcelCount(qsizetype count);
 
 private:
-    QDBusConnection m_connection;
+    QString m_busAddress;
 };
