@@ -164,10 +164,7 @@ bool ServiceSource::waitUntil(QDeadlineTimer until)
 TrackingAnswer ServiceSource::noAnswer(const QString& detail)
 {
     if (++m_silentInRow >= kSilentNumbersEndingRun)
-        throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                  QStringLiteral("Служба отслеживания БелПочты не ответила по трём посылкам подряд: "
-                                                 "повторите проверку позже"),
-                                  detail, QStringLiteral("служба не ответила по трём посылкам подряд"));
+        throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceSilent, detail);
     return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
 }
 
@@ -191,11 +188,8 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
         const QUrl target = url.resolved(QUrl::fromEncoded(reply.location));
         if (target.host().compare(url.host(), Qt::CaseInsensitive) != 0
             || target.scheme().compare(url.scheme(), Qt::CaseInsensitive) != 0 || target.port() != url.port())
-            throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                      QStringLiteral("Служба отслеживания БелПочты перенаправила запрос на чужой или "
-                                                     "незащищённый адрес, проверка остановлена"),
-                                      QStringLiteral("redirect to ") + target.toString(),
-                                      QStringLiteral("служба перенаправила запрос на чужой адрес"));
+            throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceRedirected,
+                                      QStringLiteral("redirect to ") + target.toString());
         if (hop + 1 >= kMaxRedirects)
             return reply;
         url = target;
@@ -224,11 +218,8 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
         case ServiceReply::Kind::Stopped:
             return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
         case ServiceReply::Kind::Insecure:
-            throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                      QStringLiteral("Сертификат службы отслеживания БелПочты недействителен, "
-                                                     "проверка остановлена"),
-                                      QString::fromStdString(reply.detail),
-                                      QStringLiteral("сертификат службы недействителен"));
+            throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceCertificate,
+                                      QString::fromStdString(reply.detail));
         case ServiceReply::Kind::NoAnswer:
             return noAnswer(QString::fromStdString(reply.detail));
         case ServiceReply::Kind::Answered:
