@@ -21,7 +21,7 @@ struct CheckEvent
         Answered,           // an answer came (`answer`); NothingFound: told once it is stored
         ParcelChecked,      // what became of `parcel` (`answer`: what the site said)
         Waiting,            // the site asked the run to wait `seconds` before the next question
-        SourceProblem,      // the source has a problem that does not end the run (`detail`)
+        SourceProblem,      // the source has a problem that does not end the run (`problem`)
         SiteDidNotAnswer,   // the site stopped answering; the run ends
         SourceFailed,       // the source failed (`failure`, `detail`); `parcel` (its id set) when one was asked
         DatabaseUnreadable, // the parcels could not be read: `detail` is the failure as reported
@@ -34,6 +34,7 @@ struct CheckEvent
     ParcelOutcome parcel;
     TrackingAnswer::Kind answer = TrackingAnswer::Kind::NothingFound;
     SourceFailure failure = SourceFailure::None;
+    SourceProblem problem;
     QString detail;
     int seconds = 0;
     std::uint32_t elapsedMs = 0;

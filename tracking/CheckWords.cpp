@@ -262,7 +262,7 @@ Words words(const CheckEvent& event)
         said.lines += QStringLiteral("- служба просит подождать %1 с").arg(event.seconds);
         break;
     case Kind::SourceProblem:
-        said.lines += QStringLiteral("- ") + event.detail;
+        said.lines += QStringLiteral("- ") + sourceProblemText(event.problem);
         break;
     case Kind::SiteDidNotAnswer:
         said.lines += QStringLiteral(" Сайт БелПочты не ответил");
@@ -358,6 +358,23 @@ QString pageDidNotLoadLine(const std::string& url)
 QString notificationNotShownLine(const QString& failure)
 {
     return QStringLiteral("уведомление на рабочем столе не показано: ") + failure;
+}
+
+QString sourceProblemText(const SourceProblem& problem)
+{
+    switch (problem.kind) {
+    case SourceProblem::Kind::None:
+        break;
+    case SourceProblem::Kind::CaFileUnreadable:
+        return QStringLiteral("файла сертификатов KURIERIX_SERVICE_CA=\"%1\" нет или его нельзя прочитать (%2): "
+                              "доверяются только системные сертификаты")
+            .arg(problem.file, problem.cause);
+    case SourceProblem::Kind::CaFileNotPem:
+        return QStringLiteral("в файле KURIERIX_SERVICE_CA=\"%1\" нет сертификата PEM: доверяются только системные "
+                              "сертификаты")
+            .arg(problem.file);
+    }
+    return {};
 }
 
 QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause)

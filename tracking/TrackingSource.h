@@ -48,16 +48,29 @@ struct TrackingAnswer
     }
 };
 
+// Something wrong that does not end a run, with the facts CheckWords words it from.
+struct SourceProblem
+{
+    enum class Kind {
+        None,
+        CaFileUnreadable, // the certificates file `file` cannot be read (`cause`: the system's words)
+        CaFileNotPem,     // the certificates file `file` holds no PEM certificate
+    };
+    Kind kind = Kind::None;
+    QString file;
+    QString cause;
+};
+
 // What a source tells beyond the run's own steps.
 struct SourceNotice
 {
     enum class Kind {
         Waiting, // the site asked for a pause of `seconds` before the next question
-        Problem, // something is wrong that does not end the run: `problem` says what and what to do
+        Problem, // `problem`: something is wrong that does not end the run
     };
     Kind kind = Kind::Waiting;
     int seconds = 0;
-    QString problem;
+    SourceProblem problem;
 };
 
 // Why a source ended a check run, for CheckWords to say to the user; the facts (the network's

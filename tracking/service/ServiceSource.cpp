@@ -41,17 +41,13 @@ std::optional<qint64> retryAfterSeconds(const QByteArray& header)
 
 // KURIERIX_SERVICE_CA names a file of trusted certificates; one that is missing or holds none
 // would leave the double's (or a proxy's) certificate untrusted without a word.
-QString caFileProblem(const QString& file)
+SourceProblem caFileProblem(const QString& file)
 {
     QFile certificates(file);
     if (!certificates.open(QIODevice::ReadOnly))
-        return QStringLiteral("файла сертификатов KURIERIX_SERVICE_CA=\"%1\" нет или его нельзя прочитать (%2): "
-                              "доверяются только системные сертификаты")
-            .arg(file, certificates.errorString());
+        return {SourceProblem::Kind::CaFileUnreadable, file, certificates.errorString()};
     if (!certificates.read(ServiceSource::kMaxAnswerBytes).contains("-----BEGIN CERTIFICATE-----"))
-        return QStringLiteral("в файле KURIERIX_SERVICE_CA=\"%1\" нет сертификата PEM: доверяются только системные "
-                              "сертификаты")
-            .arg(file);
+        return {SourceProblem::Kind::CaFileNotPem, file, {}};
     return {};
 }
 
@@ -91,11 +87,8 @@ ServiceEndpoint ServiceEndpoint::fromSettings(const TrackingSettings& settings)
                   "%s:%d",
                   probe.constData(), endpoint.probeHost.c_str(), endpoint.probePort);
     endpoint.extraCaFile = settings.serviceCaFile;
-    if (!endpoint.extraCaFile.isEmpty()) {
+    if (!endpoint.extraCaFile.isEmpty())
         endpoint.caProblem = caFileProblem(endpoint.extraCaFile);
-        if (!endpoint.caProblem.isEmpty())
-            qCWarning(lcService, "%s", qPrintable(endpoint.caProblem));
-    }
     const QByteArray pace = settings.servicePace.trimmed().toUtf8();
     if (!pace.isEmpty()) {
         bool ok = false;
@@ -199,7 +192,7 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
 TrackingAnswer ServiceSource::ask(const QString& number, const std::function<void()>& sent)
 {
     prepare();
-    if (!m_endpoint.caProblem.isEmpty() && !m_caProblemSaid) {
+    if (m_endpoint.caProblem.kind != SourceProblem::Kind::None && !m_caProblemSaid) {
         m_caProblemSaid = true;
         say({SourceNotice::Kind::Problem, 0, m_endpoint.caProblem});
     }

@@ -8,6 +8,7 @@
 #include "tracking/service/ServiceAnswer.h"
 #include "tracking/service/ServiceModule.h"
 #include "tracking/service/ServiceSource.h"
+#include "tracking/CheckWords.h"
 #include "tracking/TrackingRoad.h"
 #include "tracking/extraction/Extraction.h"
 
@@ -346,16 +347,18 @@ TEST(TrackingRoad, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
     QFile(empty).open(QIODevice::WriteOnly);
     for (const QString& file : {dir.filePath(QStringLiteral("missing.pem")), empty}) {
         settings.serviceCaFile = file;
-        const QString problem = ServiceEndpoint::fromSettings(settings).caProblem;
-        EXPECT_TRUE(problem.contains(file)
-                    && problem.endsWith(QStringLiteral("доверяются только системные сертификаты")))
-            << problem.toStdString();
+        const SourceProblem problem = ServiceEndpoint::fromSettings(settings).caProblem;
+        EXPECT_EQ(problem.kind,
+                  file == empty ? SourceProblem::Kind::CaFileNotPem : SourceProblem::Kind::CaFileUnreadable);
+        const QString said = checkwords::sourceProblemText(problem);
+        EXPECT_TRUE(said.contains(file) && said.endsWith(QStringLiteral("доверяются только системные сертификаты")))
+            << said.toStdString();
     }
     ServiceDouble service;
     const QString made = dir.filePath(QStringLiteral("made.pem"));
     ASSERT_TRUE(service.start(0, true, made));
     settings.serviceCaFile = made;
-    EXPECT_TRUE(ServiceEndpoint::fromSettings(settings).caProblem.isEmpty());
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).caProblem.kind, SourceProblem::Kind::None);
 }
 
 } // namespace
