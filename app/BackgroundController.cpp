@@ -13,21 +13,8 @@
 
 namespace {
 
-const QString kBusName = QStringLiteral("kurierix-user-manager");
 const QString kWhileOpenKey = QStringLiteral("background/whileWindowOpen");
 const QString kHoursKey = QStringLiteral("background/hours");
-
-// The user manager is reached on the session bus. Without one, Qt would have the desktop's bus
-// started (dbus-launch): a desktop without a bus has no user manager on one either, and nothing
-// of D-Bus is set up for it.
-std::optional<QDBusConnection> userManagerBus(const MainFormOptions& options)
-{
-    if (!options.userManagerBus.isEmpty())
-        return QDBusConnection::connectToBus(options.userManagerBus, kBusName);
-    if (!options.sessionBus)
-        return std::nullopt;
-    return QDBusConnection::sessionBus();
-}
 
 } // namespace
 
@@ -41,22 +28,16 @@ BackgroundController::BackgroundController(const MainFormOptions& options, Promp
     m_schedule->setObjectName(QStringLiteral("windowSchedule"));
 }
 
-BackgroundController::~BackgroundController()
-{
-    // A bus of its own is closed with the last reference to it, and its name is free again.
-    if (!m_options.userManagerBus.isEmpty())
-        QDBusConnection::disconnectFromBus(kBusName);
-}
+BackgroundController::~BackgroundController() = default;
 
 void BackgroundController::start()
 {
     if (!m_manager) {
-        std::optional<QDBusConnection> bus = userManagerBus(m_options);
-        if (!bus) {
+        m_manager = UserManager::forSession(m_options.userManagerBus, m_options.sessionBus, this);
+        if (!m_manager) {
             take(UserManager::TimerState{});
             return;
         }
-        m_manager = new UserManager(*bus, this);
     }
     m_manager->readTimer([this](const UserManager::TimerState& state) { take(state); });
 }

@@ -8,7 +8,9 @@
 // Tells the desktop which parcels changed status: one notification through the freedesktop
 // notification service (org.freedesktop.Notifications) on the session bus. Without a bus,
 // without a service or when the service refuses, nothing is shown and the result says why;
-// nothing else is affected. A call waits for the desktop at most kReplyTimeoutMs in all.
+// nothing else is affected. A call waits for the desktop at most kReplyTimeoutMs in all. Windows
+// has no such service: there the notifier shows nothing and says so (available()); a window shows
+// its own through the tray icon.
 class DesktopNotifier
 {
 public:
@@ -25,8 +27,11 @@ public:
     static constexpr int kMaxStatusLength = 100;
     static constexpr int kMaxLabelPartLength = 40; // the number, the shop, what it holds
 
+    // Whether this system can show a notification to a program without a window at all.
+    static bool available();
+
     // `busAddress`: the session bus's D-Bus address; empty: the session has none.
-    explicit DesktopNotifier(QString busAddress);
+    explicit DesktopNotifier(QString busAddress = {});
 
     // Sends one notification about `parcels`; an empty list sends nothing and is no failure.
     Result notify(const QList<ChangedParcel>& parcels) const;

@@ -3,7 +3,10 @@
 #include "readings/PlainLine.h"
 #include "store/FloatText.h"
 #include "tracking/ExitStatus.h"
+#include "tracking/page/BrowserModule.h"
 #include "tracking/RunRecords.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <array>
@@ -182,8 +185,8 @@ QString failureSentence(SourceFailure failure)
     case SourceFailure::ServiceModuleMissing:
         return QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
     case SourceFailure::BrowserNotPackaged:
-        return QStringLiteral("Для проверки на странице отслеживания нужен пакет kurierix-browser, а он не "
-                              "установлен: установите его командой «sudo apt install kurierix-browser»");
+        // Which package to install, or on Windows that the page road is not there.
+        return BrowserModule::missingSentence();
     case SourceFailure::Stopped:
         return QStringLiteral("Проверка посылок остановлена");
     case SourceFailure::ServiceSilent:
@@ -418,7 +421,7 @@ QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QS
         if (saved != parcels.end())
             lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
                                     "её разработчикам.")
-                         .arg(copiesFolder);
+                         .arg(QDir::toNativeSeparators(copiesFolder));
         else
             lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
                          .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {

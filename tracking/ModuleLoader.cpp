@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPluginLoader>
 
@@ -11,10 +10,13 @@ QStringList moduleCandidates(const QString& named, const QString& fileName, cons
     if (!named.isEmpty())
         return {named};
     // The window's module is loaded before there is an application object to ask.
-    const QDir program(QCoreApplication::instance() != nullptr
-                           ? QCoreApplication::applicationDirPath()
-                           : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
-    return {program.filePath(fileName), QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
+    const QDir program(QCoreApplication::instance() != nullptr ? QCoreApplication::applicationDirPath()
+                                                               : programFolder());
+    // Where the install puts the modules beside the program (Windows), the two are one.
+    QStringList files{program.filePath(fileName),
+                      QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
+    files.removeDuplicates();
+    return files;
 }
 
 LoadedModule loadModule(const QStringList& files)

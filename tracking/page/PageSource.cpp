@@ -2,6 +2,7 @@
 
 #include "store/Cp1251.h"
 #include "tracking/extraction/Extraction.h"
+#include "tracking/page/BrowserModule.h"
 
 #include <QDeadlineTimer>
 
