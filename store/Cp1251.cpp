@@ -69,8 +69,9 @@ std::string toCp1251(const QString& text)
 
 QString fromCp1251(std::string_view bytes)
 {
-    QString out;
-    out.resize(static_cast<qsizetype>(bytes.size()));
+    // Every character is written below: a list of thousands of parcels' histories is decoded at
+    // each refresh, and filling the string first would double that work.
+    QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* data = out.data();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
