@@ -2,57 +2,20 @@
 
 #include "console/HelpText.h"
 #include "console/ParcelList.h"
+#include "console/StandardStreams.h"
 #include "store/ParcelStore.h"
 #include "store/SQLiteException.h"
 #include "tracking/CheckWords.h"
 #include "tracking/ExitStatus.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <optional>
 #include <utility>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-// Standard output was closed by the caller (`>&-`).
-bool g_outClosed = false;
-
-// A standard stream the caller closed is held open on /dev/null, so that no file the program
-// opens later (the run's lock file, a socket) takes its number and receives what was meant for
-// the terminal. Output to a closed standard output still counts as failed.
-void holdClosedStandardStreams()
-{
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-        if (held < 0)
-            continue;
-        if (held != fd) {
-            ::dup2(held, fd);
-            ::close(held);
-        }
-        if (fd == STDOUT_FILENO)
-            g_outClosed = true;
-    }
-}
-
-bool writeAll(std::FILE* stream, const QByteArray& bytes)
-{
-    return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) == std::size_t(bytes.size())
-           && std::fflush(stream) == 0;
-}
-
-} // namespace
 
 std::optional<int> Console::run(int argc, char** argv, const CheckCommand& check)
 {
     if (argc < 2)
         return std::nullopt;
-    holdClosedStandardStreams();
+    standardstreams::prepare();
     const CommandLine line = CommandLine::parse(argc, argv);
     if (line.command == CommandLine::Command::Window)
         return std::nullopt;
@@ -75,7 +38,7 @@ int Console::run(const CommandLine& line, const CheckCommand& check)
         return ExitStatus::Usage;
     case CommandLine::Command::Usage:
         writeError(line.error);
-        writeAll(stderr, HelpText::hint().toUtf8());
+        standardstreams::write(standardstreams::Stream::Error, HelpText::hint().toUtf8());
         return ExitStatus::Usage;
     }
     return ExitStatus::Usage;
@@ -83,7 +46,7 @@ int Console::run(const CommandLine& line, const CheckCommand& check)
 
 bool Console::writeOut(const QString& text)
 {
-    if (!g_outClosed && writeAll(stdout, text.toUtf8()))
+    if (standardstreams::write(standardstreams::Stream::Out, text.toUtf8()))
         return true;
     // Said once: with standard output closed (`>&-`) every later line fails the same way.
     static bool told = false;
@@ -104,7 +67,7 @@ QString Console::databaseUnreadable(const std::string& path, const QString& reas
 
 void Console::writeError(const QString& line)
 {
-    writeAll(stderr, (QStringLiteral("kurierix: ") + line + u'\n').toUtf8());
+    standardstreams::write(standardstreams::Stream::Error, (QStringLiteral("kurierix: ") + line + u'\n').toUtf8());
 }
 
 int Console::list(bool csv)

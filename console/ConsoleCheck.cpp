@@ -2,6 +2,7 @@
 
 #include "console/Console.h"
 #include "console/ParcelList.h"
+#include "console/StandardStreams.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
 #include "store/ParcelStore.h"
@@ -11,7 +12,6 @@
 #include "tracking/RunRecords.h"
 #include "tracking/TrackingRoad.h"
 
-#include <csignal>
 #include <optional>
 
 ConsoleCheck::ConsoleCheck(const Settings& settings, CheckSession& session) : m_settings(settings), m_session(session)
@@ -32,7 +32,7 @@ int ConsoleCheck::run(const Settings& settings)
         const StopSignals stopSignals([&session] { session.stop(); });
         ConsoleCheck host(settings, session);
         // A reader that went away (`| head`) must not end the run between two statements.
-        std::signal(SIGPIPE, SIG_IGN);
+        standardstreams::keepRunningWithoutReader();
 
         ParcelStore store;
         switch (store.open(settings.databasePath, ParcelStore::Role::Check)) {
@@ -115,7 +115,8 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     const bool written = Console::writeOut(summary);
 
     // The bus only when there is something to show: a run that changed nothing leaves it alone.
-    if (!notified.isEmpty()) {
+    // A system with no notification for a program without a window (Windows) is not a failure.
+    if (!notified.isEmpty() && DesktopNotifier::available()) {
         const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
         if (!shown.sent)
             Console::writeError(checkwords::notificationNotShownLine(shown.failure));

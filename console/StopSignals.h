@@ -2,15 +2,14 @@
 
 #include <QObject>
 
-#include <csignal>
 #include <functional>
 
-class QSocketNotifier;
-
-// SIGTERM (systemd stopping the service, `kill`) and SIGINT (Ctrl+C) while a check runs without a
-// window: the handler only notes the signal and writes one byte to a pipe, both safe in a signal
-// handler; `onStop` runs on the event loop's thread when the run next handles events. One object
-// at a time; the previous dispositions come back with its end.
+// What stops a check that runs without a window: SIGTERM (systemd stopping the service, `kill`)
+// and SIGINT (Ctrl+C) on POSIX systems; on Windows Ctrl+C and Ctrl+Break (as SIGINT), and the
+// console's window closed, the user logging off or the system shutting down (as SIGTERM). The
+// handler only notes what came and wakes the event loop; `onStop` runs on the event loop's thread
+// when the run next handles events. One object at a time; what handled these before comes back
+// with its end.
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -21,15 +20,13 @@ public:
 
     // The signal that came, 0 while none did (also before `onStop` has run).
     int received() const;
-    // Ends the process by `signal` with its default action, as if it had not been caught: the
-    // parent (a shell, systemd) sees the process end by that signal.
+    // Ends the process as `signal` would have ended it had it not been caught: the parent (a
+    // shell, systemd) sees the process end by that signal. On Windows the process ends with
+    // the status of a console program stopped by Ctrl+C (STATUS_CONTROL_C_EXIT).
     [[noreturn]] static void endBySignal(int signal);
 
 private:
-    static void onSignal(int signal);
-
     std::function<void()> m_onStop;
-    QSocketNotifier* m_notifier = nullptr;
-    struct sigaction m_oldTerm = {};
-    struct sigaction m_oldInt = {};
+    // What wakes the event loop: a notifier on POSIX systems' self-pipe, or this object itself.
+    QObject* m_wake = nullptr;
 };

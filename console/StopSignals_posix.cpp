@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,10 +12,10 @@ namespace {
 
 int s_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t s_received = 0;
+struct sigaction s_oldTerm = {};
+struct sigaction s_oldInt = {};
 
-} // namespace
-
-void StopSignals::onSignal(int signal)
+void onSignal(int signal)
 {
     const int savedErrno = errno;
     s_received = signal;
@@ -24,6 +25,8 @@ void StopSignals::onSignal(int signal)
     errno = savedErrno;
 }
 
+} // namespace
+
 StopSignals::StopSignals(std::function<void()> onStop, QObject* parent) : QObject(parent), m_onStop(std::move(onStop))
 {
     s_received = 0;
@@ -31,8 +34,9 @@ StopSignals::StopSignals(std::function<void()> onStop, QObject* parent) : QObjec
         s_pipe[0] = s_pipe[1] = -1;
         return;
     }
-    m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+    auto* notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
+    m_wake = notifier;
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
         while (::read(s_pipe[0], bytes, sizeof bytes) > 0) {
         }
@@ -41,21 +45,21 @@ StopSignals::StopSignals(std::function<void()> onStop, QObject* parent) : QObjec
     });
 
     struct sigaction action = {};
-    action.sa_handler = &StopSignals::onSignal;
+    action.sa_handler = &onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, &m_oldTerm);
-    ::sigaction(SIGINT, &action, &m_oldInt);
+    ::sigaction(SIGTERM, &action, &s_oldTerm);
+    ::sigaction(SIGINT, &action, &s_oldInt);
 }
 
 StopSignals::~StopSignals()
 {
     if (s_pipe[0] < 0)
         return;
-    ::sigaction(SIGTERM, &m_oldTerm, nullptr);
-    ::sigaction(SIGINT, &m_oldInt, nullptr);
-    delete m_notifier;
-    m_notifier = nullptr;
+    ::sigaction(SIGTERM, &s_oldTerm, nullptr);
+    ::sigaction(SIGINT, &s_oldInt, nullptr);
+    delete m_wake;
+    m_wake = nullptr;
     ::close(s_pipe[0]);
     ::close(s_pipe[1]);
     s_pipe[0] = s_pipe[1] = -1;

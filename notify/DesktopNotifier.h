@@ -2,15 +2,19 @@
 
 #include "notify/ChangedParcel.h"
 
-#include <QDBusConnection>
 #include <QList>
 #include <QString>
+
+#include <memory>
+
+class QDBusConnection;
 
 // Tells the desktop which parcels changed status: one notification through the freedesktop
 // notification service (org.freedesktop.Notifications) on a D-Bus connection, the session bus
 // unless a caller brings its own. Without a bus, without a service or when the service refuses,
 // nothing is shown and the result says why; nothing else is affected. A call waits for the
-// service at most kReplyTimeoutMs in all.
+// service at most kReplyTimeoutMs in all. Windows has no such service: there the notifier shows
+// nothing and says so (available()); a window shows its own through the tray icon.
 class DesktopNotifier
 {
 public:
@@ -27,7 +31,12 @@ public:
     static constexpr int kMaxStatusLength = 100;
     static constexpr int kMaxLabelPartLength = 40; // the number, the shop, what it holds
 
-    explicit DesktopNotifier(QDBusConnection connection = QDBusConnection::sessionBus());
+    // Whether this system can show a notification to a program without a window at all.
+    static bool available();
+
+    // On the session bus, or on `connection`.
+    DesktopNotifier();
+    explicit DesktopNotifier(const QDBusConnection& connection);
 
     // Sends one notification about `parcels`; an empty list sends nothing and is no failure.
     Result notify(const QList<ChangedParcel>& parcels) const;
@@ -40,5 +49,5 @@ public:
     static QString parcelCount(qsizetype count);
 
 private:
-    QDBusConnection m_connection;
+    std::shared_ptr<const QDBusConnection> m_connection;
 };

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPluginLoader>
 
@@ -11,9 +10,8 @@ QStringList moduleCandidates(const QString& named, const QString& fileName, cons
     if (!named.isEmpty())
         return {named};
     // The window's module is loaded before there is an application object to ask.
-    const QDir program(QCoreApplication::instance() != nullptr
-                           ? QCoreApplication::applicationDirPath()
-                           : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
+    const QDir program(QCoreApplication::instance() != nullptr ? QCoreApplication::applicationDirPath()
+                                                               : programFolder());
     return {program.filePath(fileName), QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
 }
 

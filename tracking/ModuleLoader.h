@@ -13,6 +13,9 @@
 // exists.
 QStringList moduleCandidates(const QString& named, const QString& fileName, const QString& fromProgram);
 
+// The program's own folder, asked of the system: works before the application object exists.
+QString programFolder();
+
 struct LoadedModule
 {
     QObject* root = nullptr; // the plugin's root object; nullptr when it could not be had

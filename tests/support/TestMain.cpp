@@ -1,5 +1,7 @@
 // One main for every test executable: the Qt application object the code under test needs,
 // headless, then GoogleTest.
+#include "support/TestFolders.h"
+
 #include <gtest/gtest.h>
 
 #ifdef KURIERIX_TEST_GUI
@@ -28,14 +30,9 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("KURIERIX_SERVICE_MODULE"))
         qputenv("KURIERIX_SERVICE_MODULE", KURIERIX_SERVICE_MODULE_BUILT);
 #endif
-    // What the window remembers and what a run keeps (and the programs a test starts) go to
-    // folders of this run, never to the settings or the cache of whoever runs the tests.
-    QTemporaryDir configHome;
-    if (configHome.isValid())
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    QTemporaryDir cacheHome;
-    if (cacheHome.isValid())
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
+    const QTemporaryDir configHome;
+    const QTemporaryDir cacheHome;
+    testsupport::useFoldersOfThisRun(configHome, cacheHome);
     // The doubles need no politeness: the service road asks without a pause unless a test says.
     if (!qEnvironmentVariableIsSet("KURIERIX_SERVICE_PACE"))
         qputenv("KURIERIX_SERVICE_PACE", "0");

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 
-#include <unistd.h>
-
 namespace {
 
 [[noreturn]] void fail(const QString& reason)
@@ -47,13 +45,6 @@ std::unique_ptr<TrackingPage> BrowserModule::createPage(const QString& storageDi
     return makeWithModule<TrackingPageProvider>(
         files, "page",
         [&](TrackingPageProvider& provider) { return provider.create(storageDir, settings.pageNotifications); }, fail);
-}
-
-void BrowserModule::prepareProcess(bool sandboxChosen)
-{
-    if (::geteuid() == 0 && !sandboxChosen)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 std::unique_ptr<QCoreApplication> BrowserModule::createApplication(int& argc, char** argv, const QString& named)

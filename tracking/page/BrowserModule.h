@@ -40,6 +40,10 @@ public:
     // `sandboxChosen`: the session said itself whether the engine has its sandbox.
     static void prepareProcess(bool sandboxChosen);
 
+    // What the user is told when no module is where the program looks for it: the package to
+    // install, or, on Windows, which has none, that the page road is not there.
+    static QString missingSentence();
+
     // The graphical application object the engine needs, made by the module for a program that
     // links no Qt Gui itself; nullptr when the module cannot be had (createPage then says why).
     static std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, const QString& named);

@@ -2,6 +2,7 @@
 
 #include "store/Cp1251.h"
 #include "tracking/extraction/Extraction.h"
+#include "tracking/page/BrowserModule.h"
 
 #include <QDeadlineTimer>
 
@@ -66,8 +67,7 @@ QString PageSource::sentenceFor(EPageError::Kind kind)
     case EPageError::Kind::NotInstalled:
         return QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
     case EPageError::Kind::NotPackaged:
-        return QStringLiteral("Для проверки на странице отслеживания нужен пакет kurierix-browser, а он не "
-                              "установлен: установите его командой «sudo apt install kurierix-browser»");
+        return BrowserModule::missingSentence();
     case EPageError::Kind::Stopped:
         break;
     }
