@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule/TimerState.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDateTime>
@@ -22,20 +24,8 @@ public:
     // How long one call waits for the manager: a reload of every unit can take seconds.
     static constexpr int kReplyTimeoutMs = 15000;
 
-    enum class Reach {
-        Ready,        // the manager answers and the timer's unit file is installed
-        NoManager,    // no bus, or no user manager on it
-        NotInstalled, // the manager knows no kurierix-check.timer
-        Failed,       // the manager answered with an error of another kind: `failure` says it
-    };
-
-    struct TimerState
-    {
-        Reach reach = Reach::NoManager;
-        bool on = false; // enabled, or running
-        std::optional<QDateTime> nextElapse;
-        QString failure; // a sentence, the manager's own words in parentheses
-    };
+    using Reach = ::TimerState::Reach;
+    using TimerState = ::TimerState;
 
     explicit UserManager(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
