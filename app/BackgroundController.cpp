@@ -6,6 +6,7 @@
 #include "app/WindowSettings.h"
 
 #include <QAction>
+#include <QApplication>
 
 #include <chrono>
 #include <utility>
@@ -27,9 +28,23 @@ BackgroundController::BackgroundController(const MainFormOptions& options, Promp
     m_schedule->setObjectName(QStringLiteral("windowSchedule"));
 }
 
+BackgroundController::~BackgroundController() = default;
+
+void BackgroundController::start()
+{
+    if (!m_manager) {
+        m_manager = UserManager::forSession(m_options.userManagerBus, m_options.sessionBus, this);
+        if (!m_manager) {
+            take(UserManager::TimerState{});
+            return;
+        }
+    }
+    m_manager->readTimer([this](const UserManager::TimerState& state) { take(state); });
+}
+
 bool BackgroundController::byManager() const
 {
-    return m_state && m_state->reach == TimerState::Reach::Ready;
+    return m_state && m_state->reach == UserManager::Reach::Ready;
 }
 
 std::optional<CheckInterval> BackgroundController::windowInterval() const
@@ -40,7 +55,7 @@ std::optional<CheckInterval> BackgroundController::windowInterval() const
     return checkintervals::fromHours(settings.value(kHoursKey).toInt()).value_or(checkintervals::kDefault);
 }
 
-void BackgroundController::take(const TimerState& state)
+void BackgroundController::take(const UserManager::TimerState& state)
 {
     m_state = state;
     bool on = state.on;
@@ -86,6 +101,22 @@ void BackgroundController::nextCheckPassed()
     start();
 }
 
+QString BackgroundController::whyInWindow() const
+{
+    const QString rest =
+        QStringLiteral(", поэтому Курьерикс может проверять посылки сам только пока открыто его окно.");
+    if (!m_state)
+        return QStringLiteral("Менеджер служб пользователя (systemd --user) пока не ответил") + rest;
+    switch (m_state->reach) {
+    case UserManager::Reach::NotInstalled:
+        return QStringLiteral("Задания фоновой проверки (kurierix-check.timer) здесь не установлены") + rest;
+    case UserManager::Reach::Failed:
+        return m_state->failure + QStringLiteral(" Пока окно открыто, Курьерикс может проверять посылки сам.");
+    default:
+        return QStringLiteral("Здесь не запущен менеджер служб пользователя (systemd --user)") + rest;
+    }
+}
+
 void BackgroundController::openDialog()
 {
     m_guard.run([this] {
@@ -118,11 +149,25 @@ void BackgroundController::openDialog()
     });
 }
 
+void BackgroundController::applyByManager(const BackgroundDialog::Choice& choice)
+{
+    QString failure;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The interval first: switching on reloads the manager, which then reads it.
+    if (m_dropIn.apply(choice.interval, &failure))
+        failure = m_manager->switchTimer(choice.on);
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty())
+        m_prompts.showError(failure);
+    // What holds now, whatever went through.
+    start();
+}
+
 void BackgroundController::applyInWindow(const BackgroundDialog::Choice& choice)
 {
     WindowSettings settings;
     settings.setValue(kWhileOpenKey, choice.on);
     settings.setValue(kHoursKey, checkintervals::hours(choice.interval));
     settings.sync();
-    take(m_state.value_or(TimerState{}));
+    take(m_state.value_or(UserManager::TimerState{}));
 }

@@ -3,7 +3,7 @@
 #include "app/BackgroundDialog.h"
 #include "app/MainFormOptions.h"
 #include "schedule/TimerDropIn.h"
-#include "schedule/TimerState.h"
+#include "schedule/UserManager.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -15,15 +15,13 @@ class HandlerGuard;
 class Prompts;
 class QAction;
 class QWidget;
-class UserManager;
 class WindowSchedule;
 
 // Checks that run by themselves, and the menu item and dialog that switch them. Where the user's
 // systemd manager runs the background check's timer, the dialog switches the timer through the
 // manager and its interval through the timer's drop-in file, and what it shows is what the
-// manager says; elsewhere (and on Windows, whose task scheduler it does not use) the window
-// checks at the chosen interval while it is open, a choice kept in the program's settings. What
-// reaches the manager lies in BackgroundController_posix.cpp.
+// manager says; elsewhere the window checks at the chosen interval while it is open, a choice
+// kept in the program's settings.
 class BackgroundController : public QObject
 {
     Q_OBJECT
@@ -61,13 +59,12 @@ signals:
     void changed();
 
 private:
-    void take(const TimerState& state);
-    // The window's own choice, when no manager runs the timer.
-    void applyInWindow(const BackgroundDialog::Choice& choice);
+    void take(const UserManager::TimerState& state);
     bool byManager() const;
     // The choice kept for the window's own schedule, when it is on.
     std::optional<CheckInterval> windowInterval() const;
     void applyByManager(const BackgroundDialog::Choice& choice);
+    void applyInWindow(const BackgroundDialog::Choice& choice);
     QString whyInWindow() const;
     QDateTime now() const;
 
@@ -79,6 +76,6 @@ private:
     TimerDropIn m_dropIn;
     WindowSchedule* m_schedule = nullptr; // a child: tests find it by its object name
     BackgroundDialog* m_dialog = nullptr;
-    std::optional<TimerState> m_state;
+    std::optional<UserManager::TimerState> m_state;
     std::optional<QDateTime> m_askedAgainFor;
 };

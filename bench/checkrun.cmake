@@ -1,5 +1,5 @@
 # Check runs against the site double: throughput, the cost of waiting, and memory.
-if(NOT KURIERIX_GUI OR NOT TARGET kurierix-sitedouble)
+if(NOT KURIERIX_GUI OR NOT KURIERIX_BROWSER OR NOT TARGET kurierix-sitedouble)
   return()
 endif()
 

@@ -1,5 +1,5 @@
 # RefreshGrid over 10,000 parcels in the program's main window.
-if(NOT KURIERIX_GUI OR NOT benchmark_FOUND)
+if(NOT KURIERIX_GUI OR NOT KURIERIX_BROWSER OR NOT benchmark_FOUND)
   return()
 endif()
 

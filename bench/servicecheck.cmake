@@ -1,5 +1,5 @@
 # kurierix --check through the tracking-service double, beside the tracking-site double.
-if(NOT KURIERIX_GUI OR NOT TARGET kurierix_servicedouble OR NOT TARGET kurierix_sitedouble)
+if(NOT KURIERIX_GUI OR NOT KURIERIX_BROWSER OR NOT TARGET kurierix_servicedouble OR NOT TARGET kurierix_sitedouble)
   return()
 endif()
 

@@ -1,5 +1,5 @@
 # Start-up against a bare window: the driver and the two programs it starts.
-if(NOT KURIERIX_GUI)
+if(NOT KURIERIX_GUI OR NOT KURIERIX_BROWSER)
   return()
 endif()
 

@@ -3,7 +3,7 @@
 # of the start-up benchmark links nothing of the program. kurierix_benchharness
 # (bench/harness/) builds on the program: the parcels and fixtures, the site double as a
 # process, and the main window with timing marks.
-if(NOT KURIERIX_GUI)
+if(NOT KURIERIX_GUI OR NOT KURIERIX_BROWSER)
   return()
 endif()
 

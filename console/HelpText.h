@@ -11,4 +11,8 @@ public:
     static QString text(bool withCheck);
     // The line that follows a mistake on the command line.
     static QString hint();
+
+private:
+    // The --check option's paragraph: what the check does differs between systems.
+    static QString checkOption();
 };

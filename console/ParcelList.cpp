@@ -78,7 +78,7 @@ QString csvField(const QString& text)
 
 QString ParcelList::missingFileReason()
 {
-    return QStringLiteral("такого файла нет в папке %1").arg(QDir::currentPath());
+    return QStringLiteral("такого файла нет в папке %1").arg(QDir::toNativeSeparators(QDir::currentPath()));
 }
 
 QString ParcelList::noTracksReason()

@@ -5,6 +5,8 @@
 #include "tracking/ExitStatus.h"
 #include "tracking/RunRecords.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <array>
 
@@ -333,7 +335,7 @@ QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QS
         if (saved != parcels.end())
             lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
                                     "её разработчикам.")
-                         .arg(copiesFolder);
+                         .arg(QDir::toNativeSeparators(copiesFolder));
         else
             lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
                          .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {

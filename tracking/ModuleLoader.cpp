@@ -12,7 +12,11 @@ QStringList moduleCandidates(const QString& named, const QString& fileName, cons
     // The window's module is loaded before there is an application object to ask.
     const QDir program(QCoreApplication::instance() != nullptr ? QCoreApplication::applicationDirPath()
                                                                : programFolder());
-    return {program.filePath(fileName), QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
+    // Where the install puts the modules beside the program (Windows), the two are one.
+    QStringList files{program.filePath(fileName),
+                      QDir::cleanPath(program.filePath(fromProgram + QLatin1Char('/') + fileName))};
+    files.removeDuplicates();
+    return files;
 }
 
 LoadedModule loadModule(const QStringList& files)

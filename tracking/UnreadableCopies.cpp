@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTimeZone>
 
 #include <utility>
@@ -50,12 +49,6 @@ bool makeFolder(const QString& path)
 }
 
 } // namespace
-
-QString UnreadableCopies::defaultFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-           + QStringLiteral("/kurierix/unreadable");
-}
 
 UnreadableCopies::UnreadableCopies(QString folder) : m_folder(std::move(folder))
 {

@@ -23,7 +23,8 @@ public:
 
     static constexpr int kKept = 20;
 
-    // $XDG_CACHE_HOME/kurierix/unreadable (~/.cache/kurierix/unreadable without it).
+    // $XDG_CACHE_HOME/kurierix/unreadable (~/.cache/kurierix/unreadable without it); on Windows
+    // %LOCALAPPDATA%\kurierix\unreadable.
     static QString defaultFolder();
 
     explicit UnreadableCopies(QString folder = defaultFolder());

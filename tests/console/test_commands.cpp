@@ -5,6 +5,7 @@
 #include "store/ParcelStore.h"
 #include "tests/support/TracksTable.h"
 #include "store/RunHistory.h"
+#include "tracking/page/BrowserModule.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 using testsupport::cp1251;
@@ -27,11 +29,14 @@ struct Outcome
     QString err;
 };
 
-Outcome kurierix(const QString& dir, const QStringList& arguments)
+Outcome kurierix(const QString& dir, const QStringList& arguments,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                 const QString& file = QStringLiteral(KURIERIX_PROGRAM))
 {
     QProcess program;
     program.setWorkingDirectory(dir);
-    program.start(QStringLiteral(KURIERIX_PROGRAM), arguments);
+    program.setProcessEnvironment(environment);
+    program.start(file, arguments);
     const bool finished = program.waitForFinished(60000);
     EXPECT_TRUE(finished) << "kurierix " << arguments.join(u' ').toStdString() << " did not end";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -263,7 +268,7 @@ TEST(ListCommandFailures, ADatabaseThatCannotBeReadEndsWithStatusTwoAndIsNeverCr
     EXPECT_EQ(run.err,
               QStringLiteral("kurierix: не удалось открыть или прочитать базу данных database.db: такого файла "
                              "нет в папке %1\n")
-                  .arg(QFileInfo(dir.path()).canonicalFilePath()));
+                  .arg(QDir::toNativeSeparators(QFileInfo(dir.path()).canonicalFilePath())));
     EXPECT_FALSE(QFile::exists(path));
 
     QFile notADatabase(path);
@@ -304,6 +309,34 @@ TEST(CommandLine, HelpNamesEveryOptionAndMistakesEndWithTheUsageStatus)
         EXPECT_TRUE(run.err.contains(QStringLiteral("kurierix --help"))) << run.err.toStdString();
     }
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// Where no browser module is (Windows has none; a Linux install without its package), a check
+// on the page road says so in one sentence, ends as a run that got no answer, and stores nothing.
+TEST(CheckCommand, ThePageRoadWithoutItsBrowserModuleSaysSoAndStoresNothing)
+{
+    QTemporaryDir dir;
+    // The program alone in a folder, without the modules the build puts beside it.
+    const QString program = dir.filePath(QFileInfo(QStringLiteral(KURIERIX_PROGRAM)).fileName());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KURIERIX_PROGRAM), program));
+    const std::string database = dir.filePath(QStringLiteral("database.db")).toStdString();
+    TSQLiteDatabase(database).Execute(kCreateTracks);
+    TSQLiteDatabase(database).Execute("INSERT INTO tracks (s_track) VALUES ('RB000000001CN')");
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KURIERIX_SOURCE"), QStringLiteral("page"));
+    environment.insert(QStringLiteral("KURIERIX_PROBE"), QStringLiteral("127.0.0.1:%1").arg(probe.serverPort()));
+    environment.remove(QStringLiteral("KURIERIX_BROWSER_MODULE"));
+
+    const Outcome run = kurierix(dir.path(), {QStringLiteral("--check")}, environment, program);
+    EXPECT_EQ(run.status, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("kurierix: ") + BrowserModule::missingSentence() + u' '))
+        << run.err.toStdString();
+    EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith(QStringLiteral("Посылки не проверены: ни по одной нет ответа сайта.\n")))
+        << run.out.toStdString();
+    EXPECT_EQ(TSQLiteDatabase(database).Query("SELECT count(*) FROM tracks WHERE s_status IS NULL")->FieldText(0), "1");
 }
 
 } // namespace
