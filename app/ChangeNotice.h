@@ -3,6 +3,9 @@
 #include "notify/ChangedParcel.h"
 
 #include <QList>
+#include <QString>
+
+#include <utility>
 
 class QObject;
 
@@ -14,11 +17,13 @@ class QObject;
 class ChangeNotice
 {
 public:
-    // What the notice needs to live as long as the window (the icon) is made a child of `owner`.
-    explicit ChangeNotice(QObject* owner) : m_owner(owner) {}
+    // What the notice needs to live as long as the window (the icon) is made a child of `owner`;
+    // `busAddress` is the session bus of the desktop's notification service (empty: none).
+    ChangeNotice(QObject* owner, QString busAddress) : m_owner(owner), m_busAddress(std::move(busAddress)) {}
 
     void show(const QList<ChangedParcel>& parcels) const;
 
 private:
     QObject* m_owner;
+    QString m_busAddress;
 };

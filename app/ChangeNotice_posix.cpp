@@ -5,5 +5,5 @@
 void ChangeNotice::show(const QList<ChangedParcel>& parcels) const
 {
     // The freedesktop service outlives the window: nothing to keep.
-    DesktopNotifier().notify(parcels);
+    DesktopNotifier(m_busAddress).notify(parcels);
 }

@@ -93,7 +93,7 @@ void CheckController::notifyChanged(const CheckOutcome& outcome)
         if (m_options.notifyChanged)
             m_options.notifyChanged(changed);
         else
-            ChangeNotice(this).show(changed);
+            ChangeNotice(this, m_options.notificationBus).show(changed);
     });
 }
 

@@ -20,6 +20,9 @@ DatabaseWatch::DatabaseWatch(const QString& databasePath, std::function<void()> 
     m_soon.setInterval(kSettleMs);
     m_later.setSingleShot(true);
     m_later.setInterval(kRetryMs);
+    // Named like the window's controls: while it runs, the window has looked and waits to look again.
+    m_later.setParent(this);
+    m_later.setObjectName(QStringLiteral("databaseLookLater"));
     connect(&m_soon, &QTimer::timeout, this, [this] { m_look(); });
     connect(&m_later, &QTimer::timeout, this, [this] { m_look(); });
 

@@ -52,8 +52,10 @@ struct MainFormOptions
     // under browserStorageDir.
     TrackingPageFactory pageFactory;
     // Tells the desktop of the parcels whose status a check run changed; empty: a notification
-    // through the session bus's notification service.
+    // through the notification service of notificationBus.
     std::function<void(const QList<ChangedParcel>&)> notifyChanged;
+    // The session bus's D-Bus address, where that notification goes; empty: there is none.
+    QString notificationBus;
     // The D-Bus address where the user's systemd manager is asked about the background timer;
     // empty: the session bus, where the session has one (sessionBus).
     QString userManagerBus;

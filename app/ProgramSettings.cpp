@@ -3,6 +3,9 @@
 #include "tracking/page/BrowserModule.h"
 #include "tracking/service/ServiceModule.h"
 
+#include <QFileInfo>
+#include <QUrl>
+
 ProgramSettings ProgramSettings::fromEnvironment()
 {
     ProgramSettings settings;
@@ -21,7 +24,12 @@ ProgramSettings ProgramSettings::fromEnvironment()
     settings.glIntegrationChosen = qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION");
     settings.loggingRulesChosen = qEnvironmentVariableIsSet("QT_LOGGING_RULES");
     settings.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    settings.sessionBusAddressSet = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    settings.sessionBusAddress = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    settings.sessionBusAddressSet = !settings.sessionBusAddress.isEmpty();
+    const QString runtimeBus = settings.runtimeDir + QStringLiteral("/bus");
+    if (!settings.sessionBusAddressSet && !settings.runtimeDir.isEmpty() && QFileInfo(runtimeBus).exists())
+        settings.sessionBusAddress =
+            QStringLiteral("unix:path=") + QString::fromLatin1(QUrl::toPercentEncoding(runtimeBus, "/"));
     settings.configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     return settings;
 }

@@ -21,6 +21,9 @@ struct ProgramSettings
     // bus, which the window asks for the user's systemd manager.
     QString runtimeDir;
     bool sessionBusAddressSet = false;
+    // The session bus's address: the one set, else the bus that listens in the runtime folder;
+    // empty when the session has neither.
+    QString sessionBusAddress;
     // XDG_CONFIG_HOME: the user's configuration, where the background timer's drop-in goes.
     QString configHome;
 

@@ -256,11 +256,6 @@ void TMainForm::RefreshGrid()
     m_list->refresh();
 }
 
-void TMainForm::noticeOtherWriters()
-{
-    m_list->noticeOtherWriters();
-}
-
 void TMainForm::StringGrid2Click()
 {
     m_list->showHistory();

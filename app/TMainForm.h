@@ -39,7 +39,6 @@ public:
 
     // True when the existing database file could not be opened: the program must end.
     bool startupFailed() const { return m_startupFailed; }
-    bool checkRunning() const;
 
     // Event handlers.
     // The window is made: opens (or creates) the database and fills the grid.
@@ -75,9 +74,6 @@ public:
     // The hidden day-count button: shows the days since a fixed date.
     void SpeedButton1Click();
 
-    // Reloads the grid when another process wrote to the database, once the window is free.
-    void noticeOtherWriters();
-
 protected:
     // A line of the check run's status log, scrolled into view.
     virtual void appendStatusLine(const QString& line);
@@ -87,6 +83,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool checkRunning() const;
     void wireHandlers();
     void runGuarded(const std::function<void()>& body);
     void openShopPage(int index);

@@ -29,6 +29,7 @@ int WindowPlugin::run(int& argc, char** argv, const ProgramSettings& settings, S
     options.sessionBus =
         settings.sessionBusAddressSet
         || (!settings.runtimeDir.isEmpty() && QFile::exists(settings.runtimeDir + QStringLiteral("/bus")));
+    options.notificationBus = settings.sessionBusAddress;
     options.userUnitConfigHome = settings.configHome;
     options.browserStorageDir =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/browser");

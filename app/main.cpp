@@ -27,6 +27,7 @@ int checkWithoutWindow(int& argc, char** argv, bool quiet, const ProgramSettings
     settings.origin = ConsoleCheck::originNamed(program.checkOrigin);
     settings.tracking = program.tracking;
     settings.endpoints = Endpoints::fromSettings(program.tracking);
+    settings.sessionBus = program.sessionBusAddress;
     std::unique_ptr<QCoreApplication> app;
     if (chooseTrackingRoad(program.tracking, settings.endpoints) == TrackingRoad::Page) {
         BrowserModule::prepareProcess(program.sandboxChosen);

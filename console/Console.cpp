@@ -55,16 +55,6 @@ bool Console::writeOut(const QString& text)
     return false;
 }
 
-QString Console::databaseUnreadable(const std::string& path, const QString& reason, const QString& cause)
-{
-    QString line = QStringLiteral("не удалось открыть или прочитать базу данных ") + QString::fromStdString(path);
-    if (!reason.isEmpty())
-        line += QStringLiteral(": ") + reason;
-    if (!cause.isEmpty())
-        line += QStringLiteral(" (") + cause + u')';
-    return line;
-}
-
 void Console::writeError(const QString& line)
 {
     standardstreams::write(standardstreams::Stream::Error, (QStringLiteral("kurierix: ") + line + u'\n').toUtf8());
@@ -78,10 +68,10 @@ int Console::list(bool csv)
     try {
         rows = ParcelList::read(ParcelStore::kFileName, now, QLocale::system(), &newestRun);
     } catch (const ParcelList::Unreadable& e) {
-        writeError(databaseUnreadable(ParcelStore::kFileName, e.reason()));
+        writeError(checkwords::databaseUnreadableLine(ParcelStore::kFileName, e.reason()));
         return ExitStatus::DatabaseUnreadable;
     } catch (const ESQLiteException& e) {
-        writeError(databaseUnreadable(ParcelStore::kFileName, {}, e.message()));
+        writeError(checkwords::databaseUnreadableLine(ParcelStore::kFileName, {}, e.message()));
         return ExitStatus::DatabaseUnreadable;
     }
     if (csv)

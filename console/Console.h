@@ -26,9 +26,6 @@ public:
     // on standard error, the later ones are not.
     static bool writeOut(const QString& text);
     static void writeError(const QString& line);
-    // The line for a database that cannot be used: the file, why in the program's language (may
-    // be empty), and SQLite's own words in parentheses (may be empty).
-    static QString databaseUnreadable(const std::string& path, const QString& reason, const QString& cause = {});
 
 private:
     static int list(bool csv);

@@ -39,13 +39,15 @@ int ConsoleCheck::run(const Settings& settings)
         case ParcelStore::OpenResult::Opened:
             break;
         case ParcelStore::OpenResult::Missing:
-            Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::missingFileReason()));
+            Console::writeError(
+                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::missingFileReason()));
             return ExitStatus::DatabaseUnreadable;
         case ParcelStore::OpenResult::NoTracks:
-            Console::writeError(Console::databaseUnreadable(settings.databasePath, ParcelList::noTracksReason()));
+            Console::writeError(
+                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::noTracksReason()));
             return ExitStatus::DatabaseUnreadable;
         default:
-            Console::writeError(Console::databaseUnreadable(settings.databasePath, {}, store.lastOpenError()));
+            Console::writeError(checkwords::databaseUnreadableLine(settings.databasePath, {}, store.lastOpenError()));
             return ExitStatus::DatabaseUnreadable;
         }
 
@@ -117,7 +119,7 @@ int ConsoleCheck::finish(const CheckOutcome& outcome)
     // The bus only when there is something to show: a run that changed nothing leaves it alone.
     // A system with no notification for a program without a window (Windows) is not a failure.
     if (!notified.isEmpty() && DesktopNotifier::available()) {
-        const DesktopNotifier::Result shown = DesktopNotifier().notify(notified);
+        const DesktopNotifier::Result shown = DesktopNotifier(m_settings.sessionBus).notify(notified);
         if (!shown.sent)
             Console::writeError(checkwords::notificationNotShownLine(shown.failure));
     }
@@ -166,7 +168,7 @@ void ConsoleCheck::show(const CheckEvent& event)
         // A database that could not be read is said as for any command; the source's reports
         // are the program's own sentences.
         if (event.kind == CheckEvent::Kind::DatabaseUnreadable)
-            Console::writeError(Console::databaseUnreadable(m_settings.databasePath, said.report));
+            Console::writeError(checkwords::databaseUnreadableLine(m_settings.databasePath, said.report));
         else
             Console::writeError(said.report);
     }

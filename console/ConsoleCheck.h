@@ -30,6 +30,8 @@ public:
         TrackingPageFactory pageFactory;
         // Who the run's record names: the background check's unit, or someone at a terminal.
         RunRecord::Origin origin = RunRecord::Origin::Terminal;
+        // The session bus's D-Bus address, where the notification goes; empty: there is none.
+        QString sessionBus;
     };
 
     // For a run that shows no window: the offscreen platform and no display whatever the

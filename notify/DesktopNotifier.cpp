@@ -37,6 +37,10 @@ QString parcelLine(const ChangedParcel& parcel)
 
 } // namespace
 
+DesktopNotifier::DesktopNotifier(QString busAddress) : m_busAddress(std::move(busAddress))
+{
+}
+
 QString DesktopNotifier::summary(qsizetype count)
 {
     return QStringLiteral("Статус изменился: ") + parcelCount(count);

@@ -5,16 +5,12 @@
 #include <QList>
 #include <QString>
 
-#include <memory>
-
-class QDBusConnection;
-
 // Tells the desktop which parcels changed status: one notification through the freedesktop
-// notification service (org.freedesktop.Notifications) on a D-Bus connection, the session bus
-// unless a caller brings its own. Without a bus, without a service or when the service refuses,
-// nothing is shown and the result says why; nothing else is affected. A call waits for the
-// service at most kReplyTimeoutMs in all. Windows has no such service: there the notifier shows
-// nothing and says so (available()); a window shows its own through the tray icon.
+// notification service (org.freedesktop.Notifications) on the session bus. Without a bus,
+// without a service or when the service refuses, nothing is shown and the result says why;
+// nothing else is affected. A call waits for the desktop at most kReplyTimeoutMs in all. Windows
+// has no such service: there the notifier shows nothing and says so (available()); a window shows
+// its own through the tray icon.
 class DesktopNotifier
 {
 public:
@@ -34,9 +30,8 @@ public:
     // Whether this system can show a notification to a program without a window at all.
     static bool available();
 
-    // On the session bus, or on `connection`.
-    DesktopNotifier();
-    explicit DesktopNotifier(const QDBusConnection& connection);
+    // `busAddress`: the session bus's D-Bus address; empty: the session has none.
+    explicit DesktopNotifier(QString busAddress = {});
 
     // Sends one notification about `parcels`; an empty list sends nothing and is no failure.
     Result notify(const QList<ChangedParcel>& parcels) const;
@@ -49,5 +44,5 @@ public:
     static QString parcelCount(qsizetype count);
 
 private:
-    std::shared_ptr<const QDBusConnection> m_connection;
+    QString m_busAddress;
 };

@@ -7,8 +7,6 @@ bool DesktopNotifier::available()
     return false;
 }
 
-DesktopNotifier::DesktopNotifier() = default;
-
 DesktopNotifier::Result DesktopNotifier::notify(const QList<ChangedParcel>& parcels) const
 {
     Result result;

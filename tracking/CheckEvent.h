@@ -21,9 +21,9 @@ struct CheckEvent
         Answered,           // an answer came (`answer`); NothingFound: told once it is stored
         ParcelChecked,      // what became of `parcel` (`answer`: what the site said)
         Waiting,            // the site asked the run to wait `seconds` before the next question
-        SourceProblem,      // the source has a problem that does not end the run (`detail`)
+        SourceProblem,      // the source has a problem that does not end the run (`problem`)
         SiteDidNotAnswer,   // the site stopped answering; the run ends
-        SourceFailed,       // the source failed (`sentence`, `detail`); `parcel` (its id set) when one was asked
+        SourceFailed,       // the source failed (`failure`, `detail`); `parcel` (its id set) when one was asked
         DatabaseUnreadable, // the parcels could not be read: `detail` is the failure as reported
         AllAsked,           // every parcel was asked about, in `elapsedMs`
         ResultsFinal,       // the run writes no more rows: the table as it is now is its result
@@ -33,7 +33,8 @@ struct CheckEvent
     Kind kind = Kind::Probing;
     ParcelOutcome parcel;
     TrackingAnswer::Kind answer = TrackingAnswer::Kind::NothingFound;
-    QString sentence;
+    SourceFailure failure = SourceFailure::None;
+    SourceProblem problem;
     QString detail;
     int seconds = 0;
     std::uint32_t elapsedMs = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tracking/RunLock.h"
+#include "tracking/TrackingSource.h"
 
 #include <QMetaType>
 #include <QString>
@@ -56,10 +57,10 @@ struct CheckOutcome
     };
 
     End end = End::WentThrough;
-    std::vector<ParcelOutcome> parcels; // in row order, every parcel of the snapshot
-    QString cause;                      // anything but WentThrough: the technical reason, if any
-    QString stopReason;                 // PageFailed: what stopped the run, in a few words, if known
-    RunLock::Problem lockProblem;       // LockUnavailable: why
+    std::vector<ParcelOutcome> parcels;          // in row order, every parcel of the snapshot
+    QString cause;                               // anything but WentThrough: the technical reason, if any
+    SourceFailure failure = SourceFailure::None; // PageFailed: why the source ended the run, if it said
+    RunLock::Problem lockProblem;                // LockUnavailable: why
 
     int count(ParcelOutcome::Result result) const
     {

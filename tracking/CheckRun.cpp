@@ -169,12 +169,12 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             return false;
         }
         m_outcome.cause = error.detail();
-        m_outcome.stopReason = error.stopReason();
+        m_outcome.failure = error.failure();
         if (inParcel) {
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
         }
-        sourceFailed(error.sentence(), inParcel ? &outcome : nullptr);
+        sourceFailed(error.failure(), inParcel ? &outcome : nullptr);
         return false;
     } catch (const std::exception& error) {
         // Errors that are not the source's are reported as they are worded.
@@ -185,7 +185,7 @@ bool CheckRun::check(std::size_t row, bool& prepareFirst)
             outcome.result = ParcelOutcome::Result::PageError;
             outcome.cause = m_outcome.cause;
         }
-        sourceFailed({}, inParcel ? &outcome : nullptr);
+        sourceFailed(SourceFailure::None, inParcel ? &outcome : nullptr);
         return false;
     }
 }
@@ -262,13 +262,13 @@ void CheckRun::siteDidNotAnswer()
     resultsFinalIfStored();
 }
 
-void CheckRun::sourceFailed(const QString& sentence, const ParcelOutcome* parcel)
+void CheckRun::sourceFailed(SourceFailure failure, const ParcelOutcome* parcel)
 {
     m_outcome.end = CheckOutcome::End::PageFailed;
     CheckEvent event = CheckEvent::of(CheckEvent::Kind::SourceFailed);
     if (parcel != nullptr)
         event.parcel = *parcel;
-    event.sentence = sentence;
+    event.failure = failure;
     event.detail = m_outcome.cause;
     m_parts.tell(event);
     // The report is modal: the window may have closed by the time it is.

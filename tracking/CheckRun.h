@@ -56,7 +56,7 @@ private:
               TrackingAnswer::Kind answer = TrackingAnswer::Kind::NothingFound);
     void keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answer);
     void siteDidNotAnswer();
-    void sourceFailed(const QString& sentence, const ParcelOutcome* parcel);
+    void sourceFailed(SourceFailure failure, const ParcelOutcome* parcel);
     void resultsFinalIfStored();
     void finish();
     void ended();

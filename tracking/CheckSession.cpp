@@ -74,7 +74,7 @@ CheckOutcome CheckSession::run(ParcelStore& store, const std::function<void()>& 
         CheckEvent event = CheckEvent::of(notice.kind == SourceNotice::Kind::Waiting ? CheckEvent::Kind::Waiting
                                                                                      : CheckEvent::Kind::SourceProblem);
         event.seconds = notice.seconds;
-        event.detail = notice.problem;
+        event.problem = notice.problem;
         tell(event);
     });
     if (whenLocked)

@@ -3,6 +3,7 @@
 #include "readings/PlainLine.h"
 #include "store/FloatText.h"
 #include "tracking/ExitStatus.h"
+#include "tracking/page/BrowserModule.h"
 #include "tracking/RunRecords.h"
 
 #include <QDir>
@@ -160,12 +161,70 @@ void ended(const CheckEvent& event, Words& said)
     }
 }
 
+// What the user is told of a source's failure: one sentence to act on; empty where the detail
+// says it all.
+QString failureSentence(SourceFailure failure)
+{
+    switch (failure) {
+    case SourceFailure::None:
+        break;
+    case SourceFailure::SiteNotLoaded:
+        return QStringLiteral("Не удалось загрузить сайт БелПочты: проверьте подключение к интернету и повторите "
+                              "проверку позже");
+    case SourceFailure::SiteErrorAnswer:
+        return QStringLiteral("Сайт БелПочты ответил ошибкой: повторите проверку позже");
+    case SourceFailure::SitePageChanged:
+        return QStringLiteral("Сайт БелПочты изменил свою страницу, и на ней нет нужного программе поля: "
+                              "проверьте посылки на самом сайте");
+    case SourceFailure::SiteNoAnswer:
+        return QStringLiteral("Сайт БелПочты не ответил вовремя: повторите проверку позже");
+    case SourceFailure::BrowserFailed:
+        return QStringLiteral("Встроенный браузер программы перестал работать: повторите проверку, а если это не "
+                              "поможет, перезапустите программу");
+    case SourceFailure::BrowserModuleMissing:
+    case SourceFailure::ServiceModuleMissing:
+        return QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
+    case SourceFailure::BrowserNotPackaged:
+        // Which package to install, or on Windows that the page road is not there.
+        return BrowserModule::missingSentence();
+    case SourceFailure::Stopped:
+        return QStringLiteral("Проверка посылок остановлена");
+    case SourceFailure::ServiceSilent:
+        return QStringLiteral("Служба отслеживания БелПочты не ответила по трём посылкам подряд: повторите проверку "
+                              "позже");
+    case SourceFailure::ServiceRedirected:
+        return QStringLiteral("Служба отслеживания БелПочты перенаправила запрос на чужой или незащищённый адрес, "
+                              "проверка остановлена");
+    case SourceFailure::ServiceCertificate:
+        return QStringLiteral("Сертификат службы отслеживания БелПочты недействителен, проверка остановлена");
+    }
+    return {};
+}
+
 // What stopped a run early, as the end of a summary line.
 QString stoppedBecause(const CheckOutcome& outcome, const QString& otherwise)
 {
-    if (outcome.end == CheckOutcome::End::PageFailed && !outcome.stopReason.isEmpty())
-        return outcome.stopReason + QStringLiteral(", проверка остановлена.");
-    return otherwise;
+    if (outcome.end != CheckOutcome::End::PageFailed)
+        return otherwise;
+    QString reason;
+    switch (outcome.failure) {
+    case SourceFailure::ServiceModuleMissing:
+        reason = QStringLiteral("не удалось загрузить компонент проверки посылок");
+        break;
+    case SourceFailure::ServiceSilent:
+        reason = QStringLiteral("служба не ответила по трём посылкам подряд");
+        break;
+    case SourceFailure::ServiceRedirected:
+        reason = QStringLiteral("служба перенаправила запрос на чужой адрес");
+        break;
+    case SourceFailure::ServiceCertificate:
+        reason = QStringLiteral("сертификат службы недействителен");
+        break;
+    default:
+        // The page's failures are said in full in the run's report.
+        return otherwise;
+    }
+    return reason + QStringLiteral(", проверка остановлена.");
 }
 
 } // namespace
@@ -206,7 +265,7 @@ Words words(const CheckEvent& event)
         said.lines += QStringLiteral("- служба просит подождать %1 с").arg(event.seconds);
         break;
     case Kind::SourceProblem:
-        said.lines += QStringLiteral("- ") + event.detail;
+        said.lines += QStringLiteral("- ") + sourceProblemText(event.problem);
         break;
     case Kind::SiteDidNotAnswer:
         said.lines += QStringLiteral(" Сайт БелПочты не ответил");
@@ -214,9 +273,9 @@ Words words(const CheckEvent& event)
     case Kind::SourceFailed:
         // One sentence to act on, then the technical detail; an error that is not the source's
         // is reported as it is worded.
-        said.report = event.sentence.isEmpty()
+        said.report = failureSentence(event.failure).isEmpty()
                           ? event.detail
-                          : event.sentence + QStringLiteral(" (") + event.detail + QStringLiteral(").");
+                          : failureSentence(event.failure) + QStringLiteral(" (") + event.detail + QStringLiteral(").");
         said.lines += event.parcel.id.isEmpty()
                           ? QStringLiteral(" Ошибка при загрузке сайта БелПочты")
                           : QStringLiteral("- ошибка при проверке посылки №") + event.parcel.number;
@@ -302,6 +361,33 @@ QString pageDidNotLoadLine(const std::string& url)
 QString notificationNotShownLine(const QString& failure)
 {
     return QStringLiteral("уведомление на рабочем столе не показано: ") + failure;
+}
+
+QString sourceProblemText(const SourceProblem& problem)
+{
+    switch (problem.kind) {
+    case SourceProblem::Kind::None:
+        break;
+    case SourceProblem::Kind::CaFileUnreadable:
+        return QStringLiteral("файла сертификатов KURIERIX_SERVICE_CA=\"%1\" нет или его нельзя прочитать (%2): "
+                              "доверяются только системные сертификаты")
+            .arg(problem.file, problem.cause);
+    case SourceProblem::Kind::CaFileNotPem:
+        return QStringLiteral("в файле KURIERIX_SERVICE_CA=\"%1\" нет сертификата PEM: доверяются только системные "
+                              "сертификаты")
+            .arg(problem.file);
+    }
+    return {};
+}
+
+QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause)
+{
+    QString line = QStringLiteral("не удалось открыть или прочитать базу данных ") + QString::fromStdString(path);
+    if (!reason.isEmpty())
+        line += QStringLiteral(": ") + reason;
+    if (!cause.isEmpty())
+        line += QStringLiteral(" (") + cause + u')';
+    return line;
 }
 
 QString recordNotStoredLine(const QString& failure)

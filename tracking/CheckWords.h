@@ -48,6 +48,11 @@ QString siteUnreachableLine(const std::string& host, int port);
 QString pageDidNotLoadLine(const std::string& url);
 QString notificationNotShownLine(const QString& failure);
 QString recordNotStoredLine(const QString& failure);
+// What a source says is wrong without ending the run, and what follows from it.
+QString sourceProblemText(const SourceProblem& problem);
+// A database that cannot be used: the file, why in the program's language (may be empty), and
+// SQLite's own words in parentheses (may be empty).
+QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause = {});
 
 // `kurierix --check`'s summary: the line for a parcel whose status changed (number, shop, what
 // it holds and the new status on one line without markup), and the lines that end it, which

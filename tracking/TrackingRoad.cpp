@@ -1,5 +1,7 @@
 #include "tracking/TrackingRoad.h"
 
+#include "tracking/CheckWords.h"
+
 #include "tracking/page/PageSource.h"
 #include "tracking/service/ServiceModule.h"
 #include "tracking/service/ServiceSource.h"
@@ -36,7 +38,10 @@ std::unique_ptr<TrackingSource> makeTrackingSource(const TrackingSettings& setti
 {
     if (chooseTrackingRoad(settings, pageEndpoints) == TrackingRoad::Page)
         return std::make_unique<PageSource>(std::move(pageFactory), pageEndpoints);
-    return std::make_unique<ServiceSource>(ServiceEndpoint::fromSettings(settings),
+    ServiceEndpoint endpoint = ServiceEndpoint::fromSettings(settings);
+    if (endpoint.caProblem.kind != SourceProblem::Kind::None)
+        qCWarning(lcRoad, "%s", qPrintable(checkwords::sourceProblemText(endpoint.caProblem)));
+    return std::make_unique<ServiceSource>(std::move(endpoint),
                                            [module = settings.serviceModule](const QString& extraCaFile) {
                                                return ServiceModule::createTransport(module, extraCaFile);
                                            });

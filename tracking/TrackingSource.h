@@ -48,45 +48,71 @@ struct TrackingAnswer
     }
 };
 
+// Something wrong that does not end a run, with the facts CheckWords words it from.
+struct SourceProblem
+{
+    enum class Kind {
+        None,
+        CaFileUnreadable, // the certificates file `file` cannot be read (`cause`: the system's words)
+        CaFileNotPem,     // the certificates file `file` holds no PEM certificate
+    };
+    Kind kind = Kind::None;
+    QString file;
+    QString cause;
+};
+
 // What a source tells beyond the run's own steps.
 struct SourceNotice
 {
     enum class Kind {
         Waiting, // the site asked for a pause of `seconds` before the next question
-        Problem, // something is wrong that does not end the run: `problem` says what and what to do
+        Problem, // `problem`: something is wrong that does not end the run
     };
     Kind kind = Kind::Waiting;
     int seconds = 0;
-    QString problem;
+    SourceProblem problem;
 };
 
-// What ends a check run on the source's side. `detail` is the technical detail as the source
-// gave it (what() holds it in UTF-8); `sentence` is what the user is told, in Russian, and
-// `stopReason` what stopped the run in a few words for a summary line ("сертификат службы
-// недействителен"), empty where the sentence says it all.
+// Why a source ended a check run, for CheckWords to say to the user; the facts (the network's
+// or the browser's own words) travel beside it as the error's detail.
+enum class SourceFailure {
+    None,                 // nothing the user is told beyond the detail
+    SiteNotLoaded,        // the tracking page did not load
+    SiteErrorAnswer,      // the site answered with an error page
+    SitePageChanged,      // the page lacks a field the program needs
+    SiteNoAnswer,         // the page did not answer in time
+    BrowserFailed,        // the browser engine stopped working
+    BrowserModuleMissing, // the browser module could not be loaded
+    BrowserNotPackaged,   // the package with the browser module is not installed
+    Stopped,              // the run was stopped
+    ServiceModuleMissing, // the service module could not be loaded
+    ServiceSilent,        // the service did not answer for three numbers in a row
+    ServiceRedirected,    // the service redirected to another or an insecure address
+    ServiceCertificate,   // the service's certificate did not hold
+};
+
+// What ends a check run on the source's side: why, and the technical detail as the source gave
+// it (what() holds it in UTF-8).
 class TrackingSourceError : public std::runtime_error
 {
 public:
     enum class Kind {
         DidNotAnswer, // the site did not answer at all: the run ends as when the page never loads
-        Failed,       // the source failed; the user is told `sentence` and the detail
+        Failed,       // the source failed; the user is told why and the detail
     };
 
-    TrackingSourceError(Kind kind, QString sentence, const QString& detail, QString stopReason = {})
-        : std::runtime_error(detail.toStdString()), m_kind(kind), m_sentence(std::move(sentence)), m_detail(detail),
-          m_stopReason(std::move(stopReason))
+    TrackingSourceError(Kind kind, SourceFailure failure, const QString& detail)
+        : std::runtime_error(detail.toStdString()), m_kind(kind), m_failure(failure), m_detail(detail)
     {
     }
     Kind kind() const { return m_kind; }
-    const QString& sentence() const { return m_sentence; }
+    SourceFailure failure() const { return m_failure; }
     const QString& detail() const { return m_detail; }
-    const QString& stopReason() const { return m_stopReason; }
 
 private:
     Kind m_kind;
-    QString m_sentence;
+    SourceFailure m_failure;
     QString m_detail;
-    QString m_stopReason;
 };
 
 // Where a check run gets the answers for its parcels: the postal operator's page in the hidden

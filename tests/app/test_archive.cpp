@@ -84,7 +84,7 @@ TEST(Archive, SelectedParcelsGoToTheArchiveAndBackAndShowArchiveShowsThemGreyed)
     h.clickRow(1);
     QTest::mouseClick(h.grid().viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCentre(3));
     h.db().exec("UPDATE tracks SET s_status='x' WHERE id=2");
-    window.noticeOtherWriters();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return cellText(h.grid(), 2, 3) == QStringLiteral("x"); }));
     EXPECT_EQ(h.grid().selectedParcels().size(), 2u);
     EXPECT_EQ(selectedRow(h.grid()), 3);
     h.clickRow(3);

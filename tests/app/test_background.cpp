@@ -149,7 +149,7 @@ TEST(Background, TheStatusBarSaysWhatTheLastRunDidAndAFailedBackgroundRunUntilTh
         "INSERT INTO kurierix_runs (started, ended, origin, road, asked, stored, changed, ending, exit_status)"
         " VALUES ('2013-04-01T11:30:00Z', '2013-04-01T11:30:09Z', 'timer', 'service', 1, 0, 0,"
         " 'store-failed', 5)");
-    window.noticeOtherWriters();
+    EXPECT_TRUE(testsupport::waitUntil([&] { return b.faultMark()->isVisible(); }));
     EXPECT_TRUE(b.foot()->text().startsWith(
         QStringLiteral("Последняя проверка: сегодня в 11:30 — фоновая проверка не смогла сохранить ответы сайта. ")))
         << b.foot()->text().toStdString();

@@ -491,7 +491,7 @@ TEST_F(CheckRunWindowTest, PageWithoutNumberFieldIsReportedAndEndsTheRun)
     EXPECT_EQ(log.back(), "- ошибка при проверке посылки №RR123456789CN");
     EXPECT_EQ(label(), "Статус: Ошибка, попробуйте позже.");
     EXPECT_TRUE(ui(*m_window).StringGrid2->isEnabled());
-    EXPECT_FALSE(m_window->checkRunning());
+    EXPECT_FALSE(m_window->findChild<CheckSession*>()->running());
     EXPECT_EQ(m_site.totalSearches(), 0);
     EXPECT_EQ(stored(id), (Stored{"", "", ""}));
 }
@@ -527,7 +527,7 @@ TEST_F(CheckRunWindowTest, ClosingTheWindowDuringARunStopsItAndWritesNothingMore
     EXPECT_LT(sinceClose.elapsed(), 10000);
     EXPECT_FALSE(m_window->isVisible());
     EXPECT_TRUE(m_window->findChild<CheckSession*>()->stopRequested());
-    EXPECT_FALSE(m_window->checkRunning());
+    EXPECT_FALSE(m_window->findChild<CheckSession*>()->running());
     EXPECT_EQ(stored(a).history, historyOf(kFourEvents));
     EXPECT_EQ(stored(held), (Stored{"", "", ""}));
     EXPECT_EQ(stored(c), (Stored{"", "", ""}));

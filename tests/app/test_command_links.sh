@@ -1,12 +1,13 @@
 #!/bin/sh
 # The commands without a window map no library of Qt Widgets or Gui, nor what those pull in (X11,
-# xcb, OpenGL): the window comes with a module of its own, which does. What the dynamic loader
+# xcb, OpenGL), nor one of D-Bus (the notification speaks it itself): the window comes with a
+# module of its own, which does. What the dynamic loader
 # maps, at start and later (a plugin, a module), is what it reports with LD_DEBUG=files.
 #   test_command_links.sh <program> <window module>
 set -eu
 program=$1
 module=$2
-gui='libQt6(Widgets|Gui|OpenGL|XcbQpa)|libX11|libxcb|libGL|libEGL'
+gui='libQt6(Widgets|Gui|OpenGL|XcbQpa|DBus)|libdbus-1|libX11|libxcb|libGL|libEGL'
 ldd "$module" | grep -Eq 'libQt6Widgets' || { echo "$module maps no Qt Widgets"; exit 1; }
 [ "$(dirname "$module")" = "$(dirname "$program")" ] || { echo "$module is not beside $program"; exit 1; }
 work=$(mktemp -d)

@@ -74,8 +74,8 @@ TEST(WindowKeys, KeysRunTheMenuCommandsAndTheViewsShowTheSelectedParcel)
 
     // Another program changes the selected parcel: the reload shows its new history.
     h.db().exec("UPDATE tracks SET s_trackfull='history 2b' WHERE s_track='RR2'");
-    window.noticeOtherWriters();
-    EXPECT_EQ(h.history(), QStringLiteral("history 2b\n"));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return h.history() == QStringLiteral("history 2b\n"); }))
+        << h.history().toStdString();
 
     EXPECT_TRUE(opensDialog(h, [&] { QTest::keyClick(&grid, Qt::Key_Return); }));
     EXPECT_TRUE(opensDialog(h, [&] { QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, h.rowCentre(1)); }));

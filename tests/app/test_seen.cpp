@@ -3,6 +3,8 @@
 #include "AppTestHarness.h"
 
 #include <QFileInfo>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QPushButton>
 
 using apptest::cp;
@@ -130,6 +132,11 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
     const auto shows = [&](int row, const char* status) {
         return cellText(h.grid(), row, 3) == QString::fromUtf8(status) && isRowBold(h.grid(), row);
     };
+    // The watch looks again after the write, finds the window busy or the file locked, and waits.
+    const auto watchLooksAgain = [&] {
+        QSignalSpy looked(window.findChild<QTimer*>(QStringLiteral("databaseLookLater")), &QTimer::timeout);
+        return testsupport::waitUntil([&] { return !looked.isEmpty(); });
+    };
 
     // Once the window is active, only the file's watch can tell it of the second write.
     ASSERT_TRUE(testsupport::waitUntil([&] { return window.isActiveWindow(); }));
@@ -142,7 +149,7 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
     h.inDialog([&] { ui(window).Add->trigger(); },
                [&](TFm_Track& dialog) {
                    otherProcessStores(h, 3, "Вручено");
-                   window.noticeOtherWriters();
+                   ASSERT_TRUE(watchLooksAgain());
                    EXPECT_FALSE(shows(3, "Вручено"));
                    QTest::mouseClick(controls(dialog).Button2, Qt::LeftButton);
                });
@@ -154,7 +161,7 @@ TEST(SeenStatuses, TheOpenWindowShowsWhatAnotherProcessWroteOnceItIsFree)
     ASSERT_EQ(
         sqlite3_exec(other, "UPDATE tracks SET s_status='x' WHERE id=1; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
         SQLITE_OK);
-    window.noticeOtherWriters();
+    ASSERT_TRUE(watchLooksAgain());
     EXPECT_FALSE(shows(1, "x"));
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);

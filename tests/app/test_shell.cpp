@@ -200,7 +200,7 @@ TEST(Shell, CheckingParcelsFromTheMenuIsTheHiddenButtonsClick)
     EXPECT_EQ(h.log(), QStringLiteral("Жду Вашу комманду...\n Нет посылок для проверки"));
     EXPECT_EQ(h.label(), QStringLiteral("Статус: ok"));
     EXPECT_TRUE(h.prompts.shown().empty());
-    EXPECT_FALSE(window.checkRunning());
+    EXPECT_FALSE(window.findChild<CheckSession*>()->running());
 }
 
 TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
@@ -219,7 +219,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
         if (reads != 1)
             return;
         tried = true;
-        EXPECT_TRUE(window.checkRunning());
+        EXPECT_TRUE(window.findChild<CheckSession*>()->running());
         EXPECT_FALSE(r.h.grid().isEnabled());
         // Even with the grid enabled (after a failed statement the run enables it), nothing starts.
         r.h.grid().setEnabled(true);
@@ -241,7 +241,7 @@ TEST(Shell, MenuCommandsAreRefusedWhileACheckRunsAndTheRunStoresItsResult)
     EXPECT_EQ(historyDuring, QStringLiteral("untouched"));
     EXPECT_EQ(during.size(), 1u);
     EXPECT_TRUE(r.h.prompts.shown().empty());
-    EXPECT_FALSE(window.checkRunning());
+    EXPECT_FALSE(window.findChild<CheckSession*>()->running());
     EXPECT_TRUE(r.h.grid().isEnabled());
     EXPECT_EQ(r.h.label(), QStringLiteral("Статус: ok"));
     const auto rows = r.h.db().rows();
@@ -269,7 +269,7 @@ TEST(Shell, ClosingTheWindowDuringACheckEndsTheRunWithoutTouchingTheStore)
 
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(window.findChild<CheckSession*>()->stopRequested());
-    EXPECT_FALSE(window.checkRunning());
+    EXPECT_FALSE(window.findChild<CheckSession*>()->running());
     EXPECT_LE(r.page.reads, 4);
     EXPECT_EQ(r.h.db().rows(), before);
     EXPECT_TRUE(r.h.prompts.shown().empty());

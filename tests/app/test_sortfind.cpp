@@ -4,7 +4,9 @@
 #include "AppTestHarness.h"
 
 #include "app/WindowSettings.h"
+#include "parcels/ParcelGridModel.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 
 using apptest::cp;
@@ -18,6 +20,18 @@ std::vector<int> shownIds(const Harness& h)
     for (int row = 1; row <= h.grid().parcelRowCount(); ++row)
         ids.push_back(cellText(h.grid(), row, 0).toInt());
     return ids;
+}
+
+// The status the grid holds for parcel `id`, shown or hidden by the find field.
+QString heldStatus(const Harness& h, qint64 id)
+{
+    const QAbstractItemModel* all = qobject_cast<const QAbstractProxyModel*>(h.grid().model())->sourceModel();
+    for (int row = 0; row < all->rowCount(); ++row) {
+        const QModelIndex index = all->index(row, 0);
+        if (index.data(ParcelGridModel::IdRole).toLongLong() == id)
+            return index.data(ParcelGridModel::ParcelRole).value<Parcel>().status;
+    }
+    return {};
 }
 
 void clickTitle(const Harness& h, int column)
@@ -117,7 +131,7 @@ TEST(SortFind, CtrlFFiltersByNumberShopContentsOrStatusAndEscapeClearsAndHidesIt
     // Another program changed parcel 1: the row the field selects by itself shows its history
     // but stays bold; only the user's own selection counts as seen.
     h.db().exec("UPDATE tracks SET s_status=?1 WHERE id=1", {cp("Прием отправления")});
-    window.noticeOtherWriters();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return heldStatus(h, 1) == QStringLiteral("Прием отправления"); }));
     find(QStringLiteral("ra1"));
     EXPECT_EQ(shownIds(h), (std::vector<int>{1}));
     EXPECT_EQ(h.history(), QStringLiteral("h1\n"));

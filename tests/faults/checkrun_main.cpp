@@ -99,7 +99,7 @@ int main(int argc, char** argv)
     options.prompts = &prompts;
     const std::chrono::milliseconds scriptTimeout(QByteArray(argv[4]).toInt());
     options.pageFactory = [scriptTimeout, dir = options.browserStorageDir] {
-        PageDriver::Options driverOptions;
+        PageDriverOptions driverOptions;
         driverOptions.scriptTimeout = [scriptTimeout] { return scriptTimeout; };
         driverOptions.pageCreated = [](QWebEnginePage* page) { lastPage = page; };
         return std::make_unique<PageDriver>(dir, std::move(driverOptions));

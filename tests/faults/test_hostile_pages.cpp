@@ -9,6 +9,7 @@
 #include "app/AppTestHarness.h"
 #include "store/Cp1251.h"
 #include "tools/sitedouble/SiteDouble.h"
+#include "tracking/CheckSession.h"
 #include "tracking/EventWait.h"
 #include "tracking/page/browser/PageDriver.h"
 
@@ -99,7 +100,7 @@ protected:
         options.checkRunLimits.pageLoadMs = 10000;
         options.checkRunLimits.searchMs = 10000;
         options.pageFactory = [this, scriptTimeout, dir = options.browserStorageDir] {
-            PageDriver::Options driverOptions;
+            PageDriverOptions driverOptions;
             driverOptions.scriptTimeout = [scriptTimeout] { return scriptTimeout; };
             driverOptions.pageCreated = [this](QWebEnginePage* page) { m_page = page; };
             auto driver = std::make_unique<PageDriver>(dir, std::move(driverOptions));
@@ -126,7 +127,7 @@ protected:
         QElapsedTimer timer;
         timer.start();
         ui(*m_h.window).N4->trigger();
-        EXPECT_FALSE(m_h.window->checkRunning());
+        EXPECT_FALSE(m_h.window->findChild<CheckSession*>()->running());
         EXPECT_TRUE(m_h.grid().isEnabled());
         return timer.elapsed() / 1000.0;
     }

@@ -5,6 +5,7 @@
 
 #include "app/AppTestHarness.h"
 #include "tools/sitedouble/SiteDouble.h"
+#include "tracking/CheckSession.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -149,7 +150,7 @@ TEST_F(LockedDatabase, ExclusiveLockFailsReadsAndWritesAtOnceAndTheCheckRunEndsC
     EXPECT_EQ(boxes.front(), QStringLiteral("Файл базы данных занят другой программой: закройте её и попробуйте снова "
                                             "(Could not prepare SQL statement)."));
     EXPECT_TRUE(m_h.grid().isEnabled());
-    EXPECT_FALSE(m_window->checkRunning());
+    EXPECT_FALSE(m_window->findChild<CheckSession*>()->running());
     EXPECT_EQ(m_site.totalSearches(), 0);
 
     other.release();

@@ -8,6 +8,7 @@
 
 #include "app/AppTestHarness.h"
 #include "tools/sitedouble/SiteDouble.h"
+#include "tracking/CheckSession.h"
 #include "tracking/CheckWords.h"
 
 #include <QElapsedTimer>
@@ -187,7 +188,7 @@ TEST(Soak, EveryParcelOfALongRunWithMixedFaultsIsAccountedFor)
     const double seconds = timer.elapsed() / 1000.0;
 
     // The run ended normally.
-    EXPECT_FALSE(window.checkRunning());
+    EXPECT_FALSE(window.findChild<CheckSession*>()->running());
     EXPECT_TRUE(h.grid().isEnabled());
     QStringList log = h.log().split(u'\n');
     ASSERT_GE(log.size(), 4);

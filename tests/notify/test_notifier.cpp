@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
@@ -37,10 +38,7 @@ protected:
 
     void SetUp() override { s_service->reset(NotificationService::Answer::Reply); }
 
-    static DesktopNotifier notifier()
-    {
-        return DesktopNotifier(QDBusConnection::connectToBus(s_bus->address(), QStringLiteral("caller")));
-    }
+    static DesktopNotifier notifier() { return DesktopNotifier(s_bus->address()); }
 
     static inline std::unique_ptr<testsupport::PrivateBus> s_bus;
     static inline NotificationService* s_service = nullptr;
@@ -79,6 +77,10 @@ TEST_F(NotifierOnPrivateBus, SendsOneNotificationWithTheChangedParcels)
     EXPECT_EQ(args[2].toString(), QStringLiteral("kurierix"));
     EXPECT_EQ(args[3].toString(), QStringLiteral("Статус изменился: 3 посылки"));
     EXPECT_TRUE(args[5].toStringList().isEmpty());
+    const QVariantMap hints = qdbus_cast<QVariantMap>(args[6]);
+    EXPECT_EQ(hints.value(QStringLiteral("urgency")).metaType(), QMetaType::fromType<uchar>());
+    EXPECT_EQ(hints.value(QStringLiteral("urgency")).toInt(), 1);
+    EXPECT_EQ(hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("kurierix"));
     EXPECT_EQ(args[7].toInt(), -1);
 
     // The service reads markup, so the body's own "&" and "<" arrive escaped.
@@ -90,9 +92,10 @@ TEST_F(NotifierOnPrivateBus, SendsOneNotificationWithTheChangedParcels)
     EXPECT_EQ(lines[1].size(), QStringLiteral("LP000000001BY: ").size() + DesktopNotifier::kMaxStatusLength);
     EXPECT_EQ(lines[2], QStringLiteral("CP000000002DE, Shop, &lt;3 кружки&gt;: Отправлено"));
 
-    // Many parcels: the first lines and how many more.
+    // Many parcels: the first lines and how many more. Of several addresses, the first that
+    // listens is taken.
     s_service->reset(NotificationService::Answer::Reply);
-    EXPECT_TRUE(notifier().notify(parcels(21)).sent);
+    EXPECT_TRUE(DesktopNotifier(s_bus->deadAddress() + u';' + s_bus->address()).notify(parcels(21)).sent);
     const QList<QDBusMessage> many = s_service->calls(QStringLiteral("Notify"));
     ASSERT_EQ(many.size(), 1);
     EXPECT_EQ(many[0].arguments()[3].toString(), QStringLiteral("Статус изменился: 21 посылка"));
@@ -121,9 +124,7 @@ TEST_F(NotifierOnPrivateBus, NothingChangedSendsNothing)
 TEST_F(NotifierOnPrivateBus, FailsWithAReasonWithoutBusOrService)
 {
     const QString bogus = s_bus->deadAddress();
-    DesktopNotifier::Result result =
-        DesktopNotifier(QDBusConnection::connectToBus(bogus, QStringLiteral("bogus"))).notify(parcels(1));
-    QDBusConnection::disconnectFromBus(QStringLiteral("bogus"));
+    DesktopNotifier::Result result = DesktopNotifier(bogus).notify(parcels(1));
     EXPECT_FALSE(result.sent);
     EXPECT_TRUE(result.failure.startsWith(QStringLiteral("нет сеансовой шины D-Bus (")))
         << result.failure.toStdString();

@@ -1126,7 +1126,7 @@ public:
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override
     {
         sent();
-        m_say({SourceNotice::Kind::Problem, 0, QStringLiteral("сказано источником")});
+        m_say({SourceNotice::Kind::Problem, 0, {SourceProblem::Kind::CaFileNotPem, QStringLiteral("ca.pem"), {}}});
         return m_answers.at(number);
     }
 
@@ -1166,7 +1166,9 @@ TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItC
         prepares));
 
     const auto said = [](std::vector<std::string> lines) {
-        lines.insert(lines.begin() + 2, "- сказано источником");
+        lines.insert(lines.begin() + 2,
+                     "- в файле KURIERIX_SERVICE_CA=\"ca.pem\" нет сертификата PEM: доверяются только системные "
+                     "сертификаты");
         return lines;
     };
     ASSERT_EQ(m_outcome.parcels.size(), 5u);

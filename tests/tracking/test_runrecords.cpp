@@ -147,7 +147,7 @@ TEST(CheckWords, EventsAndSummariesAreWordedAsTheHostsShowThem)
     wait.seconds = 15;
     CheckEvent failedToLoad = event(Kind::SourceFailed);
     failedToLoad.parcel = {};
-    failedToLoad.sentence = QStringLiteral("Страница не загрузилась.");
+    failedToLoad.failure = SourceFailure::SiteNotLoaded;
     failedToLoad.detail = QStringLiteral("net::ERR_FAILED");
     CheckEvent failedOnParcel = event(Kind::SourceFailed);
     failedOnParcel.detail = QStringLiteral("TypeError: x is null");
@@ -183,7 +183,8 @@ TEST(CheckWords, EventsAndSummariesAreWordedAsTheHostsShowThem)
          {QStringLiteral("- получение данных"), QStringLiteral("- посылки больше нет в списке, ничего не записано")},
          {}},
         {failedToLoad,
-         QStringLiteral("Страница не загрузилась. (net::ERR_FAILED)."),
+         QStringLiteral("Не удалось загрузить сайт БелПочты: проверьте подключение к интернету и повторите проверку "
+                        "позже (net::ERR_FAILED)."),
          {},
          {QStringLiteral(" Ошибка при загрузке сайта БелПочты")},
          {}},
@@ -211,7 +212,7 @@ TEST(CheckWords, EventsAndSummariesAreWordedAsTheHostsShowThem)
     CheckOutcome cut = outcomeOf(End::PageFailed, {Result::Stored, Result::PageError});
     EXPECT_EQ(checkwords::summaryEnding(cut, true, {}),
               QStringList{QStringLiteral("Проверены не все посылки: проверка прервана.")});
-    cut.stopReason = QStringLiteral("сертификат службы недействителен");
+    cut.failure = SourceFailure::ServiceCertificate;
     EXPECT_EQ(checkwords::summaryEnding(cut, true, {}),
               QStringList{
                   QStringLiteral("Проверены не все посылки: сертификат службы недействителен, проверка остановлена.")});

@@ -22,8 +22,7 @@ const QString& loadingMarker()
 
 TrackingSourceError endOfRun(const EPageError& error)
 {
-    return TrackingSourceError(TrackingSourceError::Kind::Failed, PageSource::sentenceFor(error.kind()),
-                               error.message());
+    return TrackingSourceError(TrackingSourceError::Kind::Failed, PageSource::failureOf(error.kind()), error.message());
 }
 
 TrackingAnswer answerOf(TrackingAnswer::Kind kind)
@@ -48,30 +47,27 @@ void PageSource::setStopCondition(std::function<bool()> stopRequested)
         m_page->setStopCondition(m_stopRequested);
 }
 
-QString PageSource::sentenceFor(EPageError::Kind kind)
+SourceFailure PageSource::failureOf(EPageError::Kind kind)
 {
     switch (kind) {
     case EPageError::Kind::NotLoaded:
-        return QStringLiteral("Не удалось загрузить сайт БелПочты: проверьте подключение к интернету и повторите "
-                              "проверку позже");
+        return SourceFailure::SiteNotLoaded;
     case EPageError::Kind::ErrorAnswer:
-        return QStringLiteral("Сайт БелПочты ответил ошибкой: повторите проверку позже");
+        return SourceFailure::SiteErrorAnswer;
     case EPageError::Kind::PageChanged:
-        return QStringLiteral("Сайт БелПочты изменил свою страницу, и на ней нет нужного программе поля: "
-                              "проверьте посылки на самом сайте");
+        return SourceFailure::SitePageChanged;
     case EPageError::Kind::NoAnswer:
-        return QStringLiteral("Сайт БелПочты не ответил вовремя: повторите проверку позже");
+        return SourceFailure::SiteNoAnswer;
     case EPageError::Kind::BrowserFailed:
-        return QStringLiteral("Встроенный браузер программы перестал работать: повторите проверку, а если это не "
-                              "поможет, перезапустите программу");
+        return SourceFailure::BrowserFailed;
     case EPageError::Kind::NotInstalled:
-        return QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу заново");
+        return SourceFailure::BrowserModuleMissing;
     case EPageError::Kind::NotPackaged:
-        return BrowserModule::missingSentence();
+        return SourceFailure::BrowserNotPackaged;
     case EPageError::Kind::Stopped:
         break;
     }
-    return QStringLiteral("Проверка посылок остановлена");
+    return SourceFailure::Stopped;
 }
 
 TrackingPage& PageSource::page()
@@ -104,7 +100,7 @@ void PageSource::prepare()
 {
     try {
         if (loadPage() == Wait::TimedOut)
-            throw TrackingSourceError(TrackingSourceError::Kind::DidNotAnswer, {},
+            throw TrackingSourceError(TrackingSourceError::Kind::DidNotAnswer, SourceFailure::None,
                                       QStringLiteral("The tracking page did not load"));
     } catch (const EPageError& error) {
         throw endOfRun(error);

@@ -31,8 +31,8 @@ public:
     TrackingAnswer ask(const QString& number, const std::function<void()>& sent) override;
     void finishRun() override;
 
-    // What the user is told of a page failure: one sentence to act on.
-    static QString sentenceFor(EPageError::Kind kind);
+    // Why a page failure ends the run, for the user to be told.
+    static SourceFailure failureOf(EPageError::Kind kind);
 
 private:
     enum class Wait { Ready, TimedOut, Stopped };

@@ -8,10 +8,7 @@ namespace {
 
 [[noreturn]] void fail(const QString& reason)
 {
-    throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                              QStringLiteral("Не удалось загрузить компонент проверки посылок: установите программу "
-                                             "заново"),
-                              reason, QStringLiteral("не удалось загрузить компонент проверки посылок"));
+    throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceModuleMissing, reason);
 }
 
 } // namespace

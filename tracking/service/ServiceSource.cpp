@@ -41,17 +41,13 @@ std::optional<qint64> retryAfterSeconds(const QByteArray& header)
 
 // KURIERIX_SERVICE_CA names a file of trusted certificates; one that is missing or holds none
 // would leave the double's (or a proxy's) certificate untrusted without a word.
-QString caFileProblem(const QString& file)
+SourceProblem caFileProblem(const QString& file)
 {
     QFile certificates(file);
     if (!certificates.open(QIODevice::ReadOnly))
-        return QStringLiteral("файла сертификатов KURIERIX_SERVICE_CA=\"%1\" нет или его нельзя прочитать (%2): "
-                              "доверяются только системные сертификаты")
-            .arg(file, certificates.errorString());
+        return {SourceProblem::Kind::CaFileUnreadable, file, certificates.errorString()};
     if (!certificates.read(ServiceSource::kMaxAnswerBytes).contains("-----BEGIN CERTIFICATE-----"))
-        return QStringLiteral("в файле KURIERIX_SERVICE_CA=\"%1\" нет сертификата PEM: доверяются только системные "
-                              "сертификаты")
-            .arg(file);
+        return {SourceProblem::Kind::CaFileNotPem, file, {}};
     return {};
 }
 
@@ -91,11 +87,8 @@ ServiceEndpoint ServiceEndpoint::fromSettings(const TrackingSettings& settings)
                   "%s:%d",
                   probe.constData(), endpoint.probeHost.c_str(), endpoint.probePort);
     endpoint.extraCaFile = settings.serviceCaFile;
-    if (!endpoint.extraCaFile.isEmpty()) {
+    if (!endpoint.extraCaFile.isEmpty())
         endpoint.caProblem = caFileProblem(endpoint.extraCaFile);
-        if (!endpoint.caProblem.isEmpty())
-            qCWarning(lcService, "%s", qPrintable(endpoint.caProblem));
-    }
     const QByteArray pace = settings.servicePace.trimmed().toUtf8();
     if (!pace.isEmpty()) {
         bool ok = false;
@@ -164,10 +157,7 @@ bool ServiceSource::waitUntil(QDeadlineTimer until)
 TrackingAnswer ServiceSource::noAnswer(const QString& detail)
 {
     if (++m_silentInRow >= kSilentNumbersEndingRun)
-        throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                  QStringLiteral("Служба отслеживания БелПочты не ответила по трём посылкам подряд: "
-                                                 "повторите проверку позже"),
-                                  detail, QStringLiteral("служба не ответила по трём посылкам подряд"));
+        throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceSilent, detail);
     return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
 }
 
@@ -191,11 +181,8 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
         const QUrl target = url.resolved(QUrl::fromEncoded(reply.location));
         if (target.host().compare(url.host(), Qt::CaseInsensitive) != 0
             || target.scheme().compare(url.scheme(), Qt::CaseInsensitive) != 0 || target.port() != url.port())
-            throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                      QStringLiteral("Служба отслеживания БелПочты перенаправила запрос на чужой или "
-                                                     "незащищённый адрес, проверка остановлена"),
-                                      QStringLiteral("redirect to ") + target.toString(),
-                                      QStringLiteral("служба перенаправила запрос на чужой адрес"));
+            throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceRedirected,
+                                      QStringLiteral("redirect to ") + target.toString());
         if (hop + 1 >= kMaxRedirects)
             return reply;
         url = target;
@@ -205,7 +192,7 @@ ServiceReply ServiceSource::exchange(const QByteArray& json)
 TrackingAnswer ServiceSource::ask(const QString& number, const std::function<void()>& sent)
 {
     prepare();
-    if (!m_endpoint.caProblem.isEmpty() && !m_caProblemSaid) {
+    if (m_endpoint.caProblem.kind != SourceProblem::Kind::None && !m_caProblemSaid) {
         m_caProblemSaid = true;
         say({SourceNotice::Kind::Problem, 0, m_endpoint.caProblem});
     }
@@ -224,11 +211,8 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
         case ServiceReply::Kind::Stopped:
             return TrackingAnswer::of(TrackingAnswer::Kind::NoAnswer);
         case ServiceReply::Kind::Insecure:
-            throw TrackingSourceError(TrackingSourceError::Kind::Failed,
-                                      QStringLiteral("Сертификат службы отслеживания БелПочты недействителен, "
-                                                     "проверка остановлена"),
-                                      QString::fromStdString(reply.detail),
-                                      QStringLiteral("сертификат службы недействителен"));
+            throw TrackingSourceError(TrackingSourceError::Kind::Failed, SourceFailure::ServiceCertificate,
+                                      QString::fromStdString(reply.detail));
         case ServiceReply::Kind::NoAnswer:
             return noAnswer(QString::fromStdString(reply.detail));
         case ServiceReply::Kind::Answered:

@@ -25,8 +25,8 @@ struct ServiceEndpoint
     // The service is asked no faster than once a second, as a person at its page would; a list
     // of forty parcels must not arrive as a burst that it throttles.
     int paceMs = 1000;
-    // What is wrong with the certificates file named, said in the run's log; empty when nothing.
-    QString caProblem;
+    // What is wrong with the certificates file named, said in the run's log.
+    SourceProblem caProblem;
 
     static ServiceEndpoint postalOperator();
     static ServiceEndpoint fromSettings(const TrackingSettings& settings);

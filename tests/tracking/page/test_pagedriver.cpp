@@ -75,7 +75,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(m_site.start());
-        PageDriver::Options options;
+        PageDriverOptions options;
         options.scriptTimeout = [this] { return m_scriptTimeout; };
         options.pageCreated = [this](QWebEnginePage* page) { m_page = page; };
         m_driver = std::make_unique<PageDriver>(m_dir.filePath(QStringLiteral("browser")), std::move(options));

@@ -8,6 +8,7 @@
 #include "tracking/service/ServiceAnswer.h"
 #include "tracking/service/ServiceModule.h"
 #include "tracking/service/ServiceSource.h"
+#include "tracking/CheckWords.h"
 #include "tracking/TrackingRoad.h"
 #include "tracking/extraction/Extraction.h"
 
@@ -268,8 +269,7 @@ TEST_F(ServiceSourceTest, ErrorsSilenceAndDropsPassTheNumberOverAndThreeInARowEn
         ADD_FAILURE() << "the third number in a row without an answer did not end the run";
     } catch (const TrackingSourceError& error) {
         EXPECT_EQ(error.kind(), TrackingSourceError::Kind::Failed);
-        EXPECT_TRUE(error.sentence().contains(QStringLiteral("трём посылкам подряд")))
-            << error.sentence().toStdString();
+        EXPECT_EQ(error.failure(), SourceFailure::ServiceSilent);
     }
 }
 
@@ -281,8 +281,7 @@ TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRunSayingWh
         untrusting->ask(kNumber, {});
         ADD_FAILURE() << "an untrusted certificate was accepted";
     } catch (const TrackingSourceError& error) {
-        EXPECT_TRUE(error.sentence().startsWith(QStringLiteral("Сертификат"))) << error.sentence().toStdString();
-        EXPECT_EQ(error.stopReason(), QStringLiteral("сертификат службы недействителен"));
+        EXPECT_EQ(error.failure(), SourceFailure::ServiceCertificate);
     }
     EXPECT_EQ(m_service.requestCount(kNumber), 0);
 
@@ -293,8 +292,7 @@ TEST_F(ServiceSourceTest, UntrustedCertificatesAndRedirectsAwayEndTheRunSayingWh
             service->ask(kNumber, {});
             ADD_FAILURE() << "a redirect was taken " << static_cast<int>(mode);
         } catch (const TrackingSourceError& error) {
-            EXPECT_TRUE(error.sentence().contains(QStringLiteral("перенаправила"))) << error.sentence().toStdString();
-            EXPECT_EQ(error.stopReason(), QStringLiteral("служба перенаправила запрос на чужой адрес"));
+            EXPECT_EQ(error.failure(), SourceFailure::ServiceRedirected);
             if (mode == Mode::RedirectElsewhere) {
                 EXPECT_TRUE(error.detail().contains(QStringLiteral("путь"))) << error.detail().toStdString();
             }
@@ -349,16 +347,18 @@ TEST(TrackingRoad, ThePaceAndACertificatesFileThatIsOfNoUseAreSaid)
     QFile(empty).open(QIODevice::WriteOnly);
     for (const QString& file : {dir.filePath(QStringLiteral("missing.pem")), empty}) {
         settings.serviceCaFile = file;
-        const QString problem = ServiceEndpoint::fromSettings(settings).caProblem;
-        EXPECT_TRUE(problem.contains(file)
-                    && problem.endsWith(QStringLiteral("доверяются только системные сертификаты")))
-            << problem.toStdString();
+        const SourceProblem problem = ServiceEndpoint::fromSettings(settings).caProblem;
+        EXPECT_EQ(problem.kind,
+                  file == empty ? SourceProblem::Kind::CaFileNotPem : SourceProblem::Kind::CaFileUnreadable);
+        const QString said = checkwords::sourceProblemText(problem);
+        EXPECT_TRUE(said.contains(file) && said.endsWith(QStringLiteral("доверяются только системные сертификаты")))
+            << said.toStdString();
     }
     ServiceDouble service;
     const QString made = dir.filePath(QStringLiteral("made.pem"));
     ASSERT_TRUE(service.start(0, true, made));
     settings.serviceCaFile = made;
-    EXPECT_TRUE(ServiceEndpoint::fromSettings(settings).caProblem.isEmpty());
+    EXPECT_EQ(ServiceEndpoint::fromSettings(settings).caProblem.kind, SourceProblem::Kind::None);
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 
 std::unique_ptr<TrackingPage> BrowserPageProvider::create(const QString& storageDir, bool changeNotifications)
 {
-    PageDriver::Options options;
+    PageDriverOptions options;
     options.changeNotifications = changeNotifications;
     return std::make_unique<PageDriver>(storageDir, std::move(options));
 }

@@ -52,11 +52,7 @@ QString numberLiteral(const QString& number)
 
 } // namespace
 
-PageDriver::PageDriver(QString storagePath) : PageDriver(std::move(storagePath), Options())
-{
-}
-
-PageDriver::PageDriver(QString storagePath, Options options)
+PageDriver::PageDriver(QString storagePath, PageDriverOptions options)
     : m_storagePath(std::move(storagePath)), m_options(std::move(options)), m_calls([this] { dropPage(true); }),
       m_watch(m_options.changeNotifications)
 {

@@ -18,6 +18,19 @@ class QWebEnginePage;
 class QWebEngineProfile;
 class SilentPage;
 
+// What the maker of a PageDriver may set besides the defaults.
+struct PageDriverOptions
+{
+    // How long one operation waits for the page to answer before it closes the page and
+    // raises; asked at each operation. Empty: PageDriver::kDefaultScriptTimeout.
+    std::function<std::chrono::milliseconds()> scriptTimeout;
+    // Told of each browser page as it is made; the page lives until the driver closes it.
+    std::function<void(QWebEnginePage*)> pageCreated;
+    // Whether the program's script in the page tells of changes, or the results are only
+    // read every half second.
+    bool changeNotifications = true;
+};
+
 // The tracking page in a hidden browser page. Every operation is a script run in the page, in
 // a world of its own so that the page's scripts cannot interfere, and awaited on the calling
 // (UI) thread while events are processed, within a deadline. A page that lets that deadline
@@ -31,21 +44,7 @@ class PageDriver : public QObject, public TrackingPage
 public:
     static constexpr std::chrono::milliseconds kDefaultScriptTimeout = ScriptCall::kDefaultTimeout;
 
-    // What the driver's maker may set besides the defaults.
-    struct Options
-    {
-        // How long one operation waits for the page to answer before it closes the page and
-        // raises; asked at each operation. Empty: kDefaultScriptTimeout.
-        std::function<std::chrono::milliseconds()> scriptTimeout;
-        // Told of each browser page as it is made; the page lives until the driver closes it.
-        std::function<void(QWebEnginePage*)> pageCreated;
-        // Whether the program's script in the page tells of changes, or the results are only
-        // read every half second.
-        bool changeNotifications = true;
-    };
-
-    explicit PageDriver(QString storagePath);
-    PageDriver(QString storagePath, Options options);
+    explicit PageDriver(QString storagePath, PageDriverOptions options = {});
     ~PageDriver() override;
 
     void loadPage(const QString& url) override;
@@ -89,7 +88,7 @@ private:
     void onRenderProcessTerminated(int status, int exitCode);
 
     QString m_storagePath;
-    Options m_options;
+    PageDriverOptions m_options;
     ScriptCall m_calls;
     ChangeWatch m_watch;
     // Declared before the page: the page must go before its profile.
