@@ -1,10 +1,10 @@
 #include "app/CheckController.h"
 
+#include "app/ChangeNotice.h"
 #include "app/GeneralErrorReport.h"
 #include "app/HandlerGuard.h"
 #include "app/ParcelListController.h"
 #include "app/Prompts.h"
-#include "notify/DesktopNotifier.h"
 #include "parcels/ParcelGrid.h"
 #include "tracking/CheckSession.h"
 #include "tracking/CheckWords.h"
@@ -93,7 +93,7 @@ void CheckController::notifyChanged(const CheckOutcome& outcome)
         if (m_options.notifyChanged)
             m_options.notifyChanged(changed);
         else
-            DesktopNotifier(m_options.notificationBus).notify(changed);
+            ChangeNotice(this, m_options.notificationBus).show(changed);
     });
 }
 

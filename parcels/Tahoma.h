@@ -12,8 +12,9 @@ constexpr int k10pt = 13;
 constexpr int k11pt = 15;
 constexpr int k12pt = 16;
 
-// Makes the metric-compatible Tahoma of fonts-wine known to the application (it lies outside
-// fontconfig's folders). Safe to call more than once; without the files the default sans is used.
+// On Linux, makes the metric-compatible Tahoma of fonts-wine known to the application (it lies
+// outside fontconfig's folders); Windows has its own. Safe to call more than once; without the
+// files the default sans is used.
 void registerFonts();
 
 QFont font(int pixelSize, bool bold = false);
