@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -175,7 +176,9 @@ void UserManager::readAttempt(std::function<void(const TimerState&)> done, int a
                               << QStringLiteral("NextElapseUSecRealtime");
                         m_bus->askAsync(this, timer, [=](const QDBusMessage& next) {
                             const qulonglong usec = failed(next) ? 0 : propertyValue(next).toULongLong();
-                            if (usec > 0)
+                            // The manager says "never" with the largest value, as it does for a
+                            // timer whose next elapse it has not computed yet.
+                            if (usec > 0 && usec != std::numeric_limits<qulonglong>::max())
                                 state->nextElapse = QDateTime::fromMSecsSinceEpoch(qint64(usec / 1000), Qt::UTC);
                             // Switched on, but its start job has not run yet.
                             finish(enabled && !state->nextElapse);
