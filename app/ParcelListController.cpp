@@ -174,10 +174,19 @@ void ParcelListController::setShowArchived(bool shown)
 
 void ParcelListController::showSelectedHistory()
 {
-    // As the grid has it, read with the list; only the user's own click marks it seen. An
-    // unchanged text is left alone, with whatever the user selected in it.
+    // The list holds no histories: the shown row's is read on its own. Only the user's own click
+    // marks it seen. An unchanged text is left alone, with whatever the user selected in it; a
+    // history that cannot be read now (the row gone, the file locked) shows none until the next
+    // refresh or click.
     const std::optional<Parcel> shown = m_views.grid->currentParcel();
-    const QString text = shown ? historyForView(shown->history) : QString();
+    std::optional<Parcel> read;
+    if (shown && shown->id && m_store && m_store->isOpen()) {
+        try {
+            read = m_store->parcel(*shown->id);
+        } catch (...) {
+        }
+    }
+    const QString text = read ? historyForView(read->history) : QString();
     if (m_views.history->toPlainText() != text)
         m_views.history->setPlainText(text);
 }

@@ -4,6 +4,7 @@
 #include "store/PrivateFile.h"
 #include "store/RowIds.h"
 
+#include <array>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
@@ -35,34 +36,80 @@ std::int64_t parcelId(const Parcel& parcel)
     return *parcel.id;
 }
 
-// The current row of `table` as a parcel. A field that cannot be read (a column a foreign table
-// lacks) is left empty. The first such failure goes to `fieldFailure`, of every field or only of
-// those a list of parcels shows: a table without the history, the comments or the type is still
-// listed as it always was.
-Parcel decodeRow(const TSQLiteTable& table, QString* fieldFailure, bool everyField)
+// The columns of `tracks` a parcel is read from, in the order a failure to read them is reported.
+// A list shows the `listed` ones; the others are read for one parcel, or for every field.
+struct ParcelColumn
 {
-    const auto field = [&](const char* column, bool listed) -> QString {
-        try {
-            return fromCp1251(table.FieldText(column));
-        } catch (const std::exception& error) {
-            if (fieldFailure != nullptr && fieldFailure->isEmpty() && (listed || everyField))
-                *fieldFailure = QString::fromUtf8(error.what());
-            return QString();
-        }
+    const char* name;
+    QString Parcel::*field;
+    bool listed;
+};
+constexpr ParcelColumn kParcelColumns[] = {
+    {"id", &Parcel::idText, true},
+    {"s_track", &Parcel::number, true},
+    {"s_trackfull", &Parcel::history, false},
+    {"s_title", &Parcel::title, true},
+    {"s_date", &Parcel::firstEventDate, true},
+    {"s_status", &Parcel::status, true},
+    {"s_shop", &Parcel::shop, true},
+    {"s_comments", &Parcel::comments, false},
+    {"i_type", &Parcel::type, false},
+};
+constexpr std::size_t kIdColumn = 0;
+
+// Reads parcels from the rows of a result. Each column is found once per result, not once per
+// field of every row: a list of thousands of parcels is read at every refresh. A column the
+// result lacks (a foreign table) leaves its field empty, and the first such failure goes to
+// `fieldFailure`.
+class ParcelReader
+{
+public:
+    enum Fields {
+        Listed, // the fields a list shows; the others are not read
+        Every,
     };
-    Parcel parcel;
-    parcel.idText = field("id", true);
-    parcel.id = wholeNumber(toCp1251(parcel.idText));
-    parcel.number = field("s_track", true);
-    parcel.history = field("s_trackfull", false);
-    parcel.title = field("s_title", true);
-    parcel.firstEventDate = field("s_date", true);
-    parcel.status = field("s_status", true);
-    parcel.shop = field("s_shop", true);
-    parcel.comments = field("s_comments", false);
-    parcel.type = field("i_type", false);
-    return parcel;
-}
+
+    ParcelReader(const TSQLiteTable& table, Fields fields, QString* fieldFailure) : m_table(table)
+    {
+        for (std::size_t c = 0; c < std::size(kParcelColumns); ++c) {
+            const ParcelColumn& column = kParcelColumns[c];
+            if (fields == Listed && !column.listed)
+                continue;
+            try {
+                m_index[c] = table.ColumnIndex(column.name);
+            } catch (const std::exception& error) {
+                if (fieldFailure != nullptr && fieldFailure->isEmpty())
+                    *fieldFailure = QString::fromUtf8(error.what());
+            }
+        }
+    }
+
+    // The parcel of the table's current row.
+    Parcel current() const
+    {
+        Parcel parcel;
+        for (std::size_t c = 0; c < std::size(kParcelColumns); ++c) {
+            if (m_index[c] < 0)
+                continue;
+            const std::string bytes = m_table.FieldText(m_index[c]);
+            parcel.*kParcelColumns[c].field = fromCp1251(bytes);
+            if (c == kIdColumn)
+                parcel.id = wholeNumber(bytes);
+        }
+        return parcel;
+    }
+
+private:
+    const TSQLiteTable& m_table;
+    std::array<std::int32_t, std::size(kParcelColumns)> m_index = filledWith(-1);
+
+    static std::array<std::int32_t, std::size(kParcelColumns)> filledWith(std::int32_t value)
+    {
+        std::array<std::int32_t, std::size(kParcelColumns)> indices;
+        indices.fill(value);
+        return indices;
+    }
+};
 
 bool fileExists(const std::string& fileName)
 {
@@ -210,7 +257,7 @@ std::optional<Parcel> ParcelStore::parcel(std::int64_t id)
     if (table->AtEnd())
         return std::nullopt;
     QString failure;
-    Parcel found = decodeRow(*table, &failure, true);
+    Parcel found = ParcelReader(*table, ParcelReader::Every, &failure).current();
     // One parcel is read for its fields; a field that is not there is a failure of the read.
     if (!failure.isEmpty())
         throw ESQLiteException(failure);
@@ -300,9 +347,12 @@ std::vector<Parcel> ParcelStore::parcels(QString* fieldFailure)
 {
     const std::unique_ptr<TSQLiteTable> table = database().Query(listSql());
     std::vector<Parcel> found;
+    if (table->RowCount() == 0)
+        return found;
     found.reserve(static_cast<std::size_t>(table->RowCount()));
+    const ParcelReader reader(*table, ParcelReader::Listed, fieldFailure);
     for (table->Rewind(); !table->AtEnd(); table->NextRow())
-        found.push_back(decodeRow(*table, fieldFailure, false));
+        found.push_back(reader.current());
     const std::unordered_set<std::int64_t> archived = ArchiveMarks::archived(database());
     for (Parcel& parcel : found)
         parcel.archived = parcel.id && archived.count(*parcel.id) > 0;

@@ -63,10 +63,12 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     TSQLiteDatabase& database();
 
-    // Every parcel, decoded. A field that cannot be read (a column a foreign table lacks) is left
-    // empty in its parcel, and the first such failure of a field a list shows (id, first-event
-    // date, number, status, shop, title) is given in `fieldFailure`: no parcel is dropped for one
-    // bad field. A failure of the query itself raises. Each parcel says whether it is archived.
+    // Every parcel, with the fields a list shows: id, first-event date, number, status, shop,
+    // title, and whether it is archived. The history, comments and type stay empty: a list read
+    // at every refresh decodes no histories; parcel() reads one parcel whole. A field that cannot
+    // be read (a column a foreign table lacks) is left empty in its parcel, and the first such
+    // failure is given in `fieldFailure`: no parcel is dropped for one bad field. A failure of the
+    // query itself raises.
     std::vector<Parcel> parcels(QString* fieldFailure = nullptr);
 
     // The parcel with that id; nothing when no row has it (deleted meanwhile). Raises when one of

@@ -167,7 +167,7 @@ TEST_F(GridTest, RowsGiveTheirParcelsByRoleAndARefillAnnouncesOnlyTheRowsThatCha
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     fill();
     EXPECT_EQ(changed.count(), 0);
-    db.Execute("UPDATE tracks SET s_comments='new' WHERE id=2");
+    db.Execute("UPDATE tracks SET s_status='new' WHERE id=2");
     fill();
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].toModelIndex().row(), 1);
