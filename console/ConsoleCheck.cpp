@@ -7,6 +7,7 @@
 #include "notify/DesktopNotifier.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckWords.h"
+#include "tracking/CommandLineWords.h"
 #include "tracking/EventWait.h"
 #include "tracking/ExitStatus.h"
 #include "tracking/RunRecords.h"
