@@ -1,7 +1,6 @@
 #include "console/ConsoleCheck.h"
 
 #include "console/Console.h"
-#include "console/ParcelList.h"
 #include "console/StandardStreams.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
@@ -41,11 +40,11 @@ int ConsoleCheck::run(const Settings& settings)
             break;
         case ParcelStore::OpenResult::Missing:
             Console::writeError(
-                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::missingFileReason()));
+                checkwords::databaseUnreadableLine(settings.databasePath, checkwords::missingFileReason()));
             return ExitStatus::DatabaseUnreadable;
         case ParcelStore::OpenResult::NoTracks:
             Console::writeError(
-                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::noTracksReason()));
+                checkwords::databaseUnreadableLine(settings.databasePath, checkwords::noTracksReason()));
             return ExitStatus::DatabaseUnreadable;
         default:
             Console::writeError(checkwords::databaseUnreadableLine(settings.databasePath, {}, store.lastOpenError()));

@@ -73,6 +73,16 @@ QString databaseUnreadableLine(const std::string& path, const QString& reason, c
     return line;
 }
 
+QString missingFileReason()
+{
+    return QStringLiteral("такого файла нет в папке %1").arg(QDir::toNativeSeparators(QDir::currentPath()));
+}
+
+QString noTracksReason()
+{
+    return QStringLiteral("в ней нет таблицы tracks");
+}
+
 QString recordNotStoredLine(const QString& failure)
 {
     return QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(failure);

@@ -23,6 +23,10 @@ QString recordNotStoredLine(const QString& failure);
 // A database that cannot be used: the file, why in the program's language (may be empty), and
 // SQLite's own words in parentheses (may be empty).
 QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause = {});
+// Why a database cannot be used, in the program's language, for every command that finds so:
+// no such file in the current folder, or a file without the table `tracks`.
+QString missingFileReason();
+QString noTracksReason();
 
 // `kurierix --check`'s summary: the line for a parcel whose status changed (number, shop, what
 // it holds and the new status on one line without markup), and the lines that end it, which
