@@ -326,6 +326,67 @@ QString sourceProblemText(const SourceProblem& problem)
     return {};
 }
 
+QString unreadableDetail(const UnreadableReason& reason)
+{
+    using Kind = UnreadableReason::Kind;
+    QString detail;
+    switch (reason.kind) {
+    case Kind::None:
+        break;
+    case Kind::NoEventOnPage:
+        detail = QStringLiteral("no event can be read on the page");
+        break;
+    case Kind::RowsPassedOver:
+        detail = QStringLiteral("rows of the event table the pattern passes over");
+        break;
+    case Kind::TooLong:
+        detail = QStringLiteral("the answer is longer than %1 bytes").arg(reason.count);
+        break;
+    case Kind::NotJson:
+        detail = QStringLiteral("not JSON: %1 at byte %2").arg(reason.text).arg(reason.count);
+        break;
+    case Kind::NotObject:
+        detail = QStringLiteral("not a JSON object");
+        break;
+    case Kind::DataNotList:
+        detail = QStringLiteral("\"data\" is not a list");
+        break;
+    case Kind::OtherNumber:
+        detail = QStringLiteral("the answer is for another number: \"%1\"").arg(reason.text);
+        break;
+    case Kind::NoEntryForNumber:
+        detail = QStringLiteral("none of the %1 entries of \"data\" is for the number asked").arg(reason.count);
+        break;
+    case Kind::StepsNotList:
+        detail = QStringLiteral("\"steps\" is not a list");
+        break;
+    case Kind::StepNotObject:
+        detail = QStringLiteral("not an object");
+        break;
+    case Kind::FieldNotText:
+        detail = QStringLiteral("\"%1\" is not text").arg(reason.text);
+        break;
+    case Kind::PlaceIndexNeither:
+        detail = QStringLiteral("\"place_index\" is neither text nor a whole number");
+        break;
+    case Kind::CodeIsStructure:
+        detail = QStringLiteral("\"code\" is a structure");
+        break;
+    case Kind::TimestampNotCount:
+        detail = QStringLiteral("\"timestamp\" is no count of seconds");
+        break;
+    case Kind::CreatedAtNotDate:
+        detail = QStringLiteral("\"created_at\" is no date and time: \"%1\"").arg(reason.text);
+        break;
+    case Kind::TimeOutOfRange:
+        detail = QStringLiteral("the time is outside the years 1970 to 9999");
+        break;
+    }
+    if (reason.step >= 0)
+        return QStringLiteral("steps[%1]: ").arg(reason.step) + detail;
+    return detail;
+}
+
 QString parcelsAfterOutOf(qsizetype count)
 {
     // "из 1 посылки", "из 21 посылки", but "из 11 посылок", "из 3 посылок".

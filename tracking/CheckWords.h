@@ -41,6 +41,10 @@ QString lockUnavailableText(const RunLock::Problem& problem);
 
 // What a source says is wrong without ending the run, and what follows from it.
 QString sourceProblemText(const SourceProblem& problem);
+
+// What in an answer could not be read, in English for whoever maintains the program: the header
+// of the answer's saved copy says it ("steps[2]: \"code\" is a structure").
+QString unreadableDetail(const UnreadableReason& reason);
 // "посылки" or "посылок", as "из N …" wants it.
 QString parcelsAfterOutOf(qsizetype count);
 
