@@ -6,6 +6,7 @@
 #include "store/ParcelStore.h"
 #include "store/SQLiteException.h"
 #include "tracking/CheckWords.h"
+#include "tracking/CommandLineWords.h"
 #include "tracking/ExitStatus.h"
 
 #include <optional>

@@ -1,12 +1,12 @@
 #include "console/ConsoleCheck.h"
 
 #include "console/Console.h"
-#include "console/ParcelList.h"
 #include "console/StandardStreams.h"
 #include "console/StopSignals.h"
 #include "notify/DesktopNotifier.h"
 #include "store/ParcelStore.h"
 #include "tracking/CheckWords.h"
+#include "tracking/CommandLineWords.h"
 #include "tracking/EventWait.h"
 #include "tracking/ExitStatus.h"
 #include "tracking/RunRecords.h"
@@ -40,11 +40,11 @@ int ConsoleCheck::run(const Settings& settings)
             break;
         case ParcelStore::OpenResult::Missing:
             Console::writeError(
-                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::missingFileReason()));
+                checkwords::databaseUnreadableLine(settings.databasePath, checkwords::missingFileReason()));
             return ExitStatus::DatabaseUnreadable;
         case ParcelStore::OpenResult::NoTracks:
             Console::writeError(
-                checkwords::databaseUnreadableLine(settings.databasePath, ParcelList::noTracksReason()));
+                checkwords::databaseUnreadableLine(settings.databasePath, checkwords::noTracksReason()));
             return ExitStatus::DatabaseUnreadable;
         default:
             Console::writeError(checkwords::databaseUnreadableLine(settings.databasePath, {}, store.lastOpenError()));

@@ -1,10 +1,10 @@
 #include "console/ParcelList.h"
 
 #include "readings/DaysInTransit.h"
-#include "store/ParcelStore.h"
 #include "readings/PlainLine.h"
+#include "store/ParcelStore.h"
+#include "tracking/CommandLineWords.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -76,25 +76,15 @@ QString csvField(const QString& text)
 
 } // namespace
 
-QString ParcelList::missingFileReason()
-{
-    return QStringLiteral("такого файла нет в папке %1").arg(QDir::toNativeSeparators(QDir::currentPath()));
-}
-
-QString ParcelList::noTracksReason()
-{
-    return QStringLiteral("в ней нет таблицы tracks");
-}
-
 QList<ParcelList::Row> ParcelList::read(const std::string& fileName, const QDateTime& now, const QLocale& locale,
                                         std::optional<RunRecord>* newestRun)
 {
     ParcelStore store;
     switch (store.open(fileName, ParcelStore::Role::List)) {
     case ParcelStore::OpenResult::Missing:
-        throw Unreadable(missingFileReason());
+        throw Unreadable(checkwords::missingFileReason());
     case ParcelStore::OpenResult::NoTracks:
-        throw Unreadable(noTracksReason());
+        throw Unreadable(checkwords::noTracksReason());
     case ParcelStore::OpenResult::Opened:
         break;
     default:

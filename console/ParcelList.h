@@ -46,11 +46,6 @@ public:
         QString m_reason;
     };
 
-    // Why a database cannot be used, in the program's language, for every command that finds so:
-    // no such file in the current folder, or a file without the table `tracks`.
-    static QString missingFileReason();
-    static QString noTracksReason();
-
     // Every parcel of `fileName`, in ascending id. The file is opened read-only: it is never
     // created and never written. Raises Unreadable when the file is missing or has no table
     // `tracks`, ESQLiteException (SQLite's own words) when it is no database or cannot be read.

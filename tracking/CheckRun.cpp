@@ -2,6 +2,7 @@
 
 #include "store/DatabaseErrorText.h"
 #include "store/ParcelStore.h"
+#include "tracking/CheckWords.h"
 #include "tracking/ReachabilityProbe.h"
 #include "tracking/UnreadableCopies.h"
 
@@ -295,7 +296,7 @@ void CheckRun::keepUnreadable(ParcelOutcome& outcome, const TrackingAnswer& answ
     copy.road = m_source.roadName();
     copy.address = m_source.address();
     copy.httpStatus = answer.httpStatus;
-    copy.why = answer.message;
+    copy.why = checkwords::unreadableDetail(answer.unreadableReason);
     copy.received = answer.received;
     copy.at = QDateTime::currentDateTime();
     QString error;

@@ -1,14 +1,9 @@
 #include "tracking/CheckWords.h"
 
-#include "readings/PlainLine.h"
 #include "store/FloatText.h"
 #include "tracking/ExitStatus.h"
 #include "tracking/page/BrowserModule.h"
-#include "tracking/RunRecords.h"
 
-#include <QDir>
-
-#include <algorithm>
 #include <array>
 
 namespace checkwords {
@@ -201,32 +196,6 @@ QString failureSentence(SourceFailure failure)
     return {};
 }
 
-// What stopped a run early, as the end of a summary line.
-QString stoppedBecause(const CheckOutcome& outcome, const QString& otherwise)
-{
-    if (outcome.end != CheckOutcome::End::PageFailed)
-        return otherwise;
-    QString reason;
-    switch (outcome.failure) {
-    case SourceFailure::ServiceModuleMissing:
-        reason = QStringLiteral("не удалось загрузить компонент проверки посылок");
-        break;
-    case SourceFailure::ServiceSilent:
-        reason = QStringLiteral("служба не ответила по трём посылкам подряд");
-        break;
-    case SourceFailure::ServiceRedirected:
-        reason = QStringLiteral("служба перенаправила запрос на чужой адрес");
-        break;
-    case SourceFailure::ServiceCertificate:
-        reason = QStringLiteral("сертификат службы недействителен");
-        break;
-    default:
-        // The page's failures are said in full in the run's report.
-        return otherwise;
-    }
-    return reason + QStringLiteral(", проверка остановлена.");
-}
-
 } // namespace
 
 Words words(const CheckEvent& event)
@@ -340,29 +309,6 @@ QString lockUnavailableText(const RunLock::Problem& problem)
     return sentence + QStringLiteral(" (%1).").arg(problem.cause);
 }
 
-QString otherRunHoldsLine(const std::string& databasePath, const QString& holder)
-{
-    return QStringLiteral("базу данных %1 уже проверяет другой процесс").arg(QString::fromStdString(databasePath))
-           + (holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder));
-}
-
-QString siteUnreachableLine(const std::string& host, int port)
-{
-    return QStringLiteral("сайт Белпочты недоступен: нет соединения с %1:%2")
-        .arg(QString::fromStdString(host))
-        .arg(port);
-}
-
-QString pageDidNotLoadLine(const std::string& url)
-{
-    return QStringLiteral("сайт Белпочты не ответил: страница %1 не загрузилась").arg(QString::fromStdString(url));
-}
-
-QString notificationNotShownLine(const QString& failure)
-{
-    return QStringLiteral("уведомление на рабочем столе не показано: ") + failure;
-}
-
 QString sourceProblemText(const SourceProblem& problem)
 {
     switch (problem.kind) {
@@ -380,82 +326,65 @@ QString sourceProblemText(const SourceProblem& problem)
     return {};
 }
 
-QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause)
+QString unreadableDetail(const UnreadableReason& reason)
 {
-    QString line = QStringLiteral("не удалось открыть или прочитать базу данных ") + QString::fromStdString(path);
-    if (!reason.isEmpty())
-        line += QStringLiteral(": ") + reason;
-    if (!cause.isEmpty())
-        line += QStringLiteral(" (") + cause + u')';
-    return line;
-}
-
-QString recordNotStoredLine(const QString& failure)
-{
-    return QStringLiteral("запись об этой проверке не сохранена в базе данных (%1)").arg(failure);
-}
-
-QString changedLine(const ParcelOutcome& parcel)
-{
-    QStringList label;
-    for (const QString* part : {&parcel.number, &parcel.shop, &parcel.title}) {
-        const QString line = plainLine(*part);
-        if (!line.isEmpty())
-            label += line;
-    }
-    return QStringLiteral("Новый статус: ") + label.join(QStringLiteral(", ")) + QStringLiteral(": ")
-           + plainLine(parcel.statusAfter);
-}
-
-QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder)
-{
-    const auto& parcels = outcome.parcels;
-    QStringList lines;
-    // Answers that could not be read are said whatever else happened: they do not go away by
-    // themselves, and a run that stays quiet about them lets every parcel go stale.
-    const int unreadable = outcome.count(ParcelOutcome::Result::Unreadable);
-    if (unreadable > 0) {
-        lines += unreadableSentence(unreadable, std::ssize(parcels));
-        const auto saved = std::find_if(parcels.begin(), parcels.end(),
-                                        [](const ParcelOutcome& parcel) { return !parcel.savedCopy.isEmpty(); });
-        if (saved != parcels.end())
-            lines += QStringLiteral("Такие ответы сохранены в папке %1: обновите программу или отправьте файл ответа "
-                                    "её разработчикам.")
-                         .arg(QDir::toNativeSeparators(copiesFolder));
-        else
-            lines += QStringLiteral("Копии таких ответов сохранить не удалось: %1.")
-                         .arg(std::find_if(parcels.begin(), parcels.end(), [](const ParcelOutcome& parcel) {
-                                  return parcel.result == ParcelOutcome::Result::Unreadable;
-                              })->cause);
-    }
-    // The order in which the causes count is the one every run's record and exit status keep.
-    const RunRecord::Ending ending = runrecords::endingOf(outcome);
-    switch (ending) {
-    case RunRecord::Ending::StoreFailed:
-        lines += QStringLiteral("Не удалось сохранить в базе данных ответы сайта по %1 из %2 %3.")
-                     .arg(outcome.count(ParcelOutcome::Result::StoreFailed))
-                     .arg(parcels.size())
-                     .arg(parcelsAfterOutOf(std::ssize(parcels)));
+    using Kind = UnreadableReason::Kind;
+    QString detail;
+    switch (reason.kind) {
+    case Kind::None:
         break;
-    case RunRecord::Ending::NoAnswer:
-        if (outcome.end == CheckOutcome::End::SiteUnreachable)
-            lines += QStringLiteral("Посылки не проверены: сайт Белпочты недоступен.");
-        else
-            lines += QStringLiteral("Посылки не проверены: ")
-                     + stoppedBecause(outcome, QStringLiteral("ни по одной нет ответа сайта."));
+    case Kind::NoEventOnPage:
+        detail = QStringLiteral("no event can be read on the page");
         break;
-    case RunRecord::Ending::WentThrough:
-        if (!anyChanged)
-            lines += QStringLiteral("Статусы посылок не изменились.");
+    case Kind::RowsPassedOver:
+        detail = QStringLiteral("rows of the event table the pattern passes over");
         break;
-    default:
+    case Kind::TooLong:
+        detail = QStringLiteral("the answer is longer than %1 bytes").arg(reason.count);
+        break;
+    case Kind::NotJson:
+        detail = QStringLiteral("not JSON: %1 at byte %2").arg(reason.text).arg(reason.count);
+        break;
+    case Kind::NotObject:
+        detail = QStringLiteral("not a JSON object");
+        break;
+    case Kind::DataNotList:
+        detail = QStringLiteral("\"data\" is not a list");
+        break;
+    case Kind::OtherNumber:
+        detail = QStringLiteral("the answer is for another number: \"%1\"").arg(reason.text);
+        break;
+    case Kind::NoEntryForNumber:
+        detail = QStringLiteral("none of the %1 entries of \"data\" is for the number asked").arg(reason.count);
+        break;
+    case Kind::StepsNotList:
+        detail = QStringLiteral("\"steps\" is not a list");
+        break;
+    case Kind::StepNotObject:
+        detail = QStringLiteral("not an object");
+        break;
+    case Kind::FieldNotText:
+        detail = QStringLiteral("\"%1\" is not text").arg(reason.text);
+        break;
+    case Kind::PlaceIndexNeither:
+        detail = QStringLiteral("\"place_index\" is neither text nor a whole number");
+        break;
+    case Kind::CodeIsStructure:
+        detail = QStringLiteral("\"code\" is a structure");
+        break;
+    case Kind::TimestampNotCount:
+        detail = QStringLiteral("\"timestamp\" is no count of seconds");
+        break;
+    case Kind::CreatedAtNotDate:
+        detail = QStringLiteral("\"created_at\" is no date and time: \"%1\"").arg(reason.text);
+        break;
+    case Kind::TimeOutOfRange:
+        detail = QStringLiteral("the time is outside the years 1970 to 9999");
         break;
     }
-    if ((ending == RunRecord::Ending::Interrupted || ending == RunRecord::Ending::Unreadable)
-        && outcome.end != CheckOutcome::End::WentThrough)
-        lines += QStringLiteral("Проверены не все посылки: ")
-                 + stoppedBecause(outcome, QStringLiteral("проверка прервана."));
-    return lines;
+    if (reason.step >= 0)
+        return QStringLiteral("steps[%1]: ").arg(reason.step) + detail;
+    return detail;
 }
 
 QString parcelsAfterOutOf(qsizetype count)

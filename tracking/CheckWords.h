@@ -9,11 +9,10 @@
 #include <QStringList>
 
 #include <optional>
-#include <string>
 
 // Every sentence about a check run, for every host: the window and `kurierix --check` say what
 // the run tells (CheckEvent) and how it ended in these words, and the foot line and `--list` say
-// what the recorded runs did.
+// what the recorded runs did. What only the command line prints is in CommandLineWords.h.
 namespace checkwords {
 
 // What one event says, in the order a host shows it: the report or the box first (modal in the
@@ -40,26 +39,12 @@ QString checkingInBackgroundText();
 // `kurierix --check`.
 QString lockUnavailableText(const RunLock::Problem& problem);
 
-// `kurierix --check`'s lines on standard error for a run that another process's run kept off
-// the database (`holder`: who holds it, if known), that found the site unreachable, or whose
-// page did not load; and for what went wrong beside the run.
-QString otherRunHoldsLine(const std::string& databasePath, const QString& holder);
-QString siteUnreachableLine(const std::string& host, int port);
-QString pageDidNotLoadLine(const std::string& url);
-QString notificationNotShownLine(const QString& failure);
-QString recordNotStoredLine(const QString& failure);
 // What a source says is wrong without ending the run, and what follows from it.
 QString sourceProblemText(const SourceProblem& problem);
-// A database that cannot be used: the file, why in the program's language (may be empty), and
-// SQLite's own words in parentheses (may be empty).
-QString databaseUnreadableLine(const std::string& path, const QString& reason, const QString& cause = {});
 
-// `kurierix --check`'s summary: the line for a parcel whose status changed (number, shop, what
-// it holds and the new status on one line without markup), and the lines that end it, which
-// never say less than the exit status does (empty when the changed parcels' lines say it all).
-QString changedLine(const ParcelOutcome& parcel);
-QStringList summaryEnding(const CheckOutcome& outcome, bool anyChanged, const QString& copiesFolder);
-
+// What in an answer could not be read, in English for whoever maintains the program: the header
+// of the answer's saved copy says it ("steps[2]: \"code\" is a structure").
+QString unreadableDetail(const UnreadableReason& reason);
 // "посылки" or "посылок", as "из N …" wants it.
 QString parcelsAfterOutOf(qsizetype count);
 

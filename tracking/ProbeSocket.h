@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-// The few socket calls of the reachability probe, written once for each system's sockets
-// (ProbeSocket_posix.cpp, ProbeSocket_win.cpp).
+// The few socket calls of the reachability probe: the address calls once for both systems
+// (ProbeSocket.cpp), the connect once for each system's sockets (ProbeSocket_posix.cpp,
+// ProbeSocket_win.cpp).
 namespace probesocket {
 
 // Whether `text` is a numeric IPv4 or IPv6 address (a scope such as "%eth0" included); never

@@ -1,48 +1,23 @@
 // The reachability probe's sockets on POSIX systems.
-#include "tracking/ProbeSocket.h"
+#include "tracking/ProbeSocketCalls.h"
 
-#include <netdb.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
-namespace {
+namespace probesocket {
 
-using Clock = std::chrono::steady_clock;
-
-// `text` as a socket address when it is a numeric IPv4 or IPv6 address (a scope such as
-// "%eth0" included); never asks a name server.
-struct NumericAddress
+bool socketsReady()
 {
-    explicit NumericAddress(const std::string& text, int port)
-    {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-        const std::string service = std::to_string(port);
-        if (::getaddrinfo(text.c_str(), service.c_str(), &hints, &found) != 0)
-            found = nullptr;
-    }
-    ~NumericAddress()
-    {
-        if (found)
-            ::freeaddrinfo(found);
-    }
-    NumericAddress(const NumericAddress&) = delete;
-    NumericAddress& operator=(const NumericAddress&) = delete;
+    return true;
+}
 
-    addrinfo* found = nullptr;
-};
-
-// A connect to `address` that gives up at `deadline`; a refused connection fails early, a
-// silent host runs into the deadline.
-bool connectsTo(const addrinfo& address, Clock::time_point deadline)
+bool connectsTo(const addrinfo& address, std::chrono::steady_clock::time_point deadline)
 {
+    using Clock = std::chrono::steady_clock;
     const int fd = ::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
@@ -66,41 +41,6 @@ bool connectsTo(const addrinfo& address, Clock::time_point deadline)
     }
     ::close(fd);
     return connected;
-}
-
-} // namespace
-
-namespace probesocket {
-
-bool isNumeric(const std::string& text)
-{
-    return NumericAddress(text, 0).found != nullptr;
-}
-
-bool connects(const std::string& text, int port, std::chrono::steady_clock::time_point deadline)
-{
-    const NumericAddress address(text, port);
-    return address.found && connectsTo(*address.found, deadline);
-}
-
-std::vector<std::string> resolve(const std::string& host)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return {};
-    std::vector<std::string> addresses;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        char text[NI_MAXHOST];
-        if (::getnameinfo(entry->ai_addr, entry->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
-            continue;
-        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
-            addresses.emplace_back(text);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
 }
 
 } // namespace probesocket

@@ -1,18 +1,13 @@
 // The reachability probe's sockets on Windows (Winsock).
-#include "tracking/ProbeSocket.h"
-
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "tracking/ProbeSocketCalls.h"
 
 #include <algorithm>
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
+namespace probesocket {
 
 // Winsock is started once for the process, on the first call; Qt's own network code starts it
 // again when it needs it, which Winsock counts.
-bool winsockStarted()
+bool socketsReady()
 {
     static const bool started = [] {
         WSADATA data{};
@@ -21,37 +16,11 @@ bool winsockStarted()
     return started;
 }
 
-// `text` as a socket address when it is a numeric IPv4 or IPv6 address (a scope included);
-// never asks a name server.
-struct NumericAddress
+// A failed connection shows in select()'s exception set (WSAPoll does not report it on older
+// Windows).
+bool connectsTo(const addrinfo& address, std::chrono::steady_clock::time_point deadline)
 {
-    explicit NumericAddress(const std::string& text, int port)
-    {
-        if (!winsockStarted())
-            return;
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-        const std::string service = std::to_string(port);
-        if (::getaddrinfo(text.c_str(), service.c_str(), &hints, &found) != 0)
-            found = nullptr;
-    }
-    ~NumericAddress()
-    {
-        if (found)
-            ::freeaddrinfo(found);
-    }
-    NumericAddress(const NumericAddress&) = delete;
-    NumericAddress& operator=(const NumericAddress&) = delete;
-
-    addrinfo* found = nullptr;
-};
-
-// A connect to `address` that gives up at `deadline`. A failed connection shows in select()'s
-// exception set (WSAPoll does not report it on older Windows).
-bool connectsTo(const addrinfo& address, Clock::time_point deadline)
-{
+    using Clock = std::chrono::steady_clock;
     const SOCKET socket =
         ::WSASocketW(address.ai_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (socket == INVALID_SOCKET)
@@ -81,44 +50,6 @@ bool connectsTo(const addrinfo& address, Clock::time_point deadline)
     }
     ::closesocket(socket);
     return connected;
-}
-
-} // namespace
-
-namespace probesocket {
-
-bool isNumeric(const std::string& text)
-{
-    return NumericAddress(text, 0).found != nullptr;
-}
-
-bool connects(const std::string& text, int port, std::chrono::steady_clock::time_point deadline)
-{
-    const NumericAddress address(text, port);
-    return address.found && connectsTo(*address.found, deadline);
-}
-
-std::vector<std::string> resolve(const std::string& host)
-{
-    if (!winsockStarted())
-        return {};
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return {};
-    std::vector<std::string> addresses;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        char text[NI_MAXHOST];
-        if (::getnameinfo(entry->ai_addr, socklen_t(entry->ai_addrlen), text, sizeof text, nullptr, 0, NI_NUMERICHOST)
-            != 0)
-            continue;
-        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
-            addresses.emplace_back(text);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
 }
 
 } // namespace probesocket

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 
 // The lock beside database.db that a check run holds for its whole length, whichever process
@@ -62,6 +63,10 @@ public:
     static bool heldByAnotherProcess(const QString& lockPath);
 
 private:
+    // One look at what stands at the lock's path, through the system's own calls (RunLock_posix.cpp,
+    // RunLock_win.cpp): what take() answers, or nothing when what it found changed under it and
+    // another look should tell. `lastLook`: no other look follows this one.
+    std::optional<Taken> look(bool lastLook);
     Taken hold(int fd, bool fresh);
     Taken unavailable(Problem::Kind kind, const char* call, int error);
 

@@ -19,9 +19,6 @@
 
 namespace {
 
-// How often a run looks again when what it found at the lock's path changed under it (another
-// run taking over the same stale file); more than that is another run at work, which holds it.
-constexpr int kAttempts = 5;
 // A lock found held is tried again this many times, this far apart: the window's probe
 // (heldByAnotherProcess) holds it for a moment now and then.
 constexpr int kProbeRetries = 5;
@@ -147,86 +144,78 @@ bool removeEntry(const QByteArray& path, const struct stat& entry)
 
 } // namespace
 
-RunLock::Taken RunLock::take()
+std::optional<RunLock::Taken> RunLock::look(bool /*lastLook*/)
 {
-    m_holder = 0;
-    if (m_fd >= 0) {
-        m_holder = QCoreApplication::applicationPid();
-        return Taken::HeldByOther;
-    }
-    m_problem = {};
     const QByteArray path = QFile::encodeName(m_path);
     constexpr Problem::Kind cannotReplace = Problem::Kind::Unreplaceable;
+    constexpr std::optional<Taken> lookAgain;
 
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        Descriptor created(::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (created.get() >= 0) {
-            if (::flock(created.get(), LOCK_EX | LOCK_NB) == 0 && isEntry(created.get(), path))
-                return hold(created.release(), true);
-            continue; // another run got at the new file first
-        }
-        if (errno != EEXIST) {
-            const int error = errno;
-            m_problem.diskFull = error == ENOSPC || error == EDQUOT;
-            return unavailable(Problem::Kind::Uncreatable, "open", error);
-        }
-
-        struct stat entry = {};
-        if (::lstat(path.constData(), &entry) != 0) {
-            if (errno == ENOENT)
-                continue;
-            return unavailable(cannotReplace, "lstat", errno);
-        }
-        if (!S_ISREG(entry.st_mode)) {
-            // A folder, a link, a pipe: no lock of this program is ever one. A link is removed
-            // itself; what it points to is never opened.
-            if (!removeEntry(path, entry))
-                return unavailable(cannotReplace, S_ISDIR(entry.st_mode) ? "rmdir" : "unlink", errno);
-            continue;
-        }
-
-        bool writable = true;
-        Descriptor existing(::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (existing.get() < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-            writable = false;
-            existing = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        }
-        if (existing.get() < 0) {
-            if (errno == ENOENT || errno == ELOOP)
-                continue; // gone, or replaced by a link, since it was looked at
-            if (errno != EACCES && errno != EPERM)
-                return unavailable(cannotReplace, "open", errno);
-            // Another user's file that this one may not even read: held only if the system
-            // lists a lock on it.
-            if (lockedInTable(entry, m_holder))
-                return Taken::HeldByOther;
-            if (!removeEntry(path, entry))
-                return unavailable(cannotReplace, "unlink", errno);
-            continue;
-        }
-        struct stat opened = {};
-        if (::fstat(existing.get(), &opened) != 0 || !sameFile(opened, entry))
-            continue;
-        if (!lockExclusively(existing.get())) {
-            if (errno != EWOULDBLOCK) {
-                return unavailable(Problem::Kind::NoLocking, "flock", errno);
-            }
-            m_holder = namedHolder(existing.get());
-            return Taken::HeldByOther;
-        }
-        if (!isEntry(existing.get(), path))
-            continue;
-        // Nobody holds it: a run that ended without removing it left it (killed, a power cut
-        // between making and writing it), whatever it says.
-        if (writable)
-            return hold(existing.release(), false);
-        // Another user's file, which this one may only read: replaced while its lock is held, so
-        // that no other run takes it meanwhile.
-        if (::unlink(path.constData()) != 0)
-            return unavailable(cannotReplace, "unlink", errno);
+    Descriptor created(::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (created.get() >= 0) {
+        if (::flock(created.get(), LOCK_EX | LOCK_NB) == 0 && isEntry(created.get(), path))
+            return hold(created.release(), true);
+        return lookAgain; // another run got at the new file first
     }
-    // The file changed under every look: other runs are taking it at this moment.
-    return Taken::HeldByOther;
+    if (errno != EEXIST) {
+        const int error = errno;
+        m_problem.diskFull = error == ENOSPC || error == EDQUOT;
+        return unavailable(Problem::Kind::Uncreatable, "open", error);
+    }
+
+    struct stat entry = {};
+    if (::lstat(path.constData(), &entry) != 0) {
+        if (errno == ENOENT)
+            return lookAgain;
+        return unavailable(cannotReplace, "lstat", errno);
+    }
+    if (!S_ISREG(entry.st_mode)) {
+        // A folder, a link, a pipe: no lock of this program is ever one. A link is removed
+        // itself; what it points to is never opened.
+        if (!removeEntry(path, entry))
+            return unavailable(cannotReplace, S_ISDIR(entry.st_mode) ? "rmdir" : "unlink", errno);
+        return lookAgain;
+    }
+
+    bool writable = true;
+    Descriptor existing(::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (existing.get() < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        writable = false;
+        existing = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (existing.get() < 0) {
+        if (errno == ENOENT || errno == ELOOP)
+            return lookAgain; // gone, or replaced by a link, since it was looked at
+        if (errno != EACCES && errno != EPERM)
+            return unavailable(cannotReplace, "open", errno);
+        // Another user's file that this one may not even read: held only if the system
+        // lists a lock on it.
+        if (lockedInTable(entry, m_holder))
+            return Taken::HeldByOther;
+        if (!removeEntry(path, entry))
+            return unavailable(cannotReplace, "unlink", errno);
+        return lookAgain;
+    }
+    struct stat opened = {};
+    if (::fstat(existing.get(), &opened) != 0 || !sameFile(opened, entry))
+        return lookAgain;
+    if (!lockExclusively(existing.get())) {
+        if (errno != EWOULDBLOCK) {
+            return unavailable(Problem::Kind::NoLocking, "flock", errno);
+        }
+        m_holder = namedHolder(existing.get());
+        return Taken::HeldByOther;
+    }
+    if (!isEntry(existing.get(), path))
+        return lookAgain;
+    // Nobody holds it: a run that ended without removing it left it (killed, a power cut
+    // between making and writing it), whatever it says.
+    if (writable)
+        return hold(existing.release(), false);
+    // Another user's file, which this one may only read: replaced while its lock is held, so
+    // that no other run takes it meanwhile.
+    if (::unlink(path.constData()) != 0)
+        return unavailable(cannotReplace, "unlink", errno);
+    return lookAgain;
 }
 
 RunLock::Taken RunLock::hold(int fd, bool fresh)

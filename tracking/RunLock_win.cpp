@@ -19,10 +19,6 @@
 
 namespace {
 
-// How often a run looks again when what it found at the lock's path changed under it (another
-// run letting go of it, or taking over the same stale file); more than that is another run at
-// work, which holds it.
-constexpr int kAttempts = 5;
 // A lock found held is tried again this many times, this far apart: the window's probe
 // (heldByAnotherProcess) holds it for a moment now and then. A file another run is removing
 // cannot be opened for as long as that run still has it open.
@@ -141,72 +137,63 @@ qint64 namedHolder(HANDLE file)
 
 } // namespace
 
-RunLock::Taken RunLock::take()
+std::optional<RunLock::Taken> RunLock::look(bool lastLook)
 {
-    m_holder = 0;
-    if (m_fd >= 0) {
-        m_holder = QCoreApplication::applicationPid();
-        return Taken::HeldByOther;
-    }
-    m_problem = {};
     const std::wstring path = native(m_path);
     constexpr Problem::Kind cannotReplace = Problem::Kind::Unreplaceable;
+    constexpr std::optional<Taken> lookAgain;
 
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES) {
-            if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-                // A folder or a link: no lock of this program is ever one. A link is removed
-                // itself; what it points to is never opened.
-                const bool folderEntry = attributes & FILE_ATTRIBUTE_DIRECTORY;
-                if (!(folderEntry ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())))
-                    return unavailable(cannotReplace, folderEntry ? "RemoveDirectoryW" : "DeleteFileW",
-                                       int(::GetLastError()));
-                continue;
-            }
-            // A read-only file left behind is made writable again, so that it can be taken over.
-            if ((attributes & FILE_ATTRIBUTE_READONLY)
-                && !::SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
-                return unavailable(cannotReplace, "SetFileAttributesW", int(::GetLastError()));
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
+            // A folder or a link: no lock of this program is ever one. A link is removed
+            // itself; what it points to is never opened.
+            const bool folderEntry = attributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (!(folderEntry ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())))
+                return unavailable(cannotReplace, folderEntry ? "RemoveDirectoryW" : "DeleteFileW",
+                                   int(::GetLastError()));
+            return lookAgain;
         }
-
-        Handle file(openLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
-        const DWORD opened = ::GetLastError();
-        if (!file.valid()) {
-            if (attributes == INVALID_FILE_ATTRIBUTES && opened != ERROR_ACCESS_DENIED) {
-                m_problem.diskFull = opened == ERROR_DISK_FULL || opened == ERROR_HANDLE_DISK_FULL;
-                return unavailable(Problem::Kind::Uncreatable, "CreateFileW", int(opened));
-            }
-            if (opened == ERROR_ACCESS_DENIED && attempt + 1 < kAttempts) {
-                // Another run is removing it and still has it open, or it may not be written
-                // here at all: the next looks tell which.
-                std::this_thread::sleep_for(kProbeRetryPause);
-                continue;
-            }
-            return unavailable(attributes == INVALID_FILE_ATTRIBUTES ? Problem::Kind::Uncreatable : cannotReplace,
-                               "CreateFileW", int(opened));
-        }
-        const bool fresh = opened != ERROR_ALREADY_EXISTS;
-        if (!lockExclusively(file.get())) {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_LOCK_VIOLATION) {
-                return unavailable(Problem::Kind::NoLocking, "LockFileEx", int(error));
-            }
-            m_holder = namedHolder(file.get());
-            return Taken::HeldByOther;
-        }
-        if (removalPending(file.get()))
-            continue; // the run that let go of it removes it as this one closes it
-        // Nobody holds it: a run that ended without removing it left it (killed, a power cut
-        // between making and writing it), whatever it says.
-        const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDWR | _O_BINARY);
-        if (fd < 0)
-            return unavailable(cannotReplace, "_open_osfhandle", int(ERROR_TOO_MANY_OPEN_FILES));
-        file.release();
-        return hold(fd, fresh);
+        // A read-only file left behind is made writable again, so that it can be taken over.
+        if ((attributes & FILE_ATTRIBUTE_READONLY)
+            && !::SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+            return unavailable(cannotReplace, "SetFileAttributesW", int(::GetLastError()));
     }
-    // The file changed under every look: other runs are taking it at this moment.
-    return Taken::HeldByOther;
+
+    Handle file(openLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
+    const DWORD opened = ::GetLastError();
+    if (!file.valid()) {
+        if (attributes == INVALID_FILE_ATTRIBUTES && opened != ERROR_ACCESS_DENIED) {
+            m_problem.diskFull = opened == ERROR_DISK_FULL || opened == ERROR_HANDLE_DISK_FULL;
+            return unavailable(Problem::Kind::Uncreatable, "CreateFileW", int(opened));
+        }
+        if (opened == ERROR_ACCESS_DENIED && !lastLook) {
+            // Another run is removing it and still has it open, or it may not be written
+            // here at all: the next looks tell which.
+            std::this_thread::sleep_for(kProbeRetryPause);
+            return lookAgain;
+        }
+        return unavailable(attributes == INVALID_FILE_ATTRIBUTES ? Problem::Kind::Uncreatable : cannotReplace,
+                           "CreateFileW", int(opened));
+    }
+    const bool fresh = opened != ERROR_ALREADY_EXISTS;
+    if (!lockExclusively(file.get())) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_LOCK_VIOLATION) {
+            return unavailable(Problem::Kind::NoLocking, "LockFileEx", int(error));
+        }
+        m_holder = namedHolder(file.get());
+        return Taken::HeldByOther;
+    }
+    if (removalPending(file.get()))
+        return lookAgain; // the run that let go of it removes it as this one closes it
+    // Nobody holds it: a run that ended without removing it left it (killed, a power cut
+    // between making and writing it), whatever it says.
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDWR | _O_BINARY);
+    if (fd < 0)
+        return unavailable(cannotReplace, "_open_osfhandle", int(ERROR_TOO_MANY_OPEN_FILES));
+    file.release();
+    return hold(fd, fresh);
 }
 
 RunLock::Taken RunLock::hold(int fd, bool fresh)

@@ -10,6 +10,40 @@
 #include <string>
 #include <utility>
 
+// What in an answer could not be read, as the facts; CheckWords words them, in English, for the
+// header of the answer's saved copy (whoever maintains the program reads it).
+struct UnreadableReason
+{
+    enum class Kind {
+        None,              // nothing said
+        NoEventOnPage,     // the page shows no event at all
+        RowsPassedOver,    // the pattern passes over rows of the page's event table
+        TooLong,           // the answer is longer than `count` bytes
+        NotJson,           // the JSON parser's words `text`, at byte `count`
+        NotObject,         // the document is no JSON object
+        DataNotList,       // "data" is no list
+        OtherNumber,       // the one entry of "data" is for the number `text`
+        NoEntryForNumber,  // none of the `count` entries of "data" is for the number asked
+        StepsNotList,      // "steps" is no list
+        StepNotObject,     // a step is no JSON object
+        FieldNotText,      // a step's field `text` is not text
+        PlaceIndexNeither, // a step's "place_index" is neither text nor a whole number
+        CodeIsStructure,   // a step's "code" is an object or a list
+        TimestampNotCount, // a step's "timestamp" is no count of seconds
+        CreatedAtNotDate,  // a step's "created_at" (`text`) is no date and time
+        TimeOutOfRange,    // a step's time lies outside the years 1970 to 9999
+    };
+    Kind kind = Kind::None;
+    QString text;
+    qint64 count = 0;
+    qsizetype step = -1; // the step of "steps" it concerns; -1: none
+
+    static UnreadableReason of(Kind kind, QString text = {}, qint64 count = 0)
+    {
+        return UnreadableReason{kind, std::move(text), count};
+    }
+};
+
 // What a tracking source says of one number.
 struct TrackingAnswer
 {
@@ -27,9 +61,11 @@ struct TrackingAnswer
     QString firstDate;
 
     // Unreadable: the answer as it came, for the user to send to whoever maintains the program,
-    // and what in it could not be read. Refused: the site's own words.
+    // and what in it could not be read.
     QByteArray received;
     int httpStatus = 0; // 0 where the road has none (the page)
+    UnreadableReason unreadableReason;
+    // Refused: the site's own words.
     QString message;
 
     static TrackingAnswer of(Kind kind)
@@ -38,10 +74,10 @@ struct TrackingAnswer
         answer.kind = kind;
         return answer;
     }
-    static TrackingAnswer unreadable(QString why, QByteArray received = {}, int httpStatus = 0)
+    static TrackingAnswer unreadable(UnreadableReason why, QByteArray received = {}, int httpStatus = 0)
     {
         TrackingAnswer answer = of(Kind::Unreadable);
-        answer.message = std::move(why);
+        answer.unreadableReason = std::move(why);
         answer.received = std::move(received);
         answer.httpStatus = httpStatus;
         return answer;

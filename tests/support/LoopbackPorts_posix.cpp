@@ -1,4 +1,4 @@
-#include "LoopbackPorts.h"
+#include "LoopbackSockets.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace testsupport {
+namespace testsupport::sockets {
 
 namespace {
 
@@ -19,8 +19,9 @@ sockaddr_in loopback(int port)
     return address;
 }
 
-// A TCP socket bound to a free port of 127.0.0.1; returns the port through `port`.
-Socket boundSocket(int& port)
+} // namespace
+
+Socket bound(int& port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = loopback(0);
@@ -31,38 +32,28 @@ Socket boundSocket(int& port)
     return fd;
 }
 
-} // namespace
-
-RefusingPort::RefusingPort()
+void listenBriefly(Socket socket)
 {
-    m_fd = boundSocket(m_port);
+    ::listen(int(socket), 0);
 }
 
-RefusingPort::~RefusingPort()
+Socket connecting(int port)
 {
-    ::close(int(m_fd));
+    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    const sockaddr_in address = loopback(port);
+    ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return client;
 }
 
-FullBacklogListener::FullBacklogListener()
+bool stillConnecting(Socket socket, int milliseconds)
 {
-    m_listener = boundSocket(m_port);
-    ::listen(int(m_listener), 0);
-    const sockaddr_in address = loopback(m_port);
-    // Connect until one connection no longer completes: from then on the queue is full.
-    for (int i = 0; i < 16 && !m_full; ++i) {
-        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        m_clients.push_back(client);
-        ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        pollfd wait{client, POLLOUT, 0};
-        m_full = ::poll(&wait, 1, 500) == 0;
-    }
+    pollfd wait{int(socket), POLLOUT, 0};
+    return ::poll(&wait, 1, milliseconds) == 0;
 }
 
-FullBacklogListener::~FullBacklogListener()
+void close(Socket socket)
 {
-    for (Socket client : m_clients)
-        ::close(int(client));
-    ::close(int(m_listener));
+    ::close(int(socket));
 }
 
-} // namespace testsupport
+} // namespace testsupport::sockets

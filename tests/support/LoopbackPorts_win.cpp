@@ -1,9 +1,9 @@
-#include "LoopbackPorts.h"
+#include "LoopbackSockets.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-namespace testsupport {
+namespace testsupport::sockets {
 
 namespace {
 
@@ -16,8 +16,9 @@ sockaddr_in loopback(int port)
     return address;
 }
 
-// A TCP socket bound to a free port of 127.0.0.1; returns the port through `port`.
-Socket boundSocket(int& port)
+} // namespace
+
+Socket bound(int& port)
 {
     WSADATA data{};
     ::WSAStartup(MAKEWORD(2, 2), &data); // counted; never undone in a test program
@@ -30,44 +31,33 @@ Socket boundSocket(int& port)
     return Socket(socket);
 }
 
-} // namespace
-
-RefusingPort::RefusingPort()
+void listenBriefly(Socket socket)
 {
-    m_fd = boundSocket(m_port);
+    ::listen(SOCKET(socket), 0);
 }
 
-RefusingPort::~RefusingPort()
+Socket connecting(int port)
 {
-    ::closesocket(SOCKET(m_fd));
+    const SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ::ioctlsocket(client, FIONBIO, &nonBlocking);
+    const sockaddr_in address = loopback(port);
+    ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return Socket(client);
 }
 
-// Windows itself keeps a queue of at least a few connections whatever the backlog asked for; Wine
-// passes the backlog to the host's kernel, which fills as on Linux.
-FullBacklogListener::FullBacklogListener()
+bool stillConnecting(Socket socket, int milliseconds)
 {
-    m_listener = boundSocket(m_port);
-    ::listen(SOCKET(m_listener), 0);
-    const sockaddr_in address = loopback(m_port);
-    for (int i = 0; i < 16 && !m_full; ++i) {
-        const SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        m_clients.push_back(Socket(client));
-        u_long nonBlocking = 1;
-        ::ioctlsocket(client, FIONBIO, &nonBlocking);
-        ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        fd_set writable;
-        FD_ZERO(&writable);
-        FD_SET(client, &writable);
-        timeval wait{0, 500000};
-        m_full = ::select(0, nullptr, &writable, nullptr, &wait) == 0;
-    }
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(SOCKET(socket), &writable);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    return ::select(0, nullptr, &writable, nullptr, &wait) == 0;
 }
 
-FullBacklogListener::~FullBacklogListener()
+void close(Socket socket)
 {
-    for (Socket client : m_clients)
-        ::closesocket(SOCKET(client));
-    ::closesocket(SOCKET(m_listener));
+    ::closesocket(SOCKET(socket));
 }
 
-} // namespace testsupport
+} // namespace testsupport::sockets

@@ -1155,13 +1155,16 @@ TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItC
     TrackingAnswer turnedDown = TrackingAnswer::of(Kind::Refused);
     turnedDown.message = QStringLiteral("Номер указан неверно.");
     const QByteArray received = QByteArrayLiteral("{\"data\": \"\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xbe\xd0\xb5\"}\r\n\0tail");
+    UnreadableReason unreadableStep =
+        UnreadableReason::of(UnreadableReason::Kind::CreatedAtNotDate, QStringLiteral("вчера"));
+    unreadableStep.step = 2;
     int prepares = 0;
     run(std::make_unique<ScriptedSource>(
         m_probeServer.serverPort(),
         std::map<QString, TrackingAnswer>{{"RA1", events},
                                           {"RB1", TrackingAnswer::of(Kind::NothingFound)},
                                           {"RC1", TrackingAnswer::of(Kind::NoAnswer)},
-                                          {"RD1", TrackingAnswer::unreadable(QStringLiteral("why"), received, 200)},
+                                          {"RD1", TrackingAnswer::unreadable(unreadableStep, received, 200)},
                                           {"RE1", turnedDown}},
         prepares));
 
@@ -1206,8 +1209,8 @@ TEST_F(CheckRunTest, AnySourceDrivesTheRunWithTheSameLinesAndRowsAndKeepsWhatItC
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
     EXPECT_TRUE(content.endsWith("\n\n" + received)) << content.toStdString();
-    for (const char* header :
-         {"number: RD1\n", "road: scripted\n", "address: table\n", "http-status: 200\n", "why: why\n", "bytes: 29\n"})
+    for (const char* header : {"number: RD1\n", "road: scripted\n", "address: table\n", "http-status: 200\n",
+                               "why: steps[2]: \"created_at\" is no date and time: \"вчера\"\n", "bytes: 29\n"})
         EXPECT_TRUE(content.contains(header)) << header;
     EXPECT_FALSE(testsupport::othersMayRead(copy));
     EXPECT_TRUE(copy.startsWith(UnreadableCopies::defaultFolder() + u'/'));

@@ -2,6 +2,7 @@
 // word it: the ending by the precedence of `--check`'s exit status, and one sentence per ending;
 // and the words of a run's events and of `--check`'s summary that no run through a host pins.
 #include "tracking/CheckWords.h"
+#include "tracking/CommandLineWords.h"
 #include "tracking/RunRecords.h"
 
 #include <gtest/gtest.h>

@@ -201,9 +201,9 @@ TrackingAnswer PageSource::askPage(const QString& number, const std::function<vo
     // an earlier check found, and a table read only in part would store an old event as the
     // status and a short history.
     if (results.history.empty() || !results.readWhole)
-        return TrackingAnswer::unreadable(results.history.empty() ? QStringLiteral("no event can be read on the page")
-                                                                  : QStringLiteral("rows of the event table the "
-                                                                                   "pattern passes over"),
+        return TrackingAnswer::unreadable(UnreadableReason::of(results.history.empty()
+                                                                   ? UnreadableReason::Kind::NoEventOnPage
+                                                                   : UnreadableReason::Kind::RowsPassedOver),
                                           fromCp1251(html).toUtf8());
     TrackingAnswer found = answerOf(TrackingAnswer::Kind::Found);
     found.status = fromCp1251(results.status);

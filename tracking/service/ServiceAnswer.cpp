@@ -28,8 +28,9 @@ struct Step
     QString office;
 };
 
-// What could not be read, in a few words for the saved copy of the answer.
-using Why = QString;
+// What could not be read, for the saved copy of the answer.
+using Why = UnreadableReason;
+using WhyKind = UnreadableReason::Kind;
 
 // The service's times are Minsk's; without the zone data the offset it has kept since 2011.
 const QTimeZone& minsk()
@@ -120,7 +121,7 @@ std::optional<qint64> readCreatedAt(const QString& value)
 std::variant<Step, Why> readStep(const QJsonValue& value)
 {
     if (!value.isObject())
-        return Why(QStringLiteral("not an object"));
+        return Why::of(WhyKind::StepNotObject);
     const QJsonObject object = value.toObject();
     const std::optional<QString> event = text(object, QLatin1StringView("event"));
     const std::optional<QString> place = text(object, QLatin1StringView("place"));
@@ -129,18 +130,18 @@ std::variant<Step, Why> readStep(const QJsonValue& value)
         {"event", &event}, {"place", &place}, {"created_at", &createdAt}};
     for (const auto& [field, read] : texts) {
         if (!*read)
-            return Why(QStringLiteral("\"%1\" is not text").arg(QLatin1StringView(field)));
+            return Why::of(WhyKind::FieldNotText, QLatin1StringView(field));
     }
     // A postcode sent as a number is the same postcode.
     std::optional<QString> index = text(object, QLatin1StringView("place_index"));
     if (const std::optional<qint64> number = wholeNumber(object.value(QLatin1StringView("place_index"))))
         index = QString::number(*number);
     if (!index)
-        return Why(QStringLiteral("\"place_index\" is neither text nor a whole number"));
+        return Why::of(WhyKind::PlaceIndexNeither);
     // The code is not stored: any scalar will do, but a structure there says the shape changed.
     const QJsonValue code = object.value(QLatin1StringView("code"));
     if (code.isObject() || code.isArray())
-        return Why(QStringLiteral("\"code\" is a structure"));
+        return Why::of(WhyKind::CodeIsStructure);
 
     Step step;
     const QJsonValue timestamp = object.value(QLatin1StringView("timestamp"));
@@ -148,15 +149,15 @@ std::variant<Step, Why> readStep(const QJsonValue& value)
     if (!timestamp.isUndefined() && !timestamp.isNull()) {
         at = seconds(timestamp);
         if (!at || *at < 0)
-            return Why(QStringLiteral("\"timestamp\" is no count of seconds"));
+            return Why::of(WhyKind::TimestampNotCount);
     } else {
         at = readCreatedAt(*createdAt);
         if (!at)
-            return Why(QStringLiteral("\"created_at\" is no date and time: \"%1\"").arg(createdAt->left(40)));
+            return Why::of(WhyKind::CreatedAtNotDate, createdAt->left(40));
     }
     const QDateTime local = QDateTime::fromSecsSinceEpoch(*at, minsk());
     if (!local.isValid() || local.date().year() < 1970 || local.date().year() > 9999)
-        return Why(QStringLiteral("the time is outside the years 1970 to 9999"));
+        return Why::of(WhyKind::TimeOutOfRange);
     step.secondsSinceEpoch = *at;
     step.dateTime = local.toString(QLatin1StringView(kDateTimeFormat));
     step.event = *event;
@@ -186,10 +187,9 @@ std::variant<QJsonObject, Why> entryFor(const QJsonArray& data, const QString& n
         const QJsonValue named = data.first().toObject().value(QLatin1StringView("number"));
         if (named.isUndefined() || named.isNull())
             return data.first().toObject();
-        return Why(
-            QStringLiteral("the answer is for another number: \"%1\"").arg(named.toVariant().toString().left(40)));
+        return Why::of(WhyKind::OtherNumber, named.toVariant().toString().left(40));
     }
-    return Why(QStringLiteral("none of the %1 entries of \"data\" is for the number asked").arg(data.size()));
+    return Why::of(WhyKind::NoEntryForNumber, {}, data.size());
 }
 
 // The steps in the order of events. The service sends them newest first, but the direction is
@@ -214,18 +214,18 @@ std::vector<Step> inOrderOfEvents(std::vector<Step> steps)
 
 TrackingAnswer readServiceAnswer(const QByteArray& body, const QString& number)
 {
-    const auto unreadable = [&body](const QString& why) { return TrackingAnswer::unreadable(why, body, 200); };
+    const auto unreadable = [&body](const Why& why) { return TrackingAnswer::unreadable(why, body, 200); };
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError)
-        return unreadable(QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset));
+        return unreadable(Why::of(WhyKind::NotJson, error.errorString(), error.offset));
     if (!document.isObject())
-        return unreadable(QStringLiteral("not a JSON object"));
+        return unreadable(Why::of(WhyKind::NotObject));
     const QJsonValue data = document.object().value(QLatin1StringView("data"));
     if (data.isNull() || data.isUndefined())
         return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
     if (!data.isArray())
-        return unreadable(QStringLiteral("\"data\" is not a list"));
+        return unreadable(Why::of(WhyKind::DataNotList));
     if (data.toArray().isEmpty())
         return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
 
@@ -236,7 +236,7 @@ TrackingAnswer readServiceAnswer(const QByteArray& body, const QString& number)
     if (stepsValue.isNull() || stepsValue.isUndefined())
         return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
     if (!stepsValue.isArray())
-        return unreadable(QStringLiteral("\"steps\" is not a list"));
+        return unreadable(Why::of(WhyKind::StepsNotList));
     const QJsonArray stepValues = stepsValue.toArray();
     if (stepValues.isEmpty())
         return TrackingAnswer::of(TrackingAnswer::Kind::NothingFound);
@@ -245,8 +245,10 @@ TrackingAnswer readServiceAnswer(const QByteArray& body, const QString& number)
     steps.reserve(static_cast<std::size_t>(stepValues.size()));
     for (qsizetype i = 0; i < stepValues.size(); ++i) {
         std::variant<Step, Why> step = readStep(stepValues[i]);
-        if (const Why* why = std::get_if<Why>(&step))
-            return unreadable(QStringLiteral("steps[%1]: %2").arg(i).arg(*why));
+        if (Why* why = std::get_if<Why>(&step)) {
+            why->step = i;
+            return unreadable(*why);
+        }
         steps.push_back(std::move(std::get<Step>(step)));
     }
 

@@ -223,7 +223,7 @@ TrackingAnswer ServiceSource::ask(const QString& number, const std::function<voi
             m_silentInRow = 0;
             if (reply.bodyTooLarge)
                 return TrackingAnswer::unreadable(
-                    QStringLiteral("the answer is longer than %1 bytes").arg(kMaxAnswerBytes), reply.body, 200);
+                    UnreadableReason::of(UnreadableReason::Kind::TooLong, {}, kMaxAnswerBytes), reply.body, 200);
             return readServiceAnswer(reply.body, number);
         }
         if (reply.status == 404) {

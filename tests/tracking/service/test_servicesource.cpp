@@ -433,10 +433,11 @@ TEST(ServiceAnswer, LenientWhereTheShapeMayDriftStrictWhereItWouldStoreWrongData
         const char* body = shape.body.constData();
         if (shape.history == nullptr) {
             EXPECT_EQ(answer.kind, TrackingAnswer::Kind::Unreadable) << body;
-            EXPECT_FALSE(answer.message.isEmpty()) << body;
+            EXPECT_NE(answer.unreadableReason.kind, UnreadableReason::Kind::None) << body;
             EXPECT_EQ(answer.received, shape.body);
         } else {
-            EXPECT_EQ(answer.kind, TrackingAnswer::Kind::Found) << body << answer.message.toStdString();
+            EXPECT_EQ(answer.kind, TrackingAnswer::Kind::Found)
+                << body << checkwords::unreadableDetail(answer.unreadableReason).toStdString();
             EXPECT_EQ(answer.history.toStdString(), shape.history) << body;
         }
     }
