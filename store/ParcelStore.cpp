@@ -71,6 +71,7 @@ public:
 
     ParcelReader(const TSQLiteTable& table, Fields fields, QString* fieldFailure) : m_table(table)
     {
+        m_index.fill(-1); // not read
         for (std::size_t c = 0; c < std::size(kParcelColumns); ++c) {
             const ParcelColumn& column = kParcelColumns[c];
             if (fields == Listed && !column.listed)
@@ -101,14 +102,7 @@ public:
 
 private:
     const TSQLiteTable& m_table;
-    std::array<std::int32_t, std::size(kParcelColumns)> m_index = filledWith(-1);
-
-    static std::array<std::int32_t, std::size(kParcelColumns)> filledWith(std::int32_t value)
-    {
-        std::array<std::int32_t, std::size(kParcelColumns)> indices;
-        indices.fill(value);
-        return indices;
-    }
+    std::array<std::int32_t, std::size(kParcelColumns)> m_index;
 };
 
 bool fileExists(const std::string& fileName)
